@@ -2,16 +2,21 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
-// Pipes, FIFOs and files whose size lies (those under /proc) start here and
-// grow by doubling.
+// Where a read starts when the file's size is not known.
 constexpr std::size_t minimumCapacity = 64 * 1024;
 
 constexpr std::int64_t testNumberMagnitudeLimit = 2147483648;  // -INT32_MIN
@@ -48,17 +53,27 @@ void putNumber(Report& report, std::uint64_t number)
     put(report, std::string_view(digits, static_cast<std::size_t>(end.ptr - digits)));
 }
 
-// Room for a regular file's whole size plus one byte, so that one read
-// takes the file and the next sees its end.
-std::size_t initialCapacity(std::FILE* stream)
+std::size_t regularFileSize(std::FILE* stream)
 {
     struct stat info;
     int fd = fileno(stream);
     if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
-        return minimumCapacity;
+        return 0;
     if (static_cast<std::uintmax_t>(info.st_size) >= SIZE_MAX / 2)
         return SIZE_MAX / 2;
-    return std::max(static_cast<std::size_t>(info.st_size) + 1, minimumCapacity);
+    return static_cast<std::size_t>(info.st_size);
+}
+
+// A regular file is mapped rather than read: no copy, and no memory of our
+// own for its bytes.
+bool mapListing(std::FILE* stream, std::size_t size, Listing& listing)
+{
+    void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fileno(stream), 0);
+    if (mapped == MAP_FAILED)
+        return false;
+    listing.bytes = std::unique_ptr<char, ReleaseBytes>(static_cast<char*>(mapped), ReleaseBytes{size});
+    listing.text = std::string_view(listing.bytes.get(), size);
+    return true;
 }
 
 bool grow(Listing& listing, std::size_t& capacity)
@@ -74,20 +89,59 @@ bool grow(Listing& listing, std::size_t& capacity)
     return true;
 }
 
-// A last line without a newline is still a line.
-std::uint64_t countLines(const char* bytes, std::size_t size)
+// Pipes, FIFOs and files that cannot be mapped or whose size is not known
+// (those under /proc) are read into a buffer that grows by doubling; a
+// regular file's buffer has room for its size plus one byte, so that one
+// read takes the file and the next sees its end.
+LoadStatus readListing(std::FILE* stream, std::size_t sizeHint, Listing& listing)
 {
-    if (size == 0)
+    std::size_t capacity = std::max(sizeHint + 1, minimumCapacity);
+    listing.bytes.reset(static_cast<char*>(std::malloc(capacity)));
+    if (!listing.bytes)
+        return LoadStatus::outOfMemory;
+    std::size_t size = 0;
+    for (;;) {
+        if (size == capacity && !grow(listing, capacity))
+            return LoadStatus::outOfMemory;
+        std::size_t wanted = capacity - size;
+        std::size_t got = std::fread(listing.bytes.get() + size, 1, wanted, stream);
+        size += got;
+        if (got < wanted)
+            break;
+    }
+    // A read error is not the end of the file: a listing cut short would be
+    // graded as if the student had left the rest out.
+    if (std::ferror(stream))
+        return LoadStatus::readError;
+    // Give back what the doubling reserved beyond the file.
+    if (char* fitted = static_cast<char*>(std::realloc(listing.bytes.get(), std::max(size, std::size_t{1})))) {
+        (void)listing.bytes.release();
+        listing.bytes.reset(fitted);
+    }
+    listing.text = std::string_view(listing.bytes.get(), size);
+    return LoadStatus::loaded;
+}
+
+// A last line without a newline is still a line.
+std::uint64_t countLines(std::string_view text)
+{
+    if (text.empty())
         return 0;
-    auto newlines = static_cast<std::uint64_t>(std::count(bytes, bytes + size, '\n'));
-    return newlines + (bytes[size - 1] != '\n' ? 1 : 0);
+    auto newlines = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
+    return newlines + (text.back() != '\n' ? 1 : 0);
 }
 
 std::string_view nextEntry(std::string_view& rest)
 {
-    std::size_t end = rest.find('\n');
-    std::string_view entry = rest.substr(0, end);
-    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    const void* newline = std::memchr(rest.data(), '\n', rest.size());
+    if (newline == nullptr) {
+        std::string_view entry = rest;
+        rest = {};
+        return entry;
+    }
+    std::size_t size = static_cast<std::size_t>(static_cast<const char*>(newline) - rest.data());
+    std::string_view entry = rest.substr(0, size);
+    rest.remove_prefix(size + 1);
     return entry;
 }
 
@@ -124,6 +178,150 @@ bool isComplete(const Symbol& symbol)
     return !symbol.label.empty();
 }
 
+// Lines are taken 32 bytes at a time where both files have that many left:
+// one look at the window finds the student's line end, whether the
+// reference's line is the same to the byte, and where the fields lie, with
+// no search and few branches.  Longer lines and the last bytes of a file
+// take the plain path.  Bit i of each mask tells of byte i of the window.
+constexpr std::size_t windowSize = 32;
+
+struct Window {
+    std::uint32_t studentNewlines = 0;
+    std::uint32_t referenceNewlines = 0;
+    std::uint32_t studentDelimiters = 0;
+    std::uint32_t referenceDelimiters = 0;
+    std::uint32_t sameBytes = 0;
+};
+
+#if defined(__SSE2__)
+std::uint32_t matches(__m128i bytes, __m128i other)
+{
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, other)));
+}
+
+std::uint32_t matches(__m128i bytes, char byte)
+{
+    return matches(bytes, _mm_set1_epi8(byte));
+}
+
+std::uint32_t delimiters(__m128i bytes)
+{
+    std::uint32_t mask = 0;
+    for (char delimiter : fieldDelimiters)
+        mask |= matches(bytes, delimiter);
+    return mask;
+}
+
+Window readWindow(const char* student, const char* reference)
+{
+    Window window;
+    for (std::size_t offset = 0; offset < windowSize; offset += 16) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(student + offset));
+        __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(reference + offset));
+        window.studentNewlines |= matches(s, '\n') << offset;
+        window.referenceNewlines |= matches(r, '\n') << offset;
+        window.studentDelimiters |= delimiters(s) << offset;
+        window.referenceDelimiters |= delimiters(r) << offset;
+        window.sameBytes |= matches(s, r) << offset;
+    }
+    return window;
+}
+#else
+Window readWindow(const char* student, const char* reference)
+{
+    Window window;
+    for (std::size_t at = 0; at < windowSize; ++at) {
+        auto s = static_cast<unsigned char>(student[at]);
+        auto r = static_cast<unsigned char>(reference[at]);
+        window.studentNewlines |= std::uint32_t{s == '\n'} << at;
+        window.referenceNewlines |= std::uint32_t{r == '\n'} << at;
+        window.studentDelimiters |= std::uint32_t{isDelimiter[s]} << at;
+        window.referenceDelimiters |= std::uint32_t{isDelimiter[r]} << at;
+        window.sameBytes |= std::uint32_t{s == r} << at;
+    }
+    return window;
+}
+#endif
+
+// The first field at or after byte `from` of an entry whose gaps (its
+// delimiters, and all that lies past its end) are the set bits of `gaps`;
+// `from` moves to the field's end.
+std::string_view maskedField(std::string_view entry, std::uint64_t gaps, unsigned& from)
+{
+    std::uint64_t fieldBytes = ~gaps & (~std::uint64_t{0} << from);
+    if (fieldBytes == 0)
+        return {};
+    auto start = static_cast<unsigned>(std::countr_zero(fieldBytes));
+    from = static_cast<unsigned>(std::countr_zero(gaps & (~std::uint64_t{0} << start)));
+    return entry.substr(start, from - start);
+}
+
+Symbol splitMasked(std::string_view entry, std::uint32_t delimiters)
+{
+    std::uint64_t gaps = delimiters | (~std::uint64_t{0} << entry.size());
+    unsigned from = 0;
+    Symbol symbol;
+    symbol.address = maskedField(entry, gaps, from);
+    symbol.label = maskedField(entry, gaps, from);
+    return symbol;
+}
+
+// One compared position: the student's line split, and the reference's
+// too unless the two lines are the same to the byte, which most are.
+struct Position {
+    std::string_view studentEntry;
+    Symbol student;
+    Symbol reference;
+    bool same = false;
+    bool windowed = false;
+};
+
+bool takeWindowed(std::string_view& student, std::string_view& reference, Position& position)
+{
+    if (student.size() < windowSize || reference.size() < windowSize)
+        return false;
+    Window window = readWindow(student.data(), reference.data());
+    if (window.studentNewlines == 0 || window.referenceNewlines == 0)
+        return false;
+    auto studentSize = static_cast<std::size_t>(std::countr_zero(window.studentNewlines));
+    auto referenceSize = static_cast<std::size_t>(std::countr_zero(window.referenceNewlines));
+    std::uint64_t lineAndNewline = ~(~std::uint64_t{0} << (studentSize + 1));
+    position.studentEntry = student.substr(0, studentSize);
+    position.student = splitMasked(position.studentEntry, window.studentDelimiters);
+    position.same = (window.sameBytes & lineAndNewline) == lineAndNewline;
+    if (!position.same)
+        position.reference = splitMasked(reference.substr(0, referenceSize), window.referenceDelimiters);
+    position.windowed = true;
+    student.remove_prefix(studentSize + 1);
+    reference.remove_prefix(referenceSize + 1);
+    return true;
+}
+
+Position takePlain(std::string_view& student, std::string_view& reference)
+{
+    Position position;
+    position.studentEntry = nextEntry(student);
+    position.student = splitEntry(position.studentEntry);
+    std::string_view referenceEntry = nextEntry(reference);
+    position.same = referenceEntry == position.studentEntry;
+    if (!position.same)
+        position.reference = splitEntry(referenceEntry);
+    return position;
+}
+
+// An entry from a window is copied as the whole window, a fixed copy that
+// costs less than one sized to the entry; what lies past the entry is
+// written over next.
+void putEntry(Report& report, const Position& position)
+{
+    if (position.windowed && reportBufferSize - report.used >= windowSize) {
+        std::memcpy(report.buffer + report.used, position.studentEntry.data(), windowSize);
+        report.used += position.studentEntry.size();
+        return;
+    }
+    put(report, position.studentEntry);
+}
+
 bool checkField(std::string_view opening, std::string_view student, std::string_view reference,
                 Report& report)
 {
@@ -137,20 +335,28 @@ bool checkField(std::string_view opening, std::string_view student, std::string_
     return false;
 }
 
-bool checkEntry(const Symbol& student, const Symbol& reference, Report& report)
+// Prints the position's checking line and verdict; gives whether it was right.
+bool checkPosition(const Position& position, Report& report)
 {
-    if (!isComplete(student)) {
+    put(report, "Checking: ");
+    putEntry(report, position);
+    put(report, "\n");
+    if (!isComplete(position.student)) {
         put(report, "  Missing address and/or label.\n");
         return false;
     }
+    if (position.same) {
+        put(report, "  That looked OK.\n");
+        return true;
+    }
     // A reference line without a whole symbol cannot be matched; the
     // position is lost rather than judged against half a symbol.
-    if (!isComplete(reference)) {
+    if (!isComplete(position.reference)) {
         put(report, "  Reference is missing address and/or label.\n");
         return false;
     }
-    bool addressOk = checkField("  Address is ", student.address, reference.address, report);
-    bool labelOk = checkField("  Label is ", student.label, reference.label, report);
+    bool addressOk = checkField("  Address is ", position.student.address, position.reference.address, report);
+    bool labelOk = checkField("  Label is ", position.student.label, position.reference.label, report);
     if (addressOk && labelOk)
         put(report, "  That looked OK.\n");
     return addressOk && labelOk;
@@ -163,18 +369,23 @@ Outcome failedLoad(LoadStatus status, Outcome unreadable)
 
 }  // namespace
 
-void put(Report& report, std::string_view text)
+void ReleaseBytes::operator()(char* bytes) const
 {
-    if (text.size() > reportBufferSize - report.used) {
-        flushReport(report);
-        if (text.size() >= reportBufferSize) {
-            writeAll(report, text.data(), text.size());
-            return;
-        }
+    if (mappedSize > 0)
+        munmap(bytes, mappedSize);
+    else
+        std::free(bytes);
+}
+
+void flushAndPut(Report& report, std::string_view text)
+{
+    flushReport(report);
+    if (text.size() >= reportBufferSize) {
+        writeAll(report, text.data(), text.size());
+        return;
     }
-    if (!text.empty())
-        std::memcpy(report.buffer + report.used, text.data(), text.size());
-    report.used += text.size();
+    std::memcpy(report.buffer, text.data(), text.size());
+    report.used = text.size();
 }
 
 bool flushReport(Report& report)
@@ -186,45 +397,23 @@ bool flushReport(Report& report)
 
 LoadStatus loadListing(std::FILE* stream, Listing& listing)
 {
-    std::size_t capacity = initialCapacity(stream);
-    listing.bytes.reset(static_cast<char*>(std::malloc(capacity)));
-    if (!listing.bytes)
-        return LoadStatus::outOfMemory;
-    std::size_t size = 0;
-    for (;;) {
-        if (size == capacity && !grow(listing, capacity))
-            return LoadStatus::outOfMemory;
-        std::size_t wanted = capacity - size;
-        std::size_t got = std::fread(listing.bytes.get() + size, 1, wanted, stream);
-        size += got;
-        if (got < wanted)
-            break;
-    }
-    // A read error is not the end of the file: a listing cut short would be
-    // graded as if the student had left the rest out.
-    if (std::ferror(stream))
-        return LoadStatus::readError;
-    listing.size = size;
-    listing.count = countLines(listing.bytes.get(), size);
-    return LoadStatus::loaded;
+    std::size_t size = regularFileSize(stream);
+    if (size > 0 && mapListing(stream, size, listing))
+        return LoadStatus::loaded;
+    return readListing(stream, size, listing);
 }
 
-std::uint64_t checkEntries(const Listing& student, const Listing& reference,
-                           std::uint64_t comparedCount, Report& report)
+Checked checkEntries(std::string_view& student, std::string_view& reference, Report& report)
 {
-    std::string_view studentRest(student.bytes.get(), student.size);
-    std::string_view referenceRest(reference.bytes.get(), reference.size);
-    std::uint64_t wrongEntries = 0;
-    for (std::uint64_t position = 0; position < comparedCount; ++position) {
-        std::string_view studentEntry = nextEntry(studentRest);
-        std::string_view referenceEntry = nextEntry(referenceRest);
-        put(report, "Checking: ");
-        put(report, studentEntry);
-        put(report, "\n");
-        if (!checkEntry(splitEntry(studentEntry), splitEntry(referenceEntry), report))
-            ++wrongEntries;
+    Checked checked;
+    Position position;  // reused: clearing it for every line costs more than the check
+    for (; !student.empty() && !reference.empty(); ++checked.comparedCount) {
+        if (!takeWindowed(student, reference, position))
+            position = takePlain(student, reference);
+        if (!checkPosition(position, report))
+            ++checked.wrongEntries;
     }
-    return wrongEntries;
+    return checked;
 }
 
 void printScore(std::int32_t testNumber, std::string_view studentPath,
@@ -268,10 +457,11 @@ Outcome compareFiles(std::int32_t testNumber, std::string_view studentPath,
     if (status != LoadStatus::loaded)
         return failedLoad(status, Outcome::referenceUnreadable);
 
-    std::uint64_t comparedCount = std::min(studentListing.count, referenceListing.count);
-    std::uint64_t wrongEntries = checkEntries(studentListing, referenceListing, comparedCount, report);
-    printScore(testNumber, studentPath, studentListing.count, referenceListing.count,
-               wrongEntries, report);
+    std::string_view studentRest = studentListing.text;
+    std::string_view referenceRest = referenceListing.text;
+    Checked checked = checkEntries(studentRest, referenceRest, report);
+    printScore(testNumber, studentPath, checked.comparedCount + countLines(studentRest),
+               checked.comparedCount + countLines(referenceRest), checked.wrongEntries, report);
     return Outcome::compared;
 }
 

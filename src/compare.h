@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -25,27 +26,46 @@ struct Report {
     char buffer[reportBufferSize];
 };
 
-void put(Report& report, std::string_view text);
+void flushAndPut(Report& report, std::string_view text);
 bool flushReport(Report& report);
 
-struct FreeBytes {
-    void operator()(char* bytes) const { std::free(bytes); }
+inline void put(Report& report, std::string_view text)
+{
+    if (text.size() > reportBufferSize - report.used) {
+        flushAndPut(report, text);
+        return;
+    }
+    if (!text.empty())
+        std::memcpy(report.buffer + report.used, text.data(), text.size());
+    report.used += text.size();
+}
+
+// Frees what the listing's bytes came from: a mapping of the file, or the
+// memory the file was read into.
+struct ReleaseBytes {
+    std::size_t mappedSize = 0;
+    void operator()(char* bytes) const;
 };
 
-// A listing is its file's bytes, read whole, and the number of lines in
-// them.  Entries are the lines themselves, walked in order when checked.
+// A listing is its file's bytes, whole; its entries are the lines in them,
+// walked in order when they are checked.
 struct Listing {
-    std::unique_ptr<char, FreeBytes> bytes;
-    std::size_t size = 0;
-    std::uint64_t count = 0;
+    std::unique_ptr<char, ReleaseBytes> bytes;
+    std::string_view text;
 };
 
 enum class LoadStatus { loaded, readError, outOfMemory };
 
 LoadStatus loadListing(std::FILE* stream, Listing& listing);
 
-std::uint64_t checkEntries(const Listing& student, const Listing& reference,
-                           std::uint64_t comparedCount, Report& report);
+struct Checked {
+    std::uint64_t comparedCount = 0;
+    std::uint64_t wrongEntries = 0;
+};
+
+// Checks the positions that both texts have, consuming them: what is left in
+// either afterwards are the lines past the other's end.
+Checked checkEntries(std::string_view& student, std::string_view& reference, Report& report);
 
 void printScore(std::int32_t testNumber, std::string_view studentPath,
                 std::uint64_t studentCount, std::uint64_t referenceCount,
