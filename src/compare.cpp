@@ -179,72 +179,84 @@ bool isComplete(const Symbol& symbol)
 }
 
 // Lines are taken 32 bytes at a time where both files have that many left:
-// one look at the window finds the student's line end, whether the
+// a few looks at the window find the student's line end, whether the
 // reference's line is the same to the byte, and where the fields lie, with
 // no search and few branches.  Longer lines and the last bytes of a file
 // take the plain path.  Bit i of each mask tells of byte i of the window.
 constexpr std::size_t windowSize = 32;
 
-struct Window {
-    std::uint32_t studentNewlines = 0;
-    std::uint32_t referenceNewlines = 0;
-    std::uint32_t studentDelimiters = 0;
-    std::uint32_t referenceDelimiters = 0;
-    std::uint32_t sameBytes = 0;
+struct LineMasks {
+    std::uint32_t newlines = 0;
+    std::uint32_t delimiters = 0;
 };
 
 #if defined(__SSE2__)
-std::uint32_t matches(__m128i bytes, __m128i other)
+std::uint32_t equalBytes(__m128i bytes, __m128i other)
 {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, other)));
 }
 
-std::uint32_t matches(__m128i bytes, char byte)
+__m128i load16(const char* bytes)
 {
-    return matches(bytes, _mm_set1_epi8(byte));
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
 }
 
-std::uint32_t delimiters(__m128i bytes)
+LineMasks lineMasks(const char* window)
 {
-    std::uint32_t mask = 0;
-    for (char delimiter : fieldDelimiters)
-        mask |= matches(bytes, delimiter);
-    return mask;
-}
-
-Window readWindow(const char* student, const char* reference)
-{
-    Window window;
+    LineMasks masks;
     for (std::size_t offset = 0; offset < windowSize; offset += 16) {
-        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(student + offset));
-        __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(reference + offset));
-        window.studentNewlines |= matches(s, '\n') << offset;
-        window.referenceNewlines |= matches(r, '\n') << offset;
-        window.studentDelimiters |= delimiters(s) << offset;
-        window.referenceDelimiters |= delimiters(r) << offset;
-        window.sameBytes |= matches(s, r) << offset;
+        __m128i bytes = load16(window + offset);
+        std::uint32_t delimiters = 0;
+        for (char delimiter : fieldDelimiters)
+            delimiters |= equalBytes(bytes, _mm_set1_epi8(delimiter));
+        masks.newlines |= equalBytes(bytes, _mm_set1_epi8('\n')) << offset;
+        masks.delimiters |= delimiters << offset;
     }
-    return window;
+    return masks;
+}
+
+std::uint32_t sameBytes(const char* window, const char* other)
+{
+    return equalBytes(load16(window), load16(other)) |
+           equalBytes(load16(window + 16), load16(other + 16)) << 16;
 }
 #else
-Window readWindow(const char* student, const char* reference)
+LineMasks lineMasks(const char* window)
 {
-    Window window;
+    LineMasks masks;
     for (std::size_t at = 0; at < windowSize; ++at) {
-        auto s = static_cast<unsigned char>(student[at]);
-        auto r = static_cast<unsigned char>(reference[at]);
-        window.studentNewlines |= std::uint32_t{s == '\n'} << at;
-        window.referenceNewlines |= std::uint32_t{r == '\n'} << at;
-        window.studentDelimiters |= std::uint32_t{isDelimiter[s]} << at;
-        window.referenceDelimiters |= std::uint32_t{isDelimiter[r]} << at;
-        window.sameBytes |= std::uint32_t{s == r} << at;
+        auto byte = static_cast<unsigned char>(window[at]);
+        masks.newlines |= std::uint32_t{byte == '\n'} << at;
+        masks.delimiters |= std::uint32_t{isDelimiter[byte]} << at;
     }
-    return window;
+    return masks;
+}
+
+std::uint32_t sameBytes(const char* window, const char* other)
+{
+    std::uint32_t same = 0;
+    for (std::size_t at = 0; at < windowSize; ++at)
+        same |= std::uint32_t{window[at] == other[at]} << at;
+    return same;
 }
 #endif
 
-// The first field at or after byte `from` of an entry whose gaps (its
-// delimiters, and all that lies past its end) are the set bits of `gaps`;
+// The gaps of an entry of `size` bytes: its delimiters, and all that lies
+// past its end.
+std::uint64_t gapsOf(std::size_t size, std::uint32_t delimiters)
+{
+    return delimiters | (~std::uint64_t{0} << size);
+}
+
+// Clearing the lowest run of field bytes leaves some only where a second
+// field follows the first.
+bool hasTwoFields(std::uint64_t gaps)
+{
+    std::uint64_t fieldBytes = ~gaps;
+    return (fieldBytes & (fieldBytes + (fieldBytes & (0 - fieldBytes)))) != 0;
+}
+
+// The first field at or after byte `from` of an entry with these gaps;
 // `from` moves to the field's end.
 std::string_view maskedField(std::string_view entry, std::uint64_t gaps, unsigned& from)
 {
@@ -258,7 +270,7 @@ std::string_view maskedField(std::string_view entry, std::uint64_t gaps, unsigne
 
 Symbol splitMasked(std::string_view entry, std::uint32_t delimiters)
 {
-    std::uint64_t gaps = delimiters | (~std::uint64_t{0} << entry.size());
+    std::uint64_t gaps = gapsOf(entry.size(), delimiters);
     unsigned from = 0;
     Symbol symbol;
     symbol.address = maskedField(entry, gaps, from);
@@ -266,32 +278,43 @@ Symbol splitMasked(std::string_view entry, std::uint32_t delimiters)
     return symbol;
 }
 
-// One compared position: the student's line split, and the reference's
-// too unless the two lines are the same to the byte, which most are.
+// One compared position. Most lines of a class's file are the reference's
+// to the byte; for those only the student's line is looked into, and only
+// far enough to know that it holds an address and a label.
 struct Position {
     std::string_view studentEntry;
-    Symbol student;
-    Symbol reference;
-    bool same = false;
     bool windowed = false;
+    bool same = false;
+    bool complete = false;
+    Symbol student;    // split only where the two lines differ
+    Symbol reference;  // likewise
 };
 
 bool takeWindowed(std::string_view& student, std::string_view& reference, Position& position)
 {
     if (student.size() < windowSize || reference.size() < windowSize)
         return false;
-    Window window = readWindow(student.data(), reference.data());
-    if (window.studentNewlines == 0 || window.referenceNewlines == 0)
+    LineMasks studentMasks = lineMasks(student.data());
+    if (studentMasks.newlines == 0)
         return false;
-    auto studentSize = static_cast<std::size_t>(std::countr_zero(window.studentNewlines));
-    auto referenceSize = static_cast<std::size_t>(std::countr_zero(window.referenceNewlines));
+    auto studentSize = static_cast<std::size_t>(std::countr_zero(studentMasks.newlines));
     std::uint64_t lineAndNewline = ~(~std::uint64_t{0} << (studentSize + 1));
+    bool same = (sameBytes(student.data(), reference.data()) & lineAndNewline) == lineAndNewline;
+    std::size_t referenceSize = studentSize;
     position.studentEntry = student.substr(0, studentSize);
-    position.student = splitMasked(position.studentEntry, window.studentDelimiters);
-    position.same = (window.sameBytes & lineAndNewline) == lineAndNewline;
-    if (!position.same)
-        position.reference = splitMasked(reference.substr(0, referenceSize), window.referenceDelimiters);
+    if (same) {
+        position.complete = hasTwoFields(gapsOf(studentSize, studentMasks.delimiters));
+    } else {
+        LineMasks referenceMasks = lineMasks(reference.data());
+        if (referenceMasks.newlines == 0)
+            return false;
+        referenceSize = static_cast<std::size_t>(std::countr_zero(referenceMasks.newlines));
+        position.student = splitMasked(position.studentEntry, studentMasks.delimiters);
+        position.reference = splitMasked(reference.substr(0, referenceSize), referenceMasks.delimiters);
+        position.complete = isComplete(position.student);
+    }
     position.windowed = true;
+    position.same = same;
     student.remove_prefix(studentSize + 1);
     reference.remove_prefix(referenceSize + 1);
     return true;
@@ -301,11 +324,12 @@ Position takePlain(std::string_view& student, std::string_view& reference)
 {
     Position position;
     position.studentEntry = nextEntry(student);
-    position.student = splitEntry(position.studentEntry);
     std::string_view referenceEntry = nextEntry(reference);
     position.same = referenceEntry == position.studentEntry;
+    position.student = splitEntry(position.studentEntry);
     if (!position.same)
         position.reference = splitEntry(referenceEntry);
+    position.complete = isComplete(position.student);
     return position;
 }
 
@@ -341,7 +365,7 @@ bool checkPosition(const Position& position, Report& report)
     put(report, "Checking: ");
     putEntry(report, position);
     put(report, "\n");
-    if (!isComplete(position.student)) {
+    if (!position.complete) {
         put(report, "  Missing address and/or label.\n");
         return false;
     }
