@@ -18,7 +18,7 @@ constexpr std::size_t reportBufferSize = 64 * 1024;
 
 // The report goes out through one buffer so that a large comparison costs
 // a write per buffer, not one per line.  A failed write is remembered and
-// everything after it is dropped; the caller checks `failed` before exit.
+// everything after it is dropped; flushReport tells whether all went out.
 struct Report {
     int fd = -1;
     bool failed = false;
