@@ -1,6 +1,10 @@
 // labelgrade: grade a student's symbol table against the reference one.
 #include "compare.h"
+#include "grading/test_number.h"
 
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,21 +17,29 @@ constexpr int statusCompared = 0;
 constexpr int statusUsage = 1;
 constexpr int statusFileTrouble = 2;
 
-struct CloseFile {
-    void operator()(std::FILE* stream) const { std::fclose(stream); }
+struct FileDescriptor {
+    int fd = -1;
+    explicit FileDescriptor(int opened) : fd(opened) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
 };
-
-using Stream = std::unique_ptr<std::FILE, CloseFile>;
 
 // A directory opens for reading but has no lines to give; it is refused
 // here, like a missing file, rather than failing later as a read error.
-Stream openListingFile(const char* path)
+int openListingFile(const char* path)
 {
-    Stream stream(std::fopen(path, "r"));
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
     struct stat info;
-    if (stream && fstat(fileno(stream.get()), &info) == 0 && S_ISDIR(info.st_mode))
-        stream.reset();
-    return stream;
+    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 int fileTrouble(const char* format, const char* path)
@@ -44,26 +56,33 @@ int main(int argc, char** argv)
         std::fputs(usage, stderr);
         return statusUsage;
     }
+    // A report cut by a file-size limit is a failed write, told as one,
+    // not a run killed by SIGXFSZ.  SIGPIPE keeps its default: a reader
+    // that goes away ends the run quietly, as it ends cat.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     std::int32_t testNumber = readTestNumber(argv[1]);
     const char* studentPath = argv[2];
     const char* referencePath = argv[3];
 
-    Stream student = openListingFile(studentPath);
-    if (!student)
+    FileDescriptor student(openListingFile(studentPath));
+    if (student.fd < 0)
         return fileTrouble("Error: could not open %s\n", studentPath);
-    Stream reference = openListingFile(referencePath);
-    if (!reference)
+    FileDescriptor reference(openListingFile(referencePath));
+    if (reference.fd < 0)
         return fileTrouble("Error: could not open %s\n", referencePath);
 
     Report report;
     report.fd = STDOUT_FILENO;
+    // A student's bytes must not steer the terminal that shows them.
+    report.showControls = isatty(STDOUT_FILENO) != 0;
     put(report, "Comparing ");
     put(report, studentPath);
     put(report, " to ");
     put(report, referencePath);
     put(report, ":\n\n");
 
-    Outcome outcome = compareFiles(testNumber, studentPath, student.get(), reference.get(), report);
+    Outcome outcome = compareFiles(testNumber, studentPath, student.fd, reference.fd, report);
     if (outcome != Outcome::compared) {
         // What was written before the trouble stays; nothing follows it.
         flushReport(report);

@@ -1,32 +1,31 @@
-// libFuzzer target: the whole comparison, from loading to the score line, on
-// a student file and a reference file cut from one input. Besides what the
-// sanitizers catch, the report must equal the one a plain, slow model of the
-// grading rules writes: the tool's fast paths may not change a byte.
+// libFuzzer target: the grading core, from the first line to the score line,
+// on a student file and a reference file cut from one input.  Besides what
+// the sanitizers catch, the report must equal the one a plain, slow model of
+// the grading rules writes: the fast paths may not change a byte, however the
+// files are cut into reads.  The window's two kernels must agree on every
+// window of the input.
 //
 // Input: two bytes giving the student file's length (little-endian, taken
-// modulo what is left), the student file, then the reference file.
+// modulo what is left), one byte of settings, the student file, then the
+// reference file.  The settings byte: bits 0-5 give the read buffer's first
+// size less one (so lines are cut at every place), bit 6 reads the student
+// file through a pipe and bit 7 the reference file; a file not read through
+// a pipe is handed over whole, as the class command hands over a reference.
 #include "compare.h"
+#include "grading/fields.h"
+#include "grading/score.h"
+#include "grading/test_number.h"
+#include "grading/window.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
-#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-struct CloseFile {
-    void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-
-using Stream = std::unique_ptr<std::FILE, CloseFile>;
-
-// A string's buffer is never null, so an empty file opens too.
-Stream openBytes(std::string& bytes)
-{
-    return Stream(fmemopen(bytes.data(), bytes.size(), "r"));
-}
 
 std::vector<std::string_view> modelLines(std::string_view text)
 {
@@ -94,42 +93,75 @@ std::string modelReport(std::int32_t testNumber, std::string_view studentText,
     return out;
 }
 
-std::string readBack(int fd)
+#if defined(__SSE2__)
+void checkKernelsAgree(std::string_view bytes)
 {
-    std::string bytes;
-    char chunk[65536];
-    lseek(fd, 0, SEEK_SET);
-    for (ssize_t got; (got = read(fd, chunk, sizeof chunk)) > 0;)
-        bytes.append(chunk, static_cast<std::size_t>(got));
-    return bytes;
+    for (std::size_t at = 0; at + windowSize <= bytes.size(); ++at) {
+        const char* window = bytes.data() + at;
+        const char* other = bytes.data() + (bytes.size() - windowSize - at);
+        LineMasks plain = plainWindow::lineMasks(window);
+        LineMasks sse2 = sse2Window::lineMasks(window);
+        if (plain.newlines != sse2.newlines || plain.delimiters != sse2.delimiters ||
+            plainWindow::sameBytes(window, other) != sse2Window::sameBytes(window, other))
+            std::abort();
+    }
 }
+#else
+void checkKernelsAgree(std::string_view) {}
+#endif
+
+// Inputs are at most a few kilobytes, well within a pipe's buffer: the whole
+// file is written before it is read.
+struct PipeFile {
+    int readEnd = -1;
+    explicit PipeFile(std::string_view bytes)
+    {
+        int ends[2];
+        if (pipe(ends) != 0)
+            std::abort();
+        if (!bytes.empty() && write(ends[1], bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+            std::abort();
+        close(ends[1]);
+        readEnd = ends[0];
+    }
+    ~PipeFile() { close(readEnd); }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    constexpr std::size_t headerSize = 2;
-    if (size < headerSize)
+    constexpr std::size_t headerSize = 3;
+    constexpr std::size_t largestPipedFile = 60000;
+    if (size < headerSize || size - headerSize > largestPipedFile)
         return 0;
     std::size_t studentSize = (data[0] | data[1] << 8) % (size - headerSize + 1);
-    const char* body = reinterpret_cast<const char*>(data) + headerSize;
-    std::string studentBytes(body, studentSize);
-    std::string referenceBytes(body + studentSize, size - headerSize - studentSize);
+    std::uint8_t settings = data[2];
+    std::string_view body(reinterpret_cast<const char*>(data) + headerSize, size - headerSize);
+    std::string_view studentBytes = body.substr(0, studentSize);
+    std::string referenceBytes(body.substr(studentSize));
+    checkKernelsAgree(body);
 
-    Stream student = openBytes(studentBytes);
-    Stream reference = openBytes(referenceBytes);
-    static const int sink = memfd_create("report", 0);
-    if (!student || !reference || sink < 0 || ftruncate(sink, 0) != 0)
-        return 0;
-    lseek(sink, 0, SEEK_SET);
+    PipeFile studentPipe(studentBytes);
+    PipeFile referencePipe(referenceBytes);
+    ReadBuffer studentBuffer;
+    ReadBuffer referenceBuffer;
+    studentBuffer.firstCapacity = referenceBuffer.firstCapacity = 1 + (settings & 63);
+    FileLines student = settings & 64 ? linesOfFile(studentPipe.readEnd, studentBuffer) : linesOfText(studentBytes);
+    FileLines reference =
+        settings & 128 ? linesOfFile(referencePipe.readEnd, referenceBuffer) : linesOfText(referenceBytes);
+
+    std::string text;
     Report report;
-    report.fd = sink;
+    report.kept = &text;
     // The reference's text up to its first zero byte doubles as a test number.
     std::int32_t testNumber = readTestNumber(referenceBytes.c_str());
-    Outcome outcome = compareFiles(testNumber, "student.sym", student.get(), reference.get(), report);
-    if (outcome != Outcome::compared || !flushReport(report))
+    Graded graded = gradeLines(student, reference, report);
+    if (graded.outcome != Outcome::compared)
         std::abort();
-    if (readBack(sink) != modelReport(testNumber, studentBytes, referenceBytes))
+    printScore(testNumber, "student.sym", graded.studentCount, graded.referenceCount, graded.wrongEntries, report);
+    flushReport(report);
+    if (text != modelReport(testNumber, studentBytes, referenceBytes))
         std::abort();
     return 0;
 }

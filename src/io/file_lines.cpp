@@ -1,0 +1,77 @@
+#include "file_lines.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+bool makeRoom(ReadBuffer& buffer, std::size_t kept)
+{
+    if (kept < buffer.capacity)
+        return true;
+    std::size_t capacity = std::max(buffer.capacity * 2, buffer.firstCapacity);
+    if (capacity <= buffer.capacity)
+        return false;
+    char* grown = static_cast<char*>(std::realloc(buffer.bytes.get(), capacity));
+    if (grown == nullptr)
+        return false;
+    (void)buffer.bytes.release();
+    buffer.bytes.reset(grown);
+    buffer.capacity = capacity;
+    return true;
+}
+
+}  // namespace
+
+ReadStatus readMore(FileLines& file)
+{
+    ReadBuffer& buffer = *file.buffer;
+    std::size_t kept = file.lines.rest.size();
+    if (kept > 0 && file.lines.rest.data() != buffer.bytes.get())
+        std::memmove(buffer.bytes.get(), file.lines.rest.data(), kept);
+    file.lines.rest = {};
+    if (!makeRoom(buffer, kept))
+        return ReadStatus::outOfMemory;
+    std::size_t size = kept;
+    while (size < buffer.capacity) {
+        ssize_t got = read(file.fd, buffer.bytes.get() + size, buffer.capacity - size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        // A read error is not the end of the file: a file cut short would
+        // be graded as if the student had left the rest out.
+        if (got < 0)
+            return ReadStatus::readError;
+        if (got == 0) {
+            file.lines.final = true;
+            break;
+        }
+        size += static_cast<std::size_t>(got);
+    }
+    file.lines.rest = std::string_view(buffer.bytes.get(), size);
+    return ReadStatus::read;
+}
+
+ReadStatus countRestLines(FileLines& file, std::uint64_t& count)
+{
+    count = 0;
+    char last = '\n';
+    for (;;) {
+        std::string_view rest = file.lines.rest;
+        count += static_cast<std::uint64_t>(std::count(rest.begin(), rest.end(), '\n'));
+        if (!rest.empty())
+            last = rest.back();
+        file.lines.rest = rest.substr(rest.size());
+        if (file.lines.final)
+            break;
+        ReadStatus status = readMore(file);
+        if (status != ReadStatus::read)
+            return status;
+    }
+    // A last line without a newline is still a line.
+    if (last != '\n')
+        ++count;
+    return ReadStatus::read;
+}
