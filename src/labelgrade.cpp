@@ -1,6 +1,7 @@
 // labelgrade: grade a student's symbol table against the reference one.
 #include "compare.h"
 #include "grading/test_number.h"
+#include "io/descriptor.h"
 
 #include <csignal>
 #include <cstdio>
@@ -16,18 +17,6 @@ constexpr char usage[] =
 constexpr int statusCompared = 0;
 constexpr int statusUsage = 1;
 constexpr int statusFileTrouble = 2;
-
-struct FileDescriptor {
-    int fd = -1;
-    explicit FileDescriptor(int opened) : fd(opened) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-};
 
 // A directory opens for reading but has no lines to give; it is refused
 // here, like a missing file, rather than failing later as a read error.
@@ -65,10 +54,10 @@ int main(int argc, char** argv)
     const char* studentPath = argv[2];
     const char* referencePath = argv[3];
 
-    FileDescriptor student(openListingFile(studentPath));
+    Descriptor student(openListingFile(studentPath));
     if (student.fd < 0)
         return fileTrouble("Error: could not open %s\n", studentPath);
-    FileDescriptor reference(openListingFile(referencePath));
+    Descriptor reference(openListingFile(referencePath));
     if (reference.fd < 0)
         return fileTrouble("Error: could not open %s\n", referencePath);
 

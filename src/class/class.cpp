@@ -1,0 +1,20 @@
+#include "class.h"
+
+std::string_view reasonOf(FileState state)
+{
+    switch (state) {
+    case FileState::graded:
+        return "graded";
+    case FileState::missing:
+        return "missing";
+    case FileState::refusedOutside:
+        return "refused: outside the student's folder";
+    case FileState::refusedNotRegular:
+        return "refused: not a regular file";
+    case FileState::unreadable:
+        return "could not read";
+    case FileState::noSubmission:
+        return "no submission";
+    }
+    return "";
+}

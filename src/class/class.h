@@ -1,0 +1,52 @@
+// A class as labelgrade-class grades it: the tests, each with its reference,
+// and the students, each with a result for every test.
+#ifndef LABELGRADE_CLASS_H
+#define LABELGRADE_CLASS_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+// Which file a path led to, whatever the path.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+struct Test {
+    std::string name;             // the reference's file name, and the students'
+    std::int32_t number = 0;      // for the score line
+    std::string text;             // the reference, read once and shared by the workers
+    std::uint64_t lineCount = 0;
+    FileId file;
+};
+
+// What became of one student's file for one test.
+enum class FileState : std::uint8_t {
+    graded,
+    missing,
+    refusedOutside,
+    refusedNotRegular,
+    unreadable,
+    noSubmission,
+};
+
+// Why a file was not graded, as the gradebook's notes and the reports say it.
+std::string_view reasonOf(FileState state);
+
+struct TestResult {
+    FileState state = FileState::missing;
+    std::uint64_t score = 0;
+};
+
+struct Student {
+    std::string name;
+    bool hasFolder = false;
+    bool onRoster = false;
+    std::vector<TestResult> results;  // one per test, in the tests' order
+};
+
+#endif

@@ -1,0 +1,282 @@
+#include "grade_class.h"
+
+#include "compare.h"
+#include "grading/score.h"
+#include "io/descriptor.h"
+#include "io/folder.h"
+#include "io/visible_text.h"
+#include "progress.h"
+#include "student_files.h"
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <sched.h>
+#include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+constexpr auto progressInterval = std::chrono::milliseconds(100);
+
+// What every worker reads and the one thing they share: where the next
+// student is, and how the run is going.
+struct ClassRun {
+    ClassRun(const ClassOptions& options, const std::vector<Test>& tests, std::vector<Student>& students)
+        : options(options), tests(tests), students(students)
+    {
+    }
+
+    const ClassOptions& options;
+    const std::vector<Test>& tests;
+    std::vector<Student>& students;
+    std::vector<FileId> references;
+    int submissions = -1;
+    int reports = -1;  // -1: no reports are written
+
+    std::atomic<std::size_t> nextStudent{0};
+    std::atomic<std::uint64_t> filesDone{0};
+    std::atomic<bool> stopped{false};
+    std::mutex mutex;  // guards what follows
+    std::condition_variable workerEnded;
+    unsigned workersLeft = 0;
+    std::string error;  // the first output that failed
+};
+
+void stopWith(ClassRun& run, std::string error)
+{
+    std::lock_guard lock(run.mutex);
+    if (run.error.empty())
+        run.error = std::move(error);
+    run.stopped = true;
+}
+
+// What each worker owns.
+struct Worker {
+    Report report;
+    ReadBuffer buffer;
+};
+
+// A report file's path as a message shows it: the student's part made safe.
+std::string reportPath(const ClassRun& run, const Student& student, const Test& test)
+{
+    return pathInFolder(pathInFolder(run.options.reportsDir, visibleText(student.name)), test.name + ".txt");
+}
+
+// Where a student's reports go; -1 when none are written.
+Descriptor openReportFolder(ClassRun& run, const Student& student)
+{
+    if (run.reports < 0)
+        return Descriptor();
+    const std::string& name = student.name;
+    // A roster may name a student as no folder could be named; such a name
+    // gets its row but no reports.
+    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+        return Descriptor();
+    if (mkdirat(run.reports, name.c_str(), 0777) != 0 && errno != EEXIST) {
+        stopWith(run, "could not make " + pathInFolder(run.options.reportsDir, visibleText(name)) + ": " +
+                          std::strerror(errno));
+        return Descriptor();
+    }
+    Descriptor folder(openat(run.reports, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (folder.fd < 0)
+        stopWith(run, "could not write to " + pathInFolder(run.options.reportsDir, visibleText(name)) + ": " +
+                          std::strerror(errno));
+    return folder;
+}
+
+Descriptor openReport(ClassRun& run, int reportFolder, const Student& student, const Test& test)
+{
+    if (reportFolder < 0)
+        return Descriptor();
+    std::string name = test.name + ".txt";
+    Descriptor report(openat(reportFolder, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (report.fd < 0)
+        stopWith(run, "could not write " + reportPath(run, student, test) + ": " + std::strerror(errno));
+    return report;
+}
+
+void startReport(Report& report, int fd)
+{
+    report.fd = fd;
+    report.failed = false;
+    report.used = 0;
+}
+
+void finishReport(ClassRun& run, Worker& worker, const Student& student, const Test& test)
+{
+    if (!flushReport(worker.report) && worker.report.fd >= 0)
+        stopWith(run, "could not write " + reportPath(run, student, test) + ": " + std::strerror(errno));
+}
+
+// A report for a file that was not graded holds one line saying why.
+void reportNotGraded(Worker& worker, int reportFd, const Test& test, FileState state)
+{
+    startReport(worker.report, reportFd);
+    if (reportFd >= 0 && (ftruncate(reportFd, 0) != 0 || lseek(reportFd, 0, SEEK_SET) != 0))
+        worker.report.failed = true;
+    put(worker.report, test.name);
+    put(worker.report, ": ");
+    put(worker.report, reasonOf(state));
+    put(worker.report, "\n");
+}
+
+// The report is what labelgrade N SUBMISSIONS/student/test REFERENCES/test
+// writes, byte for byte.
+TestResult gradeFile(ClassRun& run, Worker& worker, int studentFile, int reportFd, const Student& student,
+                     const Test& test)
+{
+    std::string studentPath = pathInFolder(pathInFolder(run.options.submissions, student.name), test.name);
+    Report& report = worker.report;
+    startReport(report, reportFd);
+    put(report, "Comparing ");
+    put(report, studentPath);
+    put(report, " to ");
+    put(report, pathInFolder(run.options.references, test.name));
+    put(report, ":\n\n");
+    FileLines studentLines = linesOfFile(studentFile, worker.buffer);
+    FileLines referenceLines = linesOfText(test.text);
+    Graded graded = gradeLines(studentLines, referenceLines, report);
+    // A file that cannot be read to its end (or whose line is too long
+    // for memory) is not graded at all.
+    if (graded.outcome != Outcome::compared)
+        return TestResult{FileState::unreadable, 0};
+    printScore(test.number, studentPath, graded.studentCount, graded.referenceCount, graded.wrongEntries, report);
+    return TestResult{FileState::graded, scoreOf(graded.studentCount, graded.referenceCount, graded.wrongEntries)};
+}
+
+void gradeStudent(ClassRun& run, Worker& worker, Student& student)
+{
+    student.results.assign(run.tests.size(), TestResult{});
+    Descriptor reportFolder = openReportFolder(run, student);
+    Descriptor folder;
+    if (student.hasFolder)
+        folder = Descriptor(openat(run.submissions, student.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (std::size_t t = 0; t < run.tests.size() && !run.stopped; ++t) {
+        const Test& test = run.tests[t];
+        TestResult& result = student.results[t];
+        Descriptor report = openReport(run, reportFolder.fd, student, test);
+        if (!student.hasFolder) {
+            result.state = FileState::noSubmission;
+        } else if (folder.fd < 0) {
+            result.state = FileState::unreadable;
+        } else {
+            StudentFile file = openStudentFile(folder.fd, test.name.c_str(), run.references);
+            result.state = file.state;
+            if (file.state == FileState::graded)
+                result = gradeFile(run, worker, file.file.fd, report.fd, student, test);
+        }
+        if (result.state != FileState::graded)
+            reportNotGraded(worker, report.fd, test, result.state);
+        finishReport(run, worker, student, test);
+    }
+    run.filesDone += run.tests.size();
+}
+
+void work(ClassRun& run)
+{
+    try {
+        auto worker = std::make_unique<Worker>();
+        for (;;) {
+            std::size_t next = run.nextStudent++;
+            if (next >= run.students.size() || run.stopped)
+                break;
+            gradeStudent(run, *worker, run.students[next]);
+        }
+    } catch (const std::bad_alloc&) {
+        stopWith(run, "out of memory");
+    }
+    std::lock_guard lock(run.mutex);
+    --run.workersLeft;
+    run.workerEnded.notify_one();
+}
+
+bool makeFolders(const std::string& path)
+{
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string prefix = path.substr(0, slash);
+        if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
+}
+
+bool openFolders(ClassRun& run, Descriptor& submissions, Descriptor& reports, std::string& error)
+{
+    submissions = Descriptor(open(run.options.submissions.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (submissions.fd < 0) {
+        error = "could not read the folder " + run.options.submissions + ": " + std::strerror(errno);
+        return false;
+    }
+    run.submissions = submissions.fd;
+    if (run.options.reportsDir.empty())
+        return true;
+    if (!makeFolders(run.options.reportsDir) ||
+        (reports = Descriptor(open(run.options.reportsDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))).fd < 0) {
+        error = "could not make the folder " + run.options.reportsDir + ": " + std::strerror(errno);
+        return false;
+    }
+    run.reports = reports.fd;
+    return true;
+}
+
+// The processors this run may use, which a container or taskset may make
+// fewer than the machine has.
+unsigned processorCount()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+unsigned workerCount(const ClassOptions& options, std::size_t students)
+{
+    unsigned jobs = options.jobs != 0 ? options.jobs : processorCount();
+    return static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(students, 1)));
+}
+
+}  // namespace
+
+bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests,
+                std::vector<Student>& students, std::string& error)
+{
+    ClassRun run(options, tests, students);
+    for (const Test& test : tests)
+        run.references.push_back(test.file);
+    Descriptor submissions;
+    Descriptor reports;
+    if (!openFolders(run, submissions, reports, error))
+        return false;
+
+    unsigned jobs = workerCount(options, students.size());
+    std::uint64_t totalFiles = students.size() * tests.size();
+    Progress progress = startProgress(STDERR_FILENO);
+    run.workersLeft = jobs;
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < jobs; ++i)
+        workers.emplace_back(work, std::ref(run));
+    {
+        std::unique_lock lock(run.mutex);
+        while (run.workersLeft > 0) {
+            lock.unlock();
+            drawProgress(progress, run.filesDone, totalFiles);
+            lock.lock();
+            run.workerEnded.wait_for(lock, progressInterval, [&] { return run.workersLeft == 0; });
+        }
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    endProgress(progress);
+    if (!run.error.empty()) {
+        error = run.error;
+        return false;
+    }
+    return true;
+}

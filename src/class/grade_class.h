@@ -1,0 +1,18 @@
+// Grading a whole class: every student's file for every test, by workers
+// that each own their buffers, with each report written to its own file.
+#ifndef LABELGRADE_GRADE_CLASS_H
+#define LABELGRADE_GRADE_CLASS_H
+
+#include "class.h"
+#include "options.h"
+
+#include <string>
+#include <vector>
+
+// Fills in every student's results.  False, with `error` saying why, when a
+// folder cannot be read or a report cannot be written; a student's file
+// that cannot be graded is only noted in the results.
+bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests,
+                std::vector<Student>& students, std::string& error);
+
+#endif

@@ -1,0 +1,133 @@
+#include "gradebook.h"
+
+#include "csv.h"
+#include "io/visible_text.h"
+
+namespace {
+
+// RFC 4180 ends each record with a carriage return and a line feed.
+constexpr std::string_view recordEnd = "\r\n";
+
+struct Row {
+    std::string& out;
+    bool first = true;
+
+    void field(std::string_view text)
+    {
+        if (!first)
+            out += ',';
+        first = false;
+        appendCsvField(out, text);
+    }
+    void number(std::uint64_t value) { field(std::to_string(value)); }
+    void end() { out += recordEnd; }
+};
+
+std::string shownName(const Student& student, bool forTerminal)
+{
+    return forTerminal ? visibleText(student.name) : student.name;
+}
+
+std::uint64_t totalOf(const Student& student)
+{
+    std::uint64_t total = 0;
+    for (const TestResult& result : student.results)
+        total += result.score;
+    return total;
+}
+
+void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, bool forTerminal,
+                    std::string& out)
+{
+    Row header{out};
+    header.field("student");
+    for (const Test& test : tests)
+        header.field(test.name);
+    header.field("total");
+    header.field("notes");
+    header.end();
+
+    Row outOf{out};
+    outOf.field("out of");
+    std::uint64_t possible = 0;
+    for (const Test& test : tests) {
+        outOf.number(test.lineCount);
+        possible += test.lineCount;
+    }
+    outOf.number(possible);
+    outOf.field("");
+    outOf.end();
+
+    for (const Student& student : students) {
+        Row row{out};
+        row.field(shownName(student, forTerminal));
+        for (const TestResult& result : student.results)
+            row.number(result.score);
+        row.number(totalOf(student));
+        row.field(notesOf(tests, student));
+        row.end();
+    }
+}
+
+void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, bool forTerminal,
+                     std::string& out)
+{
+    Row header{out};
+    for (std::string_view column : {"Student", "ID", "SIS User ID", "SIS Login ID", "Section"})
+        header.field(column);
+    for (const Test& test : tests)
+        header.field(test.name);
+    header.end();
+
+    Row possible{out};
+    possible.field("Points Possible");
+    for (int column = 0; column < 4; ++column)
+        possible.field("");
+    for (const Test& test : tests)
+        possible.number(test.lineCount);
+    possible.end();
+
+    for (const Student& student : students) {
+        Row row{out};
+        std::string name = shownName(student, forTerminal);
+        row.field(name);
+        row.field("");
+        row.field("");
+        row.field(name);
+        row.field("");
+        for (const TestResult& result : student.results)
+            row.number(result.score);
+        row.end();
+    }
+}
+
+}  // namespace
+
+std::string notesOf(const std::vector<Test>& tests, const Student& student)
+{
+    if (!student.hasFolder)
+        return std::string(reasonOf(FileState::noSubmission));
+    std::string notes;
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+        FileState state = student.results[t].state;
+        if (state == FileState::graded)
+            continue;
+        if (!notes.empty())
+            notes += "; ";
+        notes += tests[t].name;
+        notes += ": ";
+        notes += reasonOf(state);
+    }
+    return notes;
+}
+
+std::string gradebookText(const std::vector<Test>& tests, const std::vector<Student>& students,
+                          GradebookFormat format, bool forTerminal)
+{
+    std::string out;
+    if (format == GradebookFormat::canvas)
+        canvasGradebook(tests, students, forTerminal, out);
+    else
+        plainGradebook(tests, students, forTerminal, out);
+    return out;
+}

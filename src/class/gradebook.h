@@ -1,0 +1,22 @@
+// The gradebook: a CSV file with a row per student and a column per test.
+#ifndef LABELGRADE_GRADEBOOK_H
+#define LABELGRADE_GRADEBOOK_H
+
+#include "class.h"
+#include "options.h"
+
+#include <string>
+#include <vector>
+
+// The gradebook's text.  Plain: student, a column per test, total, notes,
+// and an "out of" row.  Canvas: the columns Canvas's gradebook imports,
+// with a "Points Possible" row.  With `forTerminal`, students' names show
+// their control bytes as escapes.
+std::string gradebookText(const std::vector<Test>& tests, const std::vector<Student>& students,
+                          GradebookFormat format, bool forTerminal);
+
+// Why the student's files that were not graded were not, for the notes
+// column: "t3.sym: missing; t4.sym: could not read".
+std::string notesOf(const std::vector<Test>& tests, const Student& student);
+
+#endif

@@ -1,0 +1,28 @@
+// labelgrade-class's command line.
+#ifndef LABELGRADE_CLASS_OPTIONS_H
+#define LABELGRADE_CLASS_OPTIONS_H
+
+#include <string>
+
+enum class GradebookFormat { plain, canvas };
+
+struct ClassOptions {
+    std::string references;
+    std::string submissions;
+    std::string reportsDir;  // empty: no reports
+    std::string roster;      // empty: no roster
+    std::string htmlPage;    // empty: no page
+    GradebookFormat format = GradebookFormat::plain;
+    unsigned jobs = 0;       // 0: one per processor
+    bool quiet = false;
+};
+
+enum class ParseResult { run, help, version, usageError };
+
+// Reads the arguments into `options`; on a usage error, `problem` says what
+// was wrong.
+ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::string& problem);
+
+extern const char classUsage[];
+
+#endif

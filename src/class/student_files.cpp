@@ -1,0 +1,131 @@
+#include "student_files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// Opened only once the path is known to lead to a regular file; the flags
+// keep even a file swapped in meanwhile from blocking or taking a terminal.
+constexpr int readFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// openat2 retries a resolution that a rename elsewhere raced with; so do we,
+// a few times.
+constexpr int raceRetries = 4;
+
+int openBeneath(int folder, const char* name, std::uint64_t flags)
+{
+    open_how how{};
+    how.flags = flags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    for (int attempt = 0;; ++attempt) {
+        long fd = syscall(SYS_openat2, folder, name, &how, sizeof how);
+        if (fd >= 0 || errno != EAGAIN || attempt == raceRetries)
+            return static_cast<int>(fd);
+    }
+}
+
+FileState stateOfFailedOpen(int error)
+{
+    if (error == ENOENT)
+        return FileState::missing;
+    if (error == EXDEV)
+        return FileState::refusedOutside;
+    return FileState::unreadable;
+}
+
+bool sameFile(const struct stat& info, FileId file)
+{
+    return info.st_dev == file.device && info.st_ino == file.inode;
+}
+
+// What the path found is, before it is opened to be read.
+FileState judgeFound(int found, const std::vector<FileId>& references, struct stat& info)
+{
+    if (fstat(found, &info) != 0)
+        return FileState::unreadable;
+    if (!S_ISREG(info.st_mode))
+        return FileState::refusedNotRegular;
+    FileId id{info.st_dev, info.st_ino};
+    if (std::find(references.begin(), references.end(), id) != references.end())
+        return FileState::refusedOutside;
+    return FileState::graded;
+}
+
+// The file opened to be read must be the one judged.
+StudentFile opened(Descriptor file, const struct stat& judged)
+{
+    struct stat info;
+    if (file.fd < 0 || fstat(file.fd, &info) != 0)
+        return StudentFile{Descriptor(), FileState::unreadable};
+    if (!S_ISREG(info.st_mode) || !sameFile(info, FileId{judged.st_dev, judged.st_ino}))
+        return StudentFile{Descriptor(), FileState::unreadable};
+    return StudentFile{std::move(file), FileState::graded};
+}
+
+std::string procPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+bool whereOpen(int fd, std::string& path)
+{
+    char buffer[4096];
+    ssize_t size = readlink(procPath(fd).c_str(), buffer, sizeof buffer);
+    if (size <= 0 || static_cast<std::size_t>(size) == sizeof buffer)
+        return false;
+    path.assign(buffer, static_cast<std::size_t>(size));
+    return true;
+}
+
+bool isAbsoluteLink(int folder, const char* name)
+{
+    char target[2];
+    return readlinkat(folder, name, target, sizeof target) > 0 && target[0] == '/';
+}
+
+}  // namespace
+
+StudentFile openStudentFile(int folder, const char* name, const std::vector<FileId>& references)
+{
+    Descriptor found(openBeneath(folder, name, O_PATH | O_CLOEXEC));
+    if (found.fd < 0) {
+        if (errno == ENOSYS)
+            return openStudentFileByProc(folder, name, references);
+        return StudentFile{Descriptor(), stateOfFailedOpen(errno)};
+    }
+    struct stat info;
+    FileState state = judgeFound(found.fd, references, info);
+    if (state != FileState::graded)
+        return StudentFile{Descriptor(), state};
+    return opened(Descriptor(openBeneath(folder, name, readFlags)), info);
+}
+
+StudentFile openStudentFileByProc(int folder, const char* name, const std::vector<FileId>& references)
+{
+    if (isAbsoluteLink(folder, name))
+        return StudentFile{Descriptor(), FileState::refusedOutside};
+    Descriptor found(openat(folder, name, O_PATH | O_CLOEXEC));
+    if (found.fd < 0)
+        return StudentFile{Descriptor(), errno == ENOENT ? FileState::missing : FileState::unreadable};
+    std::string folderPath;
+    std::string filePath;
+    if (!whereOpen(folder, folderPath) || !whereOpen(found.fd, filePath))
+        return StudentFile{Descriptor(), FileState::unreadable};
+    if (folderPath != "/")
+        folderPath += '/';
+    if (filePath.compare(0, folderPath.size(), folderPath) != 0)
+        return StudentFile{Descriptor(), FileState::refusedOutside};
+    struct stat info;
+    FileState state = judgeFound(found.fd, references, info);
+    if (state != FileState::graded)
+        return StudentFile{Descriptor(), state};
+    // Reopened through the descriptor itself, not the path: the same file.
+    return opened(Descriptor(open(procPath(found.fd).c_str(), readFlags)), info);
+}

@@ -1,0 +1,31 @@
+// Opening a student's file for a test, where the student controls what the
+// folder holds: links, FIFOs, devices, anything an archive can carry.  Only
+// a regular file that lies inside the student's own folder is opened for
+// reading; nothing else is opened at all, so no FIFO can block the run and
+// no device can be touched.
+#ifndef LABELGRADE_STUDENT_FILES_H
+#define LABELGRADE_STUDENT_FILES_H
+
+#include "class.h"
+#include "io/descriptor.h"
+
+#include <vector>
+
+struct StudentFile {
+    Descriptor file;  // open for reading when `state` is graded
+    FileState state = FileState::missing;
+};
+
+// The file `name` of the open student folder `folder`.  A path that
+// resolves outside the folder (a link to a reference, to another student's
+// file, to /dev/zero) is refused, and so is a reference reached by a hard
+// link, whatever its path.
+StudentFile openStudentFile(int folder, const char* name, const std::vector<FileId>& references);
+
+// The same, for kernels older than Linux 5.6, which lack openat2: the path
+// is followed, and where it led is read back from /proc.  Absolute links are
+// refused here as openat2 refuses them, but one that another link leads to
+// is judged by where it ends.
+StudentFile openStudentFileByProc(int folder, const char* name, const std::vector<FileId>& references);
+
+#endif

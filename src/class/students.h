@@ -1,0 +1,26 @@
+// The students of a class: a folder each in the submissions folder, and
+// whoever the roster names.
+#ifndef LABELGRADE_STUDENTS_H
+#define LABELGRADE_STUDENTS_H
+
+#include "class.h"
+
+#include <string>
+#include <vector>
+
+// A student for each folder (or link to one) in `submissions` whose name
+// does not start with a dot, in byte order of names; `ignored` gets the
+// names of the other entries.  False, with `error` saying why, when the
+// folder cannot be read.
+bool listStudents(const std::string& submissions, std::vector<Student>& students,
+                  std::vector<std::string>& ignored, std::string& error);
+
+// The names a roster file holds, one a line; blank lines are skipped and a
+// carriage return that ends a line (a roster saved on Windows) is dropped.
+bool readRoster(const std::string& path, std::vector<std::string>& names, std::string& error);
+
+// Marks the students the roster names and adds a row for each one with no
+// folder, keeping byte order of names; gives the folders the roster lacks.
+std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector<std::string> roster);
+
+#endif

@@ -1,0 +1,123 @@
+// labelgrade-class: grade every student of a class on every test in one
+// run, and write the gradebook.
+#include "class/grade_class.h"
+#include "class/gradebook.h"
+#include "class/options.h"
+#include "class/references.h"
+#include "class/students.h"
+#include "io/folder.h"
+#include "io/report.h"
+#include "io/visible_text.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <unistd.h>
+
+namespace {
+
+constexpr int statusGraded = 0;
+constexpr int statusUsage = 1;
+constexpr int statusTrouble = 2;
+
+int trouble(const std::string& message)
+{
+    std::fprintf(stderr, "Error: %s\n", message.c_str());
+    return statusTrouble;
+}
+
+void warn(const std::string& message)
+{
+    std::fprintf(stderr, "Warning: %s\n", message.c_str());
+}
+
+// The instructor's own mistake, told once per line: every student loses the
+// line, since no student's line can match half a symbol.
+void warnIncompleteReferences(const ClassOptions& options, const std::vector<Test>& tests)
+{
+    for (const Test& test : tests)
+        for (std::uint64_t line : incompleteLines(test.text))
+            warn(pathInFolder(options.references, test.name) + " line " + std::to_string(line) +
+                 " holds no address and label: no student can be right there");
+}
+
+bool loadStudents(const ClassOptions& options, std::vector<Student>& students, std::string& error)
+{
+    std::vector<std::string> ignored;
+    if (!listStudents(options.submissions, students, ignored, error))
+        return false;
+    for (const std::string& name : ignored)
+        warn(pathInFolder(options.submissions, visibleText(name)) + " is not a folder: ignored");
+    if (options.roster.empty())
+        return true;
+    std::vector<std::string> roster;
+    if (!readRoster(options.roster, roster, error))
+        return false;
+    for (const std::string& name : applyRoster(students, std::move(roster)))
+        warn(pathInFolder(options.submissions, visibleText(name)) + " is not on the roster: graded all the same");
+    return true;
+}
+
+bool writeGradebook(const std::string& text)
+{
+    auto report = std::make_unique<Report>();
+    report->fd = STDOUT_FILENO;
+    put(*report, text);
+    return flushReport(*report);
+}
+
+int gradeClassRun(const ClassOptions& options)
+{
+    std::string error;
+    std::vector<Test> tests;
+    if (!loadTests(options.references, tests, error))
+        return trouble(error);
+    if (tests.empty())
+        return trouble("the folder " + options.references + " holds no test: no regular file whose name does not "
+                       "start with a dot");
+    warnIncompleteReferences(options, tests);
+
+    std::vector<Student> students;
+    if (!loadStudents(options, students, error))
+        return trouble(error);
+    if (!gradeClass(options, tests, students, error))
+        return trouble(error);
+
+    bool forTerminal = isatty(STDOUT_FILENO) != 0;
+    if (!writeGradebook(gradebookText(tests, students, options.format, forTerminal)))
+        return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(errno));
+    return statusGraded;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // No signal ends a run: a gradebook cut by a closed pipe or a file-size
+    // limit is a failed write, told as one.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    try {
+        ClassOptions options;
+        std::string problem;
+        switch (parseOptions(argc, argv, options, problem)) {
+        case ParseResult::help:
+            std::fputs(classUsage, stdout);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
+        case ParseResult::version:
+            std::fputs("labelgrade-class " LABELGRADE_VERSION "\n", stdout);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
+        case ParseResult::usageError:
+            std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage);
+            return statusUsage;
+        case ParseResult::run:
+            break;
+        }
+        return gradeClassRun(options);
+    } catch (const std::bad_alloc&) {
+        return trouble("out of memory");
+    }
+}
