@@ -2,6 +2,7 @@
 #include "compare.h"
 #include "grading/test_number.h"
 #include "io/descriptor.h"
+#include "io/visible_text.h"
 
 #include <csignal>
 #include <cstdio>
@@ -65,6 +66,7 @@ int main(int argc, char** argv)
     report.fd = STDOUT_FILENO;
     // A student's bytes must not steer the terminal that shows them.
     report.showControls = isatty(STDOUT_FILENO) != 0;
+    report.utf8 = report.showControls && terminalReadsUtf8();
     put(report, "Comparing ");
     put(report, studentPath);
     put(report, " to ");

@@ -50,14 +50,14 @@ bool loadStudents(const ClassOptions& options, std::vector<Student>& students, s
     if (!listStudents(options.submissions, students, ignored, error))
         return false;
     for (const std::string& name : ignored)
-        warn(pathInFolder(options.submissions, visibleText(name)) + " is not a folder: ignored");
+        warn(pathInFolder(options.submissions, visibleText(name, options.utf8)) + " is not a folder: ignored");
     if (options.roster.empty())
         return true;
     std::vector<std::string> roster;
     if (!readRoster(options.roster, roster, error))
         return false;
     for (const std::string& name : applyRoster(students, std::move(roster)))
-        warn(pathInFolder(options.submissions, visibleText(name)) + " is not on the roster: graded all the same");
+        warn(pathInFolder(options.submissions, visibleText(name, options.utf8)) + " is not on the roster: graded all the same");
     return true;
 }
 
@@ -87,7 +87,7 @@ int gradeClassRun(const ClassOptions& options)
         return trouble(error);
 
     bool forTerminal = isatty(STDOUT_FILENO) != 0;
-    if (!writeGradebook(gradebookText(tests, students, options.format, forTerminal)))
+    if (!writeGradebook(gradebookText(tests, students, options.format, forTerminal, options.utf8)))
         return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(errno));
     return statusGraded;
 }
@@ -116,6 +116,7 @@ int main(int argc, char** argv)
         case ParseResult::run:
             break;
         }
+        options.utf8 = terminalReadsUtf8();
         return gradeClassRun(options);
     } catch (const std::bad_alloc&) {
         return trouble("out of memory");

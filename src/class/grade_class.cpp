@@ -65,7 +65,7 @@ struct Worker {
 // A report file's path as a message shows it: the student's part made safe.
 std::string reportPath(const ClassRun& run, const Student& student, const Test& test)
 {
-    return pathInFolder(pathInFolder(run.options.reportsDir, visibleText(student.name)), test.name + ".txt");
+    return pathInFolder(pathInFolder(run.options.reportsDir, visibleText(student.name, run.options.utf8)), test.name + ".txt");
 }
 
 // Where a student's reports go; -1 when none are written.
@@ -79,13 +79,13 @@ Descriptor openReportFolder(ClassRun& run, const Student& student)
     if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
         return Descriptor();
     if (mkdirat(run.reports, name.c_str(), 0777) != 0 && errno != EEXIST) {
-        stopWith(run, "could not make " + pathInFolder(run.options.reportsDir, visibleText(name)) + ": " +
+        stopWith(run, "could not make " + pathInFolder(run.options.reportsDir, visibleText(name, run.options.utf8)) + ": " +
                           std::strerror(errno));
         return Descriptor();
     }
     Descriptor folder(openat(run.reports, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (folder.fd < 0)
-        stopWith(run, "could not write to " + pathInFolder(run.options.reportsDir, visibleText(name)) + ": " +
+        stopWith(run, "could not write to " + pathInFolder(run.options.reportsDir, visibleText(name, run.options.utf8)) + ": " +
                           std::strerror(errno));
     return folder;
 }

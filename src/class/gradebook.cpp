@@ -23,10 +23,15 @@ struct Row {
     void end() { out += recordEnd; }
 };
 
-std::string shownName(const Student& student, bool forTerminal)
-{
-    return forTerminal ? visibleText(student.name) : student.name;
-}
+// How a name is written: as it is, or made safe for a terminal.
+struct Naming {
+    bool forTerminal;
+    bool utf8;
+    std::string operator()(const Student& student) const
+    {
+        return forTerminal ? visibleText(student.name, utf8) : student.name;
+    }
+};
 
 std::uint64_t totalOf(const Student& student)
 {
@@ -36,7 +41,7 @@ std::uint64_t totalOf(const Student& student)
     return total;
 }
 
-void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, bool forTerminal,
+void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, Naming shownName,
                     std::string& out)
 {
     Row header{out};
@@ -60,7 +65,7 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
 
     for (const Student& student : students) {
         Row row{out};
-        row.field(shownName(student, forTerminal));
+        row.field(shownName(student));
         for (const TestResult& result : student.results)
             row.number(result.score);
         row.number(totalOf(student));
@@ -69,7 +74,7 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
     }
 }
 
-void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, bool forTerminal,
+void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, Naming shownName,
                      std::string& out)
 {
     Row header{out};
@@ -89,7 +94,7 @@ void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>&
 
     for (const Student& student : students) {
         Row row{out};
-        std::string name = shownName(student, forTerminal);
+        std::string name = shownName(student);
         row.field(name);
         row.field("");
         row.field("");
@@ -122,12 +127,13 @@ std::string notesOf(const std::vector<Test>& tests, const Student& student)
 }
 
 std::string gradebookText(const std::vector<Test>& tests, const std::vector<Student>& students,
-                          GradebookFormat format, bool forTerminal)
+                          GradebookFormat format, bool forTerminal, bool utf8)
 {
     std::string out;
+    Naming naming{forTerminal, utf8};
     if (format == GradebookFormat::canvas)
-        canvasGradebook(tests, students, forTerminal, out);
+        canvasGradebook(tests, students, naming, out);
     else
-        plainGradebook(tests, students, forTerminal, out);
+        plainGradebook(tests, students, naming, out);
     return out;
 }

@@ -11,9 +11,9 @@
 // The gradebook's text.  Plain: student, a column per test, total, notes,
 // and an "out of" row.  Canvas: the columns Canvas's gradebook imports,
 // with a "Points Possible" row.  With `forTerminal`, students' names show
-// their control bytes as escapes.
+// their control bytes as escapes (`utf8`: as a UTF-8 terminal needs them).
 std::string gradebookText(const std::vector<Test>& tests, const std::vector<Student>& students,
-                          GradebookFormat format, bool forTerminal);
+                          GradebookFormat format, bool forTerminal, bool utf8);
 
 // Why the student's files that were not graded were not, for the notes
 // column: "t3.sym: missing; t4.sym: could not read".

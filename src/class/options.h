@@ -15,6 +15,9 @@ struct ClassOptions {
     GradebookFormat format = GradebookFormat::plain;
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;
+    // Not an option: whether a terminal here reads UTF-8, which decides how
+    // students' names and lines are escaped in messages.
+    bool utf8 = true;
 };
 
 enum class ParseResult { run, help, version, usageError };

@@ -56,7 +56,14 @@ void putNumber(Report& report, std::uint64_t number)
     put(report, std::string_view(digits, static_cast<std::size_t>(end.ptr - digits)));
 }
 
+// Piece by piece, straight into the buffer: a line of any length needs no
+// memory of its own to be shown.
 void putVisible(Report& report, std::string_view fileText)
 {
-    put(report, visibleText(fileText));
+    char scratch[16];
+    while (!fileText.empty()) {
+        std::string_view shown;
+        fileText.remove_prefix(nextVisiblePiece(fileText, report.utf8, scratch, shown));
+        put(report, shown);
+    }
 }

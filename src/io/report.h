@@ -15,11 +15,13 @@ constexpr std::size_t reportBufferSize = 64 * 1024;
 // A failed write is remembered and everything after it is dropped;
 // flushReport tells whether all went out.  With `showControls` set (a
 // terminal reads the report), text that comes from the graded files shows
-// its control bytes as visible escapes.
+// its control bytes as visible escapes; `utf8` says whether the terminal
+// reads UTF-8.
 struct Report {
     int fd = -1;
     std::string* kept = nullptr;
     bool showControls = false;
+    bool utf8 = true;
     bool failed = false;
     std::size_t used = 0;
     char buffer[reportBufferSize];

@@ -1,24 +1,27 @@
 #include "visible_text.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
 
-void appendByteEscape(std::string& out, unsigned char byte)
+std::size_t byteEscape(unsigned char byte, char (&scratch)[16])
 {
-    out += "\\x";
-    out += hexDigits[byte >> 4];
-    out += hexDigits[byte & 0xF];
+    scratch[0] = '\\';
+    scratch[1] = 'x';
+    scratch[2] = hexDigits[byte >> 4];
+    scratch[3] = hexDigits[byte & 0xF];
+    return 4;
 }
 
-void appendCodePoint(std::string& out, std::uint32_t codePoint)
+std::size_t codePointEscape(std::uint32_t codePoint, char (&scratch)[16])
 {
-    out += "<U+";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out += "0123456789ABCDEF"[(codePoint >> shift) & 0xF];
-    out += '>';
+    int size = std::snprintf(scratch, sizeof scratch, "\\u{%X}", static_cast<unsigned>(codePoint));
+    return static_cast<std::size_t>(size);
 }
 
 bool isContinuation(unsigned char byte)
@@ -65,48 +68,118 @@ std::size_t decodeUtf8(std::string_view text, std::uint32_t& codePoint)
     return length;
 }
 
-// Code points that steer a terminal rather than show: the C1 controls, the
-// byte-order mark (invisible, it makes equal texts look different), and the
-// bidirectional controls, which reorder what follows them.
-bool isInvisibleControl(std::uint32_t codePoint)
+struct Range {
+    std::uint32_t first;
+    std::uint32_t last;
+};
+
+// Characters that steer a terminal, show nothing, or look like a blank or
+// like nothing at all: with them two different texts would look the same.
+constexpr Range invisibleRanges[] = {
+    {0x0080, 0x00A0},    // C1 controls, no-break space
+    {0x00AD, 0x00AD},    // soft hyphen
+    {0x034F, 0x034F},    // combining grapheme joiner
+    {0x061C, 0x061C},    // Arabic letter mark
+    {0x115F, 0x1160},    // Hangul fillers
+    {0x17B4, 0x17B5},    // Khmer inherent vowels
+    {0x180B, 0x180F},    // Mongolian variation selectors and vowel separator
+    {0x2000, 0x200F},    // spaces, zero-width characters, directional marks
+    {0x2028, 0x202F},    // line and paragraph separators, bidirectional embeddings
+    {0x205F, 0x206F},    // spaces, word joiner, invisible operators, bidirectional isolates
+    {0x3000, 0x3000},    // ideographic space
+    {0x3164, 0x3164},    // Hangul filler
+    {0xFE00, 0xFE0F},    // variation selectors
+    {0xFEFF, 0xFEFF},    // byte-order mark
+    {0xFFA0, 0xFFA0},    // halfwidth Hangul filler
+    {0xFFF9, 0xFFFB},    // interlinear annotation
+    {0x1D173, 0x1D17A},  // musical format characters
+    {0xE0000, 0xE0FFF},  // tags, variation selectors supplement
+};
+
+bool isInvisible(std::uint32_t codePoint)
 {
-    return (codePoint >= 0x80 && codePoint <= 0x9F) || codePoint == 0xFEFF || codePoint == 0x061C ||
-           codePoint == 0x200E || codePoint == 0x200F || (codePoint >= 0x202A && codePoint <= 0x202E) ||
-           (codePoint >= 0x2066 && codePoint <= 0x2069);
+    for (const Range& range : invisibleRanges)
+        if (codePoint >= range.first && codePoint <= range.last)
+            return true;
+    return false;
+}
+
+bool namesUtf8(const char* value)
+{
+    if (value == nullptr)
+        return false;
+    for (const char* at = value; *at != '\0'; ++at)
+        if (strncasecmp(at, "UTF-8", 5) == 0 || strncasecmp(at, "UTF8", 4) == 0)
+            return true;
+    return false;
 }
 
 }  // namespace
 
-std::string visibleText(std::string_view text)
+bool terminalReadsUtf8()
+{
+    // The first of these that is set and not empty is the locale in force.
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0')
+            return namesUtf8(value);
+    }
+    return false;
+}
+
+std::size_t nextVisiblePiece(std::string_view text, bool utf8, char (&scratch)[16], std::string_view& shown)
+{
+    auto byte = static_cast<unsigned char>(text[0]);
+    auto fromScratch = [&](std::size_t size) { shown = std::string_view(scratch, size); };
+    if (byte == '\\') {
+        shown = "\\\\";
+        return 1;
+    }
+    if (byte == '\r') {
+        shown = "\\r";
+        return 1;
+    }
+    if (byte == '\n') {
+        shown = "\\n";
+        return 1;
+    }
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F || (byte >= 0x80 && !utf8)) {
+        fromScratch(byteEscape(byte, scratch));
+        return 1;
+    }
+    if (byte < 0x80) {
+        // A run of plain bytes goes out as one piece.
+        std::size_t end = 1;
+        while (end < text.size()) {
+            auto next = static_cast<unsigned char>(text[end]);
+            if (next < 0x20 || next >= 0x7F || next == '\\')
+                break;
+            ++end;
+        }
+        shown = text.substr(0, end);
+        return end;
+    }
+    std::uint32_t codePoint = 0;
+    std::size_t length = decodeUtf8(text, codePoint);
+    if (length == 0) {
+        fromScratch(byteEscape(byte, scratch));
+        return 1;
+    }
+    if (isInvisible(codePoint))
+        fromScratch(codePointEscape(codePoint, scratch));
+    else
+        shown = text.substr(0, length);
+    return length;
+}
+
+std::string visibleText(std::string_view text, bool utf8)
 {
     std::string out;
-    out.reserve(text.size());
+    char scratch[16];
     while (!text.empty()) {
-        auto byte = static_cast<unsigned char>(text[0]);
-        std::size_t length = 1;
-        if (byte == '\\') {
-            out += "\\\\";
-        } else if (byte == '\r') {
-            out += "\\r";
-        } else if (byte == '\n') {
-            out += "\\n";
-        } else if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
-            appendByteEscape(out, byte);
-        } else if (byte < 0x80) {
-            out += static_cast<char>(byte);
-        } else {
-            std::uint32_t codePoint = 0;
-            length = decodeUtf8(text, codePoint);
-            if (length == 0) {
-                appendByteEscape(out, byte);
-                length = 1;
-            } else if (isInvisibleControl(codePoint)) {
-                appendCodePoint(out, codePoint);
-            } else {
-                out.append(text.substr(0, length));
-            }
-        }
-        text.remove_prefix(length);
+        std::string_view shown;
+        text.remove_prefix(nextVisiblePiece(text, utf8, scratch, shown));
+        out += shown;
     }
     return out;
 }

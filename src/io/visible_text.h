@@ -1,19 +1,32 @@
 // Text from a student's file, made safe to show on a terminal: no byte of it
-// can act as a control sequence there.
+// can act as a control there, and no character can hide or pass for another.
 //
 //   control bytes (but tab) and DEL    \r, \n, else \xHH      (\x1b, \x00, \x7f)
 //   a backslash                        \\                     (so every escape is ours)
 //   bytes that are not UTF-8           \xHH                   (a lone 0x9b is CSI to some terminals)
-//   C1 controls, the byte-order mark
-//   and the bidirectional controls     <U+XXXX>               (<U+009B>, <U+FEFF>, <U+202E>)
+//   invisible and steering characters  \u{XXXX}               (\u{9B}, \u{FEFF}, \u{202E}, \u{200B})
 //
-// Everything else, tab and valid UTF-8 included, stays as it is.
+// The invisible and steering characters are the C1 controls, the format
+// characters (the byte-order mark, zero-width and bidirectional controls,
+// tags), the variation selectors, the line and paragraph separators and the
+// spaces other than the blank.  On a terminal whose locale is not UTF-8, a
+// byte above 0x7F may itself be a C1 control, so every such byte shows as
+// \xHH.  Everything else, tab included, stays as it is.
 #ifndef LABELGRADE_VISIBLE_TEXT_H
 #define LABELGRADE_VISIBLE_TEXT_H
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-std::string visibleText(std::string_view text);
+// Whether the terminal reads UTF-8, as the locale (LC_ALL, LC_CTYPE, LANG)
+// tells; without a locale that names UTF-8, it is taken not to.
+bool terminalReadsUtf8();
+
+// The first piece of `text` as it is to be shown: `shown` is a part of
+// `text` or of `scratch`; gives how many bytes of `text` it stands for.
+std::size_t nextVisiblePiece(std::string_view text, bool utf8, char (&scratch)[16], std::string_view& shown);
+
+std::string visibleText(std::string_view text, bool utf8);
 
 #endif

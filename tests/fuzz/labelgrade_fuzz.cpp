@@ -3,7 +3,8 @@
 // the sanitizers catch, the report must equal the one a plain, slow model of
 // the grading rules writes: the fast paths may not change a byte, however the
 // files are cut into reads.  The window's two kernels must agree on every
-// window of the input.
+// window of the input, and what a terminal is shown of a file may hold no
+// control byte.
 //
 // Input: two bytes giving the student file's length (little-endian, taken
 // modulo what is left), one byte of settings, the student file, then the
@@ -16,6 +17,7 @@
 #include "grading/score.h"
 #include "grading/test_number.h"
 #include "grading/window.h"
+#include "io/visible_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -110,6 +112,18 @@ void checkKernelsAgree(std::string_view bytes)
 void checkKernelsAgree(std::string_view) {}
 #endif
 
+// What a terminal is shown of a file holds no control byte, and on a
+// terminal that does not read UTF-8, no byte above 0x7f.
+void checkVisible(std::string_view bytes)
+{
+    for (bool utf8 : {true, false})
+        for (char c : visibleText(bytes, utf8)) {
+            auto byte = static_cast<unsigned char>(c);
+            if ((byte < 0x20 && byte != '\t') || byte == 0x7F || (!utf8 && byte >= 0x80))
+                std::abort();
+        }
+}
+
 // Inputs are at most a few kilobytes, well within a pipe's buffer: the whole
 // file is written before it is read.
 struct PipeFile {
@@ -141,6 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view studentBytes = body.substr(0, studentSize);
     std::string referenceBytes(body.substr(studentSize));
     checkKernelsAgree(body);
+    checkVisible(body);
 
     PipeFile studentPipe(studentBytes);
     PipeFile referencePipe(referenceBytes);
