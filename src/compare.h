@@ -19,8 +19,10 @@ struct Graded {
 };
 
 // Checks every position both files have, printing each to the report, and
-// counts both files' lines; the score line is left to the caller.
-Graded gradeLines(FileLines& student, FileLines& reference, Report& report);
+// counts both files' lines; the score line is left to the caller.  A
+// watcher, if any, is told of every byte of the student's file and of
+// every position checked.
+Graded gradeLines(FileLines& student, FileLines& reference, Report& report, GradingWatcher* watcher = nullptr);
 
 // The whole report after the banner: the checks, then the score.
 Outcome compareFiles(std::int32_t testNumber, std::string_view studentPath,

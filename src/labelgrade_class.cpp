@@ -2,9 +2,13 @@
 // run, and write the gradebook.
 #include "class/grade_class.h"
 #include "class/gradebook.h"
+#include "class/html_page.h"
 #include "class/options.h"
 #include "class/references.h"
 #include "class/students.h"
+#include "class/summary.h"
+#include "class/summary_text.h"
+#include "io/descriptor.h"
 #include "io/folder.h"
 #include "io/report.h"
 #include "io/visible_text.h"
@@ -13,6 +17,7 @@
 #include <csignal>
 #include <cstring>
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <unistd.h>
@@ -61,6 +66,26 @@ bool loadStudents(const ClassOptions& options, std::vector<Student>& students, s
     return true;
 }
 
+bool writePage(const ClassOptions& options, const ClassSummary& summary, const std::vector<Test>& tests,
+               const std::vector<Student>& students, std::string& error)
+{
+    std::string reportsLink;
+    if (!options.reportsDir.empty() && !reportsLinkFrom(options.htmlPage, options.reportsDir, reportsLink)) {
+        error = "could not write " + options.htmlPage + ": its folder cannot be found";
+        return false;
+    }
+    Descriptor page(open(options.htmlPage.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    auto report = std::make_unique<Report>();
+    report->fd = page.fd;
+    if (page.fd >= 0) {
+        put(*report, classPage(summary, tests, students, reportsLink));
+        if (flushReport(*report))
+            return true;
+    }
+    error = "could not write " + options.htmlPage + ": " + std::strerror(errno);
+    return false;
+}
+
 bool writeGradebook(const std::string& text)
 {
     auto report = std::make_unique<Report>();
@@ -83,12 +108,21 @@ int gradeClassRun(const ClassOptions& options)
     std::vector<Student> students;
     if (!loadStudents(options, students, error))
         return trouble(error);
-    if (!gradeClass(options, tests, students, error))
+    std::vector<Tally> tallies;
+    if (!gradeClass(options, tests, students, tallies, error))
         return trouble(error);
 
     bool forTerminal = isatty(STDOUT_FILENO) != 0;
     if (!writeGradebook(gradebookText(tests, students, options.format, forTerminal, options.utf8)))
         return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(errno));
+    if (options.quiet && options.htmlPage.empty())
+        return statusGraded;
+    ClassSummary summary = summarizeClass(tests, students, tallies);
+    tallies.clear();
+    if (!options.htmlPage.empty() && !writePage(options, summary, tests, students, error))
+        return trouble(error);
+    if (!options.quiet)
+        std::fputs(summaryText(summary, tests, students, options.utf8).c_str(), stderr);
     return statusGraded;
 }
 

@@ -3,6 +3,8 @@
 #ifndef LABELGRADE_CLASS_H
 #define LABELGRADE_CLASS_H
 
+#include "findings.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,6 +42,7 @@ std::string_view reasonOf(FileState state);
 struct TestResult {
     FileState state = FileState::missing;
     std::uint64_t score = 0;
+    std::vector<Diagnosis> diagnoses;  // what explains a graded file's lost points
 };
 
 struct Student {

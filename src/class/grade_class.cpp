@@ -36,6 +36,7 @@ struct ClassRun {
     const std::vector<Test>& tests;
     std::vector<Student>& students;
     std::vector<FileId> references;
+    std::vector<ReferenceIndex> indexes;  // one per test
     int submissions = -1;
     int reports = -1;  // -1: no reports are written
 
@@ -56,10 +57,12 @@ void stopWith(ClassRun& run, std::string error)
     run.stopped = true;
 }
 
-// What each worker owns.
+// What each worker owns: its buffers, and its part of what the class's
+// wrong lines say, merged after.
 struct Worker {
     Report report;
     ReadBuffer buffer;
+    FindingsWatcher watcher;
 };
 
 // A report file's path as a message shows it: the student's part made safe.
@@ -128,9 +131,11 @@ void reportNotGraded(Worker& worker, int reportFd, const Test& test, FileState s
 
 // The report is what labelgrade N SUBMISSIONS/student/test REFERENCES/test
 // writes, byte for byte.
-TestResult gradeFile(ClassRun& run, Worker& worker, int studentFile, int reportFd, const Student& student,
-                     const Test& test)
+TestResult gradeFile(ClassRun& run, Worker& worker, Tally& tally, int studentFile, int reportFd,
+                     std::size_t studentIndex, std::size_t testIndex)
 {
+    const Student& student = run.students[studentIndex];
+    const Test& test = run.tests[testIndex];
     std::string studentPath = pathInFolder(pathInFolder(run.options.submissions, student.name), test.name);
     Report& report = worker.report;
     startReport(report, reportFd);
@@ -141,17 +146,26 @@ TestResult gradeFile(ClassRun& run, Worker& worker, int studentFile, int reportF
     put(report, ":\n\n");
     FileLines studentLines = linesOfFile(studentFile, worker.buffer);
     FileLines referenceLines = linesOfText(test.text);
-    Graded graded = gradeLines(studentLines, referenceLines, report);
+    worker.watcher.start(run.indexes[testIndex], static_cast<std::uint32_t>(testIndex),
+                         static_cast<std::uint32_t>(studentIndex), tally);
+    Graded graded = gradeLines(studentLines, referenceLines, report, &worker.watcher);
+    TestResult result;
     // A file that cannot be read to its end (or whose line is too long
     // for memory) is not graded at all.
-    if (graded.outcome != Outcome::compared)
-        return TestResult{FileState::unreadable, 0};
+    if (graded.outcome != Outcome::compared) {
+        result.state = FileState::unreadable;
+        return result;
+    }
     printScore(test.number, studentPath, graded.studentCount, graded.referenceCount, graded.wrongEntries, report);
-    return TestResult{FileState::graded, scoreOf(graded.studentCount, graded.referenceCount, graded.wrongEntries)};
+    result.state = FileState::graded;
+    result.score = scoreOf(graded.studentCount, graded.referenceCount, graded.wrongEntries);
+    result.diagnoses = worker.watcher.finish(graded.studentCount, graded.referenceCount);
+    return result;
 }
 
-void gradeStudent(ClassRun& run, Worker& worker, Student& student)
+void gradeStudent(ClassRun& run, Worker& worker, Tally& tally, std::size_t studentIndex)
 {
+    Student& student = run.students[studentIndex];
     student.results.assign(run.tests.size(), TestResult{});
     Descriptor reportFolder = openReportFolder(run, student);
     Descriptor folder;
@@ -169,7 +183,7 @@ void gradeStudent(ClassRun& run, Worker& worker, Student& student)
             StudentFile file = openStudentFile(folder.fd, test.name.c_str(), run.references);
             result.state = file.state;
             if (file.state == FileState::graded)
-                result = gradeFile(run, worker, file.file.fd, report.fd, student, test);
+                result = gradeFile(run, worker, tally, file.file.fd, report.fd, studentIndex, t);
         }
         if (result.state != FileState::graded)
             reportNotGraded(worker, report.fd, test, result.state);
@@ -178,7 +192,7 @@ void gradeStudent(ClassRun& run, Worker& worker, Student& student)
     run.filesDone += run.tests.size();
 }
 
-void work(ClassRun& run)
+void work(ClassRun& run, Tally& tally)
 {
     try {
         auto worker = std::make_unique<Worker>();
@@ -186,7 +200,7 @@ void work(ClassRun& run)
             std::size_t next = run.nextStudent++;
             if (next >= run.students.size() || run.stopped)
                 break;
-            gradeStudent(run, *worker, run.students[next]);
+            gradeStudent(run, *worker, tally, next);
         }
     } catch (const std::bad_alloc&) {
         stopWith(run, "out of memory");
@@ -245,11 +259,13 @@ unsigned workerCount(const ClassOptions& options, std::size_t students)
 }  // namespace
 
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests,
-                std::vector<Student>& students, std::string& error)
+                std::vector<Student>& students, std::vector<Tally>& tallies, std::string& error)
 {
     ClassRun run(options, tests, students);
-    for (const Test& test : tests)
+    for (const Test& test : tests) {
         run.references.push_back(test.file);
+        run.indexes.push_back(indexReference(test.text));
+    }
     Descriptor submissions;
     Descriptor reports;
     if (!openFolders(run, submissions, reports, error))
@@ -259,16 +275,19 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests,
     std::uint64_t totalFiles = students.size() * tests.size();
     Progress progress = startProgress(STDERR_FILENO);
     run.workersLeft = jobs;
+    tallies.assign(jobs, Tally());
+    // Drawn once before any worker starts, so that a terminal always sees
+    // the line, however soon the run ends.
+    drawProgress(progress, 0, totalFiles);
     std::vector<std::thread> workers;
     for (unsigned i = 0; i < jobs; ++i)
-        workers.emplace_back(work, std::ref(run));
+        workers.emplace_back(work, std::ref(run), std::ref(tallies[i]));
     {
         std::unique_lock lock(run.mutex);
-        while (run.workersLeft > 0) {
+        while (!run.workerEnded.wait_for(lock, progressInterval, [&] { return run.workersLeft == 0; })) {
             lock.unlock();
             drawProgress(progress, run.filesDone, totalFiles);
             lock.lock();
-            run.workerEnded.wait_for(lock, progressInterval, [&] { return run.workersLeft == 0; });
         }
     }
     for (std::thread& worker : workers)

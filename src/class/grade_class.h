@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
-// Fills in every student's results.  False, with `error` saying why, when a
-// folder cannot be read or a report cannot be written; a student's file
-// that cannot be graded is only noted in the results.
+// Fills in every student's results, with what explains each graded file's
+// lost points, and gives each worker's tally of the class's wrong answers.
+// False, with `error` saying why, when a folder cannot be read or a report
+// cannot be written; a student's file that cannot be graded is only noted
+// in the results.
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests,
-                std::vector<Student>& students, std::string& error);
+                std::vector<Student>& students, std::vector<Tally>& tallies, std::string& error);
 
 #endif

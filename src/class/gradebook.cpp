@@ -113,15 +113,19 @@ std::string notesOf(const std::vector<Test>& tests, const Student& student)
     if (!student.hasFolder)
         return std::string(reasonOf(FileState::noSubmission));
     std::string notes;
-    for (std::size_t t = 0; t < tests.size(); ++t) {
-        FileState state = student.results[t].state;
-        if (state == FileState::graded)
-            continue;
+    auto note = [&](const Test& test, std::string_view text) {
         if (!notes.empty())
             notes += "; ";
-        notes += tests[t].name;
+        notes += test.name;
         notes += ": ";
-        notes += reasonOf(state);
+        notes += text;
+    };
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+        const TestResult& result = student.results[t];
+        if (result.state != FileState::graded)
+            note(tests[t], reasonOf(result.state));
+        for (const Diagnosis& diagnosis : result.diagnoses)
+            note(tests[t], describe(diagnosis));
     }
     return notes;
 }

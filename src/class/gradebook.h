@@ -15,8 +15,9 @@
 std::string gradebookText(const std::vector<Test>& tests, const std::vector<Student>& students,
                           GradebookFormat format, bool forTerminal, bool utf8);
 
-// Why the student's files that were not graded were not, for the notes
-// column: "t3.sym: missing; t4.sym: could not read".
+// Why the student's files that were not graded were not, and what explains
+// the points lost in those that were, for the notes column:
+// "t1.sym: CR LF line ends; t3.sym: missing".
 std::string notesOf(const std::vector<Test>& tests, const Student& student);
 
 #endif

@@ -16,6 +16,8 @@ const char classUsage[] =
     "  --roster FILE      the students enrolled, one name a line\n"
     "  --format FORMAT    the gradebook's layout: csv (the default) or canvas\n"
     "  --jobs N           grade with N workers (default: one per processor)\n"
+    "  --html FILE        write a page of the class's results to FILE\n"
+    "  --quiet            leave out the summary on standard error\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"

@@ -16,6 +16,18 @@ struct Lines {
     bool final = true;
 };
 
+// Told of every compared position as it is checked, with both lines and
+// the verdict; the class command learns through it what explains a grade.
+// The student's bytes are told too, as they are read, by the grading core.
+struct GradingWatcher {
+    virtual void studentBytes(std::string_view bytes) = 0;
+    virtual void checked(std::uint64_t position, std::string_view studentEntry, std::string_view referenceEntry,
+                         bool right) = 0;
+
+protected:
+    ~GradingWatcher() = default;
+};
+
 struct Checked {
     std::uint64_t comparedCount = 0;
     std::uint64_t wrongEntries = 0;
@@ -25,6 +37,9 @@ struct Checked {
 // for as long as both files hold a whole line; the lines checked are taken
 // off the front of both.  It stops at the first position where either file
 // has run out or holds only part of a line, so that more of it can be read.
-Checked checkEntries(Lines& student, Lines& reference, Report& report);
+// A watcher, if any, is told of each position; `firstPosition` numbers the
+// first one checked, from 0.
+Checked checkEntries(Lines& student, Lines& reference, Report& report, GradingWatcher* watcher = nullptr,
+                     std::uint64_t firstPosition = 0);
 
 #endif

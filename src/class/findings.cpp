@@ -1,0 +1,342 @@
+#include "findings.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The shifts looked for: a line or two added above (the student's lines sit
+// below their place) or left out (they sit above it).
+constexpr int shifts[4] = {-2, -1, 1, 2};
+
+// A shift is named once it holds for this many lines, of which as many
+// were wrong where they stood: one slip that cost the points after it.
+constexpr std::uint64_t shiftEvidence = 2;
+
+// A summary shows this much of a wrong line.
+constexpr std::size_t shownTextSize = 72;
+
+constexpr std::uint64_t fnvOffset = 0xcbf29ce484222325u;
+constexpr std::uint64_t fnvPrime = 0x100000001b3u;
+
+std::uint64_t hashMore(std::uint64_t hash, std::string_view text)
+{
+    for (char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * fnvPrime;
+    return hash;
+}
+
+bool sameSymbol(const Symbol& a, const Symbol& b)
+{
+    return isComplete(a) && isComplete(b) && a.address == b.address && a.label == b.label;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// An address read as a number in `base`, where all of it is digits of that
+// base (and, in base 16, after an optional 0x).
+bool readAddress(std::string_view text, unsigned base, std::uint64_t& value, std::uint8_t& forms)
+{
+    forms = 0;
+    if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        forms |= prefixed;
+    }
+    if (text.empty() || text.size() > 16)
+        return false;
+    value = 0;
+    for (char c : text) {
+        int digit = hexDigit(c);
+        if (digit < 0 || static_cast<unsigned>(digit) >= base)
+            return false;
+        if (c >= 'a' && c <= 'f')
+            forms |= lowercase;
+        value = value * base + static_cast<unsigned>(digit);
+    }
+    return true;
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+bool isBlankByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string lines(std::uint64_t count)
+{
+    return std::to_string(count) + (count == 1 ? " line" : " lines");
+}
+
+std::string formsText(std::uint8_t forms)
+{
+    std::vector<std::string_view> named;
+    if (forms & prefixed)
+        named.push_back("a 0x prefix");
+    if (forms & lowercase)
+        named.push_back("lowercase digits");
+    if (forms & otherWidth)
+        named.push_back("another width");
+    std::string text;
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == named.size() ? " and " : ", ";
+        text += named[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+std::uint64_t hashText(std::string_view text)
+{
+    return hashMore(fnvOffset, text);
+}
+
+std::string describe(const Diagnosis& diagnosis)
+{
+    switch (diagnosis.cause) {
+    case Cause::crlfLineEnds:
+        if (diagnosis.amount >= 0 && static_cast<std::uint64_t>(diagnosis.amount) == diagnosis.of)
+            return "CR LF line ends";
+        return "CR LF line ends on " + std::to_string(diagnosis.amount) + " of " + lines(diagnosis.of);
+    case Cause::byteOrderMark:
+        return "starts with a UTF-8 byte-order mark";
+    case Cause::zeroBytes:
+        return "holds zero bytes";
+    case Cause::emptyFile:
+        return "empty file";
+    case Cause::trailingEmptyLine:
+        return "a trailing empty line";
+    case Cause::shiftedLines: {
+        auto by = static_cast<std::uint64_t>(diagnosis.amount < 0 ? -diagnosis.amount : diagnosis.amount);
+        std::string which = by == 1 ? (diagnosis.amount < 0 ? "line before" : "next line")
+                                    : "line " + std::to_string(by) + (diagnosis.amount < 0 ? " before" : " further on");
+        return "from line " + std::to_string(diagnosis.line) + " on, each line is the reference's " + which + " (" +
+               lines(by) + (diagnosis.amount < 0 ? " added)" : " left out)");
+    }
+    case Cause::addressForm:
+        return "addresses right as numbers but written with " + formsText(diagnosis.forms) + " (" +
+               lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+    case Cause::addressOffset:
+        return std::string("addresses off by ") + (diagnosis.offset > 0 ? "+" : "") + std::to_string(diagnosis.offset) +
+               " (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+    case Cause::decimalAddresses:
+        return "addresses in decimal (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+    case Cause::labelCase:
+        return "labels right but for letter case (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+    case Cause::swappedColumns:
+        return "address and label swapped (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+    }
+    return "";
+}
+
+ReferenceIndex indexReference(std::string_view text)
+{
+    ReferenceIndex index;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        index.symbols.push_back(splitEntry(text.substr(0, end)));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    auto count = static_cast<std::int64_t>(index.symbols.size());
+    index.sameAsNeighbour.assign(index.symbols.size(), 0);
+    for (std::int64_t line = 0; line < count; ++line)
+        for (int k = 0; k < 4; ++k) {
+            std::int64_t other = line + shifts[k];
+            if (other >= 0 && other < count &&
+                sameSymbol(index.symbols[static_cast<std::size_t>(line)], index.symbols[static_cast<std::size_t>(other)]))
+                index.sameAsNeighbour[static_cast<std::size_t>(line)] |= static_cast<std::uint8_t>(1u << k);
+        }
+    return index;
+}
+
+void FindingsWatcher::start(const ReferenceIndex& reference, std::uint32_t test, std::uint32_t student, Tally& tally)
+{
+    *this = FindingsWatcher();
+    reference_ = &reference;
+    test_ = test;
+    student_ = student;
+    tally_ = &tally;
+    fileHash_ = fnvOffset;
+}
+
+void FindingsWatcher::studentBytes(std::string_view bytes)
+{
+    for (std::size_t i = 0; i < bytes.size() && size_ + i < sizeof first_; ++i)
+        first_[size_ + i] = static_cast<unsigned char>(bytes[i]);
+    size_ += bytes.size();
+    fileHash_ = hashMore(fileHash_, bytes);
+    if (!zeroBytes_ && std::memchr(bytes.data(), '\0', bytes.size()) != nullptr)
+        zeroBytes_ = true;
+    for (char c : bytes) {
+        if (c == '\n') {
+            ++newlines_;
+            if (previous_ == '\r')
+                ++crlfLines_;
+            lastLineBlank_ = lineBlank_;
+            lineBlank_ = true;
+        } else if (!isBlankByte(c)) {
+            lineBlank_ = false;
+        }
+        previous_ = c;
+    }
+}
+
+void FindingsWatcher::checked(std::uint64_t position, std::string_view studentEntry, std::string_view referenceEntry,
+                              bool right)
+{
+    if (right) {
+        watchShifts(position, nullptr, true);
+        return;
+    }
+    Symbol student = splitEntry(studentEntry);
+    watchShifts(position, &student, false);
+    watchWrongLine(position, studentEntry, referenceEntry);
+    Symbol reference = splitEntry(referenceEntry);
+    if (!isComplete(student) || !isComplete(reference))
+        return;
+    if (student.address != reference.address) {
+        std::uint64_t studentValue = 0;
+        std::uint64_t referenceValue = 0;
+        std::uint8_t studentForms = 0;
+        std::uint8_t referenceForms = 0;
+        if (readAddress(reference.address, 16, referenceValue, referenceForms)) {
+            if (readAddress(student.address, 16, studentValue, studentForms) && studentValue == referenceValue) {
+                ++addressForm_;
+                forms_ |= studentForms & ~referenceForms;
+                if (student.address.size() - (studentForms & prefixed ? 2 : 0) != reference.address.size())
+                    forms_ |= otherWidth;
+            } else if (readAddress(student.address, 10, studentValue, studentForms) && studentValue == referenceValue) {
+                ++decimal_;
+            } else if (student.label == reference.label && readAddress(student.address, 16, studentValue, studentForms)) {
+                offsets_.push_back(static_cast<std::int64_t>(studentValue - referenceValue));
+            }
+        }
+    }
+    if (student.label != reference.label && equalIgnoringCase(student.label, reference.label))
+        ++labelCase_;
+    if (student.address == reference.label && student.label == reference.address)
+        ++swapped_;
+}
+
+void FindingsWatcher::watchWrongLine(std::uint64_t position, std::string_view studentEntry, std::string_view)
+{
+    anyWrong_ = true;
+    // Positions past four billion are not told apart; no class's file has them.
+    auto at = static_cast<std::uint32_t>(std::min<std::uint64_t>(position, wholeFile - 1));
+    Mark mark{hashText(studentEntry), test_, at, student_};
+    tally_->marks.push_back(mark);
+    TextKey key{test_, at, mark.hash};
+    if (tally_->texts.find(key) == tally_->texts.end())
+        tally_->texts.emplace(key, std::string(studentEntry.substr(0, shownTextSize)));
+}
+
+void FindingsWatcher::watchShifts(std::uint64_t position, const Symbol* student, bool right)
+{
+    const std::vector<Symbol>& symbols = reference_->symbols;
+    for (int k = 0; k < 4; ++k) {
+        auto other = static_cast<std::int64_t>(position) + shifts[k];
+        if (other < 0 || other >= static_cast<std::int64_t>(symbols.size()))
+            continue;
+        bool same = right ? (reference_->sameAsNeighbour[position] >> k & 1) != 0
+                          : sameSymbol(*student, symbols[static_cast<std::size_t>(other)]);
+        ShiftRun& run = shifts_[k];
+        if (!same) {
+            run = ShiftRun{position + 1, 0, 0};
+            continue;
+        }
+        ++run.defined;
+        if (!right)
+            ++run.wrong;
+    }
+}
+
+std::vector<Diagnosis> FindingsWatcher::diagnose(std::uint64_t studentCount, std::uint64_t referenceCount) const
+{
+    std::vector<Diagnosis> found;
+    if (size_ == 0) {
+        found.push_back(Diagnosis{Cause::emptyFile});
+        return found;
+    }
+    std::uint64_t lineCount = newlines_ + (previous_ != '\n' ? 1 : 0);
+    if (crlfLines_ > 0)
+        found.push_back(Diagnosis{Cause::crlfLineEnds, static_cast<std::int32_t>(std::min<std::uint64_t>(crlfLines_, INT32_MAX)), 0,
+                                  lineCount});
+    if (size_ >= 3 && first_[0] == 0xEF && first_[1] == 0xBB && first_[2] == 0xBF)
+        found.push_back(Diagnosis{Cause::byteOrderMark});
+    if (zeroBytes_)
+        found.push_back(Diagnosis{Cause::zeroBytes});
+    bool lastBlank = previous_ == '\n' ? lastLineBlank_ : lineBlank_;
+    if (lastBlank && studentCount > referenceCount)
+        found.push_back(Diagnosis{Cause::trailingEmptyLine});
+
+    const ShiftRun* best = nullptr;
+    int bestShift = 0;
+    for (int k : {1, 2, 0, 3}) {  // one line before two, when both runs start alike
+        const ShiftRun& run = shifts_[k];
+        if (run.defined >= shiftEvidence && run.wrong >= shiftEvidence && (best == nullptr || run.start < best->start)) {
+            best = &run;
+            bestShift = shifts[k];
+        }
+    }
+    if (best != nullptr) {
+        std::uint64_t first = std::max<std::uint64_t>(best->start, bestShift < 0 ? static_cast<std::uint64_t>(-bestShift) : 0);
+        found.push_back(Diagnosis{Cause::shiftedLines, bestShift, first + 1});
+    }
+    auto count = [](std::uint64_t lines) { return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX)); };
+    if (addressForm_ > 0)
+        found.push_back(Diagnosis{Cause::addressForm, count(addressForm_), 0, 0, forms_});
+    if (decimal_ > 0)
+        found.push_back(Diagnosis{Cause::decimalAddresses, count(decimal_)});
+    if (!offsets_.empty()) {
+        // The offset most lines share; of offsets as common, the smallest.
+        std::vector<std::int64_t> offsets = offsets_;
+        std::sort(offsets.begin(), offsets.end(), [](std::int64_t a, std::int64_t b) {
+            return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
+        });
+        std::int64_t best = offsets.front();
+        std::uint64_t bestCount = 0;
+        for (std::size_t at = 0; at < offsets.size();) {
+            std::size_t end = at;
+            while (end < offsets.size() && offsets[end] == offsets[at])
+                ++end;
+            if (end - at > bestCount) {
+                best = offsets[at];
+                bestCount = end - at;
+            }
+            at = end;
+        }
+        Diagnosis offset{Cause::addressOffset, count(bestCount)};
+        offset.offset = best;
+        found.push_back(offset);
+    }
+    if (labelCase_ > 0)
+        found.push_back(Diagnosis{Cause::labelCase, count(labelCase_)});
+    if (swapped_ > 0)
+        found.push_back(Diagnosis{Cause::swappedColumns, count(swapped_)});
+    return found;
+}
+
+std::vector<Diagnosis> FindingsWatcher::finish(std::uint64_t studentCount, std::uint64_t referenceCount)
+{
+    if (anyWrong_ || studentCount != referenceCount)
+        tally_->marks.push_back(Mark{fileHash_, test_, wholeFile, student_});
+    return diagnose(studentCount, referenceCount);
+}

@@ -1,0 +1,146 @@
+#include "summary.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace {
+
+TestStats statsOf(std::vector<std::uint64_t> scores, std::uint64_t outOf, std::uint64_t notGraded)
+{
+    TestStats stats;
+    stats.graded = scores.size();
+    stats.notGraded = notGraded;
+    stats.spread = spreadOf(scores, outOf);
+    if (scores.empty())
+        return stats;
+    std::sort(scores.begin(), scores.end());
+    std::uint64_t sum = 0;
+    for (std::uint64_t score : scores) {
+        sum += score;
+        stats.fullMarks += score == outOf ? 1 : 0;
+    }
+    stats.mean = static_cast<double>(sum) / static_cast<double>(scores.size());
+    std::size_t middle = scores.size() / 2;
+    stats.median = scores.size() % 2 == 1 ? static_cast<double>(scores[middle])
+                                          : (static_cast<double>(scores[middle - 1]) + static_cast<double>(scores[middle])) / 2;
+    stats.lowest = scores.front();
+    stats.highest = scores.back();
+    return stats;
+}
+
+// Keeps the few most common wrong lines at a position as they come, most
+// common first, then in order of text.
+void keepCommon(std::vector<CommonWrongLine>& common, const std::vector<Tally>& tallies, const Mark& mark,
+                std::uint64_t count)
+{
+    auto before = [](const CommonWrongLine& a, const CommonWrongLine& b) {
+        return a.count != b.count ? a.count > b.count : a.text < b.text;
+    };
+    if (common.size() == wrongLinesShown && count < common.back().count)
+        return;
+    common.push_back(CommonWrongLine{textOf(tallies, mark), count});
+    std::sort(common.begin(), common.end(), before);
+    common.resize(std::min(common.size(), wrongLinesShown));
+}
+
+// The reference lines of a test most often wrong, with their common wrong
+// lines.
+void pickMissed(TestSummary& test, std::vector<std::vector<CommonWrongLine>>& common)
+{
+    std::vector<std::uint64_t> positions;
+    for (std::uint64_t p = 0; p < test.wrongAt.size(); ++p)
+        if (test.wrongAt[p] > 0)
+            positions.push_back(p);
+    std::stable_sort(positions.begin(), positions.end(),
+                     [&](std::uint64_t a, std::uint64_t b) { return test.wrongAt[a] > test.wrongAt[b]; });
+    positions.resize(std::min(positions.size(), missedLinesShown));
+    for (std::uint64_t p : positions)
+        test.missed.push_back(MissedLine{p, test.wrongAt[p], std::move(common[p])});
+}
+
+// One pass over the class's marks counts the wrong lines at each position,
+// keeps the most common ones, and weighs what pairs of students share.
+void countMarks(std::vector<Tally>& tallies, ClassSummary& summary, CopyFinder& copies)
+{
+    std::vector<std::vector<std::vector<CommonWrongLine>>> common(summary.tests.size());
+    for (std::size_t t = 0; t < summary.tests.size(); ++t)
+        common[t].resize(summary.tests[t].wrongAt.size());
+    forEachGroup(tallies, [&](const Mark& mark, std::span<const std::uint32_t> students) {
+        copies.shared(mark, students);
+        TestSummary& test = summary.tests[mark.test];
+        if (mark.position >= test.wrongAt.size())
+            return;
+        test.wrongAt[mark.position] += students.size();
+        keepCommon(common[mark.test][mark.position], tallies, mark, students.size());
+    });
+    for (std::size_t t = 0; t < summary.tests.size(); ++t)
+        pickMissed(summary.tests[t], common[t]);
+}
+
+}  // namespace
+
+std::string_view referenceLine(const Test& test, std::uint64_t position)
+{
+    std::string_view text = test.text;
+    for (std::uint64_t line = 0; line < position && !text.empty(); ++line) {
+        std::size_t end = text.find('\n');
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return text.substr(0, text.find('\n'));
+}
+
+Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf)
+{
+    Spread spread;
+    std::uint64_t values = outOf + 1;
+    spread.binWidth = (values + spreadBins - 1) / spreadBins;
+    spread.bins.assign((values + spread.binWidth - 1) / spread.binWidth, 0);
+    for (std::uint64_t score : scores)
+        ++spread.bins[std::min<std::uint64_t>(score, outOf) / spread.binWidth];
+    return spread;
+}
+
+ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<Student>& students,
+                            std::vector<Tally>& tallies)
+{
+    ClassSummary summary;
+    std::vector<std::uint64_t> totals;
+    for (const Test& test : tests)
+        summary.possible += test.lineCount;
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+        std::vector<std::uint64_t> scores;
+        std::uint64_t notGraded = 0;
+        for (const Student& student : students) {
+            if (student.results[t].state == FileState::graded)
+                scores.push_back(student.results[t].score);
+            else
+                ++notGraded;
+        }
+        summary.graded += scores.size();
+        summary.notGraded += notGraded;
+        TestSummary test;
+        test.stats = statsOf(std::move(scores), tests[t].lineCount, notGraded);
+        test.wrongAt.assign(tests[t].lineCount, 0);
+        summary.tests.push_back(std::move(test));
+    }
+    for (std::size_t s = 0; s < students.size(); ++s) {
+        std::uint64_t total = 0;
+        for (std::size_t t = 0; t < tests.size(); ++t) {
+            const TestResult& result = students[s].results[t];
+            total += result.score;
+            if (result.state != FileState::graded)
+                summary.diagnoses.push_back(FileDiagnosis{s, t, std::string(reasonOf(result.state))});
+            for (const Diagnosis& diagnosis : result.diagnoses)
+                summary.diagnoses.push_back(FileDiagnosis{s, t, describe(diagnosis)});
+        }
+        totals.push_back(total);
+    }
+    summary.totals = spreadOf(totals, summary.possible);
+    std::vector<std::uint64_t> gradedPerTest;
+    for (const TestSummary& test : summary.tests)
+        gradedPerTest.push_back(test.stats.graded);
+    CopyFinder copies(gradedPerTest);
+    countMarks(tallies, summary, copies);
+    summary.pairs = copies.suspects();
+    return summary;
+}

@@ -1,0 +1,23 @@
+// The class's summary as text, for standard error at the end of a run.
+#ifndef LABELGRADE_SUMMARY_TEXT_H
+#define LABELGRADE_SUMMARY_TEXT_H
+
+#include "class.h"
+#include "summary.h"
+
+#include <string>
+#include <vector>
+
+// Students' names and lines show their control bytes as escapes (`utf8`:
+// as a UTF-8 terminal needs them), wherever the text goes.
+std::string summaryText(const ClassSummary& summary, const std::vector<Test>& tests,
+                        const std::vector<Student>& students, bool utf8);
+
+// A number of points as the summary writes it: at most one decimal.
+std::string pointsText(double points);
+
+// What a suspected pair shares, in words: "t2.sym lines 3, 5 (no one
+// else); t3.sym line 4 (2 others); identical t2.sym".
+std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests);
+
+#endif

@@ -1,0 +1,45 @@
+#include "tally.h"
+
+#include <algorithm>
+
+void forEachGroup(std::vector<Tally>& tallies,
+                  const std::function<void(const Mark& mark, std::span<const std::uint32_t> students)>& group)
+{
+    // A merge of the sorted tallies, rather than one sorted copy of all
+    // marks: a large class's marks are the most memory the run holds.
+    for (Tally& tally : tallies)
+        std::sort(tally.marks.begin(), tally.marks.end());
+    std::vector<std::size_t> next(tallies.size(), 0);
+    // The tally whose next mark comes first; tallies.size() when all are done.
+    auto first = [&] {
+        std::size_t best = tallies.size();
+        for (std::size_t i = 0; i < tallies.size(); ++i)
+            if (next[i] < tallies[i].marks.size() &&
+                (best == tallies.size() || tallies[i].marks[next[i]] < tallies[best].marks[next[best]]))
+                best = i;
+        return best;
+    };
+    std::vector<std::uint32_t> students;
+    for (std::size_t at = first(); at < tallies.size();) {
+        Mark key = tallies[at].marks[next[at]];
+        students.clear();
+        while (at < tallies.size() && tallies[at].marks[next[at]].key() == key.key()) {
+            std::uint32_t student = tallies[at].marks[next[at]].student;
+            if (students.empty() || students.back() != student)
+                students.push_back(student);
+            ++next[at];
+            at = first();
+        }
+        group(key, students);
+    }
+}
+
+std::string textOf(const std::vector<Tally>& tallies, const Mark& mark)
+{
+    for (const Tally& tally : tallies) {
+        auto found = tally.texts.find(TextKey{mark.test, mark.position, mark.hash});
+        if (found != tally.texts.end())
+            return found->second;
+    }
+    return std::string();
+}
