@@ -212,7 +212,9 @@ void FindingsWatcher::checked(std::uint64_t position, std::string_view studentEn
     Symbol reference = splitEntry(referenceEntry);
     if (!isComplete(student) || !isComplete(reference))
         return;
-    if (student.address != reference.address) {
+    // An address is judged as a number only beside its own label (in any
+    // case): a shifted line's address may read as another's by chance.
+    if (student.address != reference.address && equalIgnoringCase(student.label, reference.label)) {
         std::uint64_t studentValue = 0;
         std::uint64_t referenceValue = 0;
         std::uint8_t studentForms = 0;
@@ -225,7 +227,7 @@ void FindingsWatcher::checked(std::uint64_t position, std::string_view studentEn
                     forms_ |= otherWidth;
             } else if (readAddress(student.address, 10, studentValue, studentForms) && studentValue == referenceValue) {
                 ++decimal_;
-            } else if (student.label == reference.label && readAddress(student.address, 16, studentValue, studentForms)) {
+            } else if (readAddress(student.address, 16, studentValue, studentForms)) {
                 offsets_.push_back(static_cast<std::int64_t>(studentValue - referenceValue));
             }
         }
