@@ -3,8 +3,9 @@
 // the sanitizers catch, the report must equal the one a plain, slow model of
 // the grading rules writes: the fast paths may not change a byte, however the
 // files are cut into reads.  The window's two kernels must agree on every
-// window of the input, and what a terminal is shown of a file may hold no
-// control byte.
+// window of the input; what a terminal is shown of a file may hold no
+// control byte; and the class command's watcher, grading the same files,
+// must mark every wrong position and name every cause it finds.
 //
 // Input: two bytes giving the student file's length (little-endian, taken
 // modulo what is left), one byte of settings, the student file, then the
@@ -12,6 +13,7 @@
 // size less one (so lines are cut at every place), bit 6 reads the student
 // file through a pipe and bit 7 the reference file; a file not read through
 // a pipe is handed over whole, as the class command hands over a reference.
+#include "class/findings.h"
 #include "compare.h"
 #include "grading/fields.h"
 #include "grading/score.h"
@@ -141,6 +143,29 @@ struct PipeFile {
     ~PipeFile() { close(readEnd); }
 };
 
+// What the class command learns of a file while grading it: no crash on any
+// bytes, a mark for every wrong position, and a text for every cause.
+void checkFindings(std::string_view studentBytes, std::string_view referenceBytes, std::uint64_t wrongEntries)
+{
+    ReferenceIndex index = indexReference(referenceBytes);
+    Tally tally;
+    FindingsWatcher watcher;
+    watcher.start(index, 0, 0, tally);
+    FileLines student = linesOfText(studentBytes);
+    FileLines reference = linesOfText(referenceBytes);
+    Report report;
+    Graded graded = gradeLines(student, reference, report, &watcher);
+    std::vector<Diagnosis> diagnoses = watcher.finish(graded.studentCount, graded.referenceCount);
+    std::uint64_t wrongMarks = 0;
+    for (const Mark& mark : tally.marks)
+        wrongMarks += mark.position != wholeFile ? 1 : 0;
+    if (wrongMarks != wrongEntries)
+        std::abort();
+    for (const Diagnosis& diagnosis : diagnoses)
+        if (describe(diagnosis).empty())
+            std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -178,5 +203,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     flushReport(report);
     if (text != modelReport(testNumber, studentBytes, referenceBytes))
         std::abort();
+    checkFindings(studentBytes, referenceBytes, graded.wrongEntries);
     return 0;
 }
