@@ -78,7 +78,7 @@ bool writePage(const ClassOptions& options, const ClassSummary& summary, const s
     auto report = std::make_unique<Report>();
     report->fd = page.fd;
     if (page.fd >= 0) {
-        put(*report, classPage(summary, tests, students, reportsLink));
+        writeClassPage(*report, summary, tests, students, reportsLink);
         if (flushReport(*report))
             return true;
     }
@@ -86,13 +86,6 @@ bool writePage(const ClassOptions& options, const ClassSummary& summary, const s
     return false;
 }
 
-bool writeGradebook(const std::string& text)
-{
-    auto report = std::make_unique<Report>();
-    report->fd = STDOUT_FILENO;
-    put(*report, text);
-    return flushReport(*report);
-}
 
 int gradeClassRun(const ClassOptions& options)
 {
@@ -112,8 +105,10 @@ int gradeClassRun(const ClassOptions& options)
     if (!gradeClass(options, tests, students, tallies, error))
         return trouble(error);
 
-    bool forTerminal = isatty(STDOUT_FILENO) != 0;
-    if (!writeGradebook(gradebookText(tests, students, options.format, forTerminal, options.utf8)))
+    auto gradebook = std::make_unique<Report>();
+    gradebook->fd = STDOUT_FILENO;
+    writeGradebook(*gradebook, tests, students, options.format, isatty(STDOUT_FILENO) != 0, options.utf8);
+    if (!flushReport(*gradebook))
         return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(errno));
     if (options.quiet && options.htmlPage.empty())
         return statusGraded;
@@ -121,8 +116,13 @@ int gradeClassRun(const ClassOptions& options)
     tallies.clear();
     if (!options.htmlPage.empty() && !writePage(options, summary, tests, students, error))
         return trouble(error);
-    if (!options.quiet)
-        std::fputs(summaryText(summary, tests, students, options.utf8).c_str(), stderr);
+    if (!options.quiet) {
+        // What cannot be written to standard error cannot be told either.
+        auto text = std::make_unique<Report>();
+        text->fd = STDERR_FILENO;
+        writeSummary(*text, summary, tests, students, options.utf8);
+        flushReport(*text);
+    }
     return statusGraded;
 }
 

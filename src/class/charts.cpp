@@ -59,6 +59,12 @@ std::string heatLegend(int x, int y)
 
 std::string htmlText(std::string_view text)
 {
+    // Most text is plain: printable ASCII with nothing to escape.
+    bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= 0x20 && c < 0x7F && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'' && c != '\\';
+    });
+    if (plain)
+        return std::string(text);
     std::string shown = visibleText(text, true);
     std::string out;
     out.reserve(shown.size());

@@ -8,8 +8,8 @@
 // k-1 others it may have come from.  A file that is not fully right and
 // that others hand in byte for byte weighs the same way.  What more than a
 // tenth of the test's graded students share (and never fewer than 2, nor
-// more than 16) is a common bug, not evidence, and weighs nothing; the cap
-// of 16 also keeps the work linear in the class's size.  A pair is listed
+// more than 8) is a common bug, not evidence, and weighs nothing; the cap
+// of 8 also keeps the work linear in the class's size.  A pair is listed
 // when its evidence weighs 3 or more: three wrong lines that no one else
 // has, or more lines that a few others share too.
 #ifndef LABELGRADE_COPYING_H
@@ -23,7 +23,7 @@
 #include <vector>
 
 constexpr double suspicionThreshold = 3.0;
-constexpr std::uint64_t mostSharersWeighed = 16;
+constexpr std::uint64_t mostSharersWeighed = 8;
 
 // A wrong line, or a whole file (position wholeFile), that a pair shares,
 // and how many students share it.

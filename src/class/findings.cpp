@@ -113,9 +113,10 @@ std::string describe(const Diagnosis& diagnosis)
 {
     switch (diagnosis.cause) {
     case Cause::crlfLineEnds:
-        if (diagnosis.amount >= 0 && static_cast<std::uint64_t>(diagnosis.amount) == diagnosis.of)
+        if (diagnosis.amount == diagnosis.value)
             return "CR LF line ends";
-        return "CR LF line ends on " + std::to_string(diagnosis.amount) + " of " + lines(diagnosis.of);
+        return "CR LF line ends on " + std::to_string(diagnosis.amount) + " of " +
+               lines(static_cast<std::uint64_t>(diagnosis.value));
     case Cause::byteOrderMark:
         return "starts with a UTF-8 byte-order mark";
     case Cause::zeroBytes:
@@ -128,14 +129,14 @@ std::string describe(const Diagnosis& diagnosis)
         auto by = static_cast<std::uint64_t>(diagnosis.amount < 0 ? -diagnosis.amount : diagnosis.amount);
         std::string which = by == 1 ? (diagnosis.amount < 0 ? "line before" : "next line")
                                     : "line " + std::to_string(by) + (diagnosis.amount < 0 ? " before" : " further on");
-        return "from line " + std::to_string(diagnosis.line) + " on, each line is the reference's " + which + " (" +
+        return "from line " + std::to_string(diagnosis.value) + " on, each line is the reference's " + which + " (" +
                lines(by) + (diagnosis.amount < 0 ? " added)" : " left out)");
     }
     case Cause::addressForm:
         return "addresses right as numbers but written with " + formsText(diagnosis.forms) + " (" +
                lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
     case Cause::addressOffset:
-        return std::string("addresses off by ") + (diagnosis.offset > 0 ? "+" : "") + std::to_string(diagnosis.offset) +
+        return std::string("addresses off by ") + (diagnosis.value > 0 ? "+" : "") + std::to_string(diagnosis.value) +
                " (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
     case Cause::decimalAddresses:
         return "addresses in decimal (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
@@ -241,9 +242,10 @@ void FindingsWatcher::checked(std::uint64_t position, std::string_view studentEn
 void FindingsWatcher::watchWrongLine(std::uint64_t position, std::string_view studentEntry, std::string_view)
 {
     anyWrong_ = true;
-    // Positions past four billion are not told apart; no class's file has them.
-    auto at = static_cast<std::uint32_t>(std::min<std::uint64_t>(position, wholeFile - 1));
-    Mark mark{hashText(studentEntry), test_, at, student_};
+    if (test_ >= mostMarkedTests)
+        return;
+    auto at = static_cast<std::uint16_t>(std::min<std::uint64_t>(position, lastMarkedPosition));
+    Mark mark{hashText(studentEntry), student_, static_cast<std::uint16_t>(test_), at};
     tally_->marks.push_back(mark);
     TextKey key{test_, at, mark.hash};
     if (tally_->texts.find(key) == tally_->texts.end())
@@ -277,10 +279,10 @@ std::vector<Diagnosis> FindingsWatcher::diagnose(std::uint64_t studentCount, std
         found.push_back(Diagnosis{Cause::emptyFile});
         return found;
     }
+    auto count = [](std::uint64_t lines) { return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX)); };
     std::uint64_t lineCount = newlines_ + (previous_ != '\n' ? 1 : 0);
     if (crlfLines_ > 0)
-        found.push_back(Diagnosis{Cause::crlfLineEnds, static_cast<std::int32_t>(std::min<std::uint64_t>(crlfLines_, INT32_MAX)), 0,
-                                  lineCount});
+        found.push_back(Diagnosis{Cause::crlfLineEnds, 0, count(crlfLines_), static_cast<std::int64_t>(lineCount)});
     if (size_ >= 3 && first_[0] == 0xEF && first_[1] == 0xBB && first_[2] == 0xBF)
         found.push_back(Diagnosis{Cause::byteOrderMark});
     if (zeroBytes_)
@@ -300,13 +302,12 @@ std::vector<Diagnosis> FindingsWatcher::diagnose(std::uint64_t studentCount, std
     }
     if (best != nullptr) {
         std::uint64_t first = std::max<std::uint64_t>(best->start, bestShift < 0 ? static_cast<std::uint64_t>(-bestShift) : 0);
-        found.push_back(Diagnosis{Cause::shiftedLines, bestShift, first + 1});
+        found.push_back(Diagnosis{Cause::shiftedLines, 0, bestShift, static_cast<std::int64_t>(first + 1)});
     }
-    auto count = [](std::uint64_t lines) { return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX)); };
     if (addressForm_ > 0)
-        found.push_back(Diagnosis{Cause::addressForm, count(addressForm_), 0, 0, forms_});
+        found.push_back(Diagnosis{Cause::addressForm, forms_, count(addressForm_)});
     if (decimal_ > 0)
-        found.push_back(Diagnosis{Cause::decimalAddresses, count(decimal_)});
+        found.push_back(Diagnosis{Cause::decimalAddresses, 0, count(decimal_)});
     if (!offsets_.empty()) {
         // The offset most lines share; of offsets as common, the smallest.
         std::vector<std::int64_t> offsets = offsets_;
@@ -325,20 +326,19 @@ std::vector<Diagnosis> FindingsWatcher::diagnose(std::uint64_t studentCount, std
             }
             at = end;
         }
-        Diagnosis offset{Cause::addressOffset, count(bestCount)};
-        offset.offset = best;
-        found.push_back(offset);
+        found.push_back(Diagnosis{Cause::addressOffset, 0, count(bestCount), best});
     }
     if (labelCase_ > 0)
-        found.push_back(Diagnosis{Cause::labelCase, count(labelCase_)});
+        found.push_back(Diagnosis{Cause::labelCase, 0, count(labelCase_)});
     if (swapped_ > 0)
-        found.push_back(Diagnosis{Cause::swappedColumns, count(swapped_)});
+        found.push_back(Diagnosis{Cause::swappedColumns, 0, count(swapped_)});
     return found;
 }
 
 std::vector<Diagnosis> FindingsWatcher::finish(std::uint64_t studentCount, std::uint64_t referenceCount)
 {
-    if (anyWrong_ || studentCount != referenceCount)
-        tally_->marks.push_back(Mark{fileHash_, test_, wholeFile, student_});
+    if ((anyWrong_ || studentCount != referenceCount) && test_ < mostMarkedTests)
+        tally_->marks.push_back(
+            Mark{fileHash_, student_, static_cast<std::uint16_t>(test_), static_cast<std::uint16_t>(wholeFile)});
     return diagnose(studentCount, referenceCount);
 }

@@ -28,17 +28,17 @@ enum class Cause : std::uint8_t {
     swappedColumns,
 };
 
-// One cause, with where and how much: for a shift, `line` is the first
-// student line (from 1) that sits in the wrong place and `amount` how far
-// (negative: lines added above, positive: lines left out); otherwise
-// `amount` counts the lines it touches, of `of`.
+// One cause, with how much and where, kept small: a large class holds
+// hundreds of thousands.  For a shift, `amount` is how far (negative: lines
+// added above, positive: lines left out) and `value` the first student line
+// (from 1) in the wrong place; otherwise `amount` counts the lines the cause
+// touches, and `value` is, for CR LF line ends, the file's line count, and
+// for an address offset, the student's address less the reference's.
 struct Diagnosis {
     Cause cause;
+    std::uint8_t forms = 0;  // for addressForm: which AddressForm bits
     std::int32_t amount = 0;
-    std::uint64_t line = 0;
-    std::uint64_t of = 0;
-    std::uint8_t forms = 0;   // for addressForm: which AddressForm bits
-    std::int64_t offset = 0;  // for addressOffset: student's address less the reference's
+    std::int64_t value = 0;
 };
 
 enum AddressForm : std::uint8_t { prefixed = 1, lowercase = 2, otherWidth = 4 };

@@ -1,6 +1,7 @@
 #include "gradebook.h"
 
 #include "csv.h"
+#include "summary.h"
 #include "io/visible_text.h"
 
 namespace {
@@ -8,19 +9,27 @@ namespace {
 // RFC 4180 ends each record with a carriage return and a line feed.
 constexpr std::string_view recordEnd = "\r\n";
 
+// A record, gathered whole and then written.
 struct Row {
-    std::string& out;
+    explicit Row(Report& out) : out(out) {}
+
+    Report& out;
+    std::string text;
     bool first = true;
 
-    void field(std::string_view text)
+    void field(std::string_view value)
     {
         if (!first)
-            out += ',';
+            text += ',';
         first = false;
-        appendCsvField(out, text);
+        appendCsvField(text, value);
     }
     void number(std::uint64_t value) { field(std::to_string(value)); }
-    void end() { out += recordEnd; }
+    void end()
+    {
+        text += recordEnd;
+        put(out, text);
+    }
 };
 
 // How a name is written: as it is, or made safe for a terminal.
@@ -42,9 +51,9 @@ std::uint64_t totalOf(const Student& student)
 }
 
 void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, Naming shownName,
-                    std::string& out)
+                    Report& out)
 {
-    Row header{out};
+    Row header(out);
     header.field("student");
     for (const Test& test : tests)
         header.field(test.name);
@@ -52,7 +61,7 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
     header.field("notes");
     header.end();
 
-    Row outOf{out};
+    Row outOf(out);
     outOf.field("out of");
     std::uint64_t possible = 0;
     for (const Test& test : tests) {
@@ -64,7 +73,7 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
     outOf.end();
 
     for (const Student& student : students) {
-        Row row{out};
+        Row row(out);
         row.field(shownName(student));
         for (const TestResult& result : student.results)
             row.number(result.score);
@@ -75,16 +84,16 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
 }
 
 void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, Naming shownName,
-                     std::string& out)
+                     Report& out)
 {
-    Row header{out};
+    Row header(out);
     for (std::string_view column : {"Student", "ID", "SIS User ID", "SIS Login ID", "Section"})
         header.field(column);
     for (const Test& test : tests)
         header.field(test.name);
     header.end();
 
-    Row possible{out};
+    Row possible(out);
     possible.field("Points Possible");
     for (int column = 0; column < 4; ++column)
         possible.field("");
@@ -93,7 +102,7 @@ void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>&
     possible.end();
 
     for (const Student& student : students) {
-        Row row{out};
+        Row row(out);
         std::string name = shownName(student);
         row.field(name);
         row.field("");
@@ -113,31 +122,20 @@ std::string notesOf(const std::vector<Test>& tests, const Student& student)
     if (!student.hasFolder)
         return std::string(reasonOf(FileState::noSubmission));
     std::string notes;
-    auto note = [&](const Test& test, std::string_view text) {
+    forEachFindingOf(student, [&](std::size_t test, const std::string& text) {
         if (!notes.empty())
             notes += "; ";
-        notes += test.name;
-        notes += ": ";
-        notes += text;
-    };
-    for (std::size_t t = 0; t < tests.size(); ++t) {
-        const TestResult& result = student.results[t];
-        if (result.state != FileState::graded)
-            note(tests[t], reasonOf(result.state));
-        for (const Diagnosis& diagnosis : result.diagnoses)
-            note(tests[t], describe(diagnosis));
-    }
+        notes += tests[test].name + ": " + text;
+    });
     return notes;
 }
 
-std::string gradebookText(const std::vector<Test>& tests, const std::vector<Student>& students,
-                          GradebookFormat format, bool forTerminal, bool utf8)
+void writeGradebook(Report& out, const std::vector<Test>& tests, const std::vector<Student>& students,
+                    GradebookFormat format, bool forTerminal, bool utf8)
 {
-    std::string out;
     Naming naming{forTerminal, utf8};
     if (format == GradebookFormat::canvas)
         canvasGradebook(tests, students, naming, out);
     else
         plainGradebook(tests, students, naming, out);
-    return out;
 }

@@ -35,87 +35,88 @@ std::string code(std::string_view text)
     return "<code>" + htmlText(text) + "</code>";
 }
 
-void appendTests(std::string& out, const ClassSummary& summary, const std::vector<Test>& tests)
+void appendTests(Report& out, const ClassSummary& summary, const std::vector<Test>& tests)
 {
-    out += "<h2>Tests</h2>\n<table>\n<tr><th>test</th><th>number</th><th>out of</th><th>graded</th>"
+    put(out, "<h2>Tests</h2>\n<table>\n<tr><th>test</th><th>number</th><th>out of</th><th>graded</th>"
            "<th>not graded</th><th>mean</th><th>median</th><th>lowest</th><th>highest</th><th>full marks</th>"
-           "<th>spread</th></tr>\n";
+           "<th>spread</th></tr>\n");
     for (std::size_t t = 0; t < tests.size(); ++t) {
         const TestStats& stats = summary.tests[t].stats;
         bool any = stats.graded > 0;
-        out += "<tr>" + cell(htmlText(tests[t].name)) + cell(std::to_string(tests[t].number), true) +
+        put(out, "<tr>" + cell(htmlText(tests[t].name)) + cell(std::to_string(tests[t].number), true) +
                cell(std::to_string(tests[t].lineCount), true) + cell(std::to_string(stats.graded), true) +
                cell(std::to_string(stats.notGraded), true) + cell(any ? pointsText(stats.mean) : "", true) +
                cell(any ? pointsText(stats.median) : "", true) + cell(any ? std::to_string(stats.lowest) : "", true) +
                cell(any ? std::to_string(stats.highest) : "", true) + cell(std::to_string(stats.fullMarks), true) +
                cell(spreadChart(stats.spread, tests[t].lineCount, smallSpreadWidth, smallSpreadHeight, false)) +
-               "</tr>\n";
+               "</tr>\n");
     }
-    out += "</table>\n";
+    put(out, "</table>\n");
 }
 
-void appendMissed(std::string& out, const ClassSummary& summary, const std::vector<Test>& tests)
+void appendMissed(Report& out, const ClassSummary& summary, const std::vector<Test>& tests)
 {
-    out += "<h2>Where points were lost</h2>\n<p class=\"note\">A cell for each line of each test's reference, "
-           "the darker the more graded students were wrong there.</p>\n";
-    out += heatMap(summary, tests) + "\n";
-    out += "<h3>The lines most often wrong</h3>\n<table>\n<tr><th>test</th><th>line</th><th>reference</th>"
-           "<th>wrong</th><th>most common wrong lines</th></tr>\n";
+    put(out, "<h2>Where points were lost</h2>\n<p class=\"note\">A cell for each line of each test's reference, "
+           "the darker the more graded students were wrong there.</p>\n");
+    put(out, heatMap(summary, tests) + "\n");
+    put(out, "<h3>The lines most often wrong</h3>\n<table>\n<tr><th>test</th><th>line</th><th>reference</th>"
+           "<th>wrong</th><th>most common wrong lines</th></tr>\n");
     for (std::size_t t = 0; t < tests.size(); ++t)
         for (const MissedLine& line : summary.tests[t].missed) {
             std::string common;
             for (const CommonWrongLine& wrong : line.common)
                 common += std::to_string(wrong.count) + " \u00d7 " + code(wrong.text) + "<br>";
-            out += "<tr>" + cell(htmlText(tests[t].name)) + cell(std::to_string(line.position + 1), true) +
+            put(out, "<tr>" + cell(htmlText(tests[t].name)) + cell(std::to_string(line.position + 1), true) +
                    cell(code(referenceLine(tests[t], line.position))) +
                    cell(std::to_string(line.wrong) + " of " + std::to_string(summary.tests[t].stats.graded), true) +
-                   cell(common) + "</tr>\n";
+                   cell(common) + "</tr>\n");
         }
-    out += "</table>\n";
+    put(out, "</table>\n");
 }
 
-void appendDiagnoses(std::string& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void appendDiagnoses(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
                      const std::vector<Student>& students)
 {
-    out += "<h2>Diagnostics, and files not graded</h2>\n";
-    if (summary.diagnoses.empty()) {
-        out += "<p>None.</p>\n";
+    put(out, "<h2>Diagnostics, and files not graded</h2>\n");
+    if (summary.findings == 0) {
+        put(out, "<p>None.</p>\n");
         return;
     }
-    out += "<table>\n<tr><th>student</th><th>test</th><th>what was found</th></tr>\n";
-    for (const FileDiagnosis& diagnosis : summary.diagnoses)
-        out += "<tr>" + cell(htmlText(students[diagnosis.student].name)) + cell(htmlText(tests[diagnosis.test].name)) +
-               cell(htmlText(diagnosis.text)) + "</tr>\n";
-    out += "</table>\n";
+    put(out, "<table>\n<tr><th>student</th><th>test</th><th>what was found</th></tr>\n");
+    forEachFinding(students, [&](std::size_t student, std::size_t test, const std::string& text) {
+        put(out, "<tr>" + cell(htmlText(students[student].name)) + cell(htmlText(tests[test].name)) +
+                     cell(htmlText(text)) + "</tr>\n");
+    });
+    put(out, "</table>\n");
 }
 
-void appendPairs(std::string& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void appendPairs(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
                  const std::vector<Student>& students)
 {
-    out += "<h2>Suspected copying</h2>\n<p class=\"note\">Pairs to look at, not verdicts: students who share wrong "
+    put(out, "<h2>Suspected copying</h2>\n<p class=\"note\">Pairs to look at, not verdicts: students who share wrong "
            "answers too rare to share by chance. A wrong line that only the two share weighs 1, one that k students "
            "share weighs 1/(k&#8722;1), an identical file that is not fully right the same; what more than a tenth of "
-           "the class shares weighs nothing. Pairs whose shared answers weigh 3 or more are listed.</p>\n";
+           "the class shares weighs nothing. Pairs whose shared answers weigh 3 or more are listed.</p>\n");
     if (summary.pairs.empty()) {
-        out += "<p>No pair.</p>\n";
+        put(out, "<p>No pair.</p>\n");
         return;
     }
-    out += "<table>\n<tr><th>students</th><th>weight</th><th>what they share</th></tr>\n";
+    put(out, "<table>\n<tr><th>students</th><th>weight</th><th>what they share</th></tr>\n");
     for (const SuspectedPair& pair : summary.pairs)
-        out += "<tr>" + cell(htmlText(students[pair.first].name) + " and " + htmlText(students[pair.second].name)) +
-               cell(pointsText(pair.weight), true) + cell(htmlText(sharedText(pair, tests))) + "</tr>\n";
-    out += "</table>\n";
+        put(out, "<tr>" + cell(htmlText(students[pair.first].name) + " and " + htmlText(students[pair.second].name)) +
+               cell(pointsText(pair.weight), true) + cell(htmlText(sharedText(pair, tests))) + "</tr>\n");
+    put(out, "</table>\n");
 }
 
-void appendStudents(std::string& out, const std::vector<Test>& tests, const std::vector<Student>& students,
+void appendStudents(Report& out, const std::vector<Test>& tests, const std::vector<Student>& students,
                     const std::string& reportsLink)
 {
-    out += "<h2>Students</h2>\n<table>\n<tr><th>student</th>";
+    put(out, "<h2>Students</h2>\n<table>\n<tr><th>student</th>");
     for (const Test& test : tests)
-        out += "<th>" + htmlText(test.name) + "</th>";
-    out += "<th>total</th><th>notes</th></tr>\n";
+        put(out, "<th>" + htmlText(test.name) + "</th>");
+    put(out, "<th>total</th></tr>\n");
     for (const Student& student : students) {
-        out += "<tr>" + cell(htmlText(student.name));
+        put(out, "<tr>" + cell(htmlText(student.name)));
         std::uint64_t total = 0;
         for (std::size_t t = 0; t < tests.size(); ++t) {
             std::string score = std::to_string(student.results[t].score);
@@ -123,19 +124,11 @@ void appendStudents(std::string& out, const std::vector<Test>& tests, const std:
             if (!reportsLink.empty() && student.hasFolder)
                 score = "<a href=\"" + reportsLink + percentEncoded(student.name) + "/" +
                         percentEncoded(tests[t].name + ".txt") + "\">" + score + "</a>";
-            out += cell(score, true);
+            put(out, cell(score, true));
         }
-        std::string notes;
-        for (std::size_t t = 0; t < tests.size(); ++t) {
-            const TestResult& result = student.results[t];
-            if (result.state != FileState::graded)
-                notes += htmlText(tests[t].name) + ": " + htmlText(reasonOf(result.state)) + "<br>";
-            for (const Diagnosis& diagnosis : result.diagnoses)
-                notes += htmlText(tests[t].name) + ": " + htmlText(describe(diagnosis)) + "<br>";
-        }
-        out += cell(std::to_string(total), true) + cell(notes) + "</tr>\n";
+        put(out, cell(std::to_string(total), true) + "</tr>\n");
     }
-    out += "</table>\n";
+    put(out, "</table>\n");
 }
 
 std::string folderOf(const std::string& path)
@@ -211,25 +204,24 @@ bool reportsLinkFrom(const std::string& pagePath, const std::string& reportsDir,
     return true;
 }
 
-std::string classPage(const ClassSummary& summary, const std::vector<Test>& tests,
-                      const std::vector<Student>& students, const std::string& reportsLink)
+void writeClassPage(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                    const std::vector<Student>& students, const std::string& reportsLink)
 {
-    std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-                      "style-src 'unsafe-inline'\">\n<title>Class results</title>\n<style>";
-    out += pageStyle;
-    out += "</style>\n</head>\n<body>\n<h1>Class results</h1>\n";
-    out += "<p>" + std::to_string(students.size()) + (students.size() == 1 ? " student, " : " students, ") +
+    put(out, "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+             "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+             "style-src 'unsafe-inline'\">\n<title>Class results</title>\n<style>");
+    put(out, pageStyle);
+    put(out, "</style>\n</head>\n<body>\n<h1>Class results</h1>\n");
+    put(out, "<p>" + std::to_string(students.size()) + (students.size() == 1 ? " student, " : " students, ") +
            std::to_string(tests.size()) + (tests.size() == 1 ? " test; " : " tests; ") +
            std::to_string(summary.graded) + (summary.graded == 1 ? " file" : " files") + " graded, " +
-           std::to_string(summary.notGraded) + " not graded.</p>\n";
-    out += "<h2>Total scores, out of " + std::to_string(summary.possible) + "</h2>\n";
-    out += spreadChart(summary.totals, summary.possible, totalsWidth, totalsHeight, true) + "\n";
+           std::to_string(summary.notGraded) + " not graded.</p>\n");
+    put(out, "<h2>Total scores, out of " + std::to_string(summary.possible) + "</h2>\n");
+    put(out, spreadChart(summary.totals, summary.possible, totalsWidth, totalsHeight, true) + "\n");
     appendTests(out, summary, tests);
     appendMissed(out, summary, tests);
     appendDiagnoses(out, summary, tests, students);
     appendPairs(out, summary, tests, students);
     appendStudents(out, tests, students, reportsLink);
-    out += "</body>\n</html>\n";
-    return out;
+    put(out, "</body>\n</html>\n");
 }

@@ -4,17 +4,18 @@
 #define LABELGRADE_HTML_PAGE_H
 
 #include "class.h"
+#include "io/report.h"
 #include "options.h"
 #include "summary.h"
 
 #include <string>
 #include <vector>
 
-// The page's text.  `reportsLink`, when not empty, is the reports folder as
-// a relative link from the page's folder, percent-encoded, ending in a
-// slash; each score then links to its report.
-std::string classPage(const ClassSummary& summary, const std::vector<Test>& tests,
-                      const std::vector<Student>& students, const std::string& reportsLink);
+// Writes the page, a row at a time.  `reportsLink`, when not empty, is the
+// reports folder as a relative link from the page's folder, percent-encoded,
+// ending in a slash; each score then links to its report.
+void writeClassPage(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                    const std::vector<Student>& students, const std::string& reportsLink);
 
 // The relative link from the folder the page goes in to the reports folder.
 // False when either cannot be resolved.

@@ -10,6 +10,7 @@
 #include "tally.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,16 +54,9 @@ struct TestSummary {
     std::vector<std::uint64_t> wrongAt;      // per reference line, graded files wrong there
 };
 
-// A cause found in a student's file, or why the file was not graded.
-struct FileDiagnosis {
-    std::size_t student = 0;
-    std::size_t test = 0;
-    std::string text;
-};
-
 struct ClassSummary {
     std::vector<TestSummary> tests;
-    std::vector<FileDiagnosis> diagnoses;  // by student, then test
+    std::uint64_t findings = 0;            // causes found, and files not graded
     std::vector<SuspectedPair> pairs;      // strongest first
     Spread totals;                         // of the students' totals
     std::uint64_t possible = 0;            // the most total there is
@@ -74,6 +68,15 @@ Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf);
 
 ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<Student>& students,
                             std::vector<Tally>& tallies);
+
+// Each cause found in a student's files, and why each file not graded was
+// not, by test.
+void forEachFindingOf(const Student& student,
+                      const std::function<void(std::size_t test, const std::string& text)>& finding);
+
+// The same for every student, in order.
+void forEachFinding(const std::vector<Student>& students,
+                    const std::function<void(std::size_t student, std::size_t test, const std::string& text)>& finding);
 
 // The reference's line at `position`, from 0.
 std::string_view referenceLine(const Test& test, std::uint64_t position);

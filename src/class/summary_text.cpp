@@ -40,6 +40,7 @@ std::string percent(std::uint64_t part, std::uint64_t whole)
 
 void appendTest(std::string& out, const Test& test, const TestSummary& summary, bool utf8)
 {
+    // A test's part is small: gathered whole, then written.
     const TestStats& stats = summary.stats;
     out += test.name + " (test " + std::to_string(test.number) + ", out of " + std::to_string(test.lineCount) +
            "): " + std::to_string(stats.graded) + " graded, " + std::to_string(stats.notGraded) +
@@ -104,35 +105,51 @@ std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests
     return text;
 }
 
-std::string summaryText(const ClassSummary& summary, const std::vector<Test>& tests,
-                        const std::vector<Student>& students, bool utf8)
+namespace {
+
+void writeFindings(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                   const std::vector<Student>& students, bool utf8)
 {
-    std::string out = "\nClass summary: " + counted(students.size(), "student", "students") + ", " +
-                      counted(tests.size(), "test", "tests") + "; " + counted(summary.graded, "file", "files") +
-                      " graded, " + std::to_string(summary.notGraded) + " not graded.\n";
-    out += "Totals, out of " + std::to_string(summary.possible) + ": " + spreadLine(summary.totals, summary.possible) +
-           "\n\n";
+    if (summary.findings == 0) {
+        put(out, "Diagnostics: none.\n");
+        return;
+    }
+    put(out, "Diagnostics, and files not graded:\n");
+    std::uint64_t listed = 0;
+    for (std::size_t s = 0; s < students.size() && listed < findingsListed; ++s)
+        forEachFindingOf(students[s], [&](std::size_t test, const std::string& text) {
+            if (listed++ < findingsListed)
+                put(out, "  " + visibleText(students[s].name, utf8) + ", " + tests[test].name + ": " + text + "\n");
+        });
+    if (summary.findings > findingsListed)
+        put(out, "  and " + std::to_string(summary.findings - findingsListed) +
+                     " more: every one is in the gradebook's notes, and on the page.\n");
+}
+
+}  // namespace
+
+void writeSummary(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                  const std::vector<Student>& students, bool utf8)
+{
+    put(out, "\nClass summary: " + counted(students.size(), "student", "students") + ", " +
+                 counted(tests.size(), "test", "tests") + "; " + counted(summary.graded, "file", "files") +
+                 " graded, " + std::to_string(summary.notGraded) + " not graded.\n");
+    put(out, "Totals, out of " + std::to_string(summary.possible) + ": " +
+                 spreadLine(summary.totals, summary.possible) + "\n\n");
     for (std::size_t t = 0; t < tests.size(); ++t) {
-        appendTest(out, tests[t], summary.tests[t], utf8);
-        out += "\n";
+        std::string part;
+        appendTest(part, tests[t], summary.tests[t], utf8);
+        put(out, part + "\n");
     }
-    if (summary.diagnoses.empty()) {
-        out += "Diagnostics: none.\n";
-    } else {
-        out += "Diagnostics, and files not graded:\n";
-        for (const FileDiagnosis& diagnosis : summary.diagnoses)
-            out += "  " + visibleText(students[diagnosis.student].name, utf8) + ", " + tests[diagnosis.test].name +
-                   ": " + diagnosis.text + "\n";
-    }
-    out += "\n";
+    writeFindings(out, summary, tests, students, utf8);
+    put(out, "\n");
     if (summary.pairs.empty()) {
-        out += "Suspected copying: no pair shares rare wrong answers weighing 3 or more.\n";
-        return out;
+        put(out, "Suspected copying: no pair shares rare wrong answers weighing 3 or more.\n");
+        return;
     }
-    out += "Suspected copying: pairs to look at, not verdicts (shared rare wrong answers, weighing 3 or more):\n";
+    put(out, "Suspected copying: pairs to look at, not verdicts (shared rare wrong answers, weighing 3 or more):\n");
     for (const SuspectedPair& pair : summary.pairs)
-        out += "  " + visibleText(students[pair.first].name, utf8) + " and " +
-               visibleText(students[pair.second].name, utf8) + ", weight " + pointsText(pair.weight) + ": " +
-               sharedText(pair, tests) + "\n";
-    return out;
+        put(out, "  " + visibleText(students[pair.first].name, utf8) + " and " +
+                     visibleText(students[pair.second].name, utf8) + ", weight " + pointsText(pair.weight) + ": " +
+                     sharedText(pair, tests) + "\n");
 }

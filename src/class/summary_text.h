@@ -3,15 +3,21 @@
 #define LABELGRADE_SUMMARY_TEXT_H
 
 #include "class.h"
+#include "io/report.h"
 #include "summary.h"
 
 #include <string>
 #include <vector>
 
-// Students' names and lines show their control bytes as escapes (`utf8`:
-// as a UTF-8 terminal needs them), wherever the text goes.
-std::string summaryText(const ClassSummary& summary, const std::vector<Test>& tests,
-                        const std::vector<Student>& students, bool utf8);
+// The summary names at most this many findings; all are in the gradebook's
+// notes and on the page.
+constexpr std::uint64_t findingsListed = 100;
+
+// Writes the summary.  Students' names and lines show their control bytes
+// as escapes (`utf8`: as a UTF-8 terminal needs them), wherever the text
+// goes.
+void writeSummary(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                  const std::vector<Student>& students, bool utf8);
 
 // A number of points as the summary writes it: at most one decimal.
 std::string pointsText(double points);

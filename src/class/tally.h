@@ -14,15 +14,20 @@
 #include <vector>
 
 // The position of a mark that stands for a whole file.
-constexpr std::uint32_t wholeFile = UINT32_MAX;
+constexpr std::uint32_t wholeFile = UINT16_MAX;
+// Marks are kept small, as a large class makes a million of them: tests
+// past this many have none, and wrong lines past this position are not
+// told apart.
+constexpr std::uint32_t mostMarkedTests = UINT16_MAX;
+constexpr std::uint32_t lastMarkedPosition = wholeFile - 1;
 
 // A wrong line (its position and a hash of its text) or a whole file (a
 // hash of its bytes), and whose it was.
 struct Mark {
     std::uint64_t hash = 0;
-    std::uint32_t test = 0;
-    std::uint32_t position = 0;
     std::uint32_t student = 0;
+    std::uint16_t test = 0;
+    std::uint16_t position = 0;
 
     auto key() const { return std::tie(test, position, hash); }
     bool operator<(const Mark& other) const

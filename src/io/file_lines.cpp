@@ -53,25 +53,3 @@ ReadStatus readMore(FileLines& file)
     file.lines.rest = std::string_view(buffer.bytes.get(), size);
     return ReadStatus::read;
 }
-
-ReadStatus countRestLines(FileLines& file, std::uint64_t& count)
-{
-    count = 0;
-    char last = '\n';
-    for (;;) {
-        std::string_view rest = file.lines.rest;
-        count += static_cast<std::uint64_t>(std::count(rest.begin(), rest.end(), '\n'));
-        if (!rest.empty())
-            last = rest.back();
-        file.lines.rest = rest.substr(rest.size());
-        if (file.lines.final)
-            break;
-        ReadStatus status = readMore(file);
-        if (status != ReadStatus::read)
-            return status;
-    }
-    // A last line without a newline is still a line.
-    if (last != '\n')
-        ++count;
-    return ReadStatus::read;
-}

@@ -50,7 +50,4 @@ enum class ReadStatus { read, readError, outOfMemory };
 // is full or the file ends; a buffer that what is left fills is doubled.
 ReadStatus readMore(FileLines& file);
 
-// The lines from what is left to the end of the file, read and dropped.
-ReadStatus countRestLines(FileLines& file, std::uint64_t& count);
-
 #endif
