@@ -51,11 +51,14 @@ void warnIncompleteReferences(const ClassOptions& options, const std::vector<Tes
 
 bool loadStudents(const ClassOptions& options, std::vector<Student>& students, std::string& error)
 {
-    std::vector<std::string> ignored;
-    if (!listStudents(options.submissions, students, ignored, error))
+    Listing listing;
+    if (!listStudents(options.submissions, students, listing, error))
         return false;
-    for (const std::string& name : ignored)
-        warn(pathInFolder(options.submissions, visibleText(name, options.utf8)) + " is not a folder: ignored");
+    auto shown = [&](const std::string& name) { return pathInFolder(options.submissions, visibleText(name, options.utf8)); };
+    for (const std::string& name : listing.ignored)
+        warn(shown(name) + " is not a folder: ignored");
+    for (const auto& [name, earlier] : listing.sameFolder)
+        warn(shown(name) + " is the same folder as " + shown(earlier) + ": both are graded on its files");
     if (options.roster.empty())
         return true;
     std::vector<std::string> roster;

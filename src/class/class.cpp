@@ -11,6 +11,8 @@ std::string_view reasonOf(FileState state)
         return "refused: outside the student's folder";
     case FileState::refusedNotRegular:
         return "refused: not a regular file";
+    case FileState::refusedTooLarge:
+        return "refused: larger than 64 MiB";
     case FileState::unreadable:
         return "could not read";
     case FileState::noSubmission:

@@ -32,9 +32,17 @@ enum class FileState : std::uint8_t {
     missing,
     refusedOutside,
     refusedNotRegular,
+    refusedTooLarge,
     unreadable,
     noSubmission,
 };
+
+// A student's file larger than this is refused unread: no symbol table
+// comes near it, and a sparse file of terabytes, which costs its student
+// nothing, would otherwise hold the run for hours.  A file is read only as
+// far as its size when it was opened, so that one that keeps growing
+// cannot hold the run either.
+constexpr std::uint64_t largestStudentFile = 64 << 20;
 
 // Why a file was not graded, as the gradebook's notes and the reports say it.
 std::string_view reasonOf(FileState state);

@@ -65,6 +65,22 @@ struct Worker {
     FindingsWatcher watcher;
 };
 
+// A buffer that a long line grew is given back, so that one student's
+// file does not hold a worker's memory for the rest of the run.
+void releaseGrownBuffer(ReadBuffer& buffer)
+{
+    if (buffer.capacity > 8 * readBufferSize) {
+        buffer.bytes.reset();
+        buffer.capacity = 0;
+    }
+}
+
+// A student's file's path as a message shows it.
+std::string studentPath(const ClassRun& run, const Student& student, const Test& test)
+{
+    return pathInFolder(pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)), test.name);
+}
+
 // A report file's path as a message shows it: the student's part made safe.
 std::string reportPath(const ClassRun& run, const Student& student, const Test& test)
 {
@@ -131,7 +147,7 @@ void reportNotGraded(Worker& worker, int reportFd, const Test& test, FileState s
 
 // The report is what labelgrade N SUBMISSIONS/student/test REFERENCES/test
 // writes, byte for byte.
-TestResult gradeFile(ClassRun& run, Worker& worker, Tally& tally, int studentFile, int reportFd,
+TestResult gradeFile(ClassRun& run, Worker& worker, Tally& tally, const StudentFile& studentFile, int reportFd,
                      std::size_t studentIndex, std::size_t testIndex)
 {
     const Student& student = run.students[studentIndex];
@@ -144,14 +160,18 @@ TestResult gradeFile(ClassRun& run, Worker& worker, Tally& tally, int studentFil
     put(report, " to ");
     put(report, pathInFolder(run.options.references, test.name));
     put(report, ":\n\n");
-    FileLines studentLines = linesOfFile(studentFile, worker.buffer);
+    FileLines studentLines = linesOfFile(studentFile.file.fd, worker.buffer, studentFile.size);
     FileLines referenceLines = linesOfText(test.text);
     worker.watcher.start(run.indexes[testIndex], static_cast<std::uint32_t>(testIndex),
                          static_cast<std::uint32_t>(studentIndex), tally);
     Graded graded = gradeLines(studentLines, referenceLines, report, &worker.watcher);
+    releaseGrownBuffer(worker.buffer);
     TestResult result;
-    // A file that cannot be read to its end (or whose line is too long
-    // for memory) is not graded at all.
+    // Memory is the grader's trouble, not the student's: the run stops
+    // rather than charge anyone for it.
+    if (graded.outcome == Outcome::outOfMemory)
+        stopWith(run, "out of memory");
+    // A file that cannot be read to its end is not graded at all.
     if (graded.outcome != Outcome::compared) {
         result.state = FileState::unreadable;
         return result;
@@ -169,8 +189,14 @@ void gradeStudent(ClassRun& run, Worker& worker, Tally& tally, std::size_t stude
     student.results.assign(run.tests.size(), TestResult{});
     Descriptor reportFolder = openReportFolder(run, student);
     Descriptor folder;
-    if (student.hasFolder)
+    if (student.hasFolder) {
         folder = Descriptor(openat(run.submissions, student.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.fd < 0 && isGraderTrouble(errno)) {
+            stopWith(run, "could not open " + pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)) +
+                              ": " + std::strerror(errno));
+            return;
+        }
+    }
     for (std::size_t t = 0; t < run.tests.size() && !run.stopped; ++t) {
         const Test& test = run.tests[t];
         TestResult& result = student.results[t];
@@ -181,9 +207,13 @@ void gradeStudent(ClassRun& run, Worker& worker, Tally& tally, std::size_t stude
             result.state = FileState::unreadable;
         } else {
             StudentFile file = openStudentFile(folder.fd, test.name.c_str(), run.references);
+            if (file.graderError != 0) {
+                stopWith(run, "could not open " + studentPath(run, student, test) + ": " + std::strerror(file.graderError));
+                break;
+            }
             result.state = file.state;
             if (file.state == FileState::graded)
-                result = gradeFile(run, worker, tally, file.file.fd, report.fd, studentIndex, t);
+                result = gradeFile(run, worker, tally, file, report.fd, studentIndex, t);
         }
         if (result.state != FileState::graded)
             reportNotGraded(worker, report.fd, test, result.state);

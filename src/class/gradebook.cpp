@@ -32,13 +32,21 @@ struct Row {
     }
 };
 
-// How a name is written: as it is, or made safe for a terminal.
+// A spreadsheet takes a cell that starts with one of these for a formula,
+// which a student's folder name must not become.
+constexpr std::string_view formulaStarts = "=+-@\t\r";
+
+// How a name is written: as it is, or made safe for a terminal; and never
+// as a formula.
 struct Naming {
     bool forTerminal;
     bool utf8;
     std::string operator()(const Student& student) const
     {
-        return forTerminal ? visibleText(student.name, utf8) : student.name;
+        std::string name = forTerminal ? visibleText(student.name, utf8) : student.name;
+        if (!name.empty() && formulaStarts.find(name[0]) != std::string_view::npos)
+            name.insert(0, 1, '\'');
+        return name;
     }
 };
 

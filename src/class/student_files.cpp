@@ -31,6 +31,15 @@ int openBeneath(int folder, const char* name, std::uint64_t flags)
     }
 }
 
+StudentFile failed(FileState state, int error = 0)
+{
+    StudentFile file;
+    file.state = state;
+    if (isGraderTrouble(error))
+        file.graderError = error;
+    return file;
+}
+
 FileState stateOfFailedOpen(int error)
 {
     if (error == ENOENT)
@@ -52,6 +61,8 @@ FileState judgeFound(int found, const std::vector<FileId>& references, struct st
         return FileState::unreadable;
     if (!S_ISREG(info.st_mode))
         return FileState::refusedNotRegular;
+    if (static_cast<std::uint64_t>(info.st_size) > largestStudentFile)
+        return FileState::refusedTooLarge;
     FileId id{info.st_dev, info.st_ino};
     if (std::find(references.begin(), references.end(), id) != references.end())
         return FileState::refusedOutside;
@@ -63,10 +74,14 @@ StudentFile opened(Descriptor file, const struct stat& judged)
 {
     struct stat info;
     if (file.fd < 0 || fstat(file.fd, &info) != 0)
-        return StudentFile{Descriptor(), FileState::unreadable};
+        return failed(FileState::unreadable, errno);
     if (!S_ISREG(info.st_mode) || !sameFile(info, FileId{judged.st_dev, judged.st_ino}))
-        return StudentFile{Descriptor(), FileState::unreadable};
-    return StudentFile{std::move(file), FileState::graded};
+        return failed(FileState::unreadable);
+    StudentFile student;
+    student.file = std::move(file);
+    student.state = FileState::graded;
+    student.size = static_cast<std::uint64_t>(judged.st_size);
+    return student;
 }
 
 std::string procPath(int fd)
@@ -92,40 +107,45 @@ bool isAbsoluteLink(int folder, const char* name)
 
 }  // namespace
 
+bool isGraderTrouble(int error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOMEM || error == ENOBUFS;
+}
+
 StudentFile openStudentFile(int folder, const char* name, const std::vector<FileId>& references)
 {
     Descriptor found(openBeneath(folder, name, O_PATH | O_CLOEXEC));
     if (found.fd < 0) {
         if (errno == ENOSYS)
             return openStudentFileByProc(folder, name, references);
-        return StudentFile{Descriptor(), stateOfFailedOpen(errno)};
+        return failed(stateOfFailedOpen(errno), errno);
     }
     struct stat info;
     FileState state = judgeFound(found.fd, references, info);
     if (state != FileState::graded)
-        return StudentFile{Descriptor(), state};
+        return failed(state, state == FileState::unreadable ? errno : 0);
     return opened(Descriptor(openBeneath(folder, name, readFlags)), info);
 }
 
 StudentFile openStudentFileByProc(int folder, const char* name, const std::vector<FileId>& references)
 {
     if (isAbsoluteLink(folder, name))
-        return StudentFile{Descriptor(), FileState::refusedOutside};
+        return failed(FileState::refusedOutside);
     Descriptor found(openat(folder, name, O_PATH | O_CLOEXEC));
     if (found.fd < 0)
-        return StudentFile{Descriptor(), errno == ENOENT ? FileState::missing : FileState::unreadable};
+        return failed(errno == ENOENT ? FileState::missing : FileState::unreadable, errno);
     std::string folderPath;
     std::string filePath;
     if (!whereOpen(folder, folderPath) || !whereOpen(found.fd, filePath))
-        return StudentFile{Descriptor(), FileState::unreadable};
+        return failed(FileState::unreadable, errno);
     if (folderPath != "/")
         folderPath += '/';
     if (filePath.compare(0, folderPath.size(), folderPath) != 0)
-        return StudentFile{Descriptor(), FileState::refusedOutside};
+        return failed(FileState::refusedOutside);
     struct stat info;
     FileState state = judgeFound(found.fd, references, info);
     if (state != FileState::graded)
-        return StudentFile{Descriptor(), state};
+        return failed(state, state == FileState::unreadable ? errno : 0);
     // Reopened through the descriptor itself, not the path: the same file.
     return opened(Descriptor(open(procPath(found.fd).c_str(), readFlags)), info);
 }

@@ -9,12 +9,20 @@
 #include "class.h"
 #include "io/descriptor.h"
 
+#include <cstdint>
 #include <vector>
 
 struct StudentFile {
     Descriptor file;  // open for reading when `state` is graded
     FileState state = FileState::missing;
+    std::uint64_t size = 0;  // when it was judged: what is read of it
+    // Set when the failure is the grader's, not the file's (no file
+    // descriptor or memory left): then no student may be charged with it.
+    int graderError = 0;
 };
+
+// Whether a failed call's error is the grader's own trouble.
+bool isGraderTrouble(int error);
 
 // The file `name` of the open student folder `folder`.  A path that
 // resolves outside the folder (a link to a reference, to another student's

@@ -5,6 +5,7 @@
 #include "io/whole_file.h"
 
 #include <algorithm>
+#include <tuple>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -13,21 +14,23 @@
 
 namespace {
 
-// An instructor may gather students' folders as links to them.
-bool isFolder(int parent, const FolderEntry& entry)
+// An instructor may gather students' folders as links to them; where the
+// entry leads is given in `id`.
+bool isFolder(int parent, const FolderEntry& entry, FileId& id)
 {
-    if (entry.type == DT_DIR)
-        return true;
-    if (entry.type != DT_LNK && entry.type != DT_UNKNOWN)
+    if (entry.type != DT_DIR && entry.type != DT_LNK && entry.type != DT_UNKNOWN)
         return false;
     struct stat info;
-    return fstatat(parent, entry.name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
+    if (fstatat(parent, entry.name.c_str(), &info, 0) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    id = FileId{info.st_dev, info.st_ino};
+    return true;
 }
 
 }  // namespace
 
-bool listStudents(const std::string& submissions, std::vector<Student>& students,
-                  std::vector<std::string>& ignored, std::string& error)
+bool listStudents(const std::string& submissions, std::vector<Student>& students, Listing& listing,
+                  std::string& error)
 {
     Descriptor folder(open(submissions.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::vector<FolderEntry> entries;
@@ -35,16 +38,26 @@ bool listStudents(const std::string& submissions, std::vector<Student>& students
         error = "could not read the folder " + submissions + ": " + std::strerror(errno);
         return false;
     }
+    std::vector<std::pair<FileId, std::string>> seen;
     for (FolderEntry& entry : entries) {
-        if (!isFolder(folder.fd, entry)) {
-            ignored.push_back(std::move(entry.name));
+        FileId id;
+        if (!isFolder(folder.fd, entry, id)) {
+            listing.ignored.push_back(std::move(entry.name));
             continue;
         }
+        seen.emplace_back(id, entry.name);
         Student student;
         student.name = std::move(entry.name);
         student.hasFolder = true;
         students.push_back(std::move(student));
     }
+    std::stable_sort(seen.begin(), seen.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.first.device, a.first.inode) < std::tie(b.first.device, b.first.inode);
+    });
+    for (std::size_t i = 1; i < seen.size(); ++i)
+        if (seen[i].first == seen[i - 1].first)
+            listing.sameFolder.emplace_back(seen[i].second, seen[i - 1].second);
+    std::sort(listing.sameFolder.begin(), listing.sameFolder.end());
     return true;
 }
 
@@ -57,6 +70,9 @@ bool readRoster(const std::string& path, std::vector<std::string>& names, std::s
         return false;
     }
     std::string_view rest = text;
+    // A roster saved as "CSV UTF-8" starts with a byte-order mark.
+    if (rest.substr(0, 3) == "\xEF\xBB\xBF")
+        rest.remove_prefix(3);
     while (!rest.empty()) {
         std::size_t end = rest.find('\n');
         std::string_view line = rest.substr(0, end);

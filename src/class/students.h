@@ -6,17 +6,26 @@
 #include "class.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
-// A student for each folder (or link to one) in `submissions` whose name
-// does not start with a dot, in byte order of names; `ignored` gets the
-// names of the other entries.  False, with `error` saying why, when the
-// folder cannot be read.
-bool listStudents(const std::string& submissions, std::vector<Student>& students,
-                  std::vector<std::string>& ignored, std::string& error);
+// What listing the students found worth a warning.
+struct Listing {
+    std::vector<std::string> ignored;  // entries that are not folders
+    // Entries that lead to a folder an earlier entry leads to: a link one
+    // student's name makes to another's folder gets that student's grades.
+    std::vector<std::pair<std::string, std::string>> sameFolder;
+};
 
-// The names a roster file holds, one a line; blank lines are skipped and a
-// carriage return that ends a line (a roster saved on Windows) is dropped.
+// A student for each folder (or link to one) in `submissions` whose name
+// does not start with a dot, in byte order of names.  False, with `error`
+// saying why, when the folder cannot be read.
+bool listStudents(const std::string& submissions, std::vector<Student>& students, Listing& listing,
+                  std::string& error);
+
+// The names a roster file holds, one a line; blank lines are skipped, and a
+// carriage return that ends a line and a byte-order mark that starts the
+// file (a roster saved on Windows) are dropped.
 bool readRoster(const std::string& path, std::vector<std::string>& names, std::string& error);
 
 // Marks the students the roster names and adds a row for each one with no

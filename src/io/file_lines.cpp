@@ -37,7 +37,12 @@ ReadStatus readMore(FileLines& file)
         return ReadStatus::outOfMemory;
     std::size_t size = kept;
     while (size < buffer.capacity) {
-        ssize_t got = read(file.fd, buffer.bytes.get() + size, buffer.capacity - size);
+        if (file.unread == 0) {
+            file.lines.final = true;
+            break;
+        }
+        std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.capacity - size, file.unread));
+        ssize_t got = read(file.fd, buffer.bytes.get() + size, wanted);
         if (got < 0 && errno == EINTR)
             continue;
         // A read error is not the end of the file: a file cut short would
@@ -49,6 +54,7 @@ ReadStatus readMore(FileLines& file)
             break;
         }
         size += static_cast<std::size_t>(got);
+        file.unread -= static_cast<std::uint64_t>(got);
     }
     file.lines.rest = std::string_view(buffer.bytes.get(), size);
     return ReadStatus::read;

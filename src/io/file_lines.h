@@ -7,6 +7,7 @@
 #include "grading/verdicts.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -26,22 +27,25 @@ struct ReadBuffer {
     std::size_t firstCapacity = readBufferSize;
 };
 
-// A file being graded: `lines` holds what has been read and not yet graded.
-// Bytes already in memory (a reference loaded once) have no file behind them.
+// A file being graded: `lines` holds what has been read and not yet graded,
+// and `unread` how much more may be read; the file ends there if not
+// before.  Bytes already in memory (a reference loaded once) have no file
+// behind them.
 struct FileLines {
     int fd = -1;
     ReadBuffer* buffer = nullptr;
     Lines lines;
+    std::uint64_t unread = UINT64_MAX;
 };
 
-inline FileLines linesOfFile(int fd, ReadBuffer& buffer)
+inline FileLines linesOfFile(int fd, ReadBuffer& buffer, std::uint64_t readable = UINT64_MAX)
 {
-    return FileLines{fd, &buffer, Lines{{}, false}};
+    return FileLines{fd, &buffer, Lines{{}, false}, readable};
 }
 
 inline FileLines linesOfText(std::string_view text)
 {
-    return FileLines{-1, nullptr, Lines{text, true}};
+    return FileLines{-1, nullptr, Lines{text, true}, 0};
 }
 
 enum class ReadStatus { read, readError, outOfMemory };
