@@ -59,15 +59,22 @@ std::string heatLegend(int x, int y)
 
 std::string htmlText(std::string_view text)
 {
+    std::string out;
+    appendHtml(out, text);
+    return out;
+}
+
+void appendHtml(std::string& out, std::string_view text)
+{
     // Most text is plain: printable ASCII with nothing to escape.
     bool plain = std::all_of(text.begin(), text.end(), [](char c) {
         return c >= 0x20 && c < 0x7F && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'' && c != '\\';
     });
-    if (plain)
-        return std::string(text);
+    if (plain) {
+        out += text;
+        return;
+    }
     std::string shown = visibleText(text, true);
-    std::string out;
-    out.reserve(shown.size());
     for (char c : shown) {
         switch (c) {
         case '&':
@@ -89,7 +96,6 @@ std::string htmlText(std::string_view text)
             out += c;
         }
     }
-    return out;
 }
 
 std::string spreadChart(const Spread& spread, std::uint64_t outOf, int width, int height, bool labelled)

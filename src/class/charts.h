@@ -16,5 +16,6 @@ std::string heatMap(const ClassSummary& summary, const std::vector<Test>& tests)
 
 // Text made safe for HTML: no markup, no control bytes.
 std::string htmlText(std::string_view text);
+void appendHtml(std::string& out, std::string_view text);
 
 #endif

@@ -102,7 +102,44 @@ std::string formsText(std::uint8_t forms)
     return text;
 }
 
+std::uint64_t mixWord(std::uint64_t state, std::uint64_t word)
+{
+    state = (state ^ word) * 0xFF51AFD7ED558CCDu;
+    return state ^ (state >> 29);
+}
+
+// Whether every byte is a blank, a tab or a carriage return.
+bool allBlank(std::string_view bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), isBlankByte);
+}
+
 }  // namespace
+
+void StreamHash::add(std::string_view bytes)
+{
+    while (carried != 0 && !bytes.empty()) {
+        carry |= std::uint64_t{static_cast<unsigned char>(bytes[0])} << (8 * carried);
+        bytes.remove_prefix(1);
+        if (++carried == 8) {
+            state = mixWord(state, carry);
+            carry = 0;
+            carried = 0;
+        }
+    }
+    for (; bytes.size() >= 8; bytes.remove_prefix(8)) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data(), 8);
+        state = mixWord(state, word);
+    }
+    for (char c : bytes)
+        carry |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * carried++);
+}
+
+std::uint64_t StreamHash::finish(std::uint64_t size) const
+{
+    return mixWord(mixWord(state, carry), size);
+}
 
 std::uint64_t hashText(std::string_view text)
 {
@@ -175,7 +212,6 @@ void FindingsWatcher::start(const ReferenceIndex& reference, std::uint32_t test,
     test_ = test;
     student_ = student;
     tally_ = &tally;
-    fileHash_ = fnvOffset;
 }
 
 void FindingsWatcher::studentBytes(std::string_view bytes)
@@ -183,21 +219,35 @@ void FindingsWatcher::studentBytes(std::string_view bytes)
     for (std::size_t i = 0; i < bytes.size() && size_ + i < sizeof first_; ++i)
         first_[size_ + i] = static_cast<unsigned char>(bytes[i]);
     size_ += bytes.size();
-    fileHash_ = hashMore(fileHash_, bytes);
+    fileHash_.add(bytes);
+    if (bytes.empty())
+        return;
     if (!zeroBytes_ && std::memchr(bytes.data(), '\0', bytes.size()) != nullptr)
         zeroBytes_ = true;
-    for (char c : bytes) {
-        if (c == '\n') {
-            ++newlines_;
-            if (previous_ == '\r')
-                ++crlfLines_;
-            lastLineBlank_ = lineBlank_;
-            lineBlank_ = true;
-        } else if (!isBlankByte(c)) {
-            lineBlank_ = false;
-        }
-        previous_ = c;
+    // Line ends are found with memchr: only the lines around the last one
+    // are looked at byte by byte.
+    std::size_t lastNewline = std::string_view::npos;
+    std::size_t previousNewline = std::string_view::npos;
+    for (std::size_t offset = 0;; ++offset) {
+        const void* newline = std::memchr(bytes.data() + offset, '\n', bytes.size() - offset);
+        if (newline == nullptr)
+            break;
+        offset = static_cast<std::size_t>(static_cast<const char*>(newline) - bytes.data());
+        ++newlines_;
+        if (offset == 0 ? previous_ == '\r' : bytes[offset - 1] == '\r')
+            ++crlfLines_;
+        previousNewline = lastNewline;
+        lastNewline = offset;
     }
+    if (lastNewline == std::string_view::npos) {
+        lineBlank_ = lineBlank_ && allBlank(bytes);
+    } else {
+        std::size_t lineStart = previousNewline == std::string_view::npos ? 0 : previousNewline + 1;
+        bool carriedBlank = previousNewline == std::string_view::npos ? lineBlank_ : true;
+        lastLineBlank_ = carriedBlank && allBlank(bytes.substr(lineStart, lastNewline - lineStart));
+        lineBlank_ = allBlank(bytes.substr(lastNewline + 1));
+    }
+    previous_ = bytes.back();
 }
 
 void FindingsWatcher::checked(std::uint64_t position, std::string_view studentEntry, std::string_view referenceEntry,
@@ -339,6 +389,7 @@ std::vector<Diagnosis> FindingsWatcher::finish(std::uint64_t studentCount, std::
 {
     if ((anyWrong_ || studentCount != referenceCount) && test_ < mostMarkedTests)
         tally_->marks.push_back(
-            Mark{fileHash_, student_, static_cast<std::uint16_t>(test_), static_cast<std::uint16_t>(wholeFile)});
+            Mark{fileHash_.finish(size_), student_, static_cast<std::uint16_t>(test_),
+                 static_cast<std::uint16_t>(wholeFile)});
     return diagnose(studentCount, referenceCount);
 }

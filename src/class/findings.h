@@ -47,6 +47,17 @@ std::string describe(const Diagnosis& diagnosis);
 
 std::uint64_t hashText(std::string_view text);
 
+// A hash of a file's bytes, told in pieces, that does not depend on where
+// the pieces were cut: eight bytes at a time, the last few padded.
+struct StreamHash {
+    std::uint64_t state = 0x9E3779B97F4A7C15u;
+    std::uint64_t carry = 0;
+    unsigned carried = 0;  // bytes in `carry`
+
+    void add(std::string_view bytes);
+    std::uint64_t finish(std::uint64_t size) const;
+};
+
 // The reference as the watcher needs it: each line's symbol, and whether a
 // line equals the ones one and two lines away (a right line then also sits
 // where a shifted one would).
@@ -83,7 +94,7 @@ private:
     std::uint32_t student_ = 0;
     Tally* tally_ = nullptr;
     bool anyWrong_ = false;
-    std::uint64_t fileHash_ = 0;
+    StreamHash fileHash_;
     std::uint64_t size_ = 0;
     std::uint64_t newlines_ = 0;
     std::uint64_t crlfLines_ = 0;

@@ -83,10 +83,18 @@ void appendDiagnoses(Report& out, const ClassSummary& summary, const std::vector
         return;
     }
     put(out, "<table>\n<tr><th>student</th><th>test</th><th>what was found</th></tr>\n");
-    forEachFinding(students, [&](std::size_t student, std::size_t test, const std::string& text) {
-        put(out, "<tr>" + cell(htmlText(students[student].name)) + cell(htmlText(tests[test].name)) +
-                     cell(htmlText(text)) + "</tr>\n");
-    });
+    std::string row;
+    for (const Student& student : students)
+        forEachFindingOf(student, [&](std::size_t test, const std::string& text) {
+            row = "<tr><td>";
+            appendHtml(row, student.name);
+            row += "</td><td>";
+            appendHtml(row, tests[test].name);
+            row += "</td><td>";
+            appendHtml(row, text);
+            row += "</td></tr>\n";
+            put(out, row);
+        });
     put(out, "</table>\n");
 }
 
@@ -115,18 +123,25 @@ void appendStudents(Report& out, const std::vector<Test>& tests, const std::vect
     for (const Test& test : tests)
         put(out, "<th>" + htmlText(test.name) + "</th>");
     put(out, "<th>total</th></tr>\n");
+    std::string row;
     for (const Student& student : students) {
-        put(out, "<tr>" + cell(htmlText(student.name)));
+        row = "<tr><td>";
+        appendHtml(row, student.name);
+        row += "</td>";
+        std::string folderLink = reportsLink + percentEncoded(student.name) + "/";
         std::uint64_t total = 0;
         for (std::size_t t = 0; t < tests.size(); ++t) {
             std::string score = std::to_string(student.results[t].score);
             total += student.results[t].score;
+            row += "<td class=\"n\">";
             if (!reportsLink.empty() && student.hasFolder)
-                score = "<a href=\"" + reportsLink + percentEncoded(student.name) + "/" +
-                        percentEncoded(tests[t].name + ".txt") + "\">" + score + "</a>";
-            put(out, cell(score, true));
+                row += "<a href=\"" + folderLink + percentEncoded(tests[t].name + ".txt") + "\">" + score + "</a>";
+            else
+                row += score;
+            row += "</td>";
         }
-        put(out, cell(std::to_string(total), true) + "</tr>\n");
+        row += "<td class=\"n\">" + std::to_string(total) + "</td></tr>\n";
+        put(out, row);
     }
     put(out, "</table>\n");
 }

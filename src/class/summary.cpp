@@ -79,25 +79,6 @@ void countMarks(std::vector<Tally>& tallies, ClassSummary& summary, CopyFinder& 
 
 }  // namespace
 
-void forEachFindingOf(const Student& student,
-                      const std::function<void(std::size_t test, const std::string& text)>& finding)
-{
-    for (std::size_t t = 0; t < student.results.size(); ++t) {
-        const TestResult& result = student.results[t];
-        if (result.state != FileState::graded)
-            finding(t, std::string(reasonOf(result.state)));
-        for (const Diagnosis& diagnosis : result.diagnoses)
-            finding(t, describe(diagnosis));
-    }
-}
-
-void forEachFinding(const std::vector<Student>& students,
-                    const std::function<void(std::size_t student, std::size_t test, const std::string& text)>& finding)
-{
-    for (std::size_t s = 0; s < students.size(); ++s)
-        forEachFindingOf(students[s], [&](std::size_t test, const std::string& text) { finding(s, test, text); });
-}
-
 std::string_view referenceLine(const Test& test, std::uint64_t position)
 {
     std::string_view text = test.text;

@@ -10,7 +10,6 @@
 #include "tally.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,14 +68,19 @@ Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf);
 ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<Student>& students,
                             std::vector<Tally>& tallies);
 
-// Each cause found in a student's files, and why each file not graded was
-// not, by test.
-void forEachFindingOf(const Student& student,
-                      const std::function<void(std::size_t test, const std::string& text)>& finding);
-
-// The same for every student, in order.
-void forEachFinding(const std::vector<Student>& students,
-                    const std::function<void(std::size_t student, std::size_t test, const std::string& text)>& finding);
+// Calls `finding(test, text)` for each cause found in a student's files, and
+// for why each file not graded was not, by test.
+template <typename Finding>
+void forEachFindingOf(const Student& student, Finding&& finding)
+{
+    for (std::size_t t = 0; t < student.results.size(); ++t) {
+        const TestResult& result = student.results[t];
+        if (result.state != FileState::graded)
+            finding(t, std::string(reasonOf(result.state)));
+        for (const Diagnosis& diagnosis : result.diagnoses)
+            finding(t, describe(diagnosis));
+    }
+}
 
 // The reference's line at `position`, from 0.
 std::string_view referenceLine(const Test& test, std::uint64_t position);

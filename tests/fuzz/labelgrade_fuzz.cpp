@@ -143,27 +143,60 @@ struct PipeFile {
     ~PipeFile() { close(readEnd); }
 };
 
-// What the class command learns of a file while grading it: no crash on any
-// bytes, a mark for every wrong position, and a text for every cause.
-void checkFindings(std::string_view studentBytes, std::string_view referenceBytes, std::uint64_t wrongEntries)
+struct Found {
+    std::vector<Diagnosis> diagnoses;
+    std::vector<Mark> marks;
+};
+
+Found findingsOf(FileLines& student, std::string_view referenceBytes)
 {
     ReferenceIndex index = indexReference(referenceBytes);
     Tally tally;
     FindingsWatcher watcher;
     watcher.start(index, 0, 0, tally);
-    FileLines student = linesOfText(studentBytes);
     FileLines reference = linesOfText(referenceBytes);
     Report report;
     Graded graded = gradeLines(student, reference, report, &watcher);
-    std::vector<Diagnosis> diagnoses = watcher.finish(graded.studentCount, graded.referenceCount);
+    Found found;
+    found.diagnoses = watcher.finish(graded.studentCount, graded.referenceCount);
+    found.marks = std::move(tally.marks);
+    return found;
+}
+
+bool sameFindings(const Found& a, const Found& b)
+{
+    auto sameDiagnosis = [](const Diagnosis& x, const Diagnosis& y) {
+        return x.cause == y.cause && x.forms == y.forms && x.amount == y.amount && x.value == y.value;
+    };
+    auto sameMark = [](const Mark& x, const Mark& y) {
+        return x.hash == y.hash && x.student == y.student && x.test == y.test && x.position == y.position;
+    };
+    return std::equal(a.diagnoses.begin(), a.diagnoses.end(), b.diagnoses.begin(), b.diagnoses.end(), sameDiagnosis) &&
+           std::equal(a.marks.begin(), a.marks.end(), b.marks.begin(), b.marks.end(), sameMark);
+}
+
+// What the class command learns of a file while grading it: no crash on any
+// bytes, a mark for every wrong position, a text for every cause, and the
+// same findings however the file is cut into reads.
+void checkFindings(std::string_view studentBytes, std::string_view referenceBytes, std::uint64_t wrongEntries,
+                   std::size_t bufferSize)
+{
+    FileLines whole = linesOfText(studentBytes);
+    Found found = findingsOf(whole, referenceBytes);
     std::uint64_t wrongMarks = 0;
-    for (const Mark& mark : tally.marks)
+    for (const Mark& mark : found.marks)
         wrongMarks += mark.position != wholeFile ? 1 : 0;
     if (wrongMarks != wrongEntries)
         std::abort();
-    for (const Diagnosis& diagnosis : diagnoses)
+    for (const Diagnosis& diagnosis : found.diagnoses)
         if (describe(diagnosis).empty())
             std::abort();
+    PipeFile pipe(studentBytes);
+    ReadBuffer buffer;
+    buffer.firstCapacity = bufferSize;
+    FileLines piecewise = linesOfFile(pipe.readEnd, buffer);
+    if (!sameFindings(found, findingsOf(piecewise, referenceBytes)))
+        std::abort();
 }
 
 }  // namespace
@@ -203,6 +236,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     flushReport(report);
     if (text != modelReport(testNumber, studentBytes, referenceBytes))
         std::abort();
-    checkFindings(studentBytes, referenceBytes, graded.wrongEntries);
+    checkFindings(studentBytes, referenceBytes, graded.wrongEntries, 1 + (settings & 63));
     return 0;
 }
