@@ -69,7 +69,20 @@ bool loadStudents(const ClassOptions& options, std::vector<Student>& students, s
     return true;
 }
 
-bool writePage(const ClassOptions& options, const ClassSummary& summary, const std::vector<Test>& tests,
+// The page is opened before the class is graded, so that a path that
+// cannot be written is told at once, not after the whole run.
+bool openPage(const ClassOptions& options, Descriptor& page, std::string& error)
+{
+    if (options.htmlPage.empty())
+        return true;
+    page = Descriptor(open(options.htmlPage.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (page.fd >= 0)
+        return true;
+    error = "could not write " + options.htmlPage + ": " + std::strerror(errno);
+    return false;
+}
+
+bool writePage(const ClassOptions& options, int page, const ClassSummary& summary, const std::vector<Test>& tests,
                const std::vector<Student>& students, std::string& error)
 {
     std::string reportsLink;
@@ -77,18 +90,14 @@ bool writePage(const ClassOptions& options, const ClassSummary& summary, const s
         error = "could not write " + options.htmlPage + ": its folder cannot be found";
         return false;
     }
-    Descriptor page(open(options.htmlPage.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     auto report = std::make_unique<Report>();
-    report->fd = page.fd;
-    if (page.fd >= 0) {
-        writeClassPage(*report, summary, tests, students, reportsLink);
-        if (flushReport(*report))
-            return true;
-    }
+    report->fd = page;
+    writeClassPage(*report, summary, tests, students, reportsLink);
+    if (flushReport(*report))
+        return true;
     error = "could not write " + options.htmlPage + ": " + std::strerror(errno);
     return false;
 }
-
 
 int gradeClassRun(const ClassOptions& options)
 {
@@ -104,6 +113,9 @@ int gradeClassRun(const ClassOptions& options)
     std::vector<Student> students;
     if (!loadStudents(options, students, error))
         return trouble(error);
+    Descriptor page;
+    if (!openPage(options, page, error))
+        return trouble(error);
     std::vector<Tally> tallies;
     if (!gradeClass(options, tests, students, tallies, error))
         return trouble(error);
@@ -117,7 +129,7 @@ int gradeClassRun(const ClassOptions& options)
         return statusGraded;
     ClassSummary summary = summarizeClass(tests, students, tallies);
     tallies.clear();
-    if (!options.htmlPage.empty() && !writePage(options, summary, tests, students, error))
+    if (page.fd >= 0 && !writePage(options, page.fd, summary, tests, students, error))
         return trouble(error);
     if (!options.quiet) {
         // What cannot be written to standard error cannot be told either.

@@ -18,6 +18,7 @@
 #include <new>
 #include <sched.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -75,8 +76,9 @@ void releaseGrownBuffer(ReadBuffer& buffer)
     }
 }
 
-// A student's file's path as a message shows it.
-std::string studentPath(const ClassRun& run, const Student& student, const Test& test)
+// A student's file's path as a message shows it: the student's part made
+// safe.
+std::string shownStudentPath(const ClassRun& run, const Student& student, const Test& test)
 {
     return pathInFolder(pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)), test.name);
 }
@@ -164,9 +166,13 @@ TestResult gradeFile(ClassRun& run, Worker& worker, Tally& tally, const StudentF
     FileLines referenceLines = linesOfText(test.text);
     worker.watcher.start(run.indexes[testIndex], static_cast<std::uint32_t>(testIndex),
                          static_cast<std::uint32_t>(studentIndex), tally);
+    std::size_t marksBefore = tally.marks.size();
     Graded graded = gradeLines(studentLines, referenceLines, report, &worker.watcher);
     releaseGrownBuffer(worker.buffer);
     TestResult result;
+    // A file not graded to its end leaves no marks for the summary to count.
+    if (graded.outcome != Outcome::compared)
+        tally.marks.resize(marksBefore);
     // Memory is the grader's trouble, not the student's: the run stops
     // rather than charge anyone for it.
     if (graded.outcome == Outcome::outOfMemory)
@@ -208,7 +214,8 @@ void gradeStudent(ClassRun& run, Worker& worker, Tally& tally, std::size_t stude
         } else {
             StudentFile file = openStudentFile(folder.fd, test.name.c_str(), run.references);
             if (file.graderError != 0) {
-                stopWith(run, "could not open " + studentPath(run, student, test) + ": " + std::strerror(file.graderError));
+                stopWith(run, "could not open " + shownStudentPath(run, student, test) + ": " +
+                                  std::strerror(file.graderError));
                 break;
             }
             result.state = file.state;
@@ -234,6 +241,8 @@ void work(ClassRun& run, Tally& tally)
         }
     } catch (const std::bad_alloc&) {
         stopWith(run, "out of memory");
+    } catch (const std::exception& trouble) {
+        stopWith(run, trouble.what());
     }
     std::lock_guard lock(run.mutex);
     --run.workersLeft;
@@ -310,8 +319,20 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests,
     // the line, however soon the run ends.
     drawProgress(progress, 0, totalFiles);
     std::vector<std::thread> workers;
-    for (unsigned i = 0; i < jobs; ++i)
-        workers.emplace_back(work, std::ref(run), std::ref(tallies[i]));
+    for (unsigned i = 0; i < jobs; ++i) {
+        try {
+            workers.emplace_back(work, std::ref(run), std::ref(tallies[i]));
+        } catch (const std::system_error& trouble) {
+            // Fewer workers than asked for grade the same class, the same way.
+            std::lock_guard lock(run.mutex);
+            run.workersLeft -= jobs - i;
+            if (workers.empty()) {
+                error = std::string("could not start a worker: ") + trouble.what();
+                return false;
+            }
+            break;
+        }
+    }
     {
         std::unique_lock lock(run.mutex);
         while (!run.workerEnded.wait_for(lock, progressInterval, [&] { return run.workersLeft == 0; })) {
