@@ -259,7 +259,7 @@ void FindingsWatcher::checked(std::uint64_t position, std::string_view studentEn
     }
     Symbol student = splitEntry(studentEntry);
     watchShifts(position, &student, false);
-    watchWrongLine(position, studentEntry, referenceEntry);
+    watchWrongLine(position, studentEntry);
     Symbol reference = splitEntry(referenceEntry);
     if (!isComplete(student) || !isComplete(reference))
         return;
@@ -274,7 +274,10 @@ void FindingsWatcher::checked(std::uint64_t position, std::string_view studentEn
             if (readAddress(student.address, 16, studentValue, studentForms) && studentValue == referenceValue) {
                 ++addressForm_;
                 forms_ |= studentForms & ~referenceForms;
-                if (student.address.size() - (studentForms & prefixed ? 2 : 0) != reference.address.size())
+                auto digits = [](std::string_view address, std::uint8_t forms) {
+                    return address.size() - (forms & prefixed ? 2 : 0);
+                };
+                if (digits(student.address, studentForms) != digits(reference.address, referenceForms))
                     forms_ |= otherWidth;
             } else if (readAddress(student.address, 10, studentValue, studentForms) && studentValue == referenceValue) {
                 ++decimal_;
@@ -289,7 +292,7 @@ void FindingsWatcher::checked(std::uint64_t position, std::string_view studentEn
         ++swapped_;
 }
 
-void FindingsWatcher::watchWrongLine(std::uint64_t position, std::string_view studentEntry, std::string_view)
+void FindingsWatcher::watchWrongLine(std::uint64_t position, std::string_view studentEntry)
 {
     anyWrong_ = true;
     if (test_ >= mostMarkedTests)

@@ -86,7 +86,7 @@ private:
         std::uint64_t wrong = 0;    // of those, the ones wrong where they stand
     };
     void watchShifts(std::uint64_t position, const Symbol* student, bool right);
-    void watchWrongLine(std::uint64_t position, std::string_view studentEntry, std::string_view referenceEntry);
+    void watchWrongLine(std::uint64_t position, std::string_view studentEntry);
     std::vector<Diagnosis> diagnose(std::uint64_t studentCount, std::uint64_t referenceCount) const;
 
     const ReferenceIndex* reference_ = nullptr;
