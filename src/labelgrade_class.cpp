@@ -20,6 +20,8 @@
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -99,6 +101,25 @@ bool writePage(const ClassOptions& options, int page, const ClassSummary& summar
     return false;
 }
 
+// The page, written, and the summary, kept in `summaryText` (it is short:
+// it names at most a hundred findings) to be told once the gradebook is
+// out; `error` says what could not be written.
+void explainClass(const ClassOptions& options, int page, const std::vector<Test>& tests,
+                  const std::vector<Student>& students, std::vector<Tally>& tallies, std::string& summaryText,
+                  std::string& error)
+{
+    ClassSummary summary = summarizeClass(tests, students, tallies);
+    tallies.clear();
+    if (page >= 0 && !writePage(options, page, summary, tests, students, error))
+        return;
+    if (!options.quiet) {
+        auto text = std::make_unique<Report>();
+        text->kept = &summaryText;
+        writeSummary(*text, summary, tests, students, options.utf8);
+        flushReport(*text);
+    }
+}
+
 int gradeClassRun(const ClassOptions& options)
 {
     std::string error;
@@ -120,24 +141,41 @@ int gradeClassRun(const ClassOptions& options)
     if (!gradeClass(options, tests, students, tallies, error))
         return trouble(error);
 
+    // The gradebook and the explaining read the same results and write to
+    // different places: they are written side by side.
+    std::string summaryText;
+    std::string explainError;
+    auto explain = [&] {
+        try {
+            explainClass(options, page.fd, tests, students, tallies, summaryText, explainError);
+        } catch (const std::bad_alloc&) {
+            explainError = "out of memory";
+        }
+    };
+    std::thread explaining;
+    if (!options.quiet || page.fd >= 0) {
+        try {
+            explaining = std::thread(explain);
+        } catch (const std::system_error&) {
+            explain();
+        }
+    }
     auto gradebook = std::make_unique<Report>();
     gradebook->fd = STDOUT_FILENO;
     writeGradebook(*gradebook, tests, students, options.format, isatty(STDOUT_FILENO) != 0, options.utf8);
-    if (!flushReport(*gradebook))
-        return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(errno));
-    if (options.quiet && options.htmlPage.empty())
-        return statusGraded;
-    ClassSummary summary = summarizeClass(tests, students, tallies);
-    tallies.clear();
-    if (page.fd >= 0 && !writePage(options, page.fd, summary, tests, students, error))
-        return trouble(error);
-    if (!options.quiet) {
-        // What cannot be written to standard error cannot be told either.
-        auto text = std::make_unique<Report>();
-        text->fd = STDERR_FILENO;
-        writeSummary(*text, summary, tests, students, options.utf8);
-        flushReport(*text);
-    }
+    bool written = flushReport(*gradebook);
+    int writeError = errno;
+    if (explaining.joinable())
+        explaining.join();
+    if (!written)
+        return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(writeError));
+    if (!explainError.empty())
+        return trouble(explainError);
+    // What cannot be written to standard error cannot be told either.
+    auto text = std::make_unique<Report>();
+    text->fd = STDERR_FILENO;
+    put(*text, summaryText);
+    flushReport(*text);
     return statusGraded;
 }
 

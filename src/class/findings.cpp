@@ -1,6 +1,7 @@
 #include "findings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -79,11 +80,6 @@ bool isBlankByte(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-std::string lines(std::uint64_t count)
-{
-    return std::to_string(count) + (count == 1 ? " line" : " lines");
-}
-
 std::string formsText(std::uint8_t forms)
 {
     std::vector<std::string_view> named;
@@ -148,41 +144,88 @@ std::uint64_t hashText(std::string_view text)
 
 std::string describe(const Diagnosis& diagnosis)
 {
+    // Written piece by piece into one string: a class's gradebook and page
+    // describe hundreds of thousands.
+    std::string out;
+    out.reserve(96);
+    auto number = [&](std::int64_t value) {
+        char digits[24];
+        auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out.append(digits, static_cast<std::size_t>(end - digits));
+    };
+    auto lines = [&](std::int64_t count) {
+        number(count);
+        out += count == 1 ? " line" : " lines";
+    };
+    auto counted = [&](std::string_view text) {
+        out += text;
+        out += " (";
+        lines(diagnosis.amount);
+        out += ')';
+    };
     switch (diagnosis.cause) {
     case Cause::crlfLineEnds:
-        if (diagnosis.amount == diagnosis.value)
-            return "CR LF line ends";
-        return "CR LF line ends on " + std::to_string(diagnosis.amount) + " of " +
-               lines(static_cast<std::uint64_t>(diagnosis.value));
+        out += "CR LF line ends";
+        if (diagnosis.amount != diagnosis.value) {
+            out += " on ";
+            number(diagnosis.amount);
+            out += " of ";
+            lines(diagnosis.value);
+        }
+        break;
     case Cause::byteOrderMark:
-        return "starts with a UTF-8 byte-order mark";
+        out += "starts with a UTF-8 byte-order mark";
+        break;
     case Cause::zeroBytes:
-        return "holds zero bytes";
+        out += "holds zero bytes";
+        break;
     case Cause::emptyFile:
-        return "empty file";
+        out += "empty file";
+        break;
     case Cause::trailingEmptyLine:
-        return "a trailing empty line";
+        out += "a trailing empty line";
+        break;
     case Cause::shiftedLines: {
-        auto by = static_cast<std::uint64_t>(diagnosis.amount < 0 ? -diagnosis.amount : diagnosis.amount);
-        std::string which = by == 1 ? (diagnosis.amount < 0 ? "line before" : "next line")
-                                    : "line " + std::to_string(by) + (diagnosis.amount < 0 ? " before" : " further on");
-        return "from line " + std::to_string(diagnosis.value) + " on, each line is the reference's " + which + " (" +
-               lines(by) + (diagnosis.amount < 0 ? " added)" : " left out)");
+        bool added = diagnosis.amount < 0;
+        std::int64_t by = added ? -std::int64_t{diagnosis.amount} : diagnosis.amount;
+        out += "from line ";
+        number(diagnosis.value);
+        out += " on, each line is the reference's ";
+        if (by == 1) {
+            out += added ? "line before" : "next line";
+        } else {
+            out += "line ";
+            number(by);
+            out += added ? " before" : " further on";
+        }
+        out += " (";
+        lines(by);
+        out += added ? " added)" : " left out)";
+        break;
     }
     case Cause::addressForm:
-        return "addresses right as numbers but written with " + formsText(diagnosis.forms) + " (" +
-               lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+        counted("addresses right as numbers but written with " + formsText(diagnosis.forms));
+        break;
     case Cause::addressOffset:
-        return std::string("addresses off by ") + (diagnosis.value > 0 ? "+" : "") + std::to_string(diagnosis.value) +
-               " (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+        out += "addresses off by ";
+        if (diagnosis.value > 0)
+            out += '+';
+        number(diagnosis.value);
+        out += " (";
+        lines(diagnosis.amount);
+        out += ')';
+        break;
     case Cause::decimalAddresses:
-        return "addresses in decimal (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+        counted("addresses in decimal");
+        break;
     case Cause::labelCase:
-        return "labels right but for letter case (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+        counted("labels right but for letter case");
+        break;
     case Cause::swappedColumns:
-        return "address and label swapped (" + lines(static_cast<std::uint64_t>(diagnosis.amount)) + ")";
+        counted("address and label swapped");
+        break;
     }
-    return "";
+    return out;
 }
 
 ReferenceIndex indexReference(std::string_view text)

@@ -8,6 +8,7 @@
 #include "progress.h"
 #include "student_files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -239,6 +240,9 @@ void work(ClassRun& run, Tally& tally)
                 break;
             gradeStudent(run, *worker, tally, next);
         }
+        // Sorted here, in parallel, so that the merge after has only to
+        // walk the tallies.
+        std::sort(tally.marks.begin(), tally.marks.end());
     } catch (const std::bad_alloc&) {
         stopWith(run, "out of memory");
     } catch (const std::exception& trouble) {

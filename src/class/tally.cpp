@@ -8,7 +8,8 @@ void forEachGroup(std::vector<Tally>& tallies,
     // A merge of the sorted tallies, rather than one sorted copy of all
     // marks: a large class's marks are the most memory the run holds.
     for (Tally& tally : tallies)
-        std::sort(tally.marks.begin(), tally.marks.end());
+        if (!std::is_sorted(tally.marks.begin(), tally.marks.end()))
+            std::sort(tally.marks.begin(), tally.marks.end());
     std::vector<std::size_t> next(tallies.size(), 0);
     // The tally whose next mark comes first; tallies.size() when all are done.
     auto first = [&] {

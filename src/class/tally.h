@@ -58,7 +58,8 @@ struct Tally {
 
 // Calls `group` once for each set of marks that share test, position and
 // hash, across all tallies, in order, with the students who share it (in
-// order, each once).  Sorts the tallies' marks first.
+// order, each once).  Sorts the tallies' marks first, where a worker has
+// not.
 void forEachGroup(std::vector<Tally>& tallies,
                   const std::function<void(const Mark& mark, std::span<const std::uint32_t> students)>& group);
 
