@@ -67,7 +67,7 @@ bool loadStudents(const ClassOptions& options, std::vector<Student>& students, s
     if (!readRoster(options.roster, roster, error))
         return false;
     for (const std::string& name : applyRoster(students, std::move(roster)))
-        warn(pathInFolder(options.submissions, visibleText(name, options.utf8)) + " is not on the roster: graded all the same");
+        warn(shown(name) + " is not on the roster: graded all the same");
     return true;
 }
 
