@@ -1,5 +1,8 @@
 #include "class.h"
 
+// The note below names the size.
+static_assert(largestStudentFile == 64u << 20, "the refusal's note says 64 MiB");
+
 std::string_view reasonOf(FileState state)
 {
     switch (state) {
