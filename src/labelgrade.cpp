@@ -1,8 +1,8 @@
 // labelgrade: grade a student's symbol table against the reference one.
-#include "compare.h"
 #include "grading/test_number.h"
 #include "io/descriptor.h"
 #include "io/visible_text.h"
+#include "report/compare.h"
 
 #include <csignal>
 #include <cstdio>
@@ -62,21 +62,20 @@ int main(int argc, char** argv)
     if (reference.fd < 0)
         return fileTrouble("Error: could not open %s\n", referencePath);
 
-    Report report;
+    Output report;
     report.fd = STDOUT_FILENO;
     // A student's bytes must not steer the terminal that shows them.
     report.showControls = isatty(STDOUT_FILENO) != 0;
     report.utf8 = report.showControls && terminalReadsUtf8();
-    put(report, "Comparing ");
-    put(report, studentPath);
-    put(report, " to ");
-    put(report, referencePath);
-    put(report, ":\n\n");
-
-    Outcome outcome = compareFiles(testNumber, studentPath, student.fd, reference.fd, report);
+    ReadBuffer studentBuffer;
+    ReadBuffer referenceBuffer;
+    FileLines studentLines = linesOfFile(student.fd, studentBuffer);
+    FileLines referenceLines = linesOfFile(reference.fd, referenceBuffer);
+    Outcome outcome = compareFiles(ReportHeading{testNumber, studentPath, referencePath}, studentLines,
+                                   referenceLines, report).outcome;
     if (outcome != Outcome::compared) {
         // What was written before the trouble stays; nothing follows it.
-        flushReport(report);
+        flushOutput(report);
         if (outcome == Outcome::outOfMemory) {
             std::fputs("Error: out of memory\n", stderr);
             return statusFileTrouble;
@@ -84,7 +83,7 @@ int main(int argc, char** argv)
         return fileTrouble("Error: could not read %s\n",
                            outcome == Outcome::studentUnreadable ? studentPath : referencePath);
     }
-    if (!flushReport(report)) {
+    if (!flushOutput(report)) {
         std::fputs("Error: could not write to standard output\n", stderr);
         return statusFileTrouble;
     }

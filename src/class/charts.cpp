@@ -1,6 +1,6 @@
 #include "charts.h"
 
-#include "io/visible_text.h"
+#include "html_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,47 +56,6 @@ std::string heatLegend(int x, int y)
 }
 
 }  // namespace
-
-std::string htmlText(std::string_view text)
-{
-    std::string out;
-    appendHtml(out, text);
-    return out;
-}
-
-void appendHtml(std::string& out, std::string_view text)
-{
-    // Most text is plain: printable ASCII with nothing to escape.
-    bool plain = std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= 0x20 && c < 0x7F && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'' && c != '\\';
-    });
-    if (plain) {
-        out += text;
-        return;
-    }
-    std::string shown = visibleText(text, true);
-    for (char c : shown) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-}
 
 std::string spreadChart(const Spread& spread, std::uint64_t outOf, int width, int height, bool labelled)
 {

@@ -14,8 +14,4 @@ std::string spreadChart(const Spread& spread, std::uint64_t outOf, int width, in
 // of graded students wrong there.
 std::string heatMap(const ClassSummary& summary, const std::vector<Test>& tests);
 
-// Text made safe for HTML: no markup, no control bytes.
-std::string htmlText(std::string_view text);
-void appendHtml(std::string& out, std::string_view text);
-
 #endif

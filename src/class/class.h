@@ -3,7 +3,7 @@
 #ifndef LABELGRADE_CLASS_H
 #define LABELGRADE_CLASS_H
 
-#include "findings.h"
+#include "diagnosis.h"
 
 #include <cstdint>
 #include <string>
@@ -44,9 +44,6 @@ enum class FileState : std::uint8_t {
 // cannot hold the run either.
 constexpr std::uint64_t largestStudentFile = 64 << 20;
 
-// Why a file was not graded, as the gradebook's notes and the reports say it.
-std::string_view reasonOf(FileState state);
-
 struct TestResult {
     FileState state = FileState::missing;
     std::uint64_t score = 0;
@@ -59,5 +56,8 @@ struct Student {
     bool onRoster = false;
     std::vector<TestResult> results;  // one per test, in the tests' order
 };
+
+// The sum of a student's scores.
+std::uint64_t totalOf(const Student& student);
 
 #endif

@@ -1,6 +1,8 @@
 #include "copying.h"
 
 #include <algorithm>
+#include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -12,7 +14,7 @@ constexpr double weightMargin = 1e-9;
 
 }  // namespace
 
-CopyFinder::CopyFinder(const std::vector<std::uint64_t>& gradedPerTest)
+CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest) : places_(places)
 {
     for (std::uint64_t graded : gradedPerTest)
         mostSharers_.push_back(std::clamp<std::uint64_t>(graded / commonShareDivisor, 2, mostSharersWeighed));
@@ -21,10 +23,13 @@ CopyFinder::CopyFinder(const std::vector<std::uint64_t>& gradedPerTest)
 void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> students)
 {
     std::uint64_t sharers = students.size();
-    if (sharers < 2 || mark.test >= mostSharers_.size() || sharers > mostSharers_[mark.test])
+    if (sharers < 2)
+        return;
+    Place place = places_.placeOf(mark.place);
+    if (place.test >= mostSharers_.size() || sharers > mostSharers_[place.test])
         return;
     double weight = 1.0 / static_cast<double>(sharers - 1);
-    SharedAnswer answer{mark.test, mark.position, static_cast<std::uint32_t>(sharers)};
+    SharedAnswer answer{place, static_cast<std::uint32_t>(sharers)};
     for (std::size_t i = 0; i < students.size(); ++i)
         for (std::size_t j = i + 1; j < students.size(); ++j) {
             SuspectedPair& pair = pairs_[std::uint64_t{students[i]} << 32 | students[j]];

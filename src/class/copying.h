@@ -25,11 +25,10 @@
 constexpr double suspicionThreshold = 3.0;
 constexpr std::uint64_t mostSharersWeighed = 8;
 
-// A wrong line, or a whole file (position wholeFile), that a pair shares,
-// and how many students share it.
+// A wrong line, or a whole file, that a pair shares, and how many students
+// share it.
 struct SharedAnswer {
-    std::uint32_t test = 0;
-    std::uint32_t position = 0;
+    Place place;
     std::uint32_t sharers = 0;
 };
 
@@ -42,7 +41,7 @@ struct SuspectedPair {
 
 struct CopyFinder {
     // The graded students of each test.
-    explicit CopyFinder(const std::vector<std::uint64_t>& gradedPerTest);
+    CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest);
 
     // Told each group of students that share a mark.
     void shared(const Mark& mark, std::span<const std::uint32_t> students);
@@ -52,6 +51,7 @@ struct CopyFinder {
     std::vector<SuspectedPair> suspects();
 
 private:
+    const MarkPlaces& places_;
     std::vector<std::uint64_t> mostSharers_;
     std::unordered_map<std::uint64_t, SuspectedPair> pairs_;
 };

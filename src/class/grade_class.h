@@ -1,10 +1,12 @@
 // Grading a whole class: every student's file for every test, by workers
-// that each own their buffers, with each report written to its own file.
+// that each own their buffers and their tally, with each report written to
+// its own file.
 #ifndef LABELGRADE_GRADE_CLASS_H
 #define LABELGRADE_GRADE_CLASS_H
 
 #include "class.h"
 #include "options.h"
+#include "tally.h"
 
 #include <string>
 #include <vector>
@@ -14,7 +16,7 @@
 // False, with `error` saying why, when a folder cannot be read or a report
 // cannot be written; a student's file that cannot be graded is only noted
 // in the results.
-bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests,
+bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
                 std::vector<Student>& students, std::vector<Tally>& tallies, std::string& error);
 
 #endif

@@ -1,8 +1,8 @@
 #include "gradebook.h"
 
 #include "csv.h"
-#include "summary.h"
 #include "io/visible_text.h"
+#include "wording.h"
 
 namespace {
 
@@ -11,9 +11,9 @@ constexpr std::string_view recordEnd = "\r\n";
 
 // A record, gathered whole and then written.
 struct Row {
-    explicit Row(Report& out) : out(out) {}
+    explicit Row(Output& out) : out(out) {}
 
-    Report& out;
+    Output& out;
     std::string text;
     bool first = true;
 
@@ -50,16 +50,8 @@ struct Naming {
     }
 };
 
-std::uint64_t totalOf(const Student& student)
-{
-    std::uint64_t total = 0;
-    for (const TestResult& result : student.results)
-        total += result.score;
-    return total;
-}
-
 void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, Naming shownName,
-                    Report& out)
+                    Output& out)
 {
     Row header(out);
     header.field("student");
@@ -92,7 +84,7 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
 }
 
 void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, Naming shownName,
-                     Report& out)
+                     Output& out)
 {
     Row header(out);
     for (std::string_view column : {"Student", "ID", "SIS User ID", "SIS Login ID", "Section"})
@@ -138,7 +130,7 @@ std::string notesOf(const std::vector<Test>& tests, const Student& student)
     return notes;
 }
 
-void writeGradebook(Report& out, const std::vector<Test>& tests, const std::vector<Student>& students,
+void writeGradebook(Output& out, const std::vector<Test>& tests, const std::vector<Student>& students,
                     GradebookFormat format, bool forTerminal, bool utf8)
 {
     Naming naming{forTerminal, utf8};

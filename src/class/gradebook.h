@@ -3,7 +3,7 @@
 #define LABELGRADE_GRADEBOOK_H
 
 #include "class.h"
-#include "io/report.h"
+#include "io/output.h"
 #include "options.h"
 
 #include <string>
@@ -14,7 +14,7 @@
 // gradebook imports, with a "Points Possible" row.  With `forTerminal`,
 // students' names show their control bytes as escapes (`utf8`: as a UTF-8
 // terminal needs them).
-void writeGradebook(Report& out, const std::vector<Test>& tests, const std::vector<Student>& students,
+void writeGradebook(Output& out, const std::vector<Test>& tests, const std::vector<Student>& students,
                     GradebookFormat format, bool forTerminal, bool utf8);
 
 // Why the student's files that were not graded were not, and what explains

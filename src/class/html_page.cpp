@@ -1,7 +1,9 @@
 #include "html_page.h"
 
 #include "charts.h"
+#include "html_text.h"
 #include "summary_text.h"
+#include "wording.h"
 
 #include <climits>
 #include <cstdlib>
@@ -35,7 +37,7 @@ std::string code(std::string_view text)
     return "<code>" + htmlText(text) + "</code>";
 }
 
-void appendTests(Report& out, const ClassSummary& summary, const std::vector<Test>& tests)
+void appendTests(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)
 {
     put(out, "<h2>Tests</h2>\n<table>\n<tr><th>test</th><th>number</th><th>out of</th><th>graded</th>"
            "<th>not graded</th><th>mean</th><th>median</th><th>lowest</th><th>highest</th><th>full marks</th>"
@@ -54,7 +56,7 @@ void appendTests(Report& out, const ClassSummary& summary, const std::vector<Tes
     put(out, "</table>\n");
 }
 
-void appendMissed(Report& out, const ClassSummary& summary, const std::vector<Test>& tests)
+void appendMissed(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)
 {
     put(out, "<h2>Where points were lost</h2>\n<p class=\"note\">A cell for each line of each test's reference, "
            "the darker the more graded students were wrong there.</p>\n");
@@ -74,7 +76,7 @@ void appendMissed(Report& out, const ClassSummary& summary, const std::vector<Te
     put(out, "</table>\n");
 }
 
-void appendDiagnoses(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void appendDiagnoses(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                      const std::vector<Student>& students)
 {
     put(out, "<h2>Diagnostics, and files not graded</h2>\n");
@@ -98,7 +100,7 @@ void appendDiagnoses(Report& out, const ClassSummary& summary, const std::vector
     put(out, "</table>\n");
 }
 
-void appendPairs(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void appendPairs(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                  const std::vector<Student>& students)
 {
     put(out, "<h2>Suspected copying</h2>\n<p class=\"note\">Pairs to look at, not verdicts: students who share wrong "
@@ -116,7 +118,7 @@ void appendPairs(Report& out, const ClassSummary& summary, const std::vector<Tes
     put(out, "</table>\n");
 }
 
-void appendStudents(Report& out, const std::vector<Test>& tests, const std::vector<Student>& students,
+void appendStudents(Output& out, const std::vector<Test>& tests, const std::vector<Student>& students,
                     const std::string& reportsLink)
 {
     put(out, "<h2>Students</h2>\n<table>\n<tr><th>student</th>");
@@ -129,10 +131,8 @@ void appendStudents(Report& out, const std::vector<Test>& tests, const std::vect
         appendHtml(row, student.name);
         row += "</td>";
         std::string folderLink = reportsLink + percentEncoded(student.name) + "/";
-        std::uint64_t total = 0;
         for (std::size_t t = 0; t < tests.size(); ++t) {
             std::string score = std::to_string(student.results[t].score);
-            total += student.results[t].score;
             row += "<td class=\"n\">";
             if (!reportsLink.empty() && student.hasFolder)
                 row += "<a href=\"" + folderLink + percentEncoded(tests[t].name + ".txt") + "\">" + score + "</a>";
@@ -140,7 +140,7 @@ void appendStudents(Report& out, const std::vector<Test>& tests, const std::vect
                 row += score;
             row += "</td>";
         }
-        row += "<td class=\"n\">" + std::to_string(total) + "</td></tr>\n";
+        row += "<td class=\"n\">" + std::to_string(totalOf(student)) + "</td></tr>\n";
         put(out, row);
     }
     put(out, "</table>\n");
@@ -179,25 +179,6 @@ std::vector<std::string> segmentsOf(const std::string& path)
 
 }  // namespace
 
-std::string percentEncoded(std::string_view segment)
-{
-    constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : segment) {
-        auto byte = static_cast<unsigned char>(c);
-        bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
-                          byte == '-' || byte == '.' || byte == '_' || byte == '~';
-        if (unreserved) {
-            out += c;
-        } else {
-            out += '%';
-            out += hex[byte >> 4];
-            out += hex[byte & 0xF];
-        }
-    }
-    return out;
-}
-
 bool reportsLinkFrom(const std::string& pagePath, const std::string& reportsDir, std::string& link)
 {
     std::string pageFolder;
@@ -219,7 +200,7 @@ bool reportsLinkFrom(const std::string& pagePath, const std::string& reportsDir,
     return true;
 }
 
-void writeClassPage(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void writeClassPage(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                     const std::vector<Student>& students, const std::string& reportsLink)
 {
     put(out, "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"

@@ -4,7 +4,7 @@
 #define LABELGRADE_HTML_PAGE_H
 
 #include "class.h"
-#include "io/report.h"
+#include "io/output.h"
 #include "options.h"
 #include "summary.h"
 
@@ -14,14 +14,11 @@
 // Writes the page, a row at a time.  `reportsLink`, when not empty, is the
 // reports folder as a relative link from the page's folder, percent-encoded,
 // ending in a slash; each score then links to its report.
-void writeClassPage(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void writeClassPage(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                     const std::vector<Student>& students, const std::string& reportsLink);
 
 // The relative link from the folder the page goes in to the reports folder.
 // False when either cannot be resolved.
 bool reportsLinkFrom(const std::string& pagePath, const std::string& reportsDir, std::string& link);
-
-// A path segment with every byte but the unreserved ones percent-encoded.
-std::string percentEncoded(std::string_view segment);
 
 #endif

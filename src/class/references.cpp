@@ -1,6 +1,7 @@
 #include "references.h"
 
 #include "grading/fields.h"
+#include "grading/line_walk.h"
 #include "grading/test_number.h"
 #include "io/descriptor.h"
 #include "io/folder.h"
@@ -15,28 +16,24 @@
 
 namespace {
 
-std::uint64_t countLines(std::string_view text)
-{
-    if (text.empty())
-        return 0;
-    auto newlines = static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
-    // A last line without a newline is still a line.
-    return newlines + (text.back() != '\n' ? 1 : 0);
-}
-
 bool loadTest(int folderFd, const std::string& folder, const std::string& name, std::vector<Test>& tests,
               std::string& error)
 {
     struct stat info;
-    // The instructor's own links are followed: a reference may live elsewhere.
-    if (fstatat(folderFd, name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+    auto unreadable = [&] {
+        error = "could not read " + pathInFolder(folder, name) + ": " + std::strerror(errno);
+        return false;
+    };
+    // The instructor's own links are followed: a reference may live
+    // elsewhere.  One that leads nowhere is a test that cannot be read.
+    if (fstatat(folderFd, name.c_str(), &info, 0) != 0)
+        return unreadable();
+    if (!S_ISREG(info.st_mode))
         return true;
     Descriptor file(openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     Test test;
-    if (file.fd < 0 || fstat(file.fd, &info) != 0 || !readWholeFile(file.fd, test.text)) {
-        error = "could not read " + pathInFolder(folder, name) + ": " + std::strerror(errno);
-        return false;
-    }
+    if (file.fd < 0 || fstat(file.fd, &info) != 0 || !readWholeFile(file.fd, test.text))
+        return unreadable();
     test.name = name;
     test.number = testNumberOf(name);
     test.lineCount = countLines(test.text);
@@ -59,12 +56,9 @@ std::int32_t testNumberOf(std::string_view name)
 std::vector<std::uint64_t> incompleteLines(std::string_view reference)
 {
     std::vector<std::uint64_t> lines;
-    for (std::uint64_t number = 1; !reference.empty(); ++number) {
-        std::size_t end = reference.find('\n');
-        if (!isComplete(splitEntry(reference.substr(0, end))))
+    for (std::uint64_t number = 1; !reference.empty(); ++number)
+        if (!isComplete(splitEntry(nextLine(reference))))
             lines.push_back(number);
-        reference.remove_prefix(end == std::string_view::npos ? reference.size() : end + 1);
-    }
     return lines;
 }
 

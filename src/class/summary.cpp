@@ -1,5 +1,7 @@
 #include "summary.h"
 
+#include "grading/line_walk.h"
+
 #include <algorithm>
 #include <tuple>
 
@@ -60,18 +62,18 @@ void pickMissed(TestSummary& test, std::vector<std::vector<CommonWrongLine>>& co
 
 // One pass over the class's marks counts the wrong lines at each position,
 // keeps the most common ones, and weighs what pairs of students share.
-void countMarks(std::vector<Tally>& tallies, ClassSummary& summary, CopyFinder& copies)
+void countMarks(std::vector<Tally>& tallies, const MarkPlaces& places, ClassSummary& summary, CopyFinder& copies)
 {
     std::vector<std::vector<std::vector<CommonWrongLine>>> common(summary.tests.size());
     for (std::size_t t = 0; t < summary.tests.size(); ++t)
         common[t].resize(summary.tests[t].wrongAt.size());
     forEachGroup(tallies, [&](const Mark& mark, std::span<const std::uint32_t> students) {
         copies.shared(mark, students);
-        TestSummary& test = summary.tests[mark.test];
-        if (mark.position >= test.wrongAt.size())
+        Place place = places.placeOf(mark.place);
+        if (place.wholeFile)
             return;
-        test.wrongAt[mark.position] += students.size();
-        keepCommon(common[mark.test][mark.position], tallies, mark, students.size());
+        summary.tests[place.test].wrongAt[place.line] += students.size();
+        keepCommon(common[place.test][place.line], tallies, mark, students.size());
     });
     for (std::size_t t = 0; t < summary.tests.size(); ++t)
         pickMissed(summary.tests[t], common[t]);
@@ -82,11 +84,9 @@ void countMarks(std::vector<Tally>& tallies, ClassSummary& summary, CopyFinder& 
 std::string_view referenceLine(const Test& test, std::uint64_t position)
 {
     std::string_view text = test.text;
-    for (std::uint64_t line = 0; line < position && !text.empty(); ++line) {
-        std::size_t end = text.find('\n');
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    }
-    return text.substr(0, text.find('\n'));
+    for (std::uint64_t line = 0; line < position && !text.empty(); ++line)
+        nextLine(text);
+    return nextLine(text);
 }
 
 Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf)
@@ -101,7 +101,7 @@ Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf)
 }
 
 ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<Student>& students,
-                            std::vector<Tally>& tallies)
+                            const MarkPlaces& places, std::vector<Tally>& tallies)
 {
     ClassSummary summary;
     std::vector<std::uint64_t> totals;
@@ -123,21 +123,17 @@ ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<St
         test.wrongAt.assign(tests[t].lineCount, 0);
         summary.tests.push_back(std::move(test));
     }
-    for (std::size_t s = 0; s < students.size(); ++s) {
-        std::uint64_t total = 0;
-        for (std::size_t t = 0; t < tests.size(); ++t) {
-            const TestResult& result = students[s].results[t];
-            total += result.score;
+    for (const Student& student : students) {
+        for (const TestResult& result : student.results)
             summary.findings += result.diagnoses.size() + (result.state != FileState::graded ? 1 : 0);
-        }
-        totals.push_back(total);
+        totals.push_back(totalOf(student));
     }
     summary.totals = spreadOf(totals, summary.possible);
     std::vector<std::uint64_t> gradedPerTest;
     for (const TestSummary& test : summary.tests)
         gradedPerTest.push_back(test.stats.graded);
-    CopyFinder copies(gradedPerTest);
-    countMarks(tallies, summary, copies);
+    CopyFinder copies(places, gradedPerTest);
+    countMarks(tallies, places, summary, copies);
     summary.pairs = copies.suspects();
     return summary;
 }

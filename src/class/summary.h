@@ -66,21 +66,7 @@ struct ClassSummary {
 Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf);
 
 ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<Student>& students,
-                            std::vector<Tally>& tallies);
-
-// Calls `finding(test, text)` for each cause found in a student's files, and
-// for why each file not graded was not, by test.
-template <typename Finding>
-void forEachFindingOf(const Student& student, Finding&& finding)
-{
-    for (std::size_t t = 0; t < student.results.size(); ++t) {
-        const TestResult& result = student.results[t];
-        if (result.state != FileState::graded)
-            finding(t, std::string(reasonOf(result.state)));
-        for (const Diagnosis& diagnosis : result.diagnoses)
-            finding(t, describe(diagnosis));
-    }
-}
+                            const MarkPlaces& places, std::vector<Tally>& tallies);
 
 // The reference's line at `position`, from 0.
 std::string_view referenceLine(const Test& test, std::uint64_t position);

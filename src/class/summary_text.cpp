@@ -1,6 +1,7 @@
 #include "summary_text.h"
 
 #include "io/visible_text.h"
+#include "wording.h"
 
 #include <cstdio>
 
@@ -80,10 +81,11 @@ std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests
     std::string text;
     for (std::size_t i = 0; i < pair.shared.size();) {
         const SharedAnswer& first = pair.shared[i];
+        const std::string& testName = tests[first.place.test].name;
         if (!text.empty())
             text += "; ";
-        if (first.position == wholeFile) {
-            text += "identical " + tests[first.test].name;
+        if (first.place.wholeFile) {
+            text += "identical " + testName;
             if (first.sharers > 2)
                 text += " (" + std::to_string(first.sharers - 2) + (first.sharers == 3 ? " other)" : " others)");
             ++i;
@@ -92,12 +94,12 @@ std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests
         // Lines of one test shared by as many students go together.
         std::size_t end = i;
         std::string positions;
-        while (end < pair.shared.size() && pair.shared[end].test == first.test &&
-               pair.shared[end].position != wholeFile && pair.shared[end].sharers == first.sharers) {
-            positions += (end > i ? ", " : "") + std::to_string(pair.shared[end].position + 1);
+        while (end < pair.shared.size() && pair.shared[end].place.test == first.place.test &&
+               !pair.shared[end].place.wholeFile && pair.shared[end].sharers == first.sharers) {
+            positions += (end > i ? ", " : "") + std::to_string(pair.shared[end].place.line + 1);
             ++end;
         }
-        text += tests[first.test].name + (end - i > 1 ? " lines " : " line ") + positions;
+        text += testName + (end - i > 1 ? " lines " : " line ") + positions;
         std::uint32_t others = first.sharers - 2;
         text += others == 0 ? " (no one else)" : " (" + std::to_string(others) + (others == 1 ? " other)" : " others)");
         i = end;
@@ -107,7 +109,7 @@ std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests
 
 namespace {
 
-void writeFindings(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void writeFindings(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                    const std::vector<Student>& students, bool utf8)
 {
     if (summary.findings == 0) {
@@ -128,7 +130,7 @@ void writeFindings(Report& out, const ClassSummary& summary, const std::vector<T
 
 }  // namespace
 
-void writeSummary(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void writeSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                   const std::vector<Student>& students, bool utf8)
 {
     put(out, "\nClass summary: " + counted(students.size(), "student", "students") + ", " +

@@ -3,7 +3,7 @@
 #define LABELGRADE_SUMMARY_TEXT_H
 
 #include "class.h"
-#include "io/report.h"
+#include "io/output.h"
 #include "summary.h"
 
 #include <string>
@@ -16,7 +16,7 @@ constexpr std::uint64_t findingsListed = 100;
 // Writes the summary.  Students' names and lines show their control bytes
 // as escapes (`utf8`: as a UTF-8 terminal needs them), wherever the text
 // goes.
-void writeSummary(Report& out, const ClassSummary& summary, const std::vector<Test>& tests,
+void writeSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                   const std::vector<Student>& students, bool utf8);
 
 // A number of points as the summary writes it: at most one decimal.

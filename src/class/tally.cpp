@@ -2,6 +2,33 @@
 
 #include <algorithm>
 
+MarkPlaces::MarkPlaces(const std::vector<std::uint64_t>& lineCounts)
+{
+    std::uint64_t next = 0;
+    firsts_.push_back(0);
+    for (std::uint64_t lines : lineCounts) {
+        if (next + lines + 1 > UINT32_MAX)
+            break;
+        next += lines + 1;
+        firsts_.push_back(static_cast<std::uint32_t>(next));
+    }
+}
+
+std::uint32_t MarkPlaces::testOf(std::uint32_t place) const
+{
+    auto after = std::upper_bound(firsts_.begin(), firsts_.end(), place);
+    return static_cast<std::uint32_t>(after - firsts_.begin() - 1);
+}
+
+Place MarkPlaces::placeOf(std::uint32_t place) const
+{
+    Place decoded;
+    decoded.test = testOf(place);
+    decoded.wholeFile = place == wholeFileOf(decoded.test);
+    decoded.line = decoded.wholeFile ? 0 : place - firsts_[decoded.test];
+    return decoded;
+}
+
 void forEachGroup(std::vector<Tally>& tallies,
                   const std::function<void(const Mark& mark, std::span<const std::uint32_t> students)>& group)
 {
@@ -38,7 +65,7 @@ void forEachGroup(std::vector<Tally>& tallies,
 std::string textOf(const std::vector<Tally>& tallies, const Mark& mark)
 {
     for (const Tally& tally : tallies) {
-        auto found = tally.texts.find(TextKey{mark.test, mark.position, mark.hash});
+        auto found = tally.texts.find(TextKey{mark.place, mark.hash});
         if (found != tally.texts.end())
             return found->second;
     }

@@ -13,32 +13,50 @@
 #include <unordered_map>
 #include <vector>
 
-// The position of a mark that stands for a whole file.
-constexpr std::uint32_t wholeFile = UINT16_MAX;
-// Marks are kept small, as a large class makes a million of them: tests
-// past this many have none, and wrong lines past this position are not
-// told apart.
-constexpr std::uint32_t mostMarkedTests = UINT16_MAX;
-constexpr std::uint32_t lastMarkedPosition = wholeFile - 1;
+// Where a mark stands: a line of a test's reference, or the test's whole
+// file.
+struct Place {
+    std::uint32_t test = 0;
+    std::uint64_t line = 0;  // from 0; none for a whole file
+    bool wholeFile = false;
+};
 
-// A wrong line (its position and a hash of its text) or a whole file (a
-// hash of its bytes), and whose it was.
+// Every place of a class as one 32-bit number, so that a mark stays small
+// (a large class makes millions): each test's lines, then its whole file,
+// test after test.  Marks sorted by number are grouped by test, then line.
+struct MarkPlaces {
+    explicit MarkPlaces(const std::vector<std::uint64_t>& lineCounts);
+
+    // False for a test past what 32 bits number: its files leave no marks.
+    bool marked(std::uint32_t test) const { return std::size_t{test} + 1 < firsts_.size(); }
+    std::uint32_t lineOf(std::uint32_t test, std::uint64_t line) const
+    {
+        return firsts_[test] + static_cast<std::uint32_t>(line);
+    }
+    std::uint32_t wholeFileOf(std::uint32_t test) const { return firsts_[test + 1] - 1; }
+    std::uint32_t testOf(std::uint32_t place) const;
+    Place placeOf(std::uint32_t place) const;
+
+private:
+    std::vector<std::uint32_t> firsts_;  // per marked test, its first place; then the end of the last
+};
+
+// A wrong line (a hash of its text) or a whole file (a hash of its bytes),
+// where it stands, and whose it was.
 struct Mark {
     std::uint64_t hash = 0;
     std::uint32_t student = 0;
-    std::uint16_t test = 0;
-    std::uint16_t position = 0;
+    std::uint32_t place = 0;
 
-    auto key() const { return std::tie(test, position, hash); }
+    auto key() const { return std::tie(place, hash); }
     bool operator<(const Mark& other) const
     {
-        return std::tie(test, position, hash, student) < std::tie(other.test, other.position, other.hash, other.student);
+        return std::tie(place, hash, student) < std::tie(other.place, other.hash, other.student);
     }
 };
 
 struct TextKey {
-    std::uint32_t test = 0;
-    std::uint32_t position = 0;
+    std::uint32_t place = 0;
     std::uint64_t hash = 0;
     bool operator==(const TextKey&) const = default;
 };
@@ -46,7 +64,7 @@ struct TextKey {
 struct TextKeyHash {
     std::size_t operator()(const TextKey& key) const
     {
-        return static_cast<std::size_t>(key.hash ^ (std::uint64_t{key.test} << 32 | key.position) * 0x9E3779B97F4A7C15u);
+        return static_cast<std::size_t>(key.hash ^ std::uint64_t{key.place} * 0x9E3779B97F4A7C15u);
     }
 };
 
@@ -56,10 +74,9 @@ struct Tally {
     std::unordered_map<TextKey, std::string, TextKeyHash> texts;
 };
 
-// Calls `group` once for each set of marks that share test, position and
-// hash, across all tallies, in order, with the students who share it (in
-// order, each once).  Sorts the tallies' marks first, where a worker has
-// not.
+// Calls `group` once for each set of marks that share place and hash,
+// across all tallies, in order, with the students who share it (in order,
+// each once).  Sorts the tallies' marks first, where a worker has not.
 void forEachGroup(std::vector<Tally>& tallies,
                   const std::function<void(const Mark& mark, std::span<const std::uint32_t> students)>& group);
 

@@ -1,7 +1,5 @@
 #include "score.h"
 
-#include <cstdio>
-
 namespace {
 
 std::uint64_t countDifference(std::uint64_t studentCount, std::uint64_t referenceCount)
@@ -11,31 +9,8 @@ std::uint64_t countDifference(std::uint64_t studentCount, std::uint64_t referenc
 
 }  // namespace
 
-std::uint64_t scoreOf(std::uint64_t studentCount, std::uint64_t referenceCount, std::uint64_t wrongEntries)
+std::uint64_t scoreOf(const LineCounts& counts)
 {
-    std::uint64_t penalty = wrongEntries + countDifference(studentCount, referenceCount);
-    return referenceCount > penalty ? referenceCount - penalty : 0;
-}
-
-void printScore(std::int32_t testNumber, std::string_view studentPath,
-                std::uint64_t studentCount, std::uint64_t referenceCount,
-                std::uint64_t wrongEntries, Report& report)
-{
-    if (studentCount != referenceCount) {
-        put(report, "Error: had ");
-        putNumber(report, studentCount);
-        put(report, " lines, but should have had ");
-        putNumber(report, referenceCount);
-        put(report, ".\n");
-    }
-    char opening[24];
-    int length = std::snprintf(opening, sizeof opening, "%3d >> ", static_cast<int>(testNumber));
-    put(report, std::string_view(opening, static_cast<std::size_t>(length)));
-    put(report, " ");
-    put(report, studentPath);
-    put(report, " symbols: ");
-    putNumber(report, scoreOf(studentCount, referenceCount, wrongEntries));
-    put(report, " / ");
-    putNumber(report, referenceCount);
-    put(report, "\n");
+    std::uint64_t penalty = counts.wrongEntries + countDifference(counts.student, counts.reference);
+    return counts.reference > penalty ? counts.reference - penalty : 0;
 }

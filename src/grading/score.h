@@ -1,18 +1,18 @@
 // The score: the reference's line count less a point for every wrong
 // compared line and for every line by which the two counts differ, never
-// below 0; and the report's closing lines that tell it.
+// below 0.
 #ifndef LABELGRADE_SCORE_H
 #define LABELGRADE_SCORE_H
 
-#include "io/report.h"
-
 #include <cstdint>
-#include <string_view>
 
-std::uint64_t scoreOf(std::uint64_t studentCount, std::uint64_t referenceCount, std::uint64_t wrongEntries);
+// What a graded file's score is made of.
+struct LineCounts {
+    std::uint64_t student = 0;
+    std::uint64_t reference = 0;
+    std::uint64_t wrongEntries = 0;
+};
 
-void printScore(std::int32_t testNumber, std::string_view studentPath,
-                std::uint64_t studentCount, std::uint64_t referenceCount,
-                std::uint64_t wrongEntries, Report& report);
+std::uint64_t scoreOf(const LineCounts& counts);
 
 #endif

@@ -29,16 +29,16 @@ bool makeRoom(ReadBuffer& buffer, std::size_t kept)
 ReadStatus readMore(FileLines& file)
 {
     ReadBuffer& buffer = *file.buffer;
-    std::size_t kept = file.lines.rest.size();
-    if (kept > 0 && file.lines.rest.data() != buffer.bytes.get())
-        std::memmove(buffer.bytes.get(), file.lines.rest.data(), kept);
-    file.lines.rest = {};
+    std::size_t kept = file.rest.size();
+    if (kept > 0 && file.rest.data() != buffer.bytes.get())
+        std::memmove(buffer.bytes.get(), file.rest.data(), kept);
+    file.rest = {};
     if (!makeRoom(buffer, kept))
         return ReadStatus::outOfMemory;
     std::size_t size = kept;
     while (size < buffer.capacity) {
         if (file.unread == 0) {
-            file.lines.final = true;
+            file.final = true;
             break;
         }
         std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.capacity - size, file.unread));
@@ -50,12 +50,12 @@ ReadStatus readMore(FileLines& file)
         if (got < 0)
             return ReadStatus::readError;
         if (got == 0) {
-            file.lines.final = true;
+            file.final = true;
             break;
         }
         size += static_cast<std::size_t>(got);
         file.unread -= static_cast<std::uint64_t>(got);
     }
-    file.lines.rest = std::string_view(buffer.bytes.get(), size);
+    file.rest = std::string_view(buffer.bytes.get(), size);
     return ReadStatus::read;
 }

@@ -1,15 +1,15 @@
-// Reading a file a buffer at a time.  Files are read, never mapped: a file
-// that shrinks while it is graded then simply ends sooner, where touching a
-// mapping past its new end would kill the run with SIGBUS.
+// Reading a file a buffer at a time, for the lines to be graded.  Files are
+// read, never mapped: a file that shrinks while it is graded then simply
+// ends sooner, where touching a mapping past its new end would kill the run
+// with SIGBUS.
 #ifndef LABELGRADE_FILE_LINES_H
 #define LABELGRADE_FILE_LINES_H
-
-#include "grading/verdicts.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 // Big enough for a class's file in one read, small enough to stay in cache
 // while a large file streams through it.
@@ -27,25 +27,26 @@ struct ReadBuffer {
     std::size_t firstCapacity = readBufferSize;
 };
 
-// A file being graded: `lines` holds what has been read and not yet graded,
-// and `unread` how much more may be read; the file ends there if not
-// before.  Bytes already in memory (a reference loaded once) have no file
-// behind them.
+// A file being graded: `rest` holds what has been read and not yet graded,
+// from the start of a line, and `final` says that the file ends where `rest`
+// ends; otherwise more may be read, up to `unread` more bytes.  Bytes
+// already in memory (a reference loaded once) have no file behind them.
 struct FileLines {
     int fd = -1;
     ReadBuffer* buffer = nullptr;
-    Lines lines;
+    std::string_view rest;
+    bool final = true;
     std::uint64_t unread = UINT64_MAX;
 };
 
 inline FileLines linesOfFile(int fd, ReadBuffer& buffer, std::uint64_t readable = UINT64_MAX)
 {
-    return FileLines{fd, &buffer, Lines{{}, false}, readable};
+    return FileLines{fd, &buffer, {}, false, readable};
 }
 
 inline FileLines linesOfText(std::string_view text)
 {
-    return FileLines{-1, nullptr, Lines{text, true}, 0};
+    return FileLines{-1, nullptr, text, true, 0};
 }
 
 enum class ReadStatus { read, readError, outOfMemory };

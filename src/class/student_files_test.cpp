@@ -2,7 +2,9 @@
 // no golden case can reach that path on a kernel that has openat2, so this
 // test holds both ways of opening to the same answers on one folder of
 // what an archive can hold.
-#include "class/student_files.h"
+#include "student_files.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,16 +20,6 @@ struct Expected {
     const char* name;
     FileState state;
 };
-
-int failures = 0;
-
-void expect(bool held, const std::string& what)
-{
-    if (!held) {
-        std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-        ++failures;
-    }
-}
 
 std::string makeClass()
 {
@@ -49,7 +41,7 @@ std::string makeClass()
 
 }  // namespace
 
-int main()
+TEST(StudentFiles, OpenedAlikeWithAndWithoutOpenat2)
 {
     std::string top = makeClass();
     struct stat reference;
@@ -74,12 +66,11 @@ int main()
     for (const Expected& expected : cases) {
         StudentFile beneath = openStudentFile(folder, expected.name, references);
         StudentFile byProc = openStudentFileByProc(folder, expected.name, references);
-        expect(beneath.state == expected.state, std::string("openat2 on ") + expected.name);
-        expect(byProc.state == expected.state, std::string("/proc on ") + expected.name);
-        expect((byProc.file.fd >= 0) == (expected.state == FileState::graded),
-               std::string("/proc leaves open only what it grades: ") + expected.name);
+        EXPECT_EQ(beneath.state, expected.state) << "openat2 on " << expected.name;
+        EXPECT_EQ(byProc.state, expected.state) << "/proc on " << expected.name;
+        EXPECT_EQ(byProc.file.fd >= 0, expected.state == FileState::graded)
+            << "/proc leaves open only what it grades: " << expected.name;
     }
     close(folder);
     std::system(("rm -rf '" + top + "'").c_str());
-    return failures == 0 ? 0 : 1;
 }

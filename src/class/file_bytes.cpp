@@ -1,0 +1,71 @@
+#include "file_bytes.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+bool isBlankByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// Whether every byte is a blank, a tab or a carriage return.
+bool allBlank(std::string_view bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), isBlankByte);
+}
+
+}  // namespace
+
+void FileBytes::add(std::string_view bytes)
+{
+    for (std::size_t i = 0; i < bytes.size() && size_ + i < sizeof first_; ++i)
+        first_[size_ + i] = static_cast<unsigned char>(bytes[i]);
+    size_ += bytes.size();
+    hash_.add(bytes);
+    if (bytes.empty())
+        return;
+    if (!zeroBytes_ && std::memchr(bytes.data(), '\0', bytes.size()) != nullptr)
+        zeroBytes_ = true;
+    // Line ends are found with memchr: only the lines around the last one
+    // are looked at byte by byte.
+    std::size_t lastNewline = std::string_view::npos;
+    std::size_t previousNewline = std::string_view::npos;
+    for (std::size_t offset = 0;; ++offset) {
+        const void* newline = std::memchr(bytes.data() + offset, '\n', bytes.size() - offset);
+        if (newline == nullptr)
+            break;
+        offset = static_cast<std::size_t>(static_cast<const char*>(newline) - bytes.data());
+        ++newlines_;
+        if (offset == 0 ? previous_ == '\r' : bytes[offset - 1] == '\r')
+            ++crlfLines_;
+        previousNewline = lastNewline;
+        lastNewline = offset;
+    }
+    if (lastNewline == std::string_view::npos) {
+        lineBlank_ = lineBlank_ && allBlank(bytes);
+    } else {
+        std::size_t lineStart = previousNewline == std::string_view::npos ? 0 : previousNewline + 1;
+        bool carriedBlank = previousNewline == std::string_view::npos ? lineBlank_ : true;
+        lastLineBlank_ = carriedBlank && allBlank(bytes.substr(lineStart, lastNewline - lineStart));
+        lineBlank_ = allBlank(bytes.substr(lastNewline + 1));
+    }
+    previous_ = bytes.back();
+}
+
+void FileBytes::diagnose(std::vector<Diagnosis>& found, const LineCounts& counts) const
+{
+    auto count = [](std::uint64_t lines) { return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX)); };
+    std::uint64_t lineCount = newlines_ + (previous_ != '\n' ? 1 : 0);
+    if (crlfLines_ > 0)
+        found.push_back(Diagnosis{Cause::crlfLineEnds, 0, false, count(crlfLines_), lineCount});
+    if (size_ >= 3 && first_[0] == 0xEF && first_[1] == 0xBB && first_[2] == 0xBF)
+        found.push_back(Diagnosis{Cause::byteOrderMark});
+    if (zeroBytes_)
+        found.push_back(Diagnosis{Cause::zeroBytes});
+    bool lastBlank = previous_ == '\n' ? lastLineBlank_ : lineBlank_;
+    if (lastBlank && counts.student > counts.reference)
+        found.push_back(Diagnosis{Cause::trailingEmptyLine});
+}

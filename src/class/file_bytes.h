@@ -1,0 +1,36 @@
+// What a student's file shows in its bytes alone, whatever its lines say:
+// its line ends, a byte-order mark, zero bytes, a blank last line, and a
+// hash of the whole, told in pieces as the file is read.
+#ifndef LABELGRADE_FILE_BYTES_H
+#define LABELGRADE_FILE_BYTES_H
+
+#include "diagnosis.h"
+#include "grading/score.h"
+#include "hashing.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+struct FileBytes {
+    void add(std::string_view bytes);
+
+    std::uint64_t size() const { return size_; }
+    std::uint64_t hash() const { return hash_.finish(size_); }
+
+    // Adds what the bytes explain of a file graded with these counts.
+    void diagnose(std::vector<Diagnosis>& found, const LineCounts& counts) const;
+
+private:
+    StreamHash hash_;
+    std::uint64_t size_ = 0;
+    std::uint64_t newlines_ = 0;
+    std::uint64_t crlfLines_ = 0;
+    bool zeroBytes_ = false;
+    unsigned char first_[3] = {};
+    char previous_ = '\n';
+    bool lineBlank_ = true;       // the line being read holds only blanks so far
+    bool lastLineBlank_ = false;  // the last whole line did
+};
+
+#endif

@@ -1,0 +1,40 @@
+// One student's file for one test, graded by a worker: its report written,
+// its wrong lines marked in the worker's tally, the causes of its lost
+// points found.
+#ifndef LABELGRADE_GRADE_FILE_H
+#define LABELGRADE_GRADE_FILE_H
+
+#include "class.h"
+#include "findings.h"
+#include "io/file_lines.h"
+#include "io/output.h"
+#include "report/compare.h"
+#include "shifts.h"
+#include "student_files.h"
+#include "tally.h"
+
+#include <cstdint>
+
+// What a worker owns to grade files, kept from file to file.
+struct Grader {
+    Output report;
+    ReadBuffer buffer;
+    FindingsWatcher watcher;
+};
+
+// A test as the workers grade it: its reference, indexed once for all.
+struct TestToGrade {
+    const Test& test;
+    std::uint32_t index = 0;
+    const ReferenceIndex& reference;
+    const MarkPlaces& places;
+};
+
+// Grades the open file into the grader's report, which its caller has
+// started; `heading` names the paths as the report shows them.  The result
+// is graded only where the file was read to its end; `outcome` tells why
+// not.
+TestResult gradeFile(Grader& grader, Tally& tally, const TestToGrade& test, std::uint32_t student,
+                     const StudentFile& file, const ReportHeading& heading, Outcome& outcome);
+
+#endif

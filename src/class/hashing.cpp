@@ -1,0 +1,49 @@
+#include "hashing.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::uint64_t fnvOffset = 0xcbf29ce484222325u;
+constexpr std::uint64_t fnvPrime = 0x100000001b3u;
+
+std::uint64_t mixWord(std::uint64_t state, std::uint64_t word)
+{
+    state = (state ^ word) * 0xFF51AFD7ED558CCDu;
+    return state ^ (state >> 29);
+}
+
+}  // namespace
+
+std::uint64_t hashText(std::string_view text)
+{
+    std::uint64_t hash = fnvOffset;
+    for (char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * fnvPrime;
+    return hash;
+}
+
+void StreamHash::add(std::string_view bytes)
+{
+    while (carried != 0 && !bytes.empty()) {
+        carry |= std::uint64_t{static_cast<unsigned char>(bytes[0])} << (8 * carried);
+        bytes.remove_prefix(1);
+        if (++carried == 8) {
+            state = mixWord(state, carry);
+            carry = 0;
+            carried = 0;
+        }
+    }
+    for (; bytes.size() >= 8; bytes.remove_prefix(8)) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data(), 8);
+        state = mixWord(state, word);
+    }
+    for (char c : bytes)
+        carry |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * carried++);
+}
+
+std::uint64_t StreamHash::finish(std::uint64_t size) const
+{
+    return mixWord(mixWord(state, carry), size);
+}

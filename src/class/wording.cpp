@@ -1,0 +1,148 @@
+#include "wording.h"
+
+#include <charconv>
+#include <vector>
+
+// The note below names the size.
+static_assert(largestStudentFile == 64u << 20, "the refusal's note says 64 MiB");
+
+namespace {
+
+std::string formsText(std::uint8_t forms)
+{
+    std::vector<std::string_view> named;
+    if (forms & prefixed)
+        named.push_back("a 0x prefix");
+    if (forms & lowercase)
+        named.push_back("lowercase digits");
+    if (forms & otherWidth)
+        named.push_back("another width");
+    std::string text;
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == named.size() ? " and " : ", ";
+        text += named[i];
+    }
+    return text;
+}
+
+// Written piece by piece into one string: a class's gradebook and page
+// describe hundreds of thousands.
+struct Words {
+    std::string out;
+
+    void number(std::uint64_t value)
+    {
+        char digits[24];
+        auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out.append(digits, static_cast<std::size_t>(end - digits));
+    }
+    void lines(std::uint64_t count)
+    {
+        number(count);
+        out += count == 1 ? " line" : " lines";
+    }
+    void counted(std::string_view text, std::uint64_t count)
+    {
+        out += text;
+        out += " (";
+        lines(count);
+        out += ')';
+    }
+};
+
+void describeShift(Words& words, const Diagnosis& diagnosis)
+{
+    bool added = diagnosis.amount < 0;
+    std::uint64_t by = added ? -static_cast<std::int64_t>(diagnosis.amount) : diagnosis.amount;
+    words.out += "from line ";
+    words.number(diagnosis.value);
+    words.out += " on, each line is the reference's ";
+    if (by == 1) {
+        words.out += added ? "line before" : "next line";
+    } else {
+        words.out += "line ";
+        words.number(by);
+        words.out += added ? " before" : " further on";
+    }
+    words.out += " (";
+    words.lines(by);
+    words.out += added ? " added)" : " left out)";
+}
+
+}  // namespace
+
+std::string_view reasonOf(FileState state)
+{
+    switch (state) {
+    case FileState::graded:
+        return "graded";
+    case FileState::missing:
+        return "missing";
+    case FileState::refusedOutside:
+        return "refused: outside the student's folder";
+    case FileState::refusedNotRegular:
+        return "refused: not a regular file";
+    case FileState::refusedTooLarge:
+        return "refused: larger than 64 MiB";
+    case FileState::unreadable:
+        return "could not read";
+    case FileState::noSubmission:
+        return "no submission";
+    }
+    return "";
+}
+
+std::string describe(const Diagnosis& diagnosis)
+{
+    Words words;
+    words.out.reserve(96);
+    auto amount = static_cast<std::uint64_t>(diagnosis.amount);
+    switch (diagnosis.cause) {
+    case Cause::crlfLineEnds:
+        words.out += "CR LF line ends";
+        if (amount != diagnosis.value) {
+            words.out += " on ";
+            words.number(amount);
+            words.out += " of ";
+            words.lines(diagnosis.value);
+        }
+        break;
+    case Cause::byteOrderMark:
+        words.out += "starts with a UTF-8 byte-order mark";
+        break;
+    case Cause::zeroBytes:
+        words.out += "holds zero bytes";
+        break;
+    case Cause::emptyFile:
+        words.out += "empty file";
+        break;
+    case Cause::trailingEmptyLine:
+        words.out += "a trailing empty line";
+        break;
+    case Cause::shiftedLines:
+        describeShift(words, diagnosis);
+        break;
+    case Cause::addressForm:
+        words.counted("addresses right as numbers but written with " + formsText(diagnosis.forms), amount);
+        break;
+    case Cause::addressOffset:
+        words.out += "addresses off by ";
+        words.out += diagnosis.negative ? '-' : '+';
+        words.number(diagnosis.value);
+        words.out += " (";
+        words.lines(amount);
+        words.out += ')';
+        break;
+    case Cause::decimalAddresses:
+        words.counted("addresses in decimal", amount);
+        break;
+    case Cause::labelCase:
+        words.counted("labels right but for letter case", amount);
+        break;
+    case Cause::swappedColumns:
+        words.counted("address and label swapped", amount);
+        break;
+    }
+    return words.out;
+}

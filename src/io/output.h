@@ -1,0 +1,60 @@
+// The output buffer that every report, gradebook, summary and page goes
+// through: text is gathered in one buffer and leaves in one write per
+// buffer, not one per line.
+#ifndef LABELGRADE_OUTPUT_H
+#define LABELGRADE_OUTPUT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+constexpr std::size_t outputBufferSize = 64 * 1024;
+
+// Where the text goes: the file `fd`, else the string `kept`, else nowhere.
+// A failed write is remembered, with its errno in `error`, and everything
+// after it is dropped; flushOutput tells whether all went out.  With
+// `showControls` set (a terminal reads the output), text that comes from
+// the graded files shows its control bytes as visible escapes; `utf8` says
+// whether the terminal reads UTF-8.
+struct Output {
+    int fd = -1;
+    std::string* kept = nullptr;
+    bool showControls = false;
+    bool utf8 = true;
+    bool failed = false;
+    int error = 0;
+    std::size_t used = 0;
+    char buffer[outputBufferSize];
+};
+
+// Starts `out` afresh on the file `fd`, keeping its settings.
+void restartOutput(Output& out, int fd);
+
+void flushAndPut(Output& out, std::string_view text);
+bool flushOutput(Output& out);
+void putNumber(Output& out, std::uint64_t number);
+void putVisible(Output& out, std::string_view fileText);
+
+inline void put(Output& out, std::string_view text)
+{
+    if (text.size() > outputBufferSize - out.used) {
+        flushAndPut(out, text);
+        return;
+    }
+    if (!text.empty())
+        std::memcpy(out.buffer + out.used, text.data(), text.size());
+    out.used += text.size();
+}
+
+// Text from a graded file: a line or a field of one.
+inline void putFileText(Output& out, std::string_view text)
+{
+    if (out.showControls)
+        putVisible(out, text);
+    else
+        put(out, text);
+}
+
+#endif
