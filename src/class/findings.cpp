@@ -41,9 +41,9 @@ void FindingsWatcher::markWrongLine(const Verdict& verdict)
         return;
     Mark mark{hashText(verdict.studentLine), student_, places_->lineOf(test_, verdict.position)};
     tally_->marks.push_back(mark);
-    TextKey key{mark.place, mark.hash};
-    if (tally_->texts.find(key) == tally_->texts.end())
-        tally_->texts.emplace(key, std::string(verdict.studentLine.substr(0, shownTextSize)));
+    auto [text, added] = tally_->texts.try_emplace(TextKey{mark.place, mark.hash});
+    if (added)
+        text->second.assign(verdict.studentLine.substr(0, shownTextSize));
 }
 
 std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)

@@ -58,8 +58,8 @@ TestToGrade testToGrade(const ClassRun& run, std::size_t t)
 // What became of one file, and its report: what `labelgrade N
 // SUBMISSIONS/student/test REFERENCES/test` writes, byte for byte, or one
 // line saying why the file was not graded.
-TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, int folder, std::size_t studentIndex,
-                    std::size_t t, int reportFd)
+TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFolder* folder,
+                    std::size_t studentIndex, std::size_t t, int reportFd)
 {
     const Student& student = run.students[studentIndex];
     const Test& test = run.tests[t];
@@ -67,10 +67,10 @@ TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, int folder, std
     TestResult result;
     if (!student.hasFolder) {
         result.state = FileState::noSubmission;
-    } else if (folder < 0) {
+    } else if (folder == nullptr) {
         result.state = FileState::unreadable;
     } else {
-        StudentFile file = openStudentFile(folder, test.name.c_str(), run.references);
+        StudentFile file = openListedFile(*folder, test.name, run.references);
         if (file.graderError != 0) {
             run.stop.stopWith("could not open " + shownStudentPath(run, student, test) + ": " +
                               std::strerror(file.graderError));
@@ -109,15 +109,13 @@ void gradeStudent(ClassRun& run, Grader& grader, Tally& tally, std::size_t stude
         run.stop.stopWith(error);
         return;
     }
-    Descriptor folder;
-    if (student.hasFolder) {
-        folder = Descriptor(openat(run.submissions, student.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (folder.fd < 0 && isGraderTrouble(errno)) {
-            run.stop.stopWith("could not open " +
-                              pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)) +
-                              ": " + std::strerror(errno));
-            return;
-        }
+    StudentFolder folder;
+    bool listed = student.hasFolder && openStudentFolder(run.submissions, student.name, folder);
+    if (student.hasFolder && !listed && isGraderTrouble(errno)) {
+        run.stop.stopWith("could not open " +
+                          pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)) + ": " +
+                          std::strerror(errno));
+        return;
     }
     for (std::size_t t = 0; t < run.tests.size() && !run.stop.stopped; ++t) {
         const Test& test = run.tests[t];
@@ -126,7 +124,7 @@ void gradeStudent(ClassRun& run, Grader& grader, Tally& tally, std::size_t stude
             run.stop.stopWith(error);
             return;
         }
-        student.results[t] = gradeOne(run, grader, tally, folder.fd, studentIndex, t, report.fd);
+        student.results[t] = gradeOne(run, grader, tally, listed ? &folder : nullptr, studentIndex, t, report.fd);
         if (!flushOutput(grader.report) && report.fd >= 0)
             run.stop.stopWith("could not write " + shownReportPath(run.reports, student, test) + ": " +
                               std::strerror(grader.report.error));

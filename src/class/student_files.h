@@ -8,8 +8,10 @@
 
 #include "class.h"
 #include "io/descriptor.h"
+#include "io/folder.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 struct StudentFile {
@@ -23,6 +25,21 @@ struct StudentFile {
 
 // Whether a failed call's error is the grader's own trouble.
 bool isGraderTrouble(int error);
+
+// A student's folder, open, and its entries as listed once.
+struct StudentFolder {
+    Descriptor fd;
+    std::vector<FolderEntry> entries;
+};
+
+// Opens and lists the student's folder `name` in the submissions folder;
+// false, with errno set, when it cannot be.
+bool openStudentFolder(int submissions, const std::string& name, StudentFolder& folder);
+
+// The file `name` of a listed student folder, judged as openStudentFile
+// judges it.  A name the listing lacks is missing without a look, and one
+// it shows as a regular file is opened at once, never through a link.
+StudentFile openListedFile(const StudentFolder& folder, std::string_view name, const std::vector<FileId>& references);
 
 // The file `name` of the open student folder `folder`.  A path that
 // resolves outside the folder (a link to a reference, to another student's

@@ -14,10 +14,15 @@
 namespace {
 
 // An instructor may gather students' folders as links to them; where the
-// entry leads is given in `id`.
-bool isFolder(int parent, const FolderEntry& entry, FileId& id)
+// entry leads is given in `id`.  A folder itself needs no look: the listing
+// tells what it is, and a class of thousands is listed at once.
+bool isFolder(int parent, dev_t device, const FolderEntry& entry, FileId& id)
 {
-    if (entry.type != DT_DIR && entry.type != DT_LNK && entry.type != DT_UNKNOWN)
+    if (entry.type == DT_DIR) {
+        id = FileId{device, entry.inode};
+        return true;
+    }
+    if (entry.type != DT_LNK && entry.type != DT_UNKNOWN)
         return false;
     struct stat info;
     if (fstatat(parent, entry.name.c_str(), &info, 0) != 0 || !S_ISDIR(info.st_mode))
@@ -33,14 +38,15 @@ bool listStudents(const std::string& submissions, std::vector<Student>& students
 {
     Descriptor folder(open(submissions.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::vector<FolderEntry> entries;
-    if (folder.fd < 0 || !readFolder(folder.fd, entries)) {
+    struct stat info;
+    if (folder.fd < 0 || fstat(folder.fd, &info) != 0 || !readFolder(folder.fd, entries)) {
         error = "could not read the folder " + submissions + ": " + std::strerror(errno);
         return false;
     }
     std::vector<std::pair<FileId, std::string>> seen;
     for (FolderEntry& entry : entries) {
         FileId id;
-        if (!isFolder(folder.fd, entry, id)) {
+        if (!isFolder(folder.fd, info.st_dev, entry, id)) {
             listing.ignored.push_back(std::move(entry.name));
             continue;
         }

@@ -7,29 +7,6 @@
 
 namespace {
 
-TestStats statsOf(std::vector<std::uint64_t> scores, std::uint64_t outOf, std::uint64_t notGraded)
-{
-    TestStats stats;
-    stats.graded = scores.size();
-    stats.notGraded = notGraded;
-    stats.spread = spreadOf(scores, outOf);
-    if (scores.empty())
-        return stats;
-    std::sort(scores.begin(), scores.end());
-    std::uint64_t sum = 0;
-    for (std::uint64_t score : scores) {
-        sum += score;
-        stats.fullMarks += score == outOf ? 1 : 0;
-    }
-    stats.mean = static_cast<double>(sum) / static_cast<double>(scores.size());
-    std::size_t middle = scores.size() / 2;
-    stats.median = scores.size() % 2 == 1 ? static_cast<double>(scores[middle])
-                                          : (static_cast<double>(scores[middle - 1]) + static_cast<double>(scores[middle])) / 2;
-    stats.lowest = scores.front();
-    stats.highest = scores.back();
-    return stats;
-}
-
 // Keeps the few most common wrong lines at a position as they come, most
 // common first, then in order of text.
 void keepCommon(std::vector<CommonWrongLine>& common, const std::vector<Tally>& tallies, const Mark& mark,
@@ -87,6 +64,29 @@ std::string_view referenceLine(const Test& test, std::uint64_t position)
     for (std::uint64_t line = 0; line < position && !text.empty(); ++line)
         nextLine(text);
     return nextLine(text);
+}
+
+TestStats statsOf(std::vector<std::uint64_t> scores, std::uint64_t outOf, std::uint64_t notGraded)
+{
+    TestStats stats;
+    stats.graded = scores.size();
+    stats.notGraded = notGraded;
+    stats.spread = spreadOf(scores, outOf);
+    if (scores.empty())
+        return stats;
+    std::sort(scores.begin(), scores.end());
+    std::uint64_t sum = 0;
+    for (std::uint64_t score : scores) {
+        sum += score;
+        stats.fullMarks += score == outOf ? 1 : 0;
+    }
+    stats.mean = static_cast<double>(sum) / static_cast<double>(scores.size());
+    std::size_t middle = scores.size() / 2;
+    stats.median = scores.size() % 2 == 1 ? static_cast<double>(scores[middle])
+                                          : (static_cast<double>(scores[middle - 1]) + static_cast<double>(scores[middle])) / 2;
+    stats.lowest = scores.front();
+    stats.highest = scores.back();
+    return stats;
 }
 
 Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf)

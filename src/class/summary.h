@@ -65,6 +65,8 @@ struct ClassSummary {
 
 Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf);
 
+TestStats statsOf(std::vector<std::uint64_t> scores, std::uint64_t outOf, std::uint64_t notGraded);
+
 ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<Student>& students,
                             const MarkPlaces& places, std::vector<Tally>& tallies);
 

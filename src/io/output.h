@@ -29,6 +29,12 @@ struct Output {
     char buffer[outputBufferSize];
 };
 
+// Whether text put to `out` goes nowhere, so that it need not be made.
+inline bool discards(const Output& out)
+{
+    return out.fd < 0 && out.kept == nullptr;
+}
+
 // Starts `out` afresh on the file `fd`, keeping its settings.
 void restartOutput(Output& out, int fd);
 

@@ -65,12 +65,14 @@ Graded gradeLines(FileLines& student, FileLines& reference, Output& out, Grading
     if (watcher != nullptr && student.final)
         watcher->studentBytes(student.rest);
     std::array<Verdict, verdictBatch> verdicts;
+    bool printed = !discards(out);
     for (;;) {
         std::size_t decided =
             checkEntries(student.rest, student.final, reference.rest, reference.final, compared, verdicts);
         for (std::size_t i = 0; i < decided; ++i) {
             const Verdict& verdict = verdicts[i];
-            printVerdict(out, verdict);
+            if (printed)
+                printVerdict(out, verdict);
             graded.counts.wrongEntries += verdict.right() ? 0 : 1;
             if (watcher != nullptr)
                 watcher->checked(verdict);

@@ -1,11 +1,13 @@
-// libFuzzer target: the grading core, from the first line to the score line,
-// on a student file and a reference file cut from one input.  Besides what
-// the sanitizers catch, the report must equal the one a plain, slow model of
-// the grading rules writes: the fast paths may not change a byte, however the
-// files are cut into reads.  The window's two kernels must agree on every
-// window of the input; what a terminal is shown of a file may hold no
-// control byte; and the class command's watcher, grading the same files,
-// must mark every wrong position and name every cause it finds.
+// libFuzzer target: the grading core, from the banner to the score line, on
+// a student file and a reference file cut from one input.  Besides what the
+// sanitizers catch, the report must equal the one a plain, slow model of the
+// grading rules writes: the fast paths may not change a byte, however the
+// files are cut into reads.  Every verdict a watcher is told must be the
+// model's; the window's two kernels must agree on every window of the input;
+// what a terminal is shown of a file may hold no control byte; and the class
+// command's watcher, grading the same files, must mark every wrong position
+// and name every cause it finds, and its marks, merged and weighed as a
+// class's are, must make the two students who handed the file in a pair.
 //
 // Input: two bytes giving the student file's length (little-endian, taken
 // modulo what is left), one byte of settings, the student file, then the
@@ -13,13 +15,15 @@
 // size less one (so lines are cut at every place), bit 6 reads the student
 // file through a pipe and bit 7 the reference file; a file not read through
 // a pipe is handed over whole, as the class command hands over a reference.
+#include "class/copying.h"
 #include "class/findings.h"
-#include "compare.h"
+#include "class/wording.h"
 #include "grading/fields.h"
-#include "grading/score.h"
+#include "grading/line_walk.h"
 #include "grading/test_number.h"
 #include "grading/window.h"
 #include "io/visible_text.h"
+#include "report/compare.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -61,7 +65,7 @@ std::string modelReport(std::int32_t testNumber, std::string_view studentText,
 {
     std::vector<std::string_view> student = modelLines(studentText);
     std::vector<std::string_view> reference = modelLines(referenceText);
-    std::string out;
+    std::string out = "Comparing student.sym to reference.sym:\n\n";
     std::size_t wrong = 0;
     for (std::size_t p = 0; p < std::min(student.size(), reference.size()); ++p) {
         out.append("Checking: ").append(student[p]).append("\n");
@@ -126,6 +130,32 @@ void checkVisible(std::string_view bytes)
         }
 }
 
+// Each verdict a watcher is told, in order, as the model decides it: right
+// or not, and the two lines' first two fields where it is not.
+struct ModelWatcher final : GradingWatcher {
+    std::vector<std::string_view> student;
+    std::vector<std::string_view> reference;
+    std::uint64_t next = 0;
+
+    void studentBytes(std::string_view) override {}
+    void checked(const Verdict& verdict) override
+    {
+        if (verdict.position != next++ || verdict.studentLine != student[verdict.position] ||
+            verdict.referenceLine != reference[verdict.position])
+            std::abort();
+        std::vector<std::string_view> s = modelFields(student[verdict.position]);
+        std::vector<std::string_view> r = modelFields(reference[verdict.position]);
+        bool right = s.size() >= 2 && r.size() >= 2 && s[0] == r[0] && s[1] == r[1];
+        if (verdict.right() != right || verdict.complete != (s.size() >= 2))
+            std::abort();
+        if (!right && (verdict.student.address != (s.size() > 0 ? s[0] : "") ||
+                       verdict.student.label != (s.size() > 1 ? s[1] : "") ||
+                       (verdict.complete && verdict.reference.address != (r.size() > 0 ? r[0] : "")) ||
+                       (verdict.complete && verdict.reference.label != (r.size() > 1 ? r[1] : ""))))
+            std::abort();
+    }
+};
+
 // Inputs are at most a few kilobytes, well within a pipe's buffer: the whole
 // file is written before it is read.
 struct PipeFile {
@@ -148,28 +178,56 @@ struct Found {
     std::vector<Mark> marks;
 };
 
-Found findingsOf(FileLines& student, std::string_view referenceBytes)
+Found findingsOf(FileLines& student, std::string_view referenceBytes, std::uint32_t studentNumber = 0)
 {
     ReferenceIndex index = indexReference(referenceBytes);
+    MarkPlaces places({countLines(referenceBytes)});
     Tally tally;
     FindingsWatcher watcher;
-    watcher.start(index, 0, 0, tally);
+    watcher.start(index, places, 0, studentNumber, tally);
     FileLines reference = linesOfText(referenceBytes);
-    Report report;
-    Graded graded = gradeLines(student, reference, report, &watcher);
+    Output report;
+    Graded graded = compareFiles(ReportHeading{}, student, reference, report, &watcher);
     Found found;
-    found.diagnoses = watcher.finish(graded.studentCount, graded.referenceCount);
+    found.diagnoses = watcher.finish(graded.counts);
     found.marks = std::move(tally.marks);
     return found;
+}
+
+// The same file handed in by students 0 and 1, whose marks a worker each
+// holds: every group of marks is the two of them, and their pair weighs as
+// much as either's marks.
+void checkCopying(std::string_view studentBytes, std::string_view referenceBytes, std::vector<Mark> marks)
+{
+    if (marks.empty())
+        return;
+    FileLines again = linesOfText(studentBytes);
+    std::vector<Tally> tallies(2);
+    tallies[0].marks = std::move(marks);
+    tallies[1].marks = findingsOf(again, referenceBytes, 1).marks;
+    std::size_t markCount = tallies[0].marks.size();
+    MarkPlaces places({countLines(referenceBytes)});
+    CopyFinder copies(places, {2});
+    forEachGroup(tallies, [&](const Mark& mark, std::span<const std::uint32_t> students) {
+        if (students.size() != 2 || students[0] != 0 || students[1] != 1 || mark.place > places.wholeFileOf(0))
+            std::abort();
+        copies.shared(mark, students);
+    });
+    std::vector<SuspectedPair> pairs = copies.suspects();
+    bool listed = static_cast<double>(markCount) >= suspicionThreshold;
+    if (pairs.size() != (listed ? 1u : 0u) ||
+        (listed && (pairs[0].shared.size() != markCount || pairs[0].weight != static_cast<double>(markCount))))
+        std::abort();
 }
 
 bool sameFindings(const Found& a, const Found& b)
 {
     auto sameDiagnosis = [](const Diagnosis& x, const Diagnosis& y) {
-        return x.cause == y.cause && x.forms == y.forms && x.amount == y.amount && x.value == y.value;
+        return x.cause == y.cause && x.forms == y.forms && x.negative == y.negative && x.amount == y.amount &&
+               x.value == y.value;
     };
     auto sameMark = [](const Mark& x, const Mark& y) {
-        return x.hash == y.hash && x.student == y.student && x.test == y.test && x.position == y.position;
+        return x.hash == y.hash && x.student == y.student && x.place == y.place;
     };
     return std::equal(a.diagnoses.begin(), a.diagnoses.end(), b.diagnoses.begin(), b.diagnoses.end(), sameDiagnosis) &&
            std::equal(a.marks.begin(), a.marks.end(), b.marks.begin(), b.marks.end(), sameMark);
@@ -183,9 +241,10 @@ void checkFindings(std::string_view studentBytes, std::string_view referenceByte
 {
     FileLines whole = linesOfText(studentBytes);
     Found found = findingsOf(whole, referenceBytes);
+    MarkPlaces places({countLines(referenceBytes)});
     std::uint64_t wrongMarks = 0;
     for (const Mark& mark : found.marks)
-        wrongMarks += mark.position != wholeFile ? 1 : 0;
+        wrongMarks += places.placeOf(mark.place).wholeFile ? 0 : 1;
     if (wrongMarks != wrongEntries)
         std::abort();
     for (const Diagnosis& diagnosis : found.diagnoses)
@@ -197,6 +256,7 @@ void checkFindings(std::string_view studentBytes, std::string_view referenceByte
     FileLines piecewise = linesOfFile(pipe.readEnd, buffer);
     if (!sameFindings(found, findingsOf(piecewise, referenceBytes)))
         std::abort();
+    checkCopying(studentBytes, referenceBytes, std::move(found.marks));
 }
 
 }  // namespace
@@ -225,17 +285,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         settings & 128 ? linesOfFile(referencePipe.readEnd, referenceBuffer) : linesOfText(referenceBytes);
 
     std::string text;
-    Report report;
+    Output report;
     report.kept = &text;
     // The reference's text up to its first zero byte doubles as a test number.
     std::int32_t testNumber = readTestNumber(referenceBytes.c_str());
-    Graded graded = gradeLines(student, reference, report);
-    if (graded.outcome != Outcome::compared)
+    ModelWatcher model;
+    model.student = modelLines(studentBytes);
+    model.reference = modelLines(referenceBytes);
+    Graded graded =
+        compareFiles(ReportHeading{testNumber, "student.sym", "reference.sym"}, student, reference, report, &model);
+    if (graded.outcome != Outcome::compared || model.next != std::min(model.student.size(), model.reference.size()))
         std::abort();
-    printScore(testNumber, "student.sym", graded.studentCount, graded.referenceCount, graded.wrongEntries, report);
-    flushReport(report);
+    flushOutput(report);
     if (text != modelReport(testNumber, studentBytes, referenceBytes))
         std::abort();
-    checkFindings(studentBytes, referenceBytes, graded.wrongEntries, 1 + (settings & 63));
+    checkFindings(studentBytes, referenceBytes, graded.counts.wrongEntries, 1 + (settings & 63));
     return 0;
 }
