@@ -25,6 +25,7 @@ void FileBytes::add(std::string_view bytes)
         first_[size_ + i] = static_cast<unsigned char>(bytes[i]);
     size_ += bytes.size();
     hash_.add(bytes);
+    lines_.add(bytes);
     if (bytes.empty())
         return;
     if (!zeroBytes_ && std::memchr(bytes.data(), '\0', bytes.size()) != nullptr)
@@ -38,7 +39,6 @@ void FileBytes::add(std::string_view bytes)
         if (newline == nullptr)
             break;
         offset = static_cast<std::size_t>(static_cast<const char*>(newline) - bytes.data());
-        ++newlines_;
         if (offset == 0 ? previous_ == '\r' : bytes[offset - 1] == '\r')
             ++crlfLines_;
         previousNewline = lastNewline;
@@ -58,9 +58,8 @@ void FileBytes::add(std::string_view bytes)
 void FileBytes::diagnose(std::vector<Diagnosis>& found, const LineCounts& counts) const
 {
     auto count = [](std::uint64_t lines) { return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX)); };
-    std::uint64_t lineCount = newlines_ + (previous_ != '\n' ? 1 : 0);
     if (crlfLines_ > 0)
-        found.push_back(Diagnosis{Cause::crlfLineEnds, 0, false, count(crlfLines_), lineCount});
+        found.push_back(Diagnosis{Cause::crlfLineEnds, 0, false, count(crlfLines_), lines_.lines()});
     if (size_ >= 3 && first_[0] == 0xEF && first_[1] == 0xBB && first_[2] == 0xBF)
         found.push_back(Diagnosis{Cause::byteOrderMark});
     if (zeroBytes_)

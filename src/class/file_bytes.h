@@ -5,6 +5,7 @@
 #define LABELGRADE_FILE_BYTES_H
 
 #include "diagnosis.h"
+#include "grading/line_walk.h"
 #include "grading/score.h"
 #include "hashing.h"
 
@@ -24,7 +25,7 @@ struct FileBytes {
 private:
     StreamHash hash_;
     std::uint64_t size_ = 0;
-    std::uint64_t newlines_ = 0;
+    LineCount lines_;
     std::uint64_t crlfLines_ = 0;
     bool zeroBytes_ = false;
     unsigned char first_[3] = {};

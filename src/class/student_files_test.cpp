@@ -1,7 +1,8 @@
 // Opening a student's file on kernels without openat2 goes through /proc;
 // no golden case can reach that path on a kernel that has openat2, so this
-// test holds both ways of opening to the same answers on one folder of
-// what an archive can hold.
+// test holds every way of opening (beneath the folder, through /proc, and
+// by the folder's listing) to the same answers on one folder of what an
+// archive can hold.
 #include "student_files.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ std::string makeClass()
 
 }  // namespace
 
-TEST(StudentFiles, OpenedAlikeWithAndWithoutOpenat2)
+TEST(StudentFiles, OpenedAlikeEveryWay)
 {
     std::string top = makeClass();
     struct stat reference;
@@ -49,6 +50,8 @@ TEST(StudentFiles, OpenedAlikeWithAndWithoutOpenat2)
         std::abort();
     std::vector<FileId> references{FileId{reference.st_dev, reference.st_ino}};
     int folder = open((top + "/student").c_str(), O_RDONLY | O_DIRECTORY);
+    StudentFolder listed;
+    ASSERT_TRUE(openStudentFolder(AT_FDCWD, top + "/student", listed));
 
     const Expected cases[] = {
         {"answer", FileState::graded},
@@ -66,6 +69,8 @@ TEST(StudentFiles, OpenedAlikeWithAndWithoutOpenat2)
     for (const Expected& expected : cases) {
         StudentFile beneath = openStudentFile(folder, expected.name, references);
         StudentFile byProc = openStudentFileByProc(folder, expected.name, references);
+        StudentFile byListing = openListedFile(listed, expected.name, references);
+        EXPECT_EQ(byListing.state, expected.state) << "listed " << expected.name;
         EXPECT_EQ(beneath.state, expected.state) << "openat2 on " << expected.name;
         EXPECT_EQ(byProc.state, expected.state) << "/proc on " << expected.name;
         EXPECT_EQ(byProc.file.fd >= 0, expected.state == FileState::graded)
