@@ -1,0 +1,475 @@
+#include "archive.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t readSize = 64 * 1024;
+constexpr std::size_t chunkSize = 64 * 1024;
+// libarchive's ARCHIVE_ERRNO_FILE_FORMAT on Linux, which has no EFTYPE:
+// at opening, it means that no format recognised the bytes.
+constexpr int unrecognisedFormat = EILSEQ;
+// The one compression a tar may have, over the bytes as read.
+constexpr int mostFilters = 2;
+
+struct LocaleScope {
+    locale_t previous = static_cast<locale_t>(0);
+    explicit LocaleScope(locale_t locale) : previous(locale ? uselocale(locale) : static_cast<locale_t>(0)) {}
+    LocaleScope(const LocaleScope&) = delete;
+    LocaleScope& operator=(const LocaleScope&) = delete;
+    ~LocaleScope()
+    {
+        if (previous)
+            uselocale(previous);
+    }
+};
+
+// A regular file is read with pread from the layer's own offset, only as far
+// as its size when it was opened, so that the zip reader can seek to the
+// central directory; anything else (a pipe) is read as it comes.
+la_ssize_t readSource(archive* handle, void* data, const void** buffer) noexcept
+{
+    auto& source = *static_cast<ArchiveSource*>(data);
+    std::size_t want = source.buffer.size();
+    if (source.seekable)
+        want = static_cast<std::size_t>(std::min<std::uint64_t>(want, source.size - source.offset));
+    if (want == 0)
+        return 0;
+    ssize_t got;
+    do
+        got = source.seekable ? pread(source.fd, source.buffer.data(), want, static_cast<off_t>(source.offset))
+                              : read(source.fd, source.buffer.data(), want);
+    while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        source.error = errno;
+        archive_set_error(handle, source.error, "could not read the archive");
+        return -1;
+    }
+    source.offset += static_cast<std::uint64_t>(got);
+    *buffer = source.buffer.data();
+    return got;
+}
+
+la_int64_t seekSource(archive*, void* data, la_int64_t offset, int whence) noexcept
+{
+    auto& source = *static_cast<ArchiveSource*>(data);
+    auto size = static_cast<la_int64_t>(source.size);
+    la_int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<la_int64_t>(source.offset) : size;
+    if (offset > size || offset < -size)
+        return ARCHIVE_FATAL;
+    la_int64_t target = std::clamp<la_int64_t>(base + offset, 0, size);
+    source.offset = static_cast<std::uint64_t>(target);
+    return target;
+}
+
+la_int64_t skipSource(archive*, void* data, la_int64_t request) noexcept
+{
+    auto& source = *static_cast<ArchiveSource*>(data);
+    std::uint64_t skipped = std::min(static_cast<std::uint64_t>(std::max<la_int64_t>(request, 0)),
+                                     source.size - source.offset);
+    source.offset += skipped;
+    return static_cast<la_int64_t>(skipped);
+}
+
+// Only what the class command reads.  A download from a regular file gets
+// the zip reader that trusts the central directory, which alone tells a
+// link from a file; a stream, or a student's upload, gets the one that
+// walks the local headers, whose memory does not grow with the number of
+// entries, so that a student's archive of a million empty names costs
+// nothing before the entry bound refuses it.
+archive* newHandle(ArchiveKind kind, bool seekable)
+{
+    archive* handle = archive_read_new();
+    if (handle == nullptr)
+        return nullptr;
+    if (kind == ArchiveKind::classDownload && seekable)
+        archive_read_support_format_zip(handle);
+    else
+        archive_read_support_format_zip_streamable(handle);
+    archive_read_support_format_tar(handle);
+    archive_read_support_filter_gzip(handle);
+    if (kind == ArchiveKind::classDownload)
+        archive_read_support_filter_xz(handle);
+    return handle;
+}
+
+ArchiveStatus finish(ArchiveReader& reader, ArchiveStatus status)
+{
+    reader.finished = status;
+    reader.entryOpen = false;
+    return status;
+}
+
+ArchiveStatus finish(ArchiveReader& reader, ArchiveStatus status, std::string message)
+{
+    reader.message = std::move(message);
+    return finish(reader, status);
+}
+
+// What libarchive said went wrong; a failed read of the file, or memory
+// running out, is the grader's trouble, not the archive's.
+ArchiveStatus libarchiveProblem(ArchiveReader& reader, ArchiveStatus status)
+{
+    const char* said = archive_error_string(reader.handle.get());
+    reader.message = said ? said : "";
+    int code = archive_errno(reader.handle.get());
+    if (reader.source.error != 0 || code == ENOMEM) {
+        reader.error = reader.source.error != 0 ? reader.source.error : ENOMEM;
+        return ArchiveStatus::readError;
+    }
+    return status;
+}
+
+std::string limitMessage(const ArchiveReader& spent, bool bytes)
+{
+    std::string whose = spent.kind == ArchiveKind::classDownload ? "the class's archive" : "the student's archive";
+    if (bytes)
+        return whose + " holds more than " + std::to_string(spent.limits.bytes / mebibyte) +
+               " MiB once decompressed";
+    return whose + " holds more than " + std::to_string(spent.limits.entries) + " entries";
+}
+
+// The reader, or the download it lies in, whose bounds `more` bytes would
+// pass; none when they fit.
+const ArchiveReader* overBytes(const ArchiveReader& reader, std::uint64_t more)
+{
+    for (const ArchiveReader* at = &reader; at != nullptr; at = at->parent)
+        if (at->bytesUsed > at->limits.bytes || more > at->limits.bytes - at->bytesUsed)
+            return at;
+    return nullptr;
+}
+
+bool refuseOverBytes(ArchiveReader& reader, std::uint64_t more)
+{
+    const ArchiveReader* spent = overBytes(reader, more);
+    if (spent == nullptr)
+        return false;
+    finish(reader, ArchiveStatus::overLimit, limitMessage(*spent, true));
+    return true;
+}
+
+// Counts bytes decompressed toward the reader's bounds and its download's;
+// false, the reader finished, once they are passed.
+bool charge(ArchiveReader& reader, std::uint64_t bytes)
+{
+    for (ArchiveReader* at = &reader; at != nullptr; at = at->parent)
+        at->bytesUsed += bytes;
+    return !refuseOverBytes(reader, 0);
+}
+
+bool chargeEntry(ArchiveReader& reader)
+{
+    for (const ArchiveReader* at = &reader; at != nullptr; at = at->parent)
+        if (at->entriesUsed >= at->limits.entries) {
+            finish(reader, ArchiveStatus::overLimit, limitMessage(*at, false));
+            return false;
+        }
+    for (ArchiveReader* at = &reader; at != nullptr; at = at->parent)
+        ++at->entriesUsed;
+    return true;
+}
+
+// Charges what a libarchive call cost: for a compressed tar, how far the
+// decompressed stream moved, else the entry data it handed out.
+bool account(ArchiveReader& reader, std::uint64_t delivered)
+{
+    if (!reader.compressed)
+        return charge(reader, delivered);
+    auto position = static_cast<std::uint64_t>(std::max<la_int64_t>(archive_filter_bytes(reader.handle.get(), 0), 0));
+    std::uint64_t moved = position > reader.streamSeen ? position - reader.streamSeen : 0;
+    reader.streamSeen = std::max(position, reader.streamSeen);
+    return charge(reader, moved);
+}
+
+ArchiveStatus opened(ArchiveReader& reader, int result)
+{
+    if (result < ARCHIVE_WARN) {
+        ArchiveStatus status = libarchiveProblem(reader, ArchiveStatus::broken);
+        if (status != ArchiveStatus::readError && archive_errno(reader.handle.get()) == unrecognisedFormat)
+            status = ArchiveStatus::notArchive;
+        return finish(reader, status);
+    }
+    int filters = archive_filter_count(reader.handle.get());
+    if (filters > mostFilters)
+        return finish(reader, ArchiveStatus::notArchive, "compressed more than once");
+    reader.compressed = filters > 1;
+    reader.chunk.resize(chunkSize);
+    return account(reader, 0) ? ArchiveStatus::ok : reader.finished;
+}
+
+EntryKind kindOf(archive_entry* header)
+{
+    if (archive_entry_hardlink(header) != nullptr)
+        return EntryKind::hardLink;
+    switch (archive_entry_filetype(header)) {
+    case AE_IFREG:
+        return EntryKind::regular;
+    case AE_IFDIR:
+        return EntryKind::folder;
+    case AE_IFLNK:
+        return EntryKind::symbolicLink;
+    case AE_IFIFO:
+        return EntryKind::fifo;
+    case AE_IFCHR:
+    case AE_IFBLK:
+        return EntryKind::device;
+    case AE_IFSOCK:
+        return EntryKind::socket;
+    default:
+        return EntryKind::other;
+    }
+}
+
+// Zip entries are read only when stored or deflated, as every common zip
+// tool writes them: the other methods' decoders (bzip2, LZMA, xz, zstd,
+// PPMd) are more code for a student to aim at, and an LZMA dictionary is
+// sized by the archive, up to gigabytes.  libarchive names the method only
+// in the entry's format name.
+bool zipMethodRead(archive* handle)
+{
+    if ((archive_format(handle) & ARCHIVE_FORMAT_BASE_MASK) != ARCHIVE_FORMAT_ZIP)
+        return true;
+    std::string_view name = archive_format_name(handle) ? archive_format_name(handle) : "";
+    return name.ends_with("(deflation)") || name.ends_with("(uncompressed)");
+}
+
+void describe(ArchiveReader& reader, archive_entry* header)
+{
+    ArchiveEntry& entry = reader.entry;
+    const char* path = archive_entry_pathname(header);
+    entry.path = path ? path : "";
+    const char* target = archive_entry_hardlink(header) ? archive_entry_hardlink(header) : archive_entry_symlink(header);
+    entry.linkTarget = target ? target : "";
+    entry.kind = kindOf(header);
+    entry.sizeKnown = archive_entry_size_is_set(header) && archive_entry_size(header) >= 0;
+    entry.size = entry.sizeKnown ? static_cast<std::uint64_t>(archive_entry_size(header)) : 0;
+    entry.encrypted = archive_entry_is_encrypted(header);
+    reader.entryOpen = true;
+    reader.entryRead = 0;
+    reader.entryDecodable = !entry.encrypted && zipMethodRead(reader.handle.get());
+    reader.entryStatus = entry.encrypted             ? ArchiveStatus::encrypted
+                         : !reader.entryDecodable ? ArchiveStatus::damaged
+                                                   : ArchiveStatus::ok;
+    bool zip = (archive_format(reader.handle.get()) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
+    reader.entryDrains = zip && !entry.sizeKnown;
+}
+
+// Reads the rest of the current entry through the count, to its end or to
+// an error, which the next header then meets.
+bool drain(ArchiveReader& reader)
+{
+    for (;;) {
+        if (refuseOverBytes(reader, 0))
+            return false;
+        la_ssize_t got = archive_read_data(reader.handle.get(), reader.chunk.data(), reader.chunk.size());
+        if (!account(reader, got > 0 ? static_cast<std::uint64_t>(got) : 0))
+            return false;
+        if (got <= 0)
+            return true;
+    }
+}
+
+// Leaves the current entry so that libarchive's skipping of its data costs
+// no decompression that the bounds do not see.
+bool passEntry(ArchiveReader& reader)
+{
+    if (!reader.entryOpen)
+        return true;
+    reader.entryOpen = false;
+    if (reader.entryDrains) {
+        if (reader.entryDecodable)
+            return drain(reader);
+        finish(reader, ArchiveStatus::broken,
+               "an entry that cannot be read hides where the next begins (its size comes after its data)");
+        return false;
+    }
+    const ArchiveEntry& entry = reader.entry;
+    std::uint64_t rest = entry.sizeKnown && entry.size > reader.entryRead ? entry.size - reader.entryRead : 0;
+    return !(reader.compressed && refuseOverBytes(reader, rest));
+}
+
+ArchiveStatus refusedData(ArchiveReader& reader)
+{
+    switch (reader.entryStatus) {
+    case ArchiveStatus::encrypted:
+        reader.message = "the entry is encrypted";
+        break;
+    case ArchiveStatus::tooLarge:
+        reader.message = "the entry is larger than the cap";
+        break;
+    case ArchiveStatus::damaged:
+        if (!zipMethodRead(reader.handle.get()))
+            reader.message = std::string("compressed by a method not read here: ") +
+                             archive_format_name(reader.handle.get());
+        break;
+    default:
+        break;
+    }
+    return reader.entryStatus;
+}
+
+}  // namespace
+
+void ArchiveDeleter::operator()(archive* handle) const
+{
+    archive_read_free(handle);
+}
+
+Utf8Locale::Utf8Locale() : handle(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {}
+
+Utf8Locale::~Utf8Locale()
+{
+    if (handle)
+        freelocale(handle);
+}
+
+ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader)
+{
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+        reader.error = errno;
+        return finish(reader, ArchiveStatus::readError, "could not read the archive");
+    }
+    ArchiveSource& source = reader.source;
+    source.fd = fd;
+    source.seekable = S_ISREG(info.st_mode);
+    source.size = source.seekable ? static_cast<std::uint64_t>(info.st_size) : 0;
+    source.buffer.resize(readSize);
+    reader.kind = kind;
+    reader.limits = kind == ArchiveKind::classDownload ? classDownloadLimits : studentUploadLimits;
+    reader.ownLocale = std::make_unique<Utf8Locale>();
+    reader.locale = reader.ownLocale->handle;
+    reader.handle.reset(newHandle(kind, source.seekable));
+    archive* handle = reader.handle.get();
+    if (handle == nullptr) {
+        reader.error = ENOMEM;
+        return finish(reader, ArchiveStatus::readError, "out of memory");
+    }
+    archive_read_set_callback_data(handle, &source);
+    archive_read_set_read_callback(handle, readSource);
+    if (source.seekable) {
+        archive_read_set_seek_callback(handle, seekSource);
+        archive_read_set_skip_callback(handle, skipSource);
+    }
+    LocaleScope scope(reader.locale);
+    return opened(reader, archive_read_open1(handle));
+}
+
+ArchiveStatus openArchiveInside(ArchiveReader& parent, std::string_view bytes, ArchiveReader& child)
+{
+    child.kind = ArchiveKind::studentUpload;
+    child.limits = studentUploadLimits;
+    if (parent.kind != ArchiveKind::classDownload || parent.parent != nullptr)
+        return finish(child, ArchiveStatus::tooDeep, "an archive inside a student's archive is not opened");
+    child.parent = &parent;
+    child.locale = parent.locale;
+    if (refuseOverBytes(child, 0))
+        return child.finished;
+    child.handle.reset(newHandle(ArchiveKind::studentUpload, false));
+    if (child.handle == nullptr) {
+        child.error = ENOMEM;
+        return finish(child, ArchiveStatus::readError, "out of memory");
+    }
+    LocaleScope scope(child.locale);
+    return opened(child, archive_read_open_memory(child.handle.get(), bytes.data(), bytes.size()));
+}
+
+ArchiveStatus nextEntry(ArchiveReader& reader)
+{
+    if (reader.finished != ArchiveStatus::ok)
+        return reader.finished;
+    if (!passEntry(reader))
+        return reader.finished;
+    for (;;) {
+        if (refuseOverBytes(reader, 0) || !chargeEntry(reader))
+            return reader.finished;
+        archive_entry* header = nullptr;
+        int result;
+        {
+            LocaleScope scope(reader.locale);
+            result = archive_read_next_header(reader.handle.get(), &header);
+        }
+        if (!account(reader, 0))
+            return reader.finished;
+        if (result == ARCHIVE_EOF)
+            return finish(reader, ArchiveStatus::end, "");
+        if (result == ARCHIVE_FATAL)
+            return finish(reader, libarchiveProblem(reader, ArchiveStatus::broken));
+        // libarchive steps over a damaged stretch one header at a time;
+        // the run is one damage to the caller, each step one entry to the
+        // bounds.
+        if (result == ARCHIVE_RETRY) {
+            if (reader.inDamage)
+                continue;
+            reader.inDamage = true;
+            return libarchiveProblem(reader, ArchiveStatus::damaged);
+        }
+        reader.inDamage = false;
+        describe(reader, header);
+        if (result == ARCHIVE_FAILED || archive_entry_pathname(header) == nullptr) {
+            if (reader.entryStatus == ArchiveStatus::ok)
+                reader.entryStatus = ArchiveStatus::damaged;
+            return libarchiveProblem(reader, ArchiveStatus::damaged);
+        }
+        reader.message.clear();
+        return ArchiveStatus::ok;
+    }
+}
+
+ArchiveStatus readChunk(ArchiveReader& reader, std::uint64_t cap, std::string_view& chunk)
+{
+    chunk = {};
+    if (reader.finished != ArchiveStatus::ok)
+        return reader.finished;
+    if (!reader.entryOpen)
+        return ArchiveStatus::end;
+    if (reader.entryStatus == ArchiveStatus::ok && reader.entry.sizeKnown && reader.entry.size > cap)
+        reader.entryStatus = ArchiveStatus::tooLarge;
+    if (reader.entryStatus != ArchiveStatus::ok)
+        return refusedData(reader);
+    if (refuseOverBytes(reader, 0))
+        return reader.finished;
+    la_ssize_t got = archive_read_data(reader.handle.get(), reader.chunk.data(), reader.chunk.size());
+    if (!account(reader, got > 0 ? static_cast<std::uint64_t>(got) : 0))
+        return reader.finished;
+    if (got < 0) {
+        if (got == ARCHIVE_FATAL)
+            return finish(reader, libarchiveProblem(reader, ArchiveStatus::broken));
+        reader.entryStatus = libarchiveProblem(reader, ArchiveStatus::damaged);
+        return reader.entryStatus == ArchiveStatus::readError ? finish(reader, ArchiveStatus::readError)
+                                                              : reader.entryStatus;
+    }
+    if (got == 0) {
+        reader.entryOpen = false;
+        return ArchiveStatus::end;
+    }
+    reader.entryRead += static_cast<std::uint64_t>(got);
+    if (reader.entryRead > cap) {
+        reader.entryStatus = ArchiveStatus::tooLarge;
+        return refusedData(reader);
+    }
+    chunk = std::string_view(reader.chunk.data(), static_cast<std::size_t>(got));
+    return ArchiveStatus::ok;
+}
+
+ArchiveStatus readEntry(ArchiveReader& reader, std::uint64_t cap, std::string& bytes)
+{
+    if (reader.entryOpen && reader.entry.sizeKnown && reader.entry.size <= cap)
+        bytes.reserve(bytes.size() + static_cast<std::size_t>(reader.entry.size));
+    for (;;) {
+        std::string_view chunk;
+        ArchiveStatus status = readChunk(reader, cap, chunk);
+        if (status == ArchiveStatus::end)
+            return ArchiveStatus::ok;
+        if (status != ArchiveStatus::ok)
+            return status;
+        bytes += chunk;
+    }
+}
