@@ -9,6 +9,11 @@
 // and name every cause it finds, and its marks, merged and weighed as a
 // class's are, must make the two students who handed the file in a pair.
 //
+// The same input, whole, is also read as a class's archive: every entry and
+// its data, and every entry read whole as a student's upload inside it,
+// never past the caps or the bounds, and every name taken apart into
+// components that name no place outside.
+//
 // Input: two bytes giving the student file's length (little-endian, taken
 // modulo what is left), one byte of settings, the student file, then the
 // reference file.  The settings byte: bits 0-5 give the read buffer's first
@@ -22,6 +27,9 @@
 #include "grading/line_walk.h"
 #include "grading/test_number.h"
 #include "grading/window.h"
+#include "io/archive.h"
+#include "io/archive_path.h"
+#include "io/descriptor.h"
 #include "io/visible_text.h"
 #include "report/compare.h"
 
@@ -30,6 +38,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -259,6 +268,57 @@ void checkFindings(std::string_view studentBytes, std::string_view referenceByte
     checkCopying(studentBytes, referenceBytes, std::move(found.marks));
 }
 
+// A name's components, when it has no problem, are each a plain name.
+void checkEntryPath(std::string_view path)
+{
+    EntryPath split = splitEntryPath(path);
+    if (split.problem != PathProblem::none)
+        return;
+    for (std::string_view component : split.components)
+        if (component.empty() || component == "." || component == ".." ||
+            component.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
+            std::abort();
+    if (splitEntryPath(joinPath(split.components)).components != split.components)
+        std::abort();
+}
+
+constexpr std::uint64_t fuzzCap = 64 * 1024;
+// What one libarchive call may decompress past a bound before it is seen.
+constexpr std::uint64_t boundSlack = 2 * mebibyte;
+
+// Reads every entry of the open archive, and opens those that read whole
+// as uploads inside it while `reader` is a download.
+void readArchive(ArchiveReader& reader)
+{
+    for (;;) {
+        ArchiveStatus header = nextEntry(reader);
+        if (header != ArchiveStatus::ok && header != ArchiveStatus::damaged)
+            break;
+        checkEntryPath(reader.entry.path);
+        std::string data;
+        ArchiveStatus read = readEntry(reader, fuzzCap, data);
+        if (data.size() > fuzzCap || reader.entryRead > fuzzCap + 64 * 1024)
+            std::abort();
+        if (read == ArchiveStatus::ok && reader.kind == ArchiveKind::classDownload) {
+            ArchiveReader upload;
+            if (openArchiveInside(reader, data, upload) == ArchiveStatus::ok)
+                readArchive(upload);
+        }
+    }
+    if (reader.bytesUsed > reader.limits.bytes + boundSlack || reader.entriesUsed > reader.limits.entries)
+        std::abort();
+}
+
+void checkArchive(std::string_view bytes)
+{
+    Descriptor file(memfd_create("archive", 0));
+    if (file.fd < 0 || write(file.fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        std::abort();
+    ArchiveReader download;
+    if (openArchive(file.fd, ArchiveKind::classDownload, download) == ArchiveStatus::ok)
+        readArchive(download);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -269,6 +329,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     std::size_t studentSize = (data[0] | data[1] << 8) % (size - headerSize + 1);
     std::uint8_t settings = data[2];
+    checkArchive(std::string_view(reinterpret_cast<const char*>(data), size));
     std::string_view body(reinterpret_cast<const char*>(data) + headerSize, size - headerSize);
     std::string_view studentBytes = body.substr(0, studentSize);
     std::string referenceBytes(body.substr(studentSize));
