@@ -126,6 +126,24 @@ Walk walkSample(const std::string& name, ArchiveKind kind = ArchiveKind::classDo
     return walk(reader);
 }
 
+// A class download whose one entry is `upload`, read whole, and opened as a
+// student's upload inside it.
+struct UploadInside {
+    Descriptor file;
+    ArchiveReader download;
+    std::string bytes;
+    ArchiveReader upload;
+};
+
+ArchiveStatus openUpload(UploadInside& at, const std::string& upload)
+{
+    at.file = memoryFile(zipOf({{"s/upload", upload}}));
+    if (openArchive(at.file.fd, ArchiveKind::classDownload, at.download) != ArchiveStatus::ok ||
+        nextEntry(at.download) != ArchiveStatus::ok || readEntry(at.download, fileCap, at.bytes) != ArchiveStatus::ok)
+        std::abort();
+    return openArchiveInside(at.download, at.bytes, at.upload);
+}
+
 // A pipe that is fed from a thread, for an archive read as a stream.
 struct FedPipe {
     Descriptor readEnd;
@@ -256,16 +274,9 @@ TEST(ArchiveReading, ZipLinksAreLinksOnlyWhereTheCentralDirectoryIsRead)
     EXPECT_EQ(seekable.entries[2].kind, EntryKind::symbolicLink);
     // A student's upload is read by its local headers, which do not tell a
     // link: it is a file holding its target, and reads nothing else.
-    std::string links = fileBytes(sample("links.zip").fd);
-    Descriptor outer = memoryFile(zipOf({{"s/upload.zip", links}}));
-    ArchiveReader download;
-    ASSERT_EQ(openArchive(outer.fd, ArchiveKind::classDownload, download), ArchiveStatus::ok);
-    ASSERT_EQ(nextEntry(download), ArchiveStatus::ok);
-    std::string bytes;
-    ASSERT_EQ(readEntry(download, fileCap, bytes), ArchiveStatus::ok);
-    ArchiveReader upload;
-    ASSERT_EQ(openArchiveInside(download, bytes, upload), ArchiveStatus::ok);
-    Walk streamed = walk(upload);
+    UploadInside inside;
+    ASSERT_EQ(openUpload(inside, fileBytes(sample("links.zip").fd)), ArchiveStatus::ok);
+    Walk streamed = walk(inside.upload);
     ASSERT_EQ(streamed.entries.size(), 3u);
     EXPECT_EQ(streamed.entries[2].kind, EntryKind::regular);
     EXPECT_EQ(streamed.entries[2].bytes, "/etc/passwd");
@@ -367,14 +378,9 @@ TEST(ArchiveBounds, ABombIsCappedNotInflated)
 
     // Streamed, in a student's upload, its size comes after the data:
     // read up to the cap, then drained through the upload's bound.
-    Descriptor outer = memoryFile(zipOf({{"s/upload.zip", fileBytes(sample("bomb-streamed.zip").fd)}}));
-    ArchiveReader download;
-    ASSERT_EQ(openArchive(outer.fd, ArchiveKind::classDownload, download), ArchiveStatus::ok);
-    ASSERT_EQ(nextEntry(download), ArchiveStatus::ok);
-    std::string upload;
-    ASSERT_EQ(readEntry(download, fileCap, upload), ArchiveStatus::ok);
-    ArchiveReader inside;
-    ASSERT_EQ(openArchiveInside(download, upload, inside), ArchiveStatus::ok);
+    UploadInside streamed;
+    ASSERT_EQ(openUpload(streamed, fileBytes(sample("bomb-streamed.zip").fd)), ArchiveStatus::ok);
+    ArchiveReader& inside = streamed.upload;
     ASSERT_EQ(nextEntry(inside), ArchiveStatus::ok);
     EXPECT_FALSE(inside.entry.sizeKnown);
     bytes.clear();
@@ -384,7 +390,7 @@ TEST(ArchiveBounds, ABombIsCappedNotInflated)
     EXPECT_EQ(nextEntry(inside), ArchiveStatus::overLimit);
     EXPECT_NE(inside.message.find("128 MiB"), std::string::npos) << inside.message;
     EXPECT_LE(inside.bytesUsed, studentUploadLimits.bytes + mebibyte);
-    EXPECT_GE(download.bytesUsed, inside.bytesUsed) << "the download pays for its uploads";
+    EXPECT_GE(streamed.download.bytesUsed, inside.bytesUsed) << "the download pays for its uploads";
 }
 
 TEST(ArchiveBounds, CompressedTarSkipsOnlyWhatTheBoundAllows)
@@ -424,26 +430,17 @@ TEST(ArchiveBounds, EntriesAndDepth)
     EXPECT_EQ(count, 100'000u);
     EXPECT_EQ(download.finished, ArchiveStatus::end);
 
+    UploadInside crowded;
+    ASSERT_EQ(openUpload(crowded, many), ArchiveStatus::ok);
+    Walk seen = walk(crowded.upload);
+    EXPECT_EQ(seen.last, ArchiveStatus::overLimit);
+    EXPECT_EQ(seen.entries.size(), studentUploadLimits.entries);
+    EXPECT_NE(seen.message.find("10000 entries"), std::string::npos) << seen.message;
+
     std::string innermost = zipOf({{"t1.sym", "0000 A\n"}});
-    Descriptor outer = memoryFile(zipOf({{"s/many.zip", many}, {"s/nested.zip", zipOf({{"in.zip", innermost}})}}));
-    ArchiveReader classReader;
-    ASSERT_EQ(openArchive(outer.fd, ArchiveKind::classDownload, classReader), ArchiveStatus::ok);
-    std::string bytes;
-    ASSERT_EQ(nextEntry(classReader), ArchiveStatus::ok);
-    ASSERT_EQ(readEntry(classReader, fileCap, bytes), ArchiveStatus::ok);
-    {
-        ArchiveReader upload;
-        ASSERT_EQ(openArchiveInside(classReader, bytes, upload), ArchiveStatus::ok);
-        Walk seen = walk(upload);
-        EXPECT_EQ(seen.last, ArchiveStatus::overLimit);
-        EXPECT_EQ(seen.entries.size(), studentUploadLimits.entries);
-        EXPECT_NE(seen.message.find("10000 entries"), std::string::npos) << seen.message;
-    }
-    bytes.clear();
-    ASSERT_EQ(nextEntry(classReader), ArchiveStatus::ok);
-    ASSERT_EQ(readEntry(classReader, fileCap, bytes), ArchiveStatus::ok);
-    ArchiveReader upload;
-    ASSERT_EQ(openArchiveInside(classReader, bytes, upload), ArchiveStatus::ok);
+    UploadInside nested;
+    ASSERT_EQ(openUpload(nested, zipOf({{"in.zip", innermost}})), ArchiveStatus::ok);
+    ArchiveReader& upload = nested.upload;
     ASSERT_EQ(nextEntry(upload), ArchiveStatus::ok);
     std::string inner;
     ASSERT_EQ(readEntry(upload, fileCap, inner), ArchiveStatus::ok);
@@ -451,7 +448,7 @@ TEST(ArchiveBounds, EntriesAndDepth)
     ArchiveReader tooDeep;
     EXPECT_EQ(openArchiveInside(upload, inner, tooDeep), ArchiveStatus::tooDeep);
     // Nor is anything opened in a student's upload read from its own file.
-    Descriptor alone = memoryFile(bytes);
+    Descriptor alone = memoryFile(nested.bytes);
     ArchiveReader own;
     ASSERT_EQ(openArchive(alone.fd, ArchiveKind::studentUpload, own), ArchiveStatus::ok);
     EXPECT_EQ(openArchiveInside(own, inner, tooDeep), ArchiveStatus::tooDeep);
@@ -459,17 +456,10 @@ TEST(ArchiveBounds, EntriesAndDepth)
 
 TEST(ArchiveBounds, StudentUploadsReadNoXz)
 {
-    Descriptor outer = memoryFile(zipOf({{"a/upload.tar.xz", fileBytes(sample("class.tar.xz").fd)},
-                                         {"b/upload.tar.gz", fileBytes(sample("class.tar.gz").fd)}}));
-    ArchiveReader download;
-    ASSERT_EQ(openArchive(outer.fd, ArchiveKind::classDownload, download), ArchiveStatus::ok);
-    for (ArchiveStatus expected : {ArchiveStatus::notArchive, ArchiveStatus::ok}) {
-        std::string bytes;
-        ASSERT_EQ(nextEntry(download), ArchiveStatus::ok);
-        ASSERT_EQ(readEntry(download, fileCap, bytes), ArchiveStatus::ok);
-        ArchiveReader upload;
-        EXPECT_EQ(openArchiveInside(download, bytes, upload), expected) << download.entry.path;
-    }
+    UploadInside xz;
+    EXPECT_EQ(openUpload(xz, fileBytes(sample("class.tar.xz").fd)), ArchiveStatus::notArchive);
+    UploadInside gz;
+    EXPECT_EQ(openUpload(gz, fileBytes(sample("class.tar.gz").fd)), ArchiveStatus::ok);
 }
 
 TEST(ZipWriting, SameBytesInEveryTimeZone)
