@@ -48,7 +48,7 @@ TEST(Findings, TellLineEndsAByteOrderMarkAndZeroBytesFromTheBytes)
               Causes{"CR LF line ends on 2 of 6 lines"});
     EXPECT_EQ(causesOf("\xEF\xBB\xBF" "0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
               Causes{"starts with a UTF-8 byte-order mark"});
-    EXPECT_EQ(causesOf(std::string_view("0000 START\n0010 LO\0P\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n", 63)),
+    EXPECT_EQ(causesOf(std::string_view("0000 START\n0010 LO\0P\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n", 60)),
               Causes{"holds zero bytes"});
 }
 
