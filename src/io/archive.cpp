@@ -80,10 +80,14 @@ la_int64_t skipSource(archive*, void* data, la_int64_t request) noexcept
 
 // Only what the class command reads.  A download from a regular file gets
 // the zip reader that trusts the central directory, which alone tells a
-// link from a file; a stream, or a student's upload, gets the one that
-// walks the local headers, whose memory does not grow with the number of
-// entries, so that a student's archive of a million empty names costs
-// nothing before the entry bound refuses it.
+// link from a file, and holds some 160 bytes an entry from the start; a
+// stream, or a student's upload, gets the one that walks the local
+// headers, whose memory does not grow with the number of entries, so that
+// a student's archive of a million empty names costs nothing before the
+// entry bound refuses it.  xz is read in the download alone: libarchive
+// lets an xz stream's header size its dictionary (up to 1.5 GiB), which is
+// the instructor's own choice there and would be a student's anywhere
+// else.
 archive* newHandle(ArchiveKind kind, bool seekable)
 {
     archive* handle = archive_read_new();
