@@ -152,7 +152,9 @@ ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader);
 
 // Opens a student's upload held in memory, read out of the download
 // `parent`, as `child`.  `bytes` must outlive `child`.  tooDeep when
-// `parent` is itself a student's upload: nothing nests deeper.
+// `parent` is itself a student's upload: nothing nests deeper.  `child`
+// counts toward `parent`'s bounds, so the two are read by one thread at a
+// time.
 ArchiveStatus openArchiveInside(ArchiveReader& parent, std::string_view bytes, ArchiveReader& child);
 
 // Goes to the next entry, leaving the rest of the current one unread, and
