@@ -163,6 +163,10 @@ int runClass(const ClassOptions& options)
     }
     auto gradebook = std::make_unique<Output>();
     gradebook->fd = STDOUT_FILENO;
+    if (options.outputClosed) {
+        gradebook->failed = true;
+        gradebook->error = EBADF;
+    }
     writeGradebook(*gradebook, tests, students, options.format, isatty(STDOUT_FILENO) != 0, options.utf8);
     bool written = flushOutput(*gradebook);
     int writeError = gradebook->error;
