@@ -46,6 +46,7 @@ constexpr std::uint64_t largestStudentFile = 64 << 20;
 
 struct TestResult {
     FileState state = FileState::missing;
+    int error = 0;  // for a file that could not be read: why
     std::uint64_t score = 0;
     std::vector<Diagnosis> diagnoses;  // what explains a graded file's lost points
 };

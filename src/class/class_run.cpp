@@ -115,6 +115,31 @@ void explainClass(const ClassOptions& options, int page, const std::vector<Test>
     }
 }
 
+// Whether every file looked for could not be read, and in the same way:
+// then the trouble is the grader's (a sandbox that denies a call, say), not
+// every student's, and a class of zeros would hide it.
+bool failedAlike(const std::vector<Student>& students, std::string& error)
+{
+    const TestResult* first = nullptr;
+    for (const Student& student : students)
+        for (const TestResult& result : student.results) {
+            if (result.state == FileState::noSubmission)
+                continue;
+            if (result.state == FileState::graded)
+                return false;
+            if (first == nullptr)
+                first = &result;
+            else if (result.state != first->state || result.error != first->error)
+                return false;
+        }
+    if (first == nullptr || first->state != FileState::unreadable)
+        return false;
+    error = "no student's file could be read";
+    if (first->error != 0)
+        error += std::string(": ") + std::strerror(first->error);
+    return true;
+}
+
 }  // namespace
 
 int runClass(const ClassOptions& options)
@@ -140,6 +165,8 @@ int runClass(const ClassOptions& options)
     MarkPlaces places(lineCounts);
     std::vector<Tally> tallies;
     if (!gradeClass(options, tests, places, students, tallies, error))
+        return trouble(error);
+    if (failedAlike(students, error))
         return trouble(error);
 
     // The gradebook and the explaining read the same results and write to

@@ -77,6 +77,7 @@ TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFo
             return result;
         }
         result.state = file.state;
+        result.error = file.error;
         if (file.state == FileState::graded) {
             std::string studentPath = pathInFolder(pathInFolder(run.options.submissions, student.name), test.name);
             std::string referencePath = pathInFolder(run.options.references, test.name);

@@ -30,6 +30,7 @@ TestResult gradeFile(Grader& grader, Tally& tally, const TestToGrade& test, std:
         // count, and is not graded at all.
         tally.marks.resize(marksBefore);
         result.state = FileState::unreadable;
+        result.error = studentLines.error;
         return result;
     }
     result.state = FileState::graded;

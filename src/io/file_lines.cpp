@@ -47,8 +47,10 @@ ReadStatus readMore(FileLines& file)
             continue;
         // A read error is not the end of the file: a file cut short would
         // be graded as if the student had left the rest out.
-        if (got < 0)
+        if (got < 0) {
+            file.error = errno;
             return ReadStatus::readError;
+        }
         if (got == 0) {
             file.final = true;
             break;
