@@ -146,8 +146,11 @@ int runClass(const ClassOptions& options)
 {
     std::string error;
     std::vector<Test> tests;
-    if (!loadTests(options.references, tests, error))
+    std::vector<std::string> skipped;
+    if (!loadTests(options.references, tests, skipped, error))
         return trouble(error);
+    for (const std::string& name : skipped)
+        warn(pathInFolder(options.references, visibleText(name, options.utf8)) + " is not a regular file: not a test");
     if (tests.empty())
         return trouble("the folder " + options.references + " holds no test: no regular file whose name does not "
                        "start with a dot");
