@@ -34,6 +34,7 @@ enum class FileState : std::uint8_t {
     refusedNotRegular,
     refusedTooLarge,
     unreadable,
+    outOfMemory,  // a line too long to hold in the memory the run has
     noSubmission,
 };
 

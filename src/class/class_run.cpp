@@ -132,8 +132,12 @@ bool failedAlike(const std::vector<Student>& students, std::string& error)
             else if (result.state != first->state || result.error != first->error)
                 return false;
         }
-    if (first == nullptr || first->state != FileState::unreadable)
+    if (first == nullptr || (first->state != FileState::unreadable && first->state != FileState::outOfMemory))
         return false;
+    if (first->state == FileState::outOfMemory) {
+        error = "out of memory: no student's file could be graded";
+        return true;
+    }
     error = "no student's file could be read";
     if (first->error != 0)
         error += std::string(": ") + std::strerror(first->error);

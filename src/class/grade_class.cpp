@@ -52,7 +52,8 @@ std::string shownStudentPath(const ClassRun& run, const Student& student, const 
 
 TestToGrade testToGrade(const ClassRun& run, std::size_t t)
 {
-    return TestToGrade{run.tests[t], static_cast<std::uint32_t>(t), run.indexes[t], run.places};
+    return TestToGrade{run.tests[t], static_cast<std::uint32_t>(t), run.indexes[t], run.places,
+                       reportLimitFor(run.tests[t])};
 }
 
 // What became of one file, and its report: what `labelgrade N
@@ -81,12 +82,10 @@ TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFo
         if (file.state == FileState::graded) {
             std::string studentPath = pathInFolder(pathInFolder(run.options.submissions, student.name), test.name);
             std::string referencePath = pathInFolder(run.options.references, test.name);
-            Outcome outcome = Outcome::compared;
             result = gradeFile(grader, tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex), file,
-                               ReportHeading{test.number, studentPath, referencePath}, outcome);
-            // Memory is the grader's trouble, not the student's: the run
-            // stops rather than charge anyone for it.
-            if (outcome == Outcome::outOfMemory)
+                               ReportHeading{test.number, studentPath, referencePath});
+            // The grader's own trouble is no student's: the run stops.
+            if (isGraderTrouble(result.error) && result.state == FileState::unreadable)
                 run.stop.stopWith("out of memory");
         }
     }
