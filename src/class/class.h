@@ -35,6 +35,7 @@ enum class FileState : std::uint8_t {
     refusedTooLarge,
     unreadable,
     outOfMemory,  // a line too long to hold in the memory the run has
+    folderOutside,
     noSubmission,
 };
 
@@ -55,6 +56,8 @@ struct TestResult {
 struct Student {
     std::string name;
     bool hasFolder = false;
+    // The folder is a link that leads out of SUBMISSIONS: none of it is read.
+    bool folderOutside = false;
     bool onRoster = false;
     std::vector<TestResult> results;  // one per test, in the tests' order
 };

@@ -46,12 +46,16 @@ void warnIncompleteReferences(const ClassOptions& options, const std::vector<Tes
                  " holds no address and label: no student can be right there");
 }
 
-bool loadStudents(const ClassOptions& options, std::vector<Student>& students, std::string& error)
+// The students, and in `notices` what the summary names before its figures.
+bool loadStudents(const ClassOptions& options, std::vector<Student>& students, std::vector<std::string>& notices,
+                  std::string& error)
 {
     Listing listing;
-    if (!listStudents(options.submissions, students, listing, error))
+    if (!listStudents(options.submissions, options.followLinks, students, listing, error))
         return false;
     auto shown = [&](const std::string& name) { return pathInFolder(options.submissions, visibleText(name, options.utf8)); };
+    for (const auto& [name, target] : listing.followed)
+        notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));
     for (const std::string& name : listing.ignored)
         warn(shown(name) + " is not a folder: ignored");
     for (const auto& [name, earlier] : listing.sameFolder)
@@ -100,8 +104,8 @@ bool writePage(const ClassOptions& options, int page, const ClassSummary& summar
 // it names at most a hundred findings) to be told once the gradebook is
 // out; `error` says what could not be written.
 void explainClass(const ClassOptions& options, int page, const std::vector<Test>& tests,
-                  const std::vector<Student>& students, const MarkPlaces& places, std::vector<Tally>& tallies,
-                  std::string& summaryText, std::string& error)
+                  const std::vector<Student>& students, const std::vector<std::string>& notices,
+                  const MarkPlaces& places, std::vector<Tally>& tallies, std::string& summaryText, std::string& error)
 {
     ClassSummary summary = summarizeClass(tests, students, places, tallies);
     tallies.clear();
@@ -110,7 +114,7 @@ void explainClass(const ClassOptions& options, int page, const std::vector<Test>
     if (!options.quiet) {
         auto text = std::make_unique<Output>();
         text->kept = &summaryText;
-        writeSummary(*text, summary, tests, students, options.utf8);
+        writeSummary(*text, summary, tests, students, notices, options.utf8);
         flushOutput(*text);
     }
 }
@@ -161,7 +165,8 @@ int runClass(const ClassOptions& options)
     warnIncompleteReferences(options, tests);
 
     std::vector<Student> students;
-    if (!loadStudents(options, students, error))
+    std::vector<std::string> notices;
+    if (!loadStudents(options, students, notices, error))
         return trouble(error);
     Descriptor page;
     if (!openPage(options, page, error))
@@ -182,7 +187,7 @@ int runClass(const ClassOptions& options)
     std::string explainError;
     auto explain = [&] {
         try {
-            explainClass(options, page.fd, tests, students, places, tallies, summaryText, explainError);
+            explainClass(options, page.fd, tests, students, notices, places, tallies, summaryText, explainError);
         } catch (const std::bad_alloc&) {
             explainError = "out of memory";
         }

@@ -68,6 +68,8 @@ TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFo
     TestResult result;
     if (!student.hasFolder) {
         result.state = FileState::noSubmission;
+    } else if (student.folderOutside) {
+        result.state = FileState::folderOutside;
     } else if (folder == nullptr) {
         result.state = FileState::unreadable;
     } else {
@@ -110,8 +112,9 @@ void gradeStudent(ClassRun& run, Grader& grader, Tally& tally, std::size_t stude
         return;
     }
     StudentFolder folder;
-    bool listed = student.hasFolder && openStudentFolder(run.submissions, student.name, folder);
-    if (student.hasFolder && !listed && isGraderTrouble(errno)) {
+    bool looked = student.hasFolder && !student.folderOutside;
+    bool listed = looked && openStudentFolder(run.submissions, student.name, run.options.followLinks, folder);
+    if (looked && !listed && isGraderTrouble(errno)) {
         run.stop.stopWith("could not open " +
                           pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)) + ": " +
                           std::strerror(errno));

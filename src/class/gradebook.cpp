@@ -114,6 +114,8 @@ std::string notesOf(const std::vector<Test>& tests, const Student& student)
 {
     if (!student.hasFolder)
         return std::string(reasonOf(FileState::noSubmission));
+    if (student.folderOutside)
+        return std::string(reasonOf(FileState::folderOutside));
     std::string notes;
     forEachFindingOf(student, [&](std::size_t test, const std::string& text) {
         if (!notes.empty())

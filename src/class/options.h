@@ -15,6 +15,7 @@ struct ClassOptions {
     GradebookFormat format = GradebookFormat::plain;
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;
+    bool followLinks = false;  // students' folders that are links, followed wherever they lead
     // Not options: whether a terminal here reads UTF-8, which decides how
     // students' names and lines are escaped in messages; and whether the
     // run was started with standard output closed, so that the gradebook

@@ -33,9 +33,22 @@ struct StudentFolder {
     std::vector<FolderEntry> entries;
 };
 
-// Opens and lists the student's folder `name` in the submissions folder;
-// false, with errno set, when it cannot be.
-bool openStudentFolder(int submissions, const std::string& name, StudentFolder& folder);
+// Opens `name` beneath `folder` with `flags`, following links only as far
+// as they stay beneath it; one that leads out fails with EXDEV, as an
+// absolute one does (an archive cannot know where it will be unpacked).
+int openInside(int folder, const char* name, int flags);
+
+// Where a student's folder that is a link leads.
+enum class FolderLink { inside, outside, notFolder };
+
+// Judges the link `name` of the submissions folder; gives, where it leads
+// to a folder inside, which folder.
+FolderLink judgeFolderLink(int submissions, const char* name, FileId& id);
+
+// Opens and lists the student's folder `name` in the submissions folder: a
+// link only where it leads inside it, unless `followLinks`; false, with
+// errno set, when it cannot be.
+bool openStudentFolder(int submissions, const std::string& name, bool followLinks, StudentFolder& folder);
 
 // The file `name` of a listed student folder, judged as openStudentFile
 // judges it.  A name the listing lacks is missing without a look, and one

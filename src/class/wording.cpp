@@ -87,6 +87,8 @@ std::string_view reasonOf(FileState state)
         return "refused: larger than 64 MiB";
     case FileState::unreadable:
         return "could not read";
+    case FileState::folderOutside:
+        return "refused: the folder is a link out of SUBMISSIONS";
     case FileState::outOfMemory:
         return "could not grade: a line too long for the memory this run has";
     case FileState::noSubmission:
