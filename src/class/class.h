@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 // Which file a path led to, whatever the path.
@@ -60,6 +61,8 @@ struct Student {
     bool folderOutside = false;
     bool onRoster = false;
     std::vector<TestResult> results;  // one per test, in the tests' order
+    // A note for each test whose file is one file with another student's.
+    std::vector<std::pair<std::uint32_t, std::string>> sameFiles;
 };
 
 // The sum of a student's scores.

@@ -176,8 +176,10 @@ int runClass(const ClassOptions& options)
         lineCounts.push_back(test.lineCount);
     MarkPlaces places(lineCounts);
     std::vector<Tally> tallies;
-    if (!gradeClass(options, tests, places, students, tallies, error))
+    std::vector<LinkedFile> linked;
+    if (!gradeClass(options, tests, places, students, tallies, linked, error))
         return trouble(error);
+    noteSameFiles(std::move(linked), students, tests, options.utf8, notices);
     if (failedAlike(students, error))
         return trouble(error);
 

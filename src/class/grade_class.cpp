@@ -59,9 +59,18 @@ TestToGrade testToGrade(const ClassRun& run, std::size_t t)
 // What became of one file, and its report: what `labelgrade N
 // SUBMISSIONS/student/test REFERENCES/test` writes, byte for byte, or one
 // line saying why the file was not graded.
-TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFolder* folder,
-                    std::size_t studentIndex, std::size_t t, int reportFd)
+// What each worker owns: its buffers and watcher, and its part of what the
+// class's files show, merged after.
+struct Worker {
+    Grader grader;
+    Tally& tally;
+    std::vector<LinkedFile>& linked;
+};
+
+TestResult gradeOne(ClassRun& run, Worker& worker, const StudentFolder* folder, std::size_t studentIndex,
+                    std::size_t t, int reportFd)
 {
+    Grader& grader = worker.grader;
     const Student& student = run.students[studentIndex];
     const Test& test = run.tests[t];
     restartOutput(grader.report, reportFd);
@@ -84,8 +93,11 @@ TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFo
         if (file.state == FileState::graded) {
             std::string studentPath = pathInFolder(pathInFolder(run.options.submissions, student.name), test.name);
             std::string referencePath = pathInFolder(run.options.references, test.name);
-            result = gradeFile(grader, tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex), file,
-                               ReportHeading{test.number, studentPath, referencePath});
+            result = gradeFile(grader, worker.tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex),
+                               file, ReportHeading{test.number, studentPath, referencePath});
+            if (file.hardLinked && result.state == FileState::graded)
+                worker.linked.push_back(
+                    LinkedFile{file.id, static_cast<std::uint32_t>(studentIndex), static_cast<std::uint32_t>(t)});
             // The grader's own trouble is no student's: the run stops.
             if (isGraderTrouble(result.error) && result.state == FileState::unreadable)
                 run.stop.stopWith("out of memory");
@@ -101,8 +113,9 @@ TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFo
     return result;
 }
 
-void gradeStudent(ClassRun& run, Grader& grader, Tally& tally, std::size_t studentIndex)
+void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
 {
+    Grader& grader = worker.grader;
     Student& student = run.students[studentIndex];
     student.results.assign(run.tests.size(), TestResult{});
     std::string error;
@@ -127,7 +140,7 @@ void gradeStudent(ClassRun& run, Grader& grader, Tally& tally, std::size_t stude
             run.stop.stopWith(error);
             return;
         }
-        student.results[t] = gradeOne(run, grader, tally, listed ? &folder : nullptr, studentIndex, t, report.fd);
+        student.results[t] = gradeOne(run, worker, listed ? &folder : nullptr, studentIndex, t, report.fd);
         if (!flushOutput(grader.report) && report.fd >= 0)
             run.stop.stopWith("could not write " + shownReportPath(run.reports, student, test) + ": " +
                               std::strerror(grader.report.error));
@@ -135,14 +148,14 @@ void gradeStudent(ClassRun& run, Grader& grader, Tally& tally, std::size_t stude
     run.filesDone += run.tests.size();
 }
 
-void work(ClassRun& run, Tally& tally)
+void work(ClassRun& run, Tally& tally, std::vector<LinkedFile>& linked)
 {
-    auto grader = std::make_unique<Grader>();
+    auto worker = std::unique_ptr<Worker>(new Worker{Grader(), tally, linked});
     for (;;) {
         std::size_t next = run.nextStudent++;
         if (next >= run.students.size() || run.stop.stopped)
             break;
-        gradeStudent(run, *grader, tally, next);
+        gradeStudent(run, *worker, next);
     }
     // Sorted here, in parallel, so that the merge after has only to walk
     // the tallies.
@@ -158,7 +171,8 @@ unsigned workerCount(const ClassOptions& options, std::size_t students)
 }  // namespace
 
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                std::vector<Student>& students, std::vector<Tally>& tallies, std::string& error)
+                std::vector<Student>& students, std::vector<Tally>& tallies, std::vector<LinkedFile>& linked,
+                std::string& error)
 {
     ClassRun run(options, tests, students, places);
     for (const Test& test : tests) {
@@ -177,8 +191,11 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
 
     unsigned jobs = workerCount(options, students.size());
     tallies.assign(jobs, Tally());
-    runWorkers(jobs, [&](unsigned worker) { work(run, tallies[worker]); }, run.stop, run.filesDone,
-               students.size() * tests.size());
+    std::vector<std::vector<LinkedFile>> linkedByWorker(jobs);
+    runWorkers(jobs, [&](unsigned worker) { work(run, tallies[worker], linkedByWorker[worker]); }, run.stop,
+               run.filesDone, students.size() * tests.size());
+    for (const std::vector<LinkedFile>& found : linkedByWorker)
+        linked.insert(linked.end(), found.begin(), found.end());
     error = run.stop.reason();
     return error.empty();
 }

@@ -72,6 +72,18 @@ FileState judgeFound(int found, const std::vector<FileId>& references, struct st
     return FileState::graded;
 }
 
+// A file to grade, open, as it was judged.
+StudentFile toGrade(Descriptor file, const struct stat& judged)
+{
+    StudentFile student;
+    student.file = std::move(file);
+    student.state = FileState::graded;
+    student.size = static_cast<std::uint64_t>(judged.st_size);
+    student.id = FileId{judged.st_dev, judged.st_ino};
+    student.hardLinked = judged.st_nlink > 1;
+    return student;
+}
+
 // The file opened to be read must be the one judged.
 StudentFile opened(Descriptor file, const struct stat& judged)
 {
@@ -80,11 +92,7 @@ StudentFile opened(Descriptor file, const struct stat& judged)
         return failed(FileState::unreadable, errno);
     if (!S_ISREG(info.st_mode) || !sameFile(info, FileId{judged.st_dev, judged.st_ino}))
         return failed(FileState::unreadable);
-    StudentFile student;
-    student.file = std::move(file);
-    student.state = FileState::graded;
-    student.size = static_cast<std::uint64_t>(judged.st_size);
-    return student;
+    return toGrade(std::move(file), judged);
 }
 
 std::string procPath(int fd)
@@ -204,11 +212,7 @@ StudentFile openListedFile(const StudentFolder& folder, std::string_view name, c
     FileState state = judgeFound(file.fd, references, info);
     if (state != FileState::graded)
         return failed(state, state == FileState::unreadable ? errno : 0);
-    StudentFile student;
-    student.file = std::move(file);
-    student.state = FileState::graded;
-    student.size = static_cast<std::uint64_t>(info.st_size);
-    return student;
+    return toGrade(std::move(file), info);
 }
 
 bool isGraderTrouble(int error)

@@ -19,6 +19,8 @@ struct StudentFile {
     FileState state = FileState::missing;
     std::uint64_t size = 0;  // when it was judged: what is read of it
     int error = 0;           // why it could not be read, where it could not
+    FileId id;               // which file it is, whatever its path
+    bool hardLinked = false; // other names lead to it too
     // Set when the failure is the grader's, not the file's (no file
     // descriptor or memory left): then no student may be charged with it.
     int graderError = 0;

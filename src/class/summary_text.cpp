@@ -121,7 +121,8 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
     for (std::size_t s = 0; s < students.size() && listed < findingsListed; ++s)
         forEachFindingOf(students[s], [&](std::size_t test, const std::string& text) {
             if (listed++ < findingsListed)
-                put(out, "  " + visibleText(students[s].name, utf8) + ", " + tests[test].name + ": " + text + "\n");
+                put(out, "  " + visibleText(students[s].name, utf8) + ", " + tests[test].name + ": " +
+                             visibleText(text, utf8) + "\n");
         });
     if (summary.findings > findingsListed)
         put(out, "  and " + std::to_string(summary.findings - findingsListed) +
