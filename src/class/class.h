@@ -49,7 +49,8 @@ constexpr std::uint64_t largestStudentFile = 64 << 20;
 
 struct TestResult {
     FileState state = FileState::missing;
-    int error = 0;  // for a file that could not be read: why
+    int error = 0;        // for a file that could not be read: why
+    int reportError = 0;  // why its report could not be written, where it could not
     std::uint64_t score = 0;
     std::vector<Diagnosis> diagnoses;  // what explains a graded file's lost points
 };
@@ -63,6 +64,11 @@ struct Student {
     std::vector<TestResult> results;  // one per test, in the tests' order
     // A note for each test whose file is one file with another student's.
     std::vector<std::pair<std::uint32_t, std::string>> sameFiles;
+    // Where the student's reports go, in the reports folder: their name,
+    // unless it is taken or refused there; empty where none could be made,
+    // and then why.
+    std::string reportFolder;
+    int reportFolderError = 0;
 };
 
 // The sum of a student's scores.

@@ -118,12 +118,11 @@ void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
     Grader& grader = worker.grader;
     Student& student = run.students[studentIndex];
     student.results.assign(run.tests.size(), TestResult{});
-    std::string error;
-    Descriptor reportFolder = openStudentReports(run.reports, student, error);
-    if (!error.empty()) {
-        run.stop.stopWith(error);
-        return;
-    }
+    // A report that cannot be written is its student's note; the class
+    // goes on, and the run ends telling it.
+    bool reported = run.reports.root >= 0;
+    Descriptor reportFolder = openStudentReports(run.reports, student);
+    int folderError = reportFolder.fd >= 0 || !reported ? 0 : student.reportFolder.empty() ? student.reportFolderError : errno;
     StudentFolder folder;
     bool looked = student.hasFolder && !student.folderOutside;
     bool listed = looked && openStudentFolder(run.submissions, student.name, run.options.followLinks, folder);
@@ -135,15 +134,13 @@ void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
     }
     for (std::size_t t = 0; t < run.tests.size() && !run.stop.stopped; ++t) {
         const Test& test = run.tests[t];
-        Descriptor report = openReportFile(run.reports, reportFolder.fd, student, test, error);
-        if (!error.empty()) {
-            run.stop.stopWith(error);
-            return;
-        }
-        student.results[t] = gradeOne(run, worker, listed ? &folder : nullptr, studentIndex, t, report.fd);
+        Descriptor report = openReportFile(run.reports, reportFolder.fd, test);
+        int reportError = folderError != 0 ? folderError : reported && report.fd < 0 ? errno : 0;
+        TestResult& result = student.results[t];
+        result = gradeOne(run, worker, listed ? &folder : nullptr, studentIndex, t, report.fd);
         if (!flushOutput(grader.report) && report.fd >= 0)
-            run.stop.stopWith("could not write " + shownReportPath(run.reports, student, test) + ": " +
-                              std::strerror(grader.report.error));
+            reportError = grader.report.error;
+        result.reportError = reportError;
     }
     run.filesDone += run.tests.size();
 }
@@ -171,8 +168,8 @@ unsigned workerCount(const ClassOptions& options, std::size_t students)
 }  // namespace
 
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                std::vector<Student>& students, std::vector<Tally>& tallies, std::vector<LinkedFile>& linked,
-                std::string& error)
+                const ReportFolders& reports, std::vector<Student>& students, std::vector<Tally>& tallies,
+                std::vector<LinkedFile>& linked, std::string& error)
 {
     ClassRun run(options, tests, students, places);
     for (const Test& test : tests) {
@@ -185,9 +182,7 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
         return false;
     }
     run.submissions = submissions.fd;
-    Descriptor reports;
-    if (!options.reportsDir.empty() && !openReportFolders(options.reportsDir, options.utf8, run.reports, reports, error))
-        return false;
+    run.reports = reports;
 
     unsigned jobs = workerCount(options, students.size());
     tallies.assign(jobs, Tally());

@@ -6,6 +6,7 @@
 
 #include "class.h"
 #include "options.h"
+#include "report_files.h"
 #include "same_files.h"
 #include "tally.h"
 
@@ -18,7 +19,7 @@
 // saying why, when a folder cannot be read or a report cannot be written; a
 // student's file that cannot be graded is only noted in the results.
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                std::vector<Student>& students, std::vector<Tally>& tallies, std::vector<LinkedFile>& linked,
-                std::string& error);
+                const ReportFolders& reports, std::vector<Student>& students, std::vector<Tally>& tallies,
+                std::vector<LinkedFile>& linked, std::string& error);
 
 #endif

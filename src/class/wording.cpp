@@ -1,6 +1,7 @@
 #include "wording.h"
 
 #include <charconv>
+#include <cstring>
 #include <vector>
 
 // The note below names the size.
@@ -95,6 +96,11 @@ std::string_view reasonOf(FileState state)
         return "no submission";
     }
     return "";
+}
+
+std::string reportNotWritten(int error)
+{
+    return std::string("report not written: ") + std::strerror(error);
 }
 
 std::string describe(const Diagnosis& diagnosis)

@@ -14,6 +14,9 @@ std::string_view reasonOf(FileState state);
 
 std::string describe(const Diagnosis& diagnosis);
 
+// Why a report could not be written, from the errno that says so.
+std::string reportNotWritten(int error);
+
 // Calls `finding(test, text)` for each of a student's files that is one file
 // with another student's, for why each file that was not graded was not,
 // and for each cause found in those that were, by test.
@@ -29,6 +32,8 @@ void forEachFindingOf(const Student& student, Finding&& finding)
             finding(t, std::string(reasonOf(result.state)));
         for (const Diagnosis& diagnosis : result.diagnoses)
             finding(t, describe(diagnosis));
+        if (result.reportError != 0)
+            finding(t, reportNotWritten(result.reportError));
     }
 }
 
