@@ -1,9 +1,11 @@
 // labelgrade: grade a student's symbol table against the reference one.
 #include "grading/test_number.h"
 #include "io/descriptor.h"
+#include "io/standard_streams.h"
 #include "io/visible_text.h"
 #include "report/compare.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -42,6 +44,9 @@ int fileTrouble(const char* format, const char* path)
 
 int main(int argc, char** argv)
 {
+    StandardStreams streams = guardStandardStreams();
+    if (!streams.ready)
+        return statusFileTrouble;
     if (argc <= 3) {
         std::fputs(usage, stderr);
         return statusUsage;
@@ -67,6 +72,11 @@ int main(int argc, char** argv)
     // A student's bytes must not steer the terminal that shows them.
     report.showControls = isatty(STDOUT_FILENO) != 0;
     report.utf8 = report.showControls && terminalReadsUtf8();
+    // A closed standard output takes no report: told as a failed write.
+    if (streams.outputClosed) {
+        report.failed = true;
+        report.error = EBADF;
+    }
     ReadBuffer studentBuffer;
     ReadBuffer referenceBuffer;
     FileLines studentLines = linesOfFile(student.fd, studentBuffer);

@@ -2,6 +2,7 @@
 // run, and write the gradebook.
 #include "class/class_run.h"
 #include "class/options.h"
+#include "io/standard_streams.h"
 #include "io/visible_text.h"
 
 #include <csignal>
@@ -11,6 +12,9 @@
 
 int main(int argc, char** argv)
 {
+    StandardStreams streams = guardStandardStreams();
+    if (!streams.ready)
+        return statusTrouble;
     // No signal ends a run: a gradebook cut by a closed pipe or a file-size
     // limit is a failed write, told as one.
     std::signal(SIGPIPE, SIG_IGN);
@@ -32,6 +36,7 @@ int main(int argc, char** argv)
             break;
         }
         options.utf8 = terminalReadsUtf8();
+        options.outputClosed = streams.outputClosed;
         return runClass(options);
     } catch (const std::bad_alloc&) {
         return trouble("out of memory");

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 // Which file a path led to, whatever the path.
@@ -34,6 +35,8 @@ enum class FileState : std::uint8_t {
     refusedNotRegular,
     refusedTooLarge,
     unreadable,
+    outOfMemory,  // a line too long to hold in the memory the run has
+    folderOutside,
     noSubmission,
 };
 
@@ -46,6 +49,8 @@ constexpr std::uint64_t largestStudentFile = 64 << 20;
 
 struct TestResult {
     FileState state = FileState::missing;
+    int error = 0;        // for a file that could not be read: why
+    int reportError = 0;  // why its report could not be written, where it could not
     std::uint64_t score = 0;
     std::vector<Diagnosis> diagnoses;  // what explains a graded file's lost points
 };
@@ -53,8 +58,17 @@ struct TestResult {
 struct Student {
     std::string name;
     bool hasFolder = false;
+    // The folder is a link that leads out of SUBMISSIONS: none of it is read.
+    bool folderOutside = false;
     bool onRoster = false;
     std::vector<TestResult> results;  // one per test, in the tests' order
+    // A note for each test whose file is one file with another student's.
+    std::vector<std::pair<std::uint32_t, std::string>> sameFiles;
+    // Where the student's reports go, in the reports folder: their name,
+    // unless it is taken or refused there; empty where none could be made,
+    // and then why.
+    std::string reportFolder;
+    int reportFolderError = 0;
 };
 
 // The sum of a student's scores.

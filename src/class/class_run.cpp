@@ -6,6 +6,7 @@
 #include "io/descriptor.h"
 #include "io/folder.h"
 #include "io/output.h"
+#include "io/paths.h"
 #include "io/visible_text.h"
 #include "references.h"
 #include "roster.h"
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -27,6 +29,12 @@ int trouble(const std::string& message)
 {
     std::fprintf(stderr, "Error: %s\n", message.c_str());
     return statusTrouble;
+}
+
+int usageTrouble(const std::string& problem)
+{
+    std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage);
+    return statusUsage;
 }
 
 namespace {
@@ -46,12 +54,16 @@ void warnIncompleteReferences(const ClassOptions& options, const std::vector<Tes
                  " holds no address and label: no student can be right there");
 }
 
-bool loadStudents(const ClassOptions& options, std::vector<Student>& students, std::string& error)
+// The students, and in `notices` what the summary names before its figures.
+bool loadStudents(const ClassOptions& options, std::vector<Student>& students, std::vector<std::string>& notices,
+                  std::string& error)
 {
     Listing listing;
-    if (!listStudents(options.submissions, students, listing, error))
+    if (!listStudents(options.submissions, options.followLinks, students, listing, error))
         return false;
     auto shown = [&](const std::string& name) { return pathInFolder(options.submissions, visibleText(name, options.utf8)); };
+    for (const auto& [name, target] : listing.followed)
+        notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));
     for (const std::string& name : listing.ignored)
         warn(shown(name) + " is not a folder: ignored");
     for (const auto& [name, earlier] : listing.sameFolder)
@@ -100,8 +112,8 @@ bool writePage(const ClassOptions& options, int page, const ClassSummary& summar
 // it names at most a hundred findings) to be told once the gradebook is
 // out; `error` says what could not be written.
 void explainClass(const ClassOptions& options, int page, const std::vector<Test>& tests,
-                  const std::vector<Student>& students, const MarkPlaces& places, std::vector<Tally>& tallies,
-                  std::string& summaryText, std::string& error)
+                  const std::vector<Student>& students, const std::vector<std::string>& notices,
+                  const MarkPlaces& places, std::vector<Tally>& tallies, std::string& summaryText, std::string& error)
 {
     ClassSummary summary = summarizeClass(tests, students, places, tallies);
     tallies.clear();
@@ -110,9 +122,89 @@ void explainClass(const ClassOptions& options, int page, const std::vector<Test>
     if (!options.quiet) {
         auto text = std::make_unique<Output>();
         text->kept = &summaryText;
-        writeSummary(*text, summary, tests, students, options.utf8);
+        writeSummary(*text, summary, tests, students, notices, options.utf8);
         flushOutput(*text);
     }
+}
+
+// The identities of the run's outputs that are files: the page, and
+// standard output and standard error where they are files, which no report
+// may be.
+std::vector<FileId> outputsOf(int page)
+{
+    std::vector<FileId> outputs;
+    for (int fd : {page, STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat info;
+        if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+            outputs.push_back(FileId{info.st_dev, info.st_ino});
+    }
+    return outputs;
+}
+
+// The paths that the run reads or writes besides the reports.
+std::vector<std::string> takenPaths(const ClassOptions& options)
+{
+    std::vector<std::string> taken{options.submissions, options.references};
+    for (const std::string* path : {&options.roster, &options.htmlPage})
+        if (!path->empty())
+            taken.push_back(*path);
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        char target[4096];
+        ssize_t size = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+        if (size > 0 && target[0] == '/' && static_cast<std::size_t>(size) < sizeof target)
+            taken.emplace_back(target, static_cast<std::size_t>(size));
+    }
+    return taken;
+}
+
+// Whether a report could not be written: each is noted on its student's
+// row, and the run ends telling it, with the first one's path.
+bool reportsFailed(const ClassOptions& options, const ReportFolders& reports, const std::vector<Test>& tests,
+                   const std::vector<Student>& students, std::string& error)
+{
+    std::uint64_t failed = 0;
+    std::string first;
+    for (const Student& student : students)
+        for (std::size_t t = 0; t < tests.size(); ++t)
+            if (int reportError = student.results[t].reportError; reportError != 0 && failed++ == 0)
+                first = (student.reportFolder.empty()
+                             ? pathInFolder(options.reportsDir, visibleText(student.name, options.utf8))
+                             : shownReportPath(reports, student, tests[t])) +
+                        ": " + std::strerror(reportError);
+    if (failed == 0)
+        return false;
+    error = "could not write " + std::to_string(failed) + (failed == 1 ? " report" : " reports") +
+            ", each noted on its student's row; the first: " + first;
+    return true;
+}
+
+// Whether every file looked for could not be read, and in the same way:
+// then the trouble is the grader's (a sandbox that denies a call, say), not
+// every student's, and a class of zeros would hide it.
+bool failedAlike(const std::vector<Student>& students, std::string& error)
+{
+    const TestResult* first = nullptr;
+    for (const Student& student : students)
+        for (const TestResult& result : student.results) {
+            if (result.state == FileState::noSubmission)
+                continue;
+            if (result.state == FileState::graded)
+                return false;
+            if (first == nullptr)
+                first = &result;
+            else if (result.state != first->state || result.error != first->error)
+                return false;
+        }
+    if (first == nullptr || (first->state != FileState::unreadable && first->state != FileState::outOfMemory))
+        return false;
+    if (first->state == FileState::outOfMemory) {
+        error = "out of memory: no student's file could be graded";
+        return true;
+    }
+    error = "no student's file could be read";
+    if (first->error != 0)
+        error += std::string(": ") + std::strerror(first->error);
+    return true;
 }
 
 }  // namespace
@@ -121,25 +213,52 @@ int runClass(const ClassOptions& options)
 {
     std::string error;
     std::vector<Test> tests;
-    if (!loadTests(options.references, tests, error))
+    std::vector<std::string> skipped;
+    if (!loadTests(options.references, tests, skipped, error))
         return trouble(error);
+    for (const std::string& name : skipped)
+        warn(pathInFolder(options.references, visibleText(name, options.utf8)) + " is not a regular file: not a test");
     if (tests.empty())
         return trouble("the folder " + options.references + " holds no test: no regular file whose name does not "
                        "start with a dot");
     warnIncompleteReferences(options, tests);
 
     std::vector<Student> students;
-    if (!loadStudents(options, students, error))
+    std::vector<std::string> notices;
+    if (!loadStudents(options, students, notices, error))
         return trouble(error);
+    // The reports folder is made before the page is opened, which may lie
+    // in it, and each student's folder in it is chosen once the page and
+    // the other outputs stand, so that no name can take theirs.
+    ReportFolders reports;
+    Descriptor reportsRoot;
+    if (!options.reportsDir.empty()) {
+        if (liesWithin(resolvedPath(options.submissions), resolvedPath(options.reportsDir)))
+            return usageTrouble("--reports may not lie inside SUBMISSIONS, where a student's name could take its "
+                                "place: write the reports elsewhere");
+        if (!openReportsRoot(options.reportsDir, options.utf8, reports, reportsRoot, error))
+            return trouble(error);
+    }
     Descriptor page;
     if (!openPage(options, page, error))
         return trouble(error);
+    if (reports.root >= 0) {
+        reports.outputs = outputsOf(page.fd);
+        std::vector<std::string> troubles;
+        chooseReportFolders(reports, takenPaths(options), students, notices, troubles);
+        for (const std::string& folderTrouble : troubles)
+            warn(folderTrouble);
+    }
     std::vector<std::uint64_t> lineCounts;
     for (const Test& test : tests)
         lineCounts.push_back(test.lineCount);
     MarkPlaces places(lineCounts);
     std::vector<Tally> tallies;
-    if (!gradeClass(options, tests, places, students, tallies, error))
+    std::vector<LinkedFile> linked;
+    if (!gradeClass(options, tests, places, reports, students, tallies, linked, error))
+        return trouble(error);
+    noteSameFiles(std::move(linked), students, tests, options.utf8, notices);
+    if (failedAlike(students, error))
         return trouble(error);
 
     // The gradebook and the explaining read the same results and write to
@@ -148,7 +267,7 @@ int runClass(const ClassOptions& options)
     std::string explainError;
     auto explain = [&] {
         try {
-            explainClass(options, page.fd, tests, students, places, tallies, summaryText, explainError);
+            explainClass(options, page.fd, tests, students, notices, places, tallies, summaryText, explainError);
         } catch (const std::bad_alloc&) {
             explainError = "out of memory";
         }
@@ -163,6 +282,10 @@ int runClass(const ClassOptions& options)
     }
     auto gradebook = std::make_unique<Output>();
     gradebook->fd = STDOUT_FILENO;
+    if (options.outputClosed) {
+        gradebook->failed = true;
+        gradebook->error = EBADF;
+    }
     writeGradebook(*gradebook, tests, students, options.format, isatty(STDOUT_FILENO) != 0, options.utf8);
     bool written = flushOutput(*gradebook);
     int writeError = gradebook->error;
@@ -177,5 +300,7 @@ int runClass(const ClassOptions& options)
     text->fd = STDERR_FILENO;
     put(*text, summaryText);
     flushOutput(*text);
+    if (reportsFailed(options, reports, tests, students, error))
+        return trouble(error);
     return statusGraded;
 }

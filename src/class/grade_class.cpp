@@ -52,21 +52,33 @@ std::string shownStudentPath(const ClassRun& run, const Student& student, const 
 
 TestToGrade testToGrade(const ClassRun& run, std::size_t t)
 {
-    return TestToGrade{run.tests[t], static_cast<std::uint32_t>(t), run.indexes[t], run.places};
+    return TestToGrade{run.tests[t], static_cast<std::uint32_t>(t), run.indexes[t], run.places,
+                       reportLimitFor(run.tests[t])};
 }
 
 // What became of one file, and its report: what `labelgrade N
 // SUBMISSIONS/student/test REFERENCES/test` writes, byte for byte, or one
 // line saying why the file was not graded.
-TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFolder* folder,
-                    std::size_t studentIndex, std::size_t t, int reportFd)
+// What each worker owns: its buffers and watcher, and its part of what the
+// class's files show, merged after.
+struct Worker {
+    Grader grader;
+    Tally& tally;
+    std::vector<LinkedFile>& linked;
+};
+
+TestResult gradeOne(ClassRun& run, Worker& worker, const StudentFolder* folder, std::size_t studentIndex,
+                    std::size_t t, int reportFd)
 {
+    Grader& grader = worker.grader;
     const Student& student = run.students[studentIndex];
     const Test& test = run.tests[t];
     restartOutput(grader.report, reportFd);
     TestResult result;
     if (!student.hasFolder) {
         result.state = FileState::noSubmission;
+    } else if (student.folderOutside) {
+        result.state = FileState::folderOutside;
     } else if (folder == nullptr) {
         result.state = FileState::unreadable;
     } else {
@@ -77,15 +89,17 @@ TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFo
             return result;
         }
         result.state = file.state;
+        result.error = file.error;
         if (file.state == FileState::graded) {
             std::string studentPath = pathInFolder(pathInFolder(run.options.submissions, student.name), test.name);
             std::string referencePath = pathInFolder(run.options.references, test.name);
-            Outcome outcome = Outcome::compared;
-            result = gradeFile(grader, tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex), file,
-                               ReportHeading{test.number, studentPath, referencePath}, outcome);
-            // Memory is the grader's trouble, not the student's: the run
-            // stops rather than charge anyone for it.
-            if (outcome == Outcome::outOfMemory)
+            result = gradeFile(grader, worker.tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex),
+                               file, ReportHeading{test.number, studentPath, referencePath});
+            if (file.hardLinked && result.state == FileState::graded)
+                worker.linked.push_back(
+                    LinkedFile{file.id, static_cast<std::uint32_t>(studentIndex), static_cast<std::uint32_t>(t)});
+            // The grader's own trouble is no student's: the run stops.
+            if (isGraderTrouble(result.error) && result.state == FileState::unreadable)
                 run.stop.stopWith("out of memory");
         }
     }
@@ -99,19 +113,20 @@ TestResult gradeOne(ClassRun& run, Grader& grader, Tally& tally, const StudentFo
     return result;
 }
 
-void gradeStudent(ClassRun& run, Grader& grader, Tally& tally, std::size_t studentIndex)
+void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
 {
+    Grader& grader = worker.grader;
     Student& student = run.students[studentIndex];
     student.results.assign(run.tests.size(), TestResult{});
-    std::string error;
-    Descriptor reportFolder = openStudentReports(run.reports, student, error);
-    if (!error.empty()) {
-        run.stop.stopWith(error);
-        return;
-    }
+    // A report that cannot be written is its student's note; the class
+    // goes on, and the run ends telling it.
+    bool reported = run.reports.root >= 0;
+    Descriptor reportFolder = openStudentReports(run.reports, student);
+    int folderError = reportFolder.fd >= 0 || !reported ? 0 : student.reportFolder.empty() ? student.reportFolderError : errno;
     StudentFolder folder;
-    bool listed = student.hasFolder && openStudentFolder(run.submissions, student.name, folder);
-    if (student.hasFolder && !listed && isGraderTrouble(errno)) {
+    bool looked = student.hasFolder && !student.folderOutside;
+    bool listed = looked && openStudentFolder(run.submissions, student.name, run.options.followLinks, folder);
+    if (looked && !listed && isGraderTrouble(errno)) {
         run.stop.stopWith("could not open " +
                           pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)) + ": " +
                           std::strerror(errno));
@@ -119,27 +134,25 @@ void gradeStudent(ClassRun& run, Grader& grader, Tally& tally, std::size_t stude
     }
     for (std::size_t t = 0; t < run.tests.size() && !run.stop.stopped; ++t) {
         const Test& test = run.tests[t];
-        Descriptor report = openReportFile(run.reports, reportFolder.fd, student, test, error);
-        if (!error.empty()) {
-            run.stop.stopWith(error);
-            return;
-        }
-        student.results[t] = gradeOne(run, grader, tally, listed ? &folder : nullptr, studentIndex, t, report.fd);
+        Descriptor report = openReportFile(run.reports, reportFolder.fd, test);
+        int reportError = folderError != 0 ? folderError : reported && report.fd < 0 ? errno : 0;
+        TestResult& result = student.results[t];
+        result = gradeOne(run, worker, listed ? &folder : nullptr, studentIndex, t, report.fd);
         if (!flushOutput(grader.report) && report.fd >= 0)
-            run.stop.stopWith("could not write " + shownReportPath(run.reports, student, test) + ": " +
-                              std::strerror(grader.report.error));
+            reportError = grader.report.error;
+        result.reportError = reportError;
     }
     run.filesDone += run.tests.size();
 }
 
-void work(ClassRun& run, Tally& tally)
+void work(ClassRun& run, Tally& tally, std::vector<LinkedFile>& linked)
 {
-    auto grader = std::make_unique<Grader>();
+    auto worker = std::unique_ptr<Worker>(new Worker{Grader(), tally, linked});
     for (;;) {
         std::size_t next = run.nextStudent++;
         if (next >= run.students.size() || run.stop.stopped)
             break;
-        gradeStudent(run, *grader, tally, next);
+        gradeStudent(run, *worker, next);
     }
     // Sorted here, in parallel, so that the merge after has only to walk
     // the tallies.
@@ -155,7 +168,8 @@ unsigned workerCount(const ClassOptions& options, std::size_t students)
 }  // namespace
 
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                std::vector<Student>& students, std::vector<Tally>& tallies, std::string& error)
+                const ReportFolders& reports, std::vector<Student>& students, std::vector<Tally>& tallies,
+                std::vector<LinkedFile>& linked, std::string& error)
 {
     ClassRun run(options, tests, students, places);
     for (const Test& test : tests) {
@@ -168,14 +182,15 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
         return false;
     }
     run.submissions = submissions.fd;
-    Descriptor reports;
-    if (!options.reportsDir.empty() && !openReportFolders(options.reportsDir, options.utf8, run.reports, reports, error))
-        return false;
+    run.reports = reports;
 
     unsigned jobs = workerCount(options, students.size());
     tallies.assign(jobs, Tally());
-    runWorkers(jobs, [&](unsigned worker) { work(run, tallies[worker]); }, run.stop, run.filesDone,
-               students.size() * tests.size());
+    std::vector<std::vector<LinkedFile>> linkedByWorker(jobs);
+    runWorkers(jobs, [&](unsigned worker) { work(run, tallies[worker], linkedByWorker[worker]); }, run.stop,
+               run.filesDone, students.size() * tests.size());
+    for (const std::vector<LinkedFile>& found : linkedByWorker)
+        linked.insert(linked.end(), found.begin(), found.end());
     error = run.stop.reason();
     return error.empty();
 }

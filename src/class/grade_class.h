@@ -6,17 +6,20 @@
 
 #include "class.h"
 #include "options.h"
+#include "report_files.h"
+#include "same_files.h"
 #include "tally.h"
 
 #include <string>
 #include <vector>
 
 // Fills in every student's results, with what explains each graded file's
-// lost points, and gives each worker's tally of the class's wrong answers.
-// False, with `error` saying why, when a folder cannot be read or a report
-// cannot be written; a student's file that cannot be graded is only noted
-// in the results.
+// lost points, and gives each worker's tally of the class's wrong answers,
+// and the graded files that other names lead to too.  False, with `error`
+// saying why, when a folder cannot be read or a report cannot be written; a
+// student's file that cannot be graded is only noted in the results.
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                std::vector<Student>& students, std::vector<Tally>& tallies, std::string& error);
+                const ReportFolders& reports, std::vector<Student>& students, std::vector<Tally>& tallies,
+                std::vector<LinkedFile>& linked, std::string& error);
 
 #endif

@@ -1,5 +1,7 @@
 #include "grade_file.h"
 
+#include <cerrno>
+
 namespace {
 
 // A buffer that a long line grew is given back, so that one student's
@@ -12,24 +14,40 @@ void releaseGrownBuffer(ReadBuffer& buffer)
     }
 }
 
+constexpr std::uint64_t reportAllowance = 1 << 20;
+constexpr std::uint64_t reportBytesPerReferenceByte = 16;
+
 }  // namespace
 
+std::uint64_t reportLimitFor(const Test& test)
+{
+    return reportAllowance + reportBytesPerReferenceByte * test.text.size();
+}
+
 TestResult gradeFile(Grader& grader, Tally& tally, const TestToGrade& test, std::uint32_t student,
-                     const StudentFile& file, const ReportHeading& heading, Outcome& outcome)
+                     const StudentFile& file, const ReportHeading& heading)
 {
     FileLines studentLines = linesOfFile(file.file.fd, grader.buffer, file.size);
     FileLines referenceLines = linesOfText(test.test.text);
     grader.watcher.start(test.reference, test.places, test.index, student, tally);
     std::size_t marksBefore = tally.marks.size();
-    Graded graded = compareFiles(heading, studentLines, referenceLines, grader.report, &grader.watcher);
+    Graded graded = compareFiles(heading, studentLines, referenceLines, grader.report, &grader.watcher,
+                                 test.reportLimit);
+    // Memory that a first buffer cannot have is the grader's trouble; memory
+    // that only a line longer than a buffer wants is the file's.
+    bool lineTooLong = grader.buffer.capacity >= grader.buffer.firstCapacity;
     releaseGrownBuffer(grader.buffer);
-    outcome = graded.outcome;
     TestResult result;
     if (graded.outcome != Outcome::compared) {
         // A file not graded to its end leaves no marks for the summary to
         // count, and is not graded at all.
         tally.marks.resize(marksBefore);
         result.state = FileState::unreadable;
+        result.error = studentLines.error;
+        if (graded.outcome == Outcome::outOfMemory) {
+            result.state = lineTooLong ? FileState::outOfMemory : FileState::unreadable;
+            result.error = ENOMEM;
+        }
         return result;
     }
     result.state = FileState::graded;

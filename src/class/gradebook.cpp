@@ -32,10 +32,6 @@ struct Row {
     }
 };
 
-// A spreadsheet takes a cell that starts with one of these for a formula,
-// which a student's folder name must not become.
-constexpr std::string_view formulaStarts = "=+-@\t\r";
-
 // How a name is written: as it is, or made safe for a terminal; and never
 // as a formula.
 struct Naming {
@@ -43,10 +39,7 @@ struct Naming {
     bool utf8;
     std::string operator()(const Student& student) const
     {
-        std::string name = forTerminal ? visibleText(student.name, utf8) : student.name;
-        if (!name.empty() && formulaStarts.find(name[0]) != std::string_view::npos)
-            name.insert(0, 1, '\'');
-        return name;
+        return guardedText(forTerminal ? visibleText(student.name, utf8) : student.name);
     }
 };
 
@@ -78,7 +71,7 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
         for (const TestResult& result : student.results)
             row.number(result.score);
         row.number(totalOf(student));
-        row.field(notesOf(tests, student));
+        row.field(guardedText(notesOf(tests, student)));
         row.end();
     }
 }
@@ -121,6 +114,8 @@ std::string notesOf(const std::vector<Test>& tests, const Student& student)
 {
     if (!student.hasFolder)
         return std::string(reasonOf(FileState::noSubmission));
+    if (student.folderOutside)
+        return std::string(reasonOf(FileState::folderOutside));
     std::string notes;
     forEachFindingOf(student, [&](std::size_t test, const std::string& text) {
         if (!notes.empty())

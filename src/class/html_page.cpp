@@ -2,6 +2,7 @@
 
 #include "charts.h"
 #include "html_text.h"
+#include "io/paths.h"
 #include "summary_text.h"
 #include "wording.h"
 
@@ -130,11 +131,11 @@ void appendStudents(Output& out, const std::vector<Test>& tests, const std::vect
         row = "<tr><td>";
         appendHtml(row, student.name);
         row += "</td>";
-        std::string folderLink = reportsLink + percentEncoded(student.name) + "/";
+        std::string folderLink = reportsLink + percentEncoded(student.reportFolder) + "/";
         for (std::size_t t = 0; t < tests.size(); ++t) {
             std::string score = std::to_string(student.results[t].score);
             row += "<td class=\"n\">";
-            if (!reportsLink.empty() && student.hasFolder)
+            if (!reportsLink.empty() && !student.reportFolder.empty())
                 row += "<a href=\"" + folderLink + percentEncoded(tests[t].name + ".txt") + "\">" + score + "</a>";
             else
                 row += score;
@@ -146,47 +147,16 @@ void appendStudents(Output& out, const std::vector<Test>& tests, const std::vect
     put(out, "</table>\n");
 }
 
-std::string folderOf(const std::string& path)
-{
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool resolved(const std::string& path, std::string& real)
-{
-    std::unique_ptr<char, decltype(&std::free)> found(realpath(path.c_str(), nullptr), &std::free);
-    if (!found)
-        return false;
-    real = found.get();
-    return true;
-}
-
-std::vector<std::string> segmentsOf(const std::string& path)
-{
-    std::vector<std::string> segments;
-    for (std::size_t at = 1; at <= path.size();) {
-        std::size_t end = path.find('/', at);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > at)
-            segments.push_back(path.substr(at, end - at));
-        at = end + 1;
-    }
-    return segments;
-}
-
 }  // namespace
 
 bool reportsLinkFrom(const std::string& pagePath, const std::string& reportsDir, std::string& link)
 {
-    std::string pageFolder;
-    std::string reports;
-    if (!resolved(folderOf(pagePath), pageFolder) || !resolved(reportsDir, reports))
+    std::string pageFolder = resolvedPath(folderOf(pagePath));
+    std::string reports = resolvedPath(reportsDir);
+    if (pageFolder.empty() || reports.empty())
         return false;
-    std::vector<std::string> from = segmentsOf(pageFolder);
-    std::vector<std::string> to = segmentsOf(reports);
+    std::vector<std::string> from = componentsOf(pageFolder);
+    std::vector<std::string> to = componentsOf(reports);
     std::size_t common = 0;
     while (common < from.size() && common < to.size() && from[common] == to[common])
         ++common;

@@ -18,6 +18,8 @@ const char classUsage[] =
     "  --jobs N           grade with N workers (default: one per processor)\n"
     "  --html FILE        write a page of the class's results to FILE\n"
     "  --quiet            leave out the summary on standard error\n"
+    "  --follow-links     follow students' folders that are links wherever they\n"
+    "                     lead (else only those that stay in SUBMISSIONS)\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -104,6 +106,10 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
             return ParseResult::version;
         if (argument == "--quiet") {
             options.quiet = true;
+            continue;
+        }
+        if (argument == "--follow-links") {
+            options.followLinks = true;
             continue;
         }
         std::string_view name = argument.substr(0, argument.find('='));

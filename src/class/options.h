@@ -15,9 +15,13 @@ struct ClassOptions {
     GradebookFormat format = GradebookFormat::plain;
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;
-    // Not an option: whether a terminal here reads UTF-8, which decides how
-    // students' names and lines are escaped in messages.
+    bool followLinks = false;  // students' folders that are links, followed wherever they lead
+    // Not options: whether a terminal here reads UTF-8, which decides how
+    // students' names and lines are escaped in messages; and whether the
+    // run was started with standard output closed, so that the gradebook
+    // reaches no one.
     bool utf8 = true;
+    bool outputClosed = false;
 };
 
 enum class ParseResult { run, help, version, usageError };

@@ -17,7 +17,7 @@
 namespace {
 
 bool loadTest(int folderFd, const std::string& folder, const std::string& name, std::vector<Test>& tests,
-              std::string& error)
+              std::vector<std::string>& skipped, std::string& error)
 {
     struct stat info;
     auto unreadable = [&] {
@@ -28,8 +28,13 @@ bool loadTest(int folderFd, const std::string& folder, const std::string& name, 
     // elsewhere.  One that leads nowhere is a test that cannot be read.
     if (fstatat(folderFd, name.c_str(), &info, 0) != 0)
         return unreadable();
-    if (!S_ISREG(info.st_mode))
+    // A folder is plainly no test; a FIFO or a device named as one is a
+    // reference that is not read, and is told.
+    if (!S_ISREG(info.st_mode)) {
+        if (!S_ISDIR(info.st_mode))
+            skipped.push_back(name);
         return true;
+    }
     Descriptor file(openat(folderFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     Test test;
     if (file.fd < 0 || fstat(file.fd, &info) != 0 || !readWholeFile(file.fd, test.text))
@@ -62,7 +67,8 @@ std::vector<std::uint64_t> incompleteLines(std::string_view reference)
     return lines;
 }
 
-bool loadTests(const std::string& folder, std::vector<Test>& tests, std::string& error)
+bool loadTests(const std::string& folder, std::vector<Test>& tests, std::vector<std::string>& skipped,
+               std::string& error)
 {
     Descriptor folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::vector<FolderEntry> entries;
@@ -71,7 +77,7 @@ bool loadTests(const std::string& folder, std::vector<Test>& tests, std::string&
         return false;
     }
     for (const FolderEntry& entry : entries)
-        if (!loadTest(folderFd.fd, folder, entry.name, tests, error))
+        if (!loadTest(folderFd.fd, folder, entry.name, tests, skipped, error))
             return false;
     std::stable_sort(tests.begin(), tests.end(),
                      [](const Test& a, const Test& b) { return a.number < b.number; });

@@ -17,8 +17,12 @@ std::int32_t testNumberOf(std::string_view name);
 std::vector<std::uint64_t> incompleteLines(std::string_view reference);
 
 // Loads every regular file of the folder whose name does not start with a
-// dot, ordered by test number, then by name.  False, with `error` saying
-// why, when the folder or a reference cannot be read.
-bool loadTests(const std::string& folder, std::vector<Test>& tests, std::string& error);
+// dot, ordered by test number, then by name; `skipped` names the entries
+// that are neither regular files nor folders (a FIFO, a device), which are
+// not read.  False,
+// with `error` saying why, when the folder or a reference cannot be read,
+// a link that leads nowhere included.
+bool loadTests(const std::string& folder, std::vector<Test>& tests, std::vector<std::string>& skipped,
+               std::string& error);
 
 #endif

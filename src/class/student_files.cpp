@@ -7,6 +7,7 @@
 #include <linux/openat2.h>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -36,6 +37,7 @@ StudentFile failed(FileState state, int error = 0)
 {
     StudentFile file;
     file.state = state;
+    file.error = error;
     if (isGraderTrouble(error))
         file.graderError = error;
     return file;
@@ -70,6 +72,18 @@ FileState judgeFound(int found, const std::vector<FileId>& references, struct st
     return FileState::graded;
 }
 
+// A file to grade, open, as it was judged.
+StudentFile toGrade(Descriptor file, const struct stat& judged)
+{
+    StudentFile student;
+    student.file = std::move(file);
+    student.state = FileState::graded;
+    student.size = static_cast<std::uint64_t>(judged.st_size);
+    student.id = FileId{judged.st_dev, judged.st_ino};
+    student.hardLinked = judged.st_nlink > 1;
+    return student;
+}
+
 // The file opened to be read must be the one judged.
 StudentFile opened(Descriptor file, const struct stat& judged)
 {
@@ -78,11 +92,7 @@ StudentFile opened(Descriptor file, const struct stat& judged)
         return failed(FileState::unreadable, errno);
     if (!S_ISREG(info.st_mode) || !sameFile(info, FileId{judged.st_dev, judged.st_ino}))
         return failed(FileState::unreadable);
-    StudentFile student;
-    student.file = std::move(file);
-    student.state = FileState::graded;
-    student.size = static_cast<std::uint64_t>(judged.st_size);
-    return student;
+    return toGrade(std::move(file), judged);
 }
 
 std::string procPath(int fd)
@@ -106,11 +116,76 @@ bool isAbsoluteLink(int folder, const char* name)
     return readlinkat(folder, name, target, sizeof target) > 0 && target[0] == '/';
 }
 
+// Whether the path `inner` names something inside the folder `outer`, both
+// as the kernel tells where they lead: compared by whole components, so
+// that /tmp/out-evil is not inside /tmp/out.
+bool liesInside(std::string outer, const std::string& inner)
+{
+    if (outer != "/")
+        outer += '/';
+    return inner.compare(0, outer.size(), outer) == 0;
+}
+
+// openInside for kernels and sandboxes without openat2: the path is
+// followed, and where it led is read back from /proc.
+int openInsideByProc(int folder, const char* name, int flags)
+{
+    if (isAbsoluteLink(folder, name)) {
+        errno = EXDEV;
+        return -1;
+    }
+    Descriptor found(openat(folder, name, O_PATH | O_CLOEXEC | (flags & O_DIRECTORY)));
+    std::string folderPath;
+    std::string foundPath;
+    if (found.fd < 0)
+        return -1;
+    if (!whereOpen(folder, folderPath) || !whereOpen(found.fd, foundPath))
+        return -1;
+    if (!liesInside(folderPath, foundPath)) {
+        errno = EXDEV;
+        return -1;
+    }
+    if (flags & O_PATH)
+        return std::exchange(found.fd, -1);
+    return open(procPath(found.fd).c_str(), flags);
+}
+
 }  // namespace
 
-bool openStudentFolder(int submissions, const std::string& name, StudentFolder& folder)
+int openInside(int folder, const char* name, int flags)
 {
-    folder.fd = Descriptor(openat(submissions, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    int fd = openBeneath(folder, name, static_cast<std::uint64_t>(flags));
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM))
+        return openInsideByProc(folder, name, flags);
+    return fd;
+}
+
+FolderLink judgeFolderLink(int submissions, const char* name, FileId& id)
+{
+    Descriptor found(openInside(submissions, name, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat info;
+    if (found.fd < 0)
+        return errno == EXDEV ? FolderLink::outside : FolderLink::notFolder;
+    if (fstat(found.fd, &info) != 0)
+        return FolderLink::notFolder;
+    id = FileId{info.st_dev, info.st_ino};
+    return FolderLink::inside;
+}
+
+bool openStudentFolder(int submissions, const std::string& name, bool followLinks, StudentFolder& folder)
+{
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    const char* path = name.c_str();
+    if (followLinks) {
+        folder.fd = Descriptor(openat(submissions, path, flags));
+    } else {
+        // Most students' folders are folders: opened at once, never through
+        // a link (which refuses it with ELOOP, or ENOTDIR as a folder was
+        // asked for); one that is a link is followed only beneath SUBMISSIONS.
+        folder.fd = Descriptor(openat(submissions, path, flags | O_NOFOLLOW));
+        if (folder.fd.fd < 0 && (errno == ELOOP || errno == ENOTDIR))
+            folder.fd = Descriptor(openInside(submissions, path, flags));
+    }
     return folder.fd.fd >= 0 && readFolder(folder.fd.fd, folder.entries);
 }
 
@@ -137,11 +212,7 @@ StudentFile openListedFile(const StudentFolder& folder, std::string_view name, c
     FileState state = judgeFound(file.fd, references, info);
     if (state != FileState::graded)
         return failed(state, state == FileState::unreadable ? errno : 0);
-    StudentFile student;
-    student.file = std::move(file);
-    student.state = FileState::graded;
-    student.size = static_cast<std::uint64_t>(info.st_size);
-    return student;
+    return toGrade(std::move(file), info);
 }
 
 bool isGraderTrouble(int error)
@@ -153,7 +224,10 @@ StudentFile openStudentFile(int folder, const char* name, const std::vector<File
 {
     Descriptor found(openBeneath(folder, name, O_PATH | O_CLOEXEC));
     if (found.fd < 0) {
-        if (errno == ENOSYS)
+        // A kernel before Linux 5.6 lacks openat2, and a sandbox whose
+        // rules predate it may deny it: either way, /proc tells where a
+        // path leads.
+        if (errno == ENOSYS || errno == EPERM)
             return openStudentFileByProc(folder, name, references);
         return failed(stateOfFailedOpen(errno), errno);
     }

@@ -18,6 +18,9 @@ struct StudentFile {
     Descriptor file;  // open for reading when `state` is graded
     FileState state = FileState::missing;
     std::uint64_t size = 0;  // when it was judged: what is read of it
+    int error = 0;           // why it could not be read, where it could not
+    FileId id;               // which file it is, whatever its path
+    bool hardLinked = false; // other names lead to it too
     // Set when the failure is the grader's, not the file's (no file
     // descriptor or memory left): then no student may be charged with it.
     int graderError = 0;
@@ -32,9 +35,22 @@ struct StudentFolder {
     std::vector<FolderEntry> entries;
 };
 
-// Opens and lists the student's folder `name` in the submissions folder;
-// false, with errno set, when it cannot be.
-bool openStudentFolder(int submissions, const std::string& name, StudentFolder& folder);
+// Opens `name` beneath `folder` with `flags`, following links only as far
+// as they stay beneath it; one that leads out fails with EXDEV, as an
+// absolute one does (an archive cannot know where it will be unpacked).
+int openInside(int folder, const char* name, int flags);
+
+// Where a student's folder that is a link leads.
+enum class FolderLink { inside, outside, notFolder };
+
+// Judges the link `name` of the submissions folder; gives, where it leads
+// to a folder inside, which folder.
+FolderLink judgeFolderLink(int submissions, const char* name, FileId& id);
+
+// Opens and lists the student's folder `name` in the submissions folder: a
+// link only where it leads inside it, unless `followLinks`; false, with
+// errno set, when it cannot be.
+bool openStudentFolder(int submissions, const std::string& name, bool followLinks, StudentFolder& folder);
 
 // The file `name` of a listed student folder, judged as openStudentFile
 // judges it.  A name the listing lacks is missing without a look, and one

@@ -51,7 +51,7 @@ TEST(StudentFiles, OpenedAlikeEveryWay)
     std::vector<FileId> references{FileId{reference.st_dev, reference.st_ino}};
     int folder = open((top + "/student").c_str(), O_RDONLY | O_DIRECTORY);
     StudentFolder listed;
-    ASSERT_TRUE(openStudentFolder(AT_FDCWD, top + "/student", listed));
+    ASSERT_TRUE(openStudentFolder(AT_FDCWD, top + "/student", false, listed));
 
     const Expected cases[] = {
         {"answer", FileState::graded},

@@ -2,8 +2,11 @@
 
 #include "io/descriptor.h"
 #include "io/folder.h"
+#include "student_files.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <tuple>
 #include <cerrno>
 #include <cstring>
@@ -13,28 +16,38 @@
 
 namespace {
 
-// An instructor may gather students' folders as links to them; where the
-// entry leads is given in `id`.  A folder itself needs no look: the listing
-// tells what it is, and a class of thousands is listed at once.
-bool isFolder(int parent, dev_t device, const FolderEntry& entry, FileId& id)
+// Where the entry leads, in `id`.  A folder itself needs no look: the
+// listing tells what it is, and a class of thousands is listed at once.  A
+// link is judged by where it leads.
+FolderLink judgeEntry(int parent, dev_t device, bool followLinks, const FolderEntry& entry, FileId& id)
 {
     if (entry.type == DT_DIR) {
         id = FileId{device, entry.inode};
-        return true;
+        return FolderLink::inside;
     }
     if (entry.type != DT_LNK && entry.type != DT_UNKNOWN)
-        return false;
+        return FolderLink::notFolder;
+    if (!followLinks)
+        return judgeFolderLink(parent, entry.name.c_str(), id);
     struct stat info;
     if (fstatat(parent, entry.name.c_str(), &info, 0) != 0 || !S_ISDIR(info.st_mode))
-        return false;
+        return FolderLink::notFolder;
     id = FileId{info.st_dev, info.st_ino};
-    return true;
+    return FolderLink::inside;
+}
+
+// Where a link that was followed led, for the instructor to see.
+std::string whereLinkLeads(const std::string& submissions, const std::string& name)
+{
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(pathInFolder(submissions, name).c_str(), nullptr),
+                                                     &std::free);
+    return real ? std::string(real.get()) : std::string("?");
 }
 
 }  // namespace
 
-bool listStudents(const std::string& submissions, std::vector<Student>& students, Listing& listing,
-                  std::string& error)
+bool listStudents(const std::string& submissions, bool followLinks, std::vector<Student>& students,
+                  Listing& listing, std::string& error)
 {
     Descriptor folder(open(submissions.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::vector<FolderEntry> entries;
@@ -46,14 +59,19 @@ bool listStudents(const std::string& submissions, std::vector<Student>& students
     std::vector<std::pair<FileId, std::string>> seen;
     for (FolderEntry& entry : entries) {
         FileId id;
-        if (!isFolder(folder.fd, info.st_dev, entry, id)) {
+        FolderLink judged = judgeEntry(folder.fd, info.st_dev, followLinks, entry, id);
+        if (judged == FolderLink::notFolder) {
             listing.ignored.push_back(std::move(entry.name));
             continue;
         }
-        seen.emplace_back(id, entry.name);
+        if (judged == FolderLink::inside)
+            seen.emplace_back(id, entry.name);
+        if (followLinks && entry.type == DT_LNK)
+            listing.followed.emplace_back(entry.name, whereLinkLeads(submissions, entry.name));
         Student student;
         student.name = std::move(entry.name);
         student.hasFolder = true;
+        student.folderOutside = judged == FolderLink::outside;
         students.push_back(std::move(student));
     }
     std::stable_sort(seen.begin(), seen.end(), [](const auto& a, const auto& b) {

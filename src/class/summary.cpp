@@ -39,14 +39,33 @@ void pickMissed(TestSummary& test, std::vector<std::vector<CommonWrongLine>>& co
 
 // One pass over the class's marks counts the wrong lines at each position,
 // keeps the most common ones, and weighs what pairs of students share.
-void countMarks(std::vector<Tally>& tallies, const MarkPlaces& places, ClassSummary& summary, CopyFinder& copies)
+// The students' files that are one file with another's, by test and
+// student: what they share is no evidence of copying.
+std::vector<std::uint64_t> sameFilesOf(const std::vector<Student>& students)
+{
+    std::vector<std::uint64_t> keys;
+    for (std::uint32_t s = 0; s < students.size(); ++s)
+        for (const auto& [test, note] : students[s].sameFiles)
+            keys.push_back(std::uint64_t{test} << 32 | s);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+void countMarks(std::vector<Tally>& tallies, const std::vector<Student>& students, const MarkPlaces& places,
+                ClassSummary& summary, CopyFinder& copies)
 {
     std::vector<std::vector<std::vector<CommonWrongLine>>> common(summary.tests.size());
     for (std::size_t t = 0; t < summary.tests.size(); ++t)
         common[t].resize(summary.tests[t].wrongAt.size());
+    std::vector<std::uint64_t> sameFiles = sameFilesOf(students);
+    std::vector<std::uint32_t> evidence;
     forEachGroup(tallies, [&](const Mark& mark, std::span<const std::uint32_t> students) {
-        copies.shared(mark, students);
         Place place = places.placeOf(mark.place);
+        evidence.clear();
+        for (std::uint32_t student : students)
+            if (!std::binary_search(sameFiles.begin(), sameFiles.end(), std::uint64_t{place.test} << 32 | student))
+                evidence.push_back(student);
+        copies.shared(mark, evidence);
         if (place.wholeFile)
             return;
         summary.tests[place.test].wrongAt[place.line] += students.size();
@@ -124,6 +143,7 @@ ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<St
         summary.tests.push_back(std::move(test));
     }
     for (const Student& student : students) {
+        summary.findings += student.sameFiles.size();
         for (const TestResult& result : student.results)
             summary.findings += result.diagnoses.size() + (result.state != FileState::graded ? 1 : 0);
         totals.push_back(totalOf(student));
@@ -133,7 +153,7 @@ ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<St
     for (const TestSummary& test : summary.tests)
         gradedPerTest.push_back(test.stats.graded);
     CopyFinder copies(places, gradedPerTest);
-    countMarks(tallies, places, summary, copies);
+    countMarks(tallies, students, places, summary, copies);
     summary.pairs = copies.suspects();
     return summary;
 }

@@ -121,7 +121,8 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
     for (std::size_t s = 0; s < students.size() && listed < findingsListed; ++s)
         forEachFindingOf(students[s], [&](std::size_t test, const std::string& text) {
             if (listed++ < findingsListed)
-                put(out, "  " + visibleText(students[s].name, utf8) + ", " + tests[test].name + ": " + text + "\n");
+                put(out, "  " + visibleText(students[s].name, utf8) + ", " + tests[test].name + ": " +
+                             visibleText(text, utf8) + "\n");
         });
     if (summary.findings > findingsListed)
         put(out, "  and " + std::to_string(summary.findings - findingsListed) +
@@ -131,11 +132,16 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
 }  // namespace
 
 void writeSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
-                  const std::vector<Student>& students, bool utf8)
+                  const std::vector<Student>& students, const std::vector<std::string>& notices, bool utf8)
 {
     put(out, "\nClass summary: " + counted(students.size(), "student", "students") + ", " +
                  counted(tests.size(), "test", "tests") + "; " + counted(summary.graded, "file", "files") +
                  " graded, " + std::to_string(summary.notGraded) + " not graded.\n");
+    if (!notices.empty()) {
+        put(out, "First, look at these:\n");
+        for (const std::string& notice : notices)
+            put(out, "  " + notice + "\n");
+    }
     put(out, "Totals, out of " + std::to_string(summary.possible) + ": " +
                  spreadLine(summary.totals, summary.possible) + "\n\n");
     for (std::size_t t = 0; t < tests.size(); ++t) {

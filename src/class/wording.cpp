@@ -1,6 +1,7 @@
 #include "wording.h"
 
 #include <charconv>
+#include <cstring>
 #include <vector>
 
 // The note below names the size.
@@ -87,10 +88,19 @@ std::string_view reasonOf(FileState state)
         return "refused: larger than 64 MiB";
     case FileState::unreadable:
         return "could not read";
+    case FileState::folderOutside:
+        return "refused: the folder is a link out of SUBMISSIONS";
+    case FileState::outOfMemory:
+        return "could not grade: a line too long for the memory this run has";
     case FileState::noSubmission:
         return "no submission";
     }
     return "";
+}
+
+std::string reportNotWritten(int error)
+{
+    return std::string("report not written: ") + std::strerror(error);
 }
 
 std::string describe(const Diagnosis& diagnosis)

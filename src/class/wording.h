@@ -14,17 +14,26 @@ std::string_view reasonOf(FileState state);
 
 std::string describe(const Diagnosis& diagnosis);
 
-// Calls `finding(test, text)` for why each of a student's files that was
-// not graded was not, and for each cause found in those that were, by test.
+// Why a report could not be written, from the errno that says so.
+std::string reportNotWritten(int error);
+
+// Calls `finding(test, text)` for each of a student's files that is one file
+// with another student's, for why each file that was not graded was not,
+// and for each cause found in those that were, by test.
 template <typename Finding>
 void forEachFindingOf(const Student& student, Finding&& finding)
 {
     for (std::size_t t = 0; t < student.results.size(); ++t) {
         const TestResult& result = student.results[t];
+        for (const auto& [test, note] : student.sameFiles)
+            if (test == t)
+                finding(t, note);
         if (result.state != FileState::graded)
             finding(t, std::string(reasonOf(result.state)));
         for (const Diagnosis& diagnosis : result.diagnoses)
             finding(t, describe(diagnosis));
+        if (result.reportError != 0)
+            finding(t, reportNotWritten(result.reportError));
     }
 }
 

@@ -8,11 +8,15 @@
 
 namespace {
 
-bool makeRoom(ReadBuffer& buffer, std::size_t kept)
+// Twice the room, but never more than what is left of the file can fill:
+// a long line of a file that is nearly all read costs its own size only.
+bool makeRoom(ReadBuffer& buffer, std::size_t kept, std::uint64_t unread)
 {
     if (kept < buffer.capacity)
         return true;
-    std::size_t capacity = std::max(buffer.capacity * 2, buffer.firstCapacity);
+    std::uint64_t wanted = std::min<std::uint64_t>(std::uint64_t{buffer.capacity} * 2,
+                                                   std::uint64_t{kept} + std::min<std::uint64_t>(unread, SIZE_MAX / 2) + 1);
+    std::size_t capacity = std::max(static_cast<std::size_t>(wanted), buffer.firstCapacity);
     if (capacity <= buffer.capacity)
         return false;
     char* grown = static_cast<char*>(std::realloc(buffer.bytes.get(), capacity));
@@ -33,7 +37,7 @@ ReadStatus readMore(FileLines& file)
     if (kept > 0 && file.rest.data() != buffer.bytes.get())
         std::memmove(buffer.bytes.get(), file.rest.data(), kept);
     file.rest = {};
-    if (!makeRoom(buffer, kept))
+    if (!makeRoom(buffer, kept, file.unread))
         return ReadStatus::outOfMemory;
     std::size_t size = kept;
     while (size < buffer.capacity) {
@@ -47,8 +51,10 @@ ReadStatus readMore(FileLines& file)
             continue;
         // A read error is not the end of the file: a file cut short would
         // be graded as if the student had left the rest out.
-        if (got < 0)
+        if (got < 0) {
+            file.error = errno;
             return ReadStatus::readError;
+        }
         if (got == 0) {
             file.final = true;
             break;

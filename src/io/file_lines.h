@@ -37,16 +37,17 @@ struct FileLines {
     std::string_view rest;
     bool final = true;
     std::uint64_t unread = UINT64_MAX;
+    int error = 0;  // why a read failed
 };
 
 inline FileLines linesOfFile(int fd, ReadBuffer& buffer, std::uint64_t readable = UINT64_MAX)
 {
-    return FileLines{fd, &buffer, {}, false, readable};
+    return FileLines{fd, &buffer, {}, false, readable, 0};
 }
 
 inline FileLines linesOfText(std::string_view text)
 {
-    return FileLines{-1, nullptr, text, true, 0};
+    return FileLines{-1, nullptr, text, true, 0, 0};
 }
 
 enum class ReadStatus { read, readError, outOfMemory };

@@ -10,6 +10,7 @@ namespace {
 
 void writeAll(Output& out, const char* data, std::size_t size)
 {
+    out.flushed += size;
     if (out.kept != nullptr) {
         out.kept->append(data, size);
         return;
@@ -38,6 +39,7 @@ void restartOutput(Output& out, int fd)
     out.fd = fd;
     out.failed = false;
     out.error = 0;
+    out.flushed = 0;
     out.used = 0;
 }
 

@@ -25,6 +25,7 @@ struct Output {
     bool utf8 = true;
     bool failed = false;
     int error = 0;
+    std::uint64_t flushed = 0;  // bytes sent on since the start
     std::size_t used = 0;
     char buffer[outputBufferSize];
 };
@@ -33,6 +34,12 @@ struct Output {
 inline bool discards(const Output& out)
 {
     return out.fd < 0 && out.kept == nullptr;
+}
+
+// How many bytes have been put to `out` since it started.
+inline std::uint64_t outputSize(const Output& out)
+{
+    return out.flushed + out.used;
 }
 
 // Starts `out` afresh on the file `fd`, keeping its settings.

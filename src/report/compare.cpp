@@ -12,6 +12,16 @@ namespace {
 // lines they look into stay in the buffers until the batch is done.
 constexpr std::size_t verdictBatch = 64;
 
+// About how many bytes a verdict takes to show: its line, and its fields
+// twice over, besides the words.
+std::uint64_t shownSize(const Verdict& verdict)
+{
+    constexpr std::uint64_t words = 96;
+    return words + verdict.studentLine.size() +
+           2 * (verdict.student.address.size() + verdict.student.label.size() + verdict.reference.address.size() +
+                verdict.reference.label.size());
+}
+
 Outcome failedRead(ReadStatus status, Outcome unreadable)
 {
     return status == ReadStatus::outOfMemory ? Outcome::outOfMemory : unreadable;
@@ -57,7 +67,8 @@ ReadStatus countRestLines(FileLines& file, std::uint64_t& count, GradingWatcher*
 
 // Checks every position both files have, printing each, then counts the
 // lines past the shorter file.
-Graded gradeLines(FileLines& student, FileLines& reference, Output& out, GradingWatcher* watcher)
+Graded gradeLines(FileLines& student, FileLines& reference, Output& out, GradingWatcher* watcher,
+                  std::uint64_t limit, bool& cut)
 {
     Graded graded;
     std::uint64_t compared = 0;
@@ -71,6 +82,10 @@ Graded gradeLines(FileLines& student, FileLines& reference, Output& out, Grading
             checkEntries(student.rest, student.final, reference.rest, reference.final, compared, verdicts);
         for (std::size_t i = 0; i < decided; ++i) {
             const Verdict& verdict = verdicts[i];
+            if (printed && outputSize(out) + shownSize(verdict) > limit) {
+                printed = false;
+                cut = true;
+            }
             if (printed)
                 printVerdict(out, verdict);
             graded.counts.wrongEntries += verdict.right() ? 0 : 1;
@@ -109,11 +124,15 @@ Graded gradeLines(FileLines& student, FileLines& reference, Output& out, Grading
 }  // namespace
 
 Graded compareFiles(const ReportHeading& heading, FileLines& student, FileLines& reference, Output& out,
-                    GradingWatcher* watcher)
+                    GradingWatcher* watcher, std::uint64_t limit)
 {
     printBanner(out, heading.studentPath, heading.referencePath);
-    Graded graded = gradeLines(student, reference, out, watcher);
-    if (graded.outcome == Outcome::compared)
-        printScore(out, heading.testNumber, heading.studentPath, graded.counts);
+    bool cut = false;
+    Graded graded = gradeLines(student, reference, out, watcher, limit, cut);
+    if (graded.outcome != Outcome::compared)
+        return graded;
+    if (cut)
+        printCut(out, limit);
+    printScore(out, heading.testNumber, heading.studentPath, graded.counts);
     return graded;
 }

@@ -26,11 +26,15 @@ struct ReportHeading {
     std::string_view referencePath;
 };
 
+constexpr std::uint64_t noReportLimit = UINT64_MAX;
+
 // Writes the whole report, reading both files to their ends.  A watcher, if
 // any, is told of every byte of the student's file and of every position's
 // verdict.  Where a file cannot be read to its end, the report stops where
-// it stands, with no score line.
+// it stands, with no score line.  Past `limit` bytes no more positions are
+// shown, though all are graded: a line says so, and the score line ends
+// the report as ever.
 Graded compareFiles(const ReportHeading& heading, FileLines& student, FileLines& reference, Output& out,
-                    GradingWatcher* watcher = nullptr);
+                    GradingWatcher* watcher = nullptr, std::uint64_t limit = noReportLimit);
 
 #endif

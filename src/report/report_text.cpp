@@ -62,6 +62,13 @@ void printVerdict(Output& out, const Verdict& verdict)
         put(out, "  That looked OK.\n");
 }
 
+void printCut(Output& out, std::uint64_t limit)
+{
+    put(out, "Report cut here, past ");
+    putNumber(out, limit);
+    put(out, " bytes: every line was graded, and the score counts them all.\n");
+}
+
 void printScore(Output& out, std::int32_t testNumber, std::string_view studentPath, const LineCounts& counts)
 {
     if (counts.student != counts.reference) {

@@ -15,6 +15,9 @@ void printBanner(Output& out, std::string_view studentPath, std::string_view ref
 
 void printVerdict(Output& out, const Verdict& verdict);
 
+// Where a report stopped showing positions, having reached `limit` bytes.
+void printCut(Output& out, std::uint64_t limit);
+
 // The line-count error, where the counts differ, and the score line.
 void printScore(Output& out, std::int32_t testNumber, std::string_view studentPath, const LineCounts& counts);
 
