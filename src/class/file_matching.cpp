@@ -125,15 +125,3 @@ Match matchTest(std::string_view testName, const std::vector<HandedIn>& files)
         }
     return match;
 }
-
-bool isMacLitter(std::string_view path)
-{
-    for (std::size_t at = 0; at <= path.size();) {
-        std::size_t end = std::min(path.find('/', at), path.size());
-        std::string_view component = path.substr(at, end - at);
-        if (component == "__MACOSX" || component.substr(0, 2) == "._")
-            return true;
-        at = end + 1;
-    }
-    return false;
-}

@@ -35,8 +35,4 @@ struct Match {
 
 Match matchTest(std::string_view testName, const std::vector<HandedIn>& files);
 
-// Whether a path is the litter a Mac leaves in archives (a __MACOSX folder,
-// a ._ file), which is no one's file.
-bool isMacLitter(std::string_view path);
-
 #endif

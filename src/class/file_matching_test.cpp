@@ -74,12 +74,3 @@ TEST(MatchTest, FindsNothingThatOnlyLooksLikeTheTest)
     // A test without an extension still has renames.
     EXPECT_EQ(found("prog3", handedIn({"prog3-2"})), Names{"prog3-2"});
 }
-
-TEST(IsMacLitter, FindsAMacsFoldersAndForksAnywhereInAPath)
-{
-    EXPECT_TRUE(isMacLitter("__MACOSX/lab3/t1.sym"));
-    EXPECT_TRUE(isMacLitter("lab3/._t1.sym"));
-    EXPECT_TRUE(isMacLitter("._t1.sym"));
-    EXPECT_FALSE(isMacLitter("lab3/t1.sym"));
-    EXPECT_FALSE(isMacLitter("MACOSX/t1._sym"));
-}

@@ -155,8 +155,8 @@ bool reportsLinkFrom(const std::string& pagePath, const std::string& reportsDir,
     std::string reports = resolvedPath(reportsDir);
     if (pageFolder.empty() || reports.empty())
         return false;
-    std::vector<std::string> from = componentsOf(pageFolder);
-    std::vector<std::string> to = componentsOf(reports);
+    std::vector<std::string_view> from = componentsOf(pageFolder);
+    std::vector<std::string_view> to = componentsOf(reports);
     std::size_t common = 0;
     while (common < from.size() && common < to.size() && from[common] == to[common])
         ++common;

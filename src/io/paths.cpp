@@ -1,5 +1,7 @@
 #include "paths.h"
 
+#include "archive_path.h"
+
 #include <cstdlib>
 #include <memory>
 
@@ -32,9 +34,9 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::vector<std::string> componentsOf(std::string_view path)
+std::vector<std::string_view> componentsOf(std::string_view path)
 {
-    std::vector<std::string> components;
+    std::vector<std::string_view> components;
     for (std::size_t at = 0; at <= path.size();) {
         std::size_t end = path.find('/', at);
         if (end == std::string_view::npos)
@@ -66,7 +68,9 @@ std::string resolvedPath(const std::string& path)
         rest.insert(rest.begin(), existing.substr(slash + 1));
         existing = slash == 0 ? std::string("/") : existing.substr(0, slash);
     }
-    std::vector<std::string> components = componentsOf(real);
+    std::vector<std::string> components;
+    for (std::string_view component : componentsOf(real))
+        components.emplace_back(component);
     for (const std::string& component : rest) {
         if (component == ".." && !components.empty())
             components.pop_back();
@@ -78,19 +82,14 @@ std::string resolvedPath(const std::string& path)
 
 std::string firstComponentWithin(const std::string& outer, const std::string& inner)
 {
-    std::vector<std::string> outside = componentsOf(outer);
-    std::vector<std::string> inside = componentsOf(inner);
-    if (inside.size() <= outside.size())
+    std::vector<std::string_view> outside = componentsOf(outer);
+    std::vector<std::string_view> inside = componentsOf(inner);
+    if (inside.size() <= outside.size() || !isInside(inside, outside))
         return {};
-    for (std::size_t i = 0; i < outside.size(); ++i)
-        if (outside[i] != inside[i])
-            return {};
-    return inside[outside.size()];
+    return std::string(inside[outside.size()]);
 }
 
 bool liesWithin(const std::string& outer, const std::string& inner)
 {
-    std::vector<std::string> outside = componentsOf(outer);
-    std::vector<std::string> inside = componentsOf(inner);
-    return inside.size() >= outside.size() && std::equal(outside.begin(), outside.end(), inside.begin());
+    return isInside(componentsOf(inner), componentsOf(outer));
 }

@@ -15,8 +15,8 @@ std::string folderOf(const std::string& path);
 // ".." folded.  Empty where not even the working folder can be found.
 std::string resolvedPath(const std::string& path);
 
-// The components of an absolute path.
-std::vector<std::string> componentsOf(std::string_view path);
+// The components of a path, viewing it: "/a//b/" is a, b.
+std::vector<std::string_view> componentsOf(std::string_view path);
 
 // Where `inner` lies inside `outer` (both resolved), the first component
 // below `outer` that leads to it; empty where it does not lie inside, or is
