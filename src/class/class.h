@@ -19,6 +19,9 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 
+// How SUBMISSIONS lays out the students' files.
+enum class Layout : std::uint8_t { folders, canvas, moodle };
+
 struct Test {
     std::string name;             // the reference's file name, and the students'
     std::int32_t number = 0;      // for the score line
@@ -37,6 +40,10 @@ enum class FileState : std::uint8_t {
     unreadable,
     outOfMemory,  // a line too long to hold in the memory the run has
     folderOutside,
+    ambiguous,           // two files could be it, and no rule orders them
+    refusedArchiveLink,  // an archive's entry that is a link
+    refusedArchivePath,  // an archive's entry whose path is absolute or climbs out
+    encrypted,
     noSubmission,
 };
 
@@ -55,15 +62,41 @@ struct TestResult {
     std::vector<Diagnosis> diagnoses;  // what explains a graded file's lost points
 };
 
+// A note on one of a student's files, besides its state and its causes.
+enum class NoteKind : std::uint8_t {
+    sameFile,  // one file with another student's
+    gradedAs,  // graded under a name other than the test's
+    why,       // why it was not graded, said in place of its state's words
+};
+
+struct FileNote {
+    std::uint32_t test = 0;
+    NoteKind kind = NoteKind::why;
+    std::string text;
+    auto operator<=>(const FileNote&) const = default;
+};
+
+// A file of a student's at SUBMISSIONS's top, where a download lays every
+// file out flat: the entry's name, and the name the student gave the file.
+struct FlatFile {
+    std::string entry;
+    std::string fileName;
+    std::string attachmentId;  // Canvas's, which its feedback upload names
+};
+
 struct Student {
-    std::string name;
-    bool hasFolder = false;
+    std::string name;   // as shown: the folder's name, Canvas's name, Moodle's full name
+    std::string lmsId;  // Canvas's user id or Moodle's participant id; none for a folder of one's own
+    // Where the student's files are in SUBMISSIONS: folders of theirs (one,
+    // or Moodle's for each kind of submission), and files at its top.
+    std::vector<std::string> folders;
+    std::vector<FlatFile> flatFiles;
+    bool hasFolder = false;  // handed something in: SUBMISSIONS holds a place of theirs
     // The folder is a link that leads out of SUBMISSIONS: none of it is read.
     bool folderOutside = false;
     bool onRoster = false;
     std::vector<TestResult> results;  // one per test, in the tests' order
-    // A note for each test whose file is one file with another student's.
-    std::vector<std::pair<std::uint32_t, std::string>> sameFiles;
+    std::vector<FileNote> notes;  // in the order of the tests
     // Where the student's reports go, in the reports folder: their name,
     // unless it is taken or refused there; empty where none could be made,
     // and then why.

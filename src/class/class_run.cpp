@@ -59,7 +59,7 @@ bool loadStudents(const ClassOptions& options, std::vector<Student>& students, s
                   std::string& error)
 {
     Listing listing;
-    if (!listStudents(options.submissions, options.followLinks, students, listing, error))
+    if (!listStudents(options.submissions, options.layout, options.followLinks, students, listing, error))
         return false;
     auto shown = [&](const std::string& name) { return pathInFolder(options.submissions, visibleText(name, options.utf8)); };
     for (const auto& [name, target] : listing.followed)

@@ -1,5 +1,6 @@
 #include "grade_class.h"
 
+#include "folder_submissions.h"
 #include "grade_file.h"
 #include "io/descriptor.h"
 #include "io/folder.h"
@@ -43,13 +44,6 @@ struct ClassRun {
     alignas(64) std::atomic<std::uint64_t> filesDone{0};
 };
 
-// A student's file's path as a message shows it: the student's part made
-// safe.
-std::string shownStudentPath(const ClassRun& run, const Student& student, const Test& test)
-{
-    return pathInFolder(pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)), test.name);
-}
-
 TestToGrade testToGrade(const ClassRun& run, std::size_t t)
 {
     return TestToGrade{run.tests[t], static_cast<std::uint32_t>(t), run.indexes[t], run.places,
@@ -67,50 +61,105 @@ struct Worker {
     std::vector<LinkedFile>& linked;
 };
 
-TestResult gradeOne(ClassRun& run, Worker& worker, const StudentFolder* folder, std::size_t studentIndex,
+// Where a handed-in file lies, as its report names it: the path an
+// instructor would give labelgrade, the upload's own path before the path
+// inside it.
+std::string pathOfHanded(const ClassRun& run, const Student& student, const Handed& handed, std::size_t file)
+{
+    const FileSource& source = handed.sources[file];
+    switch (source.kind) {
+    case SourceKind::inFolder:
+        return pathInFolder(pathInFolder(run.options.submissions, student.folders[source.container]), source.entry);
+    case SourceKind::flat:
+        return pathInFolder(run.options.submissions, source.entry);
+    case SourceKind::inUpload:
+        return pathOfHanded(run, student, handed, source.container) + "/" + source.entry;
+    }
+    return {};
+}
+
+// What a student handed in, gathered once, and each test's file chosen.
+struct HandedAndChosen {
+    StudentPlaces places;
+    Handed handed;
+    std::vector<Choice> choices;
+    bool readable = true;  // some place of the student's could be read
+};
+
+TestResult gradeChosen(ClassRun& run, Worker& worker, const HandedAndChosen& chosen, std::size_t studentIndex,
+                       std::size_t t)
+{
+    const Student& student = run.students[studentIndex];
+    const Test& test = run.tests[t];
+    std::size_t chosenFile = chosen.choices[t].file;
+    StudentFile file = openHanded(chosen.places, chosen.handed, chosenFile, run.references);
+    TestResult result;
+    if (file.graderError != 0) {
+        run.stop.stopWith("could not open " + visibleText(pathOfHanded(run, student, chosen.handed, chosenFile), run.options.utf8) +
+                          ": " + std::strerror(file.graderError));
+        return result;
+    }
+    result.state = file.state;
+    result.error = file.error;
+    if (file.state != FileState::graded)
+        return result;
+    std::string studentPath = pathOfHanded(run, student, chosen.handed, chosenFile);
+    std::string referencePath = pathInFolder(run.options.references, test.name);
+    result = gradeFile(worker.grader, worker.tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex), file,
+                       ReportHeading{test.number, studentPath, referencePath});
+    if (file.hardLinked && result.state == FileState::graded)
+        worker.linked.push_back(LinkedFile{file.id, static_cast<std::uint32_t>(studentIndex), static_cast<std::uint32_t>(t)});
+    // The grader's own trouble is no student's: the run stops.
+    if (isGraderTrouble(result.error) && result.state == FileState::unreadable)
+        run.stop.stopWith("out of memory");
+    return result;
+}
+
+TestResult gradeOne(ClassRun& run, Worker& worker, const HandedAndChosen& chosen, std::size_t studentIndex,
                     std::size_t t, int reportFd)
 {
     Grader& grader = worker.grader;
     const Student& student = run.students[studentIndex];
-    const Test& test = run.tests[t];
     restartOutput(grader.report, reportFd);
     TestResult result;
-    if (!student.hasFolder) {
+    if (!student.hasFolder)
         result.state = FileState::noSubmission;
-    } else if (student.folderOutside) {
+    else if (student.folderOutside)
         result.state = FileState::folderOutside;
-    } else if (folder == nullptr) {
+    else if (!chosen.readable)
         result.state = FileState::unreadable;
-    } else {
-        StudentFile file = openListedFile(*folder, test.name, run.references);
-        if (file.graderError != 0) {
-            run.stop.stopWith("could not open " + shownStudentPath(run, student, test) + ": " +
-                              std::strerror(file.graderError));
-            return result;
-        }
-        result.state = file.state;
-        result.error = file.error;
-        if (file.state == FileState::graded) {
-            std::string studentPath = pathInFolder(pathInFolder(run.options.submissions, student.name), test.name);
-            std::string referencePath = pathInFolder(run.options.references, test.name);
-            result = gradeFile(grader, worker.tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex),
-                               file, ReportHeading{test.number, studentPath, referencePath});
-            if (file.hardLinked && result.state == FileState::graded)
-                worker.linked.push_back(
-                    LinkedFile{file.id, static_cast<std::uint32_t>(studentIndex), static_cast<std::uint32_t>(t)});
-            // The grader's own trouble is no student's: the run stops.
-            if (isGraderTrouble(result.error) && result.state == FileState::unreadable)
-                run.stop.stopWith("out of memory");
-        }
-    }
+    else if (chosen.choices[t].state != FileState::graded)
+        result.state = chosen.choices[t].state;
+    else
+        result = gradeChosen(run, worker, chosen, studentIndex, t);
     if (result.state != FileState::graded) {
         // What a file cut short wrote is written over.
         restartOutput(grader.report, reportFd);
         if (reportFd >= 0 && (ftruncate(reportFd, 0) != 0 || lseek(reportFd, 0, SEEK_SET) != 0))
             grader.report.failed = true;
-        printNotGraded(grader.report, test, result.state);
+        printNotGraded(grader.report, run.tests[t], result.state);
     }
     return result;
+}
+
+// Gathers what the student handed in and chooses each test's file; false
+// where the grader's own trouble stops the run.
+bool gatherAndChoose(ClassRun& run, Student& student, HandedAndChosen& chosen)
+{
+    chosen.choices.assign(run.tests.size(), Choice{});
+    if (!student.hasFolder || student.folderOutside)
+        return true;
+    int error = 0;
+    chosen.handed = gatherHanded(run.submissions, run.options.followLinks, student, run.references, chosen.places, error);
+    if (isGraderTrouble(error)) {
+        run.stop.stopWith("could not open " +
+                          pathInFolder(run.options.submissions, visibleText(student.folders.front(), run.options.utf8)) +
+                          ": " + std::strerror(error));
+        return false;
+    }
+    chosen.readable = error == 0 || !chosen.handed.files.empty();
+    chosen.choices = chooseFiles(run.tests, chosen.handed, student.notes);
+    return true;
 }
 
 void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
@@ -123,21 +172,15 @@ void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
     bool reported = run.reports.root >= 0;
     Descriptor reportFolder = openStudentReports(run.reports, student);
     int folderError = reportFolder.fd >= 0 || !reported ? 0 : student.reportFolder.empty() ? student.reportFolderError : errno;
-    StudentFolder folder;
-    bool looked = student.hasFolder && !student.folderOutside;
-    bool listed = looked && openStudentFolder(run.submissions, student.name, run.options.followLinks, folder);
-    if (looked && !listed && isGraderTrouble(errno)) {
-        run.stop.stopWith("could not open " +
-                          pathInFolder(run.options.submissions, visibleText(student.name, run.options.utf8)) + ": " +
-                          std::strerror(errno));
+    HandedAndChosen chosen;
+    if (!gatherAndChoose(run, student, chosen))
         return;
-    }
     for (std::size_t t = 0; t < run.tests.size() && !run.stop.stopped; ++t) {
         const Test& test = run.tests[t];
         Descriptor report = openReportFile(run.reports, reportFolder.fd, test);
         int reportError = folderError != 0 ? folderError : reported && report.fd < 0 ? errno : 0;
         TestResult& result = student.results[t];
-        result = gradeOne(run, worker, listed ? &folder : nullptr, studentIndex, t, report.fd);
+        result = gradeOne(run, worker, chosen, studentIndex, t, report.fd);
         if (!flushOutput(grader.report) && report.fd >= 0)
             reportError = grader.report.error;
         result.reportError = reportError;

@@ -27,7 +27,7 @@ std::uint64_t reportLimitFor(const Test& test)
 TestResult gradeFile(Grader& grader, Tally& tally, const TestToGrade& test, std::uint32_t student,
                      const StudentFile& file, const ReportHeading& heading)
 {
-    FileLines studentLines = linesOfFile(file.file.fd, grader.buffer, file.size);
+    FileLines studentLines = file.inMemory ? linesOfText(file.bytes) : linesOfFile(file.file.fd, grader.buffer, file.size);
     FileLines referenceLines = linesOfText(test.test.text);
     grader.watcher.start(test.reference, test.places, test.index, student, tally);
     std::size_t marksBefore = tally.marks.size();

@@ -4,7 +4,9 @@
 
 #include <string>
 
-enum class GradebookFormat { plain, canvas };
+#include "students.h"
+
+enum class GradebookFormat { plain, canvas, moodle };
 
 struct ClassOptions {
     std::string references;
@@ -16,6 +18,7 @@ struct ClassOptions {
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;
     bool followLinks = false;  // students' folders that are links, followed wherever they lead
+    LayoutChoice layout;        // how SUBMISSIONS lays out the students' files
     // Not options: whether a terminal here reads UTF-8, which decides how
     // students' names and lines are escaped in messages; and whether the
     // run was started with standard output closed, so that the gradebook

@@ -56,7 +56,8 @@ void noteSameFiles(std::vector<LinkedFile> linked, std::vector<Student>& student
         std::string notice;
         for (std::size_t i = 0; i < group.size(); ++i) {
             const LinkedFile& file = group[i];
-            students[file.student].sameFiles.emplace_back(file.test, noteFor(group, i, students, tests));
+            students[file.student].notes.push_back(
+                FileNote{file.test, NoteKind::sameFile, noteFor(group, i, students, tests)});
             notice += (i == 0 ? "" : i + 1 == group.size() ? " and " : ", ") +
                       visibleText(ownedName(students[file.student], tests[file.test]), utf8);
         }
@@ -64,5 +65,5 @@ void noteSameFiles(std::vector<LinkedFile> linked, std::vector<Student>& student
     }
     // Notes read in the order of the tests.
     for (Student& student : students)
-        std::sort(student.sameFiles.begin(), student.sameFiles.end());
+        std::sort(student.notes.begin(), student.notes.end());
 }

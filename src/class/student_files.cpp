@@ -95,6 +95,18 @@ StudentFile opened(Descriptor file, const struct stat& judged)
     return toGrade(std::move(file), judged);
 }
 
+// A file opened to be read, judged: what it is decides whether it is read.
+StudentFile judgedOpen(Descriptor file, const std::vector<FileId>& references)
+{
+    if (file.fd < 0)
+        return failed(errno == ELOOP ? FileState::refusedOutside : stateOfFailedOpen(errno), errno);
+    struct stat info;
+    FileState state = judgeFound(file.fd, references, info);
+    if (state != FileState::graded)
+        return failed(state, state == FileState::unreadable ? errno : 0);
+    return toGrade(std::move(file), info);
+}
+
 std::string procPath(int fd)
 {
     return "/proc/self/fd/" + std::to_string(fd);
@@ -203,16 +215,21 @@ StudentFile openListedFile(const StudentFolder& folder, std::string_view name, c
     // and is then refused as what it is.  Only a device would be touched,
     // and no student who can make one needs to race a grader.
     Descriptor file(openat(folder.fd.fd, path.c_str(), readFlags | O_NOFOLLOW));
-    if (file.fd < 0) {
-        if (errno == ELOOP)
-            return openStudentFile(folder.fd.fd, path.c_str(), references);
-        return failed(stateOfFailedOpen(errno), errno);
-    }
+    if (file.fd < 0 && errno == ELOOP)
+        return openStudentFile(folder.fd.fd, path.c_str(), references);
+    return judgedOpen(std::move(file), references);
+}
+
+StudentFile openFlatFile(int submissions, const std::string& name, const std::vector<FileId>& references)
+{
     struct stat info;
-    FileState state = judgeFound(file.fd, references, info);
-    if (state != FileState::graded)
-        return failed(state, state == FileState::unreadable ? errno : 0);
-    return toGrade(std::move(file), info);
+    if (fstatat(submissions, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return failed(stateOfFailedOpen(errno), errno);
+    if (S_ISLNK(info.st_mode))
+        return failed(FileState::refusedOutside);
+    if (!S_ISREG(info.st_mode))
+        return failed(FileState::refusedNotRegular);
+    return judgedOpen(Descriptor(openat(submissions, name.c_str(), readFlags | O_NOFOLLOW)), references);
 }
 
 bool isGraderTrouble(int error)

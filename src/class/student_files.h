@@ -21,6 +21,9 @@ struct StudentFile {
     int error = 0;           // why it could not be read, where it could not
     FileId id;               // which file it is, whatever its path
     bool hardLinked = false; // other names lead to it too
+    // Read whole into memory, from inside an archive, instead of `file`.
+    bool inMemory = false;
+    std::string bytes;
     // Set when the failure is the grader's, not the file's (no file
     // descriptor or memory left): then no student may be charged with it.
     int graderError = 0;
@@ -62,6 +65,11 @@ StudentFile openListedFile(const StudentFolder& folder, std::string_view name, c
 // file, to /dev/zero) is refused, and so is a reference reached by a hard
 // link, whatever its path.
 StudentFile openStudentFile(int folder, const char* name, const std::vector<FileId>& references);
+
+// A file at SUBMISSIONS's top, where a download lays every file out flat:
+// no student has a folder there for a link to stay inside, so a link is
+// refused, and what is not a regular file is not opened at all.
+StudentFile openFlatFile(int submissions, const std::string& name, const std::vector<FileId>& references);
 
 // The same, for kernels older than Linux 5.6, which lack openat2: the path
 // is followed, and where it led is read back from /proc.  Absolute links are

@@ -2,6 +2,7 @@
 
 #include "io/descriptor.h"
 #include "io/folder.h"
+#include "layout.h"
 #include "student_files.h"
 
 #include <algorithm>
@@ -46,8 +47,8 @@ std::string whereLinkLeads(const std::string& submissions, const std::string& na
 
 }  // namespace
 
-bool listStudents(const std::string& submissions, bool followLinks, std::vector<Student>& students,
-                  Listing& listing, std::string& error)
+bool listStudents(const std::string& submissions, const LayoutChoice& choice, bool followLinks,
+                  std::vector<Student>& students, Listing& listing, std::string& error)
 {
     Descriptor folder(open(submissions.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     std::vector<FolderEntry> entries;
@@ -56,24 +57,26 @@ bool listStudents(const std::string& submissions, bool followLinks, std::vector<
         error = "could not read the folder " + submissions + ": " + std::strerror(errno);
         return false;
     }
+    std::vector<TopEntry> top;
+    std::vector<std::string> outside;
     std::vector<std::pair<FileId, std::string>> seen;
-    for (FolderEntry& entry : entries) {
+    for (const FolderEntry& entry : entries) {
         FileId id;
         FolderLink judged = judgeEntry(folder.fd, info.st_dev, followLinks, entry, id);
-        if (judged == FolderLink::notFolder) {
-            listing.ignored.push_back(std::move(entry.name));
-            continue;
-        }
+        top.push_back(TopEntry{entry.name, judged != FolderLink::notFolder});
+        if (judged == FolderLink::outside)
+            outside.push_back(entry.name);
         if (judged == FolderLink::inside)
             seen.emplace_back(id, entry.name);
-        if (followLinks && entry.type == DT_LNK)
+        if (followLinks && judged == FolderLink::inside && entry.type == DT_LNK)
             listing.followed.emplace_back(entry.name, whereLinkLeads(submissions, entry.name));
-        Student student;
-        student.name = std::move(entry.name);
-        student.hasFolder = true;
-        student.folderOutside = judged == FolderLink::outside;
-        students.push_back(std::move(student));
     }
+    listing.layout = choice.given ? choice.layout : detectLayout(top);
+    students = studentsOf(listing.layout, top, listing.ignored);
+    std::sort(outside.begin(), outside.end());
+    for (Student& student : students)
+        for (const std::string& name : student.folders)
+            student.folderOutside = student.folderOutside || std::binary_search(outside.begin(), outside.end(), name);
     std::stable_sort(seen.begin(), seen.end(), [](const auto& a, const auto& b) {
         return std::tie(a.first.device, a.first.inode) < std::tie(b.first.device, b.first.inode);
     });

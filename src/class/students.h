@@ -9,8 +9,15 @@
 #include <utility>
 #include <vector>
 
-// What listing the students found worth a warning.
+// The layout asked for, or none: then the one the names read as.
+struct LayoutChoice {
+    bool given = false;
+    Layout layout = Layout::folders;
+};
+
+// What listing the students found, and what is worth a warning.
 struct Listing {
+    Layout layout = Layout::folders;
     std::vector<std::string> ignored;  // entries that are not folders
     // Entries that lead to a folder an earlier entry leads to: a link one
     // student's name makes to another's folder gets that student's grades.
@@ -20,13 +27,15 @@ struct Listing {
     std::vector<std::pair<std::string, std::string>> followed;
 };
 
-// A student for each folder in `submissions` whose name does not start with
-// a dot, in byte order of names.  A link is a student's folder where it
-// leads to a folder inside `submissions`; one that leads out is a student
-// whose folder is refused, unless `followLinks` (the instructor gathered
-// the folders by links), and then where it led is kept.  False, with
-// `error` saying why, when the folder cannot be read.
-bool listStudents(const std::string& submissions, bool followLinks, std::vector<Student>& students,
-                  Listing& listing, std::string& error);
+// The students of `submissions`, in byte order of names, as the layout
+// chosen (or the one its names read as) lays them out: a folder for each,
+// or a learning system's download.  Names that start with a dot are no
+// one's.  A link is a folder where it leads to a folder inside
+// `submissions`; one that leads out makes its student's folder refused,
+// unless `followLinks` (the instructor gathered the folders by links), and
+// then where it led is kept.  False, with `error` saying why, when the
+// folder cannot be read.
+bool listStudents(const std::string& submissions, const LayoutChoice& choice, bool followLinks,
+                  std::vector<Student>& students, Listing& listing, std::string& error);
 
 #endif

@@ -45,8 +45,9 @@ std::vector<std::uint64_t> sameFilesOf(const std::vector<Student>& students)
 {
     std::vector<std::uint64_t> keys;
     for (std::uint32_t s = 0; s < students.size(); ++s)
-        for (const auto& [test, note] : students[s].sameFiles)
-            keys.push_back(std::uint64_t{test} << 32 | s);
+        for (const FileNote& note : students[s].notes)
+            if (note.kind == NoteKind::sameFile)
+                keys.push_back(std::uint64_t{note.test} << 32 | s);
     std::sort(keys.begin(), keys.end());
     return keys;
 }
@@ -143,7 +144,8 @@ ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<St
         summary.tests.push_back(std::move(test));
     }
     for (const Student& student : students) {
-        summary.findings += student.sameFiles.size();
+        for (const FileNote& note : student.notes)
+            summary.findings += note.kind != NoteKind::why ? 1 : 0;
         for (const TestResult& result : student.results)
             summary.findings += result.diagnoses.size() + (result.state != FileState::graded ? 1 : 0);
         totals.push_back(totalOf(student));

@@ -88,6 +88,14 @@ std::string_view reasonOf(FileState state)
         return "refused: larger than 64 MiB";
     case FileState::unreadable:
         return "could not read";
+    case FileState::ambiguous:
+        return "not graded: two files could be it";
+    case FileState::refusedArchiveLink:
+        return "refused: a link inside an archive";
+    case FileState::refusedArchivePath:
+        return "refused: a path that leaves its archive";
+    case FileState::encrypted:
+        return "could not read: encrypted";
     case FileState::folderOutside:
         return "refused: the folder is a link out of SUBMISSIONS";
     case FileState::outOfMemory:

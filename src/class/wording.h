@@ -17,19 +17,26 @@ std::string describe(const Diagnosis& diagnosis);
 // Why a report could not be written, from the errno that says so.
 std::string reportNotWritten(int error);
 
-// Calls `finding(test, text)` for each of a student's files that is one file
-// with another student's, for why each file that was not graded was not,
-// and for each cause found in those that were, by test.
+// Calls `finding(test, text)`, test by test, for each note on a student's
+// file (one file with another student's, graded under another name), for
+// why each file that was not graded was not, for each cause found in those
+// that were, and for a report that could not be written.
 template <typename Finding>
 void forEachFindingOf(const Student& student, Finding&& finding)
 {
     for (std::size_t t = 0; t < student.results.size(); ++t) {
         const TestResult& result = student.results[t];
-        for (const auto& [test, note] : student.sameFiles)
-            if (test == t)
-                finding(t, note);
+        const FileNote* why = nullptr;
+        for (const FileNote& note : student.notes) {
+            if (note.test != t)
+                continue;
+            if (note.kind == NoteKind::why)
+                why = &note;
+            else
+                finding(t, note.text);
+        }
         if (result.state != FileState::graded)
-            finding(t, std::string(reasonOf(result.state)));
+            finding(t, why != nullptr ? why->text : std::string(reasonOf(result.state)));
         for (const Diagnosis& diagnosis : result.diagnoses)
             finding(t, describe(diagnosis));
         if (result.reportError != 0)

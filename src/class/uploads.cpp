@@ -1,0 +1,96 @@
+#include "uploads.h"
+
+#include "io/archive_path.h"
+
+#include <algorithm>
+
+namespace {
+
+bool endsIgnoringCase(std::string_view text, std::string_view end)
+{
+    return text.size() >= end.size() &&
+           std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
+                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+}
+
+// Why an entry of an upload is no file to grade, where it is none.
+FileState judgeEntry(const ArchiveEntry& entry, const EntryPath& path)
+{
+    if (path.problem != PathProblem::none)
+        return FileState::refusedArchivePath;
+    switch (entry.kind) {
+    case EntryKind::regular:
+        return entry.encrypted ? FileState::encrypted : FileState::graded;
+    case EntryKind::symbolicLink:
+    case EntryKind::hardLink:
+        return FileState::refusedArchiveLink;
+    default:
+        return FileState::refusedNotRegular;
+    }
+}
+
+}  // namespace
+
+bool looksLikeUpload(std::string_view name)
+{
+    for (std::string_view extension : {".zip", ".tar", ".tgz", ".tar.gz"})
+        if (name.size() > extension.size() && endsIgnoringCase(name, extension))
+            return true;
+    return false;
+}
+
+bool listUpload(ArchiveReader& reader, std::vector<UploadEntry>& entries, std::string& problem)
+{
+    for (;;) {
+        ArchiveStatus status = nextEntry(reader);
+        if (status == ArchiveStatus::end)
+            return true;
+        if (status == ArchiveStatus::damaged)
+            continue;
+        if (status != ArchiveStatus::ok) {
+            problem = reader.message;
+            return !entries.empty();
+        }
+        const ArchiveEntry& entry = reader.entry;
+        EntryPath path = splitEntryPath(entry.path);
+        if (entry.kind == EntryKind::folder || (path.problem == PathProblem::none && isMacLitter(path.components)))
+            continue;
+        std::string_view last = entry.path;
+        if (std::size_t slash = last.find_last_of('/'); slash != std::string_view::npos)
+            last.remove_prefix(slash + 1);
+        entries.push_back(UploadEntry{entry.path, std::string(last), judgeEntry(entry, path)});
+    }
+}
+
+UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path)
+{
+    UploadFile file;
+    for (;;) {
+        ArchiveStatus status = nextEntry(reader);
+        if (status == ArchiveStatus::damaged)
+            continue;
+        if (status != ArchiveStatus::ok) {
+            file.state = status == ArchiveStatus::end ? FileState::missing : FileState::unreadable;
+            return file;
+        }
+        if (reader.entry.path != path || reader.entry.kind != EntryKind::regular)
+            continue;
+        switch (readEntry(reader, largestStudentFile, file.bytes)) {
+        case ArchiveStatus::ok:
+        case ArchiveStatus::end:
+            file.state = FileState::graded;
+            break;
+        case ArchiveStatus::tooLarge:
+            file.state = FileState::refusedTooLarge;
+            break;
+        case ArchiveStatus::encrypted:
+            file.state = FileState::encrypted;
+            break;
+        default:
+            file.state = FileState::unreadable;
+        }
+        if (file.state != FileState::graded)
+            file.bytes.clear();
+        return file;
+    }
+}

@@ -1,0 +1,42 @@
+// Archives that students upload among their files (the folder zipped
+// instead of its files, lab3.zip holding lab3/t1.sym): read in place, one
+// level deep, within the bounds the archive layer holds them to, and every
+// entry judged as a file of a student's folder is: a link, a device or a
+// FIFO, or a path that leaves the archive, is refused and never followed.
+#ifndef LABELGRADE_UPLOADS_H
+#define LABELGRADE_UPLOADS_H
+
+#include "class.h"
+#include "io/archive.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Whether a student's file is named as an archive of theirs is: .zip, .tar,
+// .tgz, .tar.gz, in any letter case.
+bool looksLikeUpload(std::string_view name);
+
+// An entry of an upload, as matching sees it.
+struct UploadEntry {
+    std::string path;  // as the archive names it
+    std::string name;  // its last component
+    FileState state = FileState::graded;  // graded: a regular file, to read; else why it is refused
+};
+
+// The entries of the upload in `reader`, opened by the caller, but for a
+// Mac's litter and folders; false, with `problem` saying why, where the
+// upload cannot be read at all.
+bool listUpload(ArchiveReader& reader, std::vector<UploadEntry>& entries, std::string& problem);
+
+// Reads the regular entry `path` of the upload in `reader`, opened anew by
+// the caller: its bytes, up to the largest file a student may hand in.
+// `state` is graded when they were read; else why not.
+struct UploadFile {
+    FileState state = FileState::missing;
+    std::string bytes;
+};
+
+UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path);
+
+#endif
