@@ -1,6 +1,8 @@
 #include "class_run.h"
 
+#include "download_archive.h"
 #include "grade_class.h"
+#include "layout.h"
 #include "gradebook.h"
 #include "html_page.h"
 #include "io/descriptor.h"
@@ -39,6 +41,13 @@ int usageTrouble(const std::string& problem)
 
 namespace {
 
+// SUBMISSIONS, open: a folder, or an archive and what its first pass found.
+struct OpenSubmissions {
+    Descriptor fd;
+    bool archive = false;
+    DownloadPlan plan;
+};
+
 void warn(const std::string& message)
 {
     std::fprintf(stderr, "Warning: %s\n", message.c_str());
@@ -54,18 +63,97 @@ void warnIncompleteReferences(const ClassOptions& options, const std::vector<Tes
                  " holds no address and label: no student can be right there");
 }
 
-// The students, and in `notices` what the summary names before its figures.
-bool loadStudents(const ClassOptions& options, std::vector<Student>& students, std::vector<std::string>& notices,
+// Why an entry at SUBMISSIONS's top is no student's, as the layout reads it.
+std::string_view whyIgnored(Layout layout)
+{
+    switch (layout) {
+    case Layout::canvas:
+        return " is not named as Canvas names a student's file: ignored";
+    case Layout::moodle:
+        return " is not named as Moodle names a student's submission: ignored";
+    case Layout::folders:
+        break;
+    }
+    return " is not a folder: ignored";
+}
+
+// The words for a layout found, which the summary says.
+std::string layoutFound(Layout layout, bool archive)
+{
+    std::string source = archive ? "an archive" : "a folder";
+    switch (layout) {
+    case Layout::canvas:
+        return "SUBMISSIONS is Canvas's download, as " + source + ": each student's files named with their user id";
+    case Layout::moodle:
+        return "SUBMISSIONS is Moodle's download, as " + source + ": each student's files named with their participant id";
+    case Layout::folders:
+        break;
+    }
+    return "SUBMISSIONS is " + source + " of a folder for each student";
+}
+
+// SUBMISSIONS, listed: a folder, or an archive's first pass.
+bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests, OpenSubmissions& submissions,
+                     std::vector<Student>& students, Listing& listing, std::string& error)
+{
+    // Not blocking: SUBMISSIONS named as a FIFO must not hold the run.
+    submissions.fd = Descriptor(open(options.submissions.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info;
+    if (submissions.fd.fd < 0 || fstat(submissions.fd.fd, &info) != 0) {
+        error = "could not read " + options.submissions + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode))
+        return listStudents(options.submissions, options.layout, options.followLinks, students, listing, error);
+    if (!S_ISREG(info.st_mode)) {
+        error = "could not read " + options.submissions + ": it is neither a folder nor an archive";
+        return false;
+    }
+    submissions.archive = true;
+    if (!planDownload(submissions.fd.fd, options.layout, tests, submissions.plan, error)) {
+        error = "could not read " + options.submissions + ": " + error;
+        return false;
+    }
+    students = std::move(submissions.plan.students);
+    listing = std::move(submissions.plan.listing);
+    for (const std::string& warning : submissions.plan.warnings)
+        warn(pathInFolder(options.submissions, visibleText(warning, options.utf8)));
+    return true;
+}
+
+// What SUBMISSIONS held when it yields no student: the entries at its top,
+// and the layouts tried.
+std::string noStudent(const ClassOptions& options, const Listing& listing)
+{
+    std::string tried = options.layout.given ? "the layout asked for, " + std::string(layoutName(options.layout.layout))
+                                             : std::string("the layouts folders, canvas and moodle");
+    return options.submissions + " holds no student: " + std::to_string(listing.ignored.size()) +
+           (listing.ignored.size() == 1 ? " entry" : " entries") + " at its top, none of them a student's as " + tried +
+           " lay them out (give --layout to choose one)";
+}
+
+// The students, in `notices` what the summary names before its figures, and
+// in `about` what it says of SUBMISSIONS.
+bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, OpenSubmissions& submissions,
+                  std::vector<Student>& students, std::vector<std::string>& notices, std::vector<std::string>& about,
                   std::string& error)
 {
     Listing listing;
-    if (!listStudents(options.submissions, options.layout, options.followLinks, students, listing, error))
+    if (!listSubmissions(options, tests, submissions, students, listing, error))
         return false;
-    auto shown = [&](const std::string& name) { return pathInFolder(options.submissions, visibleText(name, options.utf8)); };
+    if (students.empty() && !listing.ignored.empty() && options.roster.empty()) {
+        error = noStudent(options, listing);
+        return false;
+    }
+    if (submissions.archive || listing.layout != Layout::folders)
+        about.push_back(layoutFound(listing.layout, submissions.archive));
+    std::string top = submissions.plan.wrapper.empty() ? options.submissions
+                                                        : pathInFolder(options.submissions, submissions.plan.wrapper);
+    auto shown = [&](const std::string& name) { return pathInFolder(top, visibleText(name, options.utf8)); };
     for (const auto& [name, target] : listing.followed)
         notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));
     for (const std::string& name : listing.ignored)
-        warn(shown(name) + " is not a folder: ignored");
+        warn(shown(name) + std::string(whyIgnored(listing.layout)));
     for (const auto& [name, earlier] : listing.sameFolder)
         warn(shown(name) + " is the same folder as " + shown(earlier) + ": both are graded on its files");
     if (options.roster.empty())
@@ -112,8 +200,8 @@ bool writePage(const ClassOptions& options, int page, const ClassSummary& summar
 // it names at most a hundred findings) to be told once the gradebook is
 // out; `error` says what could not be written.
 void explainClass(const ClassOptions& options, int page, const std::vector<Test>& tests,
-                  const std::vector<Student>& students, const std::vector<std::string>& notices,
-                  const MarkPlaces& places, std::vector<Tally>& tallies, std::string& summaryText, std::string& error)
+                  const std::vector<Student>& students, const SummaryNotes& notes, const MarkPlaces& places,
+                  std::vector<Tally>& tallies, std::string& summaryText, std::string& error)
 {
     ClassSummary summary = summarizeClass(tests, students, places, tallies);
     tallies.clear();
@@ -122,7 +210,7 @@ void explainClass(const ClassOptions& options, int page, const std::vector<Test>
     if (!options.quiet) {
         auto text = std::make_unique<Output>();
         text->kept = &summaryText;
-        writeSummary(*text, summary, tests, students, notices, options.utf8);
+        writeSummary(*text, summary, tests, students, notes, options.utf8);
         flushOutput(*text);
     }
 }
@@ -225,7 +313,9 @@ int runClass(const ClassOptions& options)
 
     std::vector<Student> students;
     std::vector<std::string> notices;
-    if (!loadStudents(options, students, notices, error))
+    std::vector<std::string> about;
+    OpenSubmissions submissions;
+    if (!loadStudents(options, tests, submissions, students, notices, about, error))
         return trouble(error);
     // The reports folder is made before the page is opened, which may lie
     // in it, and each student's folder in it is chosen once the page and
@@ -255,7 +345,8 @@ int runClass(const ClassOptions& options)
     MarkPlaces places(lineCounts);
     std::vector<Tally> tallies;
     std::vector<LinkedFile> linked;
-    if (!gradeClass(options, tests, places, reports, students, tallies, linked, error))
+    Submissions open{submissions.fd.fd, submissions.archive ? &submissions.plan : nullptr};
+    if (!gradeClass(options, tests, places, reports, open, students, tallies, linked, error))
         return trouble(error);
     noteSameFiles(std::move(linked), students, tests, options.utf8, notices);
     if (failedAlike(students, error))
@@ -267,7 +358,8 @@ int runClass(const ClassOptions& options)
     std::string explainError;
     auto explain = [&] {
         try {
-            explainClass(options, page.fd, tests, students, notices, places, tallies, summaryText, explainError);
+            explainClass(options, page.fd, tests, students, SummaryNotes{about, notices}, places, tallies, summaryText,
+                         explainError);
         } catch (const std::bad_alloc&) {
             explainError = "out of memory";
         }

@@ -1,5 +1,6 @@
 #include "grade_class.h"
 
+#include "download_archive.h"
 #include "folder_submissions.h"
 #include "grade_file.h"
 #include "io/descriptor.h"
@@ -11,6 +12,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -18,6 +23,51 @@
 #include <unistd.h>
 
 namespace {
+
+// The students whose files an archive's second pass has read, for the
+// workers to grade in turn; held to a few at a time, so that what is read
+// ahead of grading stays small.
+struct ReadyQueue {
+    static constexpr std::size_t mostWaiting = 64;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::size_t> ready;
+    bool finished = false;
+
+    bool abandoned = false;  // no worker takes any more
+
+    void push(std::size_t student)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return ready.size() < mostWaiting || abandoned; });
+        ready.push_back(student);
+        changed.notify_all();
+    }
+    void abandon()
+    {
+        std::lock_guard lock(mutex);
+        abandoned = true;
+        changed.notify_all();
+    }
+    void finish()
+    {
+        std::lock_guard lock(mutex);
+        finished = true;
+        changed.notify_all();
+    }
+    // The next student; false once all are taken.
+    bool pop(std::size_t& student)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return !ready.empty() || finished; });
+        if (ready.empty())
+            return false;
+        student = ready.front();
+        ready.pop_front();
+        changed.notify_all();
+        return true;
+    }
+};
 
 // What every worker reads, and the one thing they share: where the next
 // student is, and how the run is going.
@@ -36,6 +86,11 @@ struct ClassRun {
     std::vector<ReferenceIndex> indexes;  // one per test
     int submissions = -1;
     ReportFolders reports;
+    // Where SUBMISSIONS is an archive: what its first pass found, and the
+    // files its second pass reads, per student and test.
+    DownloadPlan* plan = nullptr;
+    std::vector<std::vector<StudentFile>> prepared;
+    ReadyQueue ready;
 
     StopSignal stop;
     // Apart from each other and from what the workers only read: each is
@@ -71,6 +126,7 @@ std::string pathOfHanded(const ClassRun& run, const Student& student, const Hand
     case SourceKind::inFolder:
         return pathInFolder(pathInFolder(run.options.submissions, student.folders[source.container]), source.entry);
     case SourceKind::flat:
+    case SourceKind::inDownload:
         return pathInFolder(run.options.submissions, source.entry);
     case SourceKind::inUpload:
         return pathOfHanded(run, student, handed, source.container) + "/" + source.entry;
@@ -92,7 +148,8 @@ TestResult gradeChosen(ClassRun& run, Worker& worker, const HandedAndChosen& cho
     const Student& student = run.students[studentIndex];
     const Test& test = run.tests[t];
     std::size_t chosenFile = chosen.choices[t].file;
-    StudentFile file = openHanded(chosen.places, chosen.handed, chosenFile, run.references);
+    StudentFile file = run.plan != nullptr ? std::move(run.prepared[student.planIndex][t])
+                                           : openHanded(chosen.places, chosen.handed, chosenFile, run.references);
     TestResult result;
     if (file.graderError != 0) {
         run.stop.stopWith("could not open " + visibleText(pathOfHanded(run, student, chosen.handed, chosenFile), run.options.utf8) +
@@ -144,11 +201,18 @@ TestResult gradeOne(ClassRun& run, Worker& worker, const HandedAndChosen& chosen
 
 // Gathers what the student handed in and chooses each test's file; false
 // where the grader's own trouble stops the run.
-bool gatherAndChoose(ClassRun& run, Student& student, HandedAndChosen& chosen)
+bool gatherAndChoose(ClassRun& run, std::size_t studentIndex, HandedAndChosen& chosen)
 {
+    Student& student = run.students[studentIndex];
     chosen.choices.assign(run.tests.size(), Choice{});
     if (!student.hasFolder || student.folderOutside)
         return true;
+    // An archive's students were gathered and chosen for by its first pass.
+    if (run.plan != nullptr) {
+        chosen.handed = std::move(run.plan->handed[student.planIndex]);
+        chosen.choices = std::move(run.plan->choices[student.planIndex]);
+        return true;
+    }
     int error = 0;
     chosen.handed = gatherHanded(run.submissions, run.options.followLinks, student, run.references, chosen.places, error);
     if (isGraderTrouble(error)) {
@@ -173,7 +237,7 @@ void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
     Descriptor reportFolder = openStudentReports(run.reports, student);
     int folderError = reportFolder.fd >= 0 || !reported ? 0 : student.reportFolder.empty() ? student.reportFolderError : errno;
     HandedAndChosen chosen;
-    if (!gatherAndChoose(run, student, chosen))
+    if (!gatherAndChoose(run, studentIndex, chosen))
         return;
     for (std::size_t t = 0; t < run.tests.size() && !run.stop.stopped; ++t) {
         const Test& test = run.tests[t];
@@ -188,18 +252,44 @@ void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
     run.filesDone += run.tests.size();
 }
 
+// The next student to grade: from the archive's second pass where there is
+// one, else the next in order.  False once none is left.
+bool takeStudent(ClassRun& run, std::size_t& next)
+{
+    if (run.plan != nullptr)
+        return run.ready.pop(next);
+    next = run.nextStudent++;
+    return next < run.students.size();
+}
+
 void work(ClassRun& run, Tally& tally, std::vector<LinkedFile>& linked)
 {
     auto worker = std::unique_ptr<Worker>(new Worker{Grader(), tally, linked});
-    for (;;) {
-        std::size_t next = run.nextStudent++;
-        if (next >= run.students.size() || run.stop.stopped)
-            break;
-        gradeStudent(run, *worker, next);
+    std::size_t next = 0;
+    while (takeStudent(run, next)) {
+        // A stopped run still takes every student an archive hands over, so
+        // that the reading can end.
+        if (!run.stop.stopped)
+            gradeStudent(run, *worker, next);
     }
     // Sorted here, in parallel, so that the merge after has only to walk
     // the tallies.
     std::sort(tally.marks.begin(), tally.marks.end());
+}
+
+// The archive's second pass, handing each student over as their files are
+// read; a student it did not find (on the roster alone) first.
+void readInTurn(ClassRun& run, int fd)
+{
+    std::vector<std::size_t> studentOfPlan(run.plan->handed.size());
+    for (std::size_t s = 0; s < run.students.size(); ++s) {
+        if (run.students[s].planIndex == UINT32_MAX)
+            run.ready.push(s);
+        else
+            studentOfPlan[run.students[s].planIndex] = s;
+    }
+    readDownload(fd, *run.plan, run.prepared, [&](std::uint32_t s) { run.ready.push(studentOfPlan[s]); });
+    run.ready.finish();
 }
 
 unsigned workerCount(const ClassOptions& options, std::size_t students)
@@ -211,27 +301,31 @@ unsigned workerCount(const ClassOptions& options, std::size_t students)
 }  // namespace
 
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                const ReportFolders& reports, std::vector<Student>& students, std::vector<Tally>& tallies,
-                std::vector<LinkedFile>& linked, std::string& error)
+                const ReportFolders& reports, const Submissions& submissions, std::vector<Student>& students,
+                std::vector<Tally>& tallies, std::vector<LinkedFile>& linked, std::string& error)
 {
     ClassRun run(options, tests, students, places);
     for (const Test& test : tests) {
         run.references.push_back(test.file);
         run.indexes.push_back(indexReference(test.text));
     }
-    Descriptor submissions(open(options.submissions.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (submissions.fd < 0) {
-        error = "could not read the folder " + options.submissions + ": " + std::strerror(errno);
-        return false;
-    }
     run.submissions = submissions.fd;
+    run.plan = submissions.plan;
     run.reports = reports;
 
     unsigned jobs = workerCount(options, students.size());
     tallies.assign(jobs, Tally());
     std::vector<std::vector<LinkedFile>> linkedByWorker(jobs);
+    // An archive is read by one thread, its second pass handing students to
+    // the workers as their files are read.
+    std::thread reading;
+    if (run.plan != nullptr)
+        reading = std::thread([&] { readInTurn(run, submissions.fd); });
     runWorkers(jobs, [&](unsigned worker) { work(run, tallies[worker], linkedByWorker[worker]); }, run.stop,
                run.filesDone, students.size() * tests.size());
+    run.ready.abandon();
+    if (reading.joinable())
+        reading.join();
     for (const std::vector<LinkedFile>& found : linkedByWorker)
         linked.insert(linked.end(), found.begin(), found.end());
     error = run.stop.reason();

@@ -5,6 +5,7 @@
 #define LABELGRADE_GRADE_CLASS_H
 
 #include "class.h"
+#include "download_archive.h"
 #include "options.h"
 #include "report_files.h"
 #include "same_files.h"
@@ -18,8 +19,14 @@
 // and the graded files that other names lead to too.  False, with `error`
 // saying why, when a folder cannot be read or a report cannot be written; a
 // student's file that cannot be graded is only noted in the results.
+// SUBMISSIONS, open: a folder, or an archive and what its first pass found.
+struct Submissions {
+    int fd = -1;
+    DownloadPlan* plan = nullptr;  // none for a folder
+};
+
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                const ReportFolders& reports, std::vector<Student>& students, std::vector<Tally>& tallies,
-                std::vector<LinkedFile>& linked, std::string& error);
+                const ReportFolders& reports, const Submissions& submissions, std::vector<Student>& students,
+                std::vector<Tally>& tallies, std::vector<LinkedFile>& linked, std::string& error);
 
 #endif

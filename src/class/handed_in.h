@@ -16,6 +16,7 @@ enum class SourceKind : std::uint8_t {
     inFolder,  // an entry of one of the student's folders
     flat,      // an entry at SUBMISSIONS's top
     inUpload,  // an entry of an archive the student uploaded
+    inDownload,  // an entry of SUBMISSIONS as an archive, by its path there
 };
 
 struct FileSource {

@@ -8,13 +8,22 @@ const char classUsage[] =
     "Grade every student's file for every test against the test's reference.\n"
     "\n"
     "REFERENCES is a folder of reference files, one a test, named as the\n"
-    "students' files are; SUBMISSIONS holds a folder for each student.\n"
+    "students' files are; SUBMISSIONS, a folder or an archive (zip, tar,\n"
+    "tar.gz, tar.xz), holds a folder for each student, or a download from\n"
+    "Canvas or Moodle as it comes.\n"
     "\n"
     "Options:\n"
     "  --reports DIR      write each student's report for each test to\n"
     "                     DIR/STUDENT/TEST.txt\n"
     "  --roster FILE      the students enrolled, one name a line\n"
-    "  --format FORMAT    the gradebook's layout: csv (the default) or canvas\n"
+    "  --format FORMAT    the gradebook's layout: csv (the default), canvas or\n"
+    "                     moodle (Moodle's grading worksheet)\n"
+    "  --assignment TITLE with --format canvas: one column, the total, titled\n"
+    "                     TITLE (as \"Lab 3 (1234)\", to fill that assignment)\n"
+    "  --layout LAYOUT    how SUBMISSIONS lays out the files: auto (the\n"
+    "                     default), folders, canvas or moodle\n"
+    "  --feedback FILE    write each student's feedback to the zip FILE, laid\n"
+    "                     out as the course site takes it back\n"
     "  --jobs N           grade with N workers (default: one per processor)\n"
     "  --html FILE        write a page of the class's results to FILE\n"
     "  --quiet            leave out the summary on standard error\n"
@@ -54,13 +63,31 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
         options.roster = value;
     else if (name == "--html")
         options.htmlPage = value;
+    else if (name == "--assignment")
+        options.assignment = value;
+    else if (name == "--feedback")
+        options.feedback = value;
     else if (name == "--format") {
         if (value == "csv")
             options.format = GradebookFormat::plain;
         else if (value == "canvas")
             options.format = GradebookFormat::canvas;
+        else if (value == "moodle")
+            options.format = GradebookFormat::moodle;
         else {
-            problem = "--format takes csv or canvas";
+            problem = "--format takes csv, canvas or moodle";
+            return false;
+        }
+    } else if (name == "--layout") {
+        options.layout.given = value != "auto";
+        if (value == "folders")
+            options.layout.layout = Layout::folders;
+        else if (value == "canvas")
+            options.layout.layout = Layout::canvas;
+        else if (value == "moodle")
+            options.layout.layout = Layout::moodle;
+        else if (value != "auto") {
+            problem = "--layout takes auto, folders, canvas or moodle";
             return false;
         }
     } else if (name == "--jobs") {
@@ -75,7 +102,7 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
 bool takesValue(std::string_view name)
 {
     return name == "--reports" || name == "--roster" || name == "--html" || name == "--format" ||
-           name == "--jobs";
+           name == "--jobs" || name == "--assignment" || name == "--layout" || name == "--feedback";
 }
 
 }  // namespace
@@ -135,5 +162,9 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
     }
     options.references = operands[0];
     options.submissions = operands[1];
+    if (!options.assignment.empty() && options.format != GradebookFormat::canvas) {
+        problem = "--assignment titles a column of Canvas's gradebook: it needs --format canvas";
+        return ParseResult::usageError;
+    }
     return ParseResult::run;
 }

@@ -14,6 +14,8 @@ struct ClassOptions {
     std::string reportsDir;  // empty: no reports
     std::string roster;      // empty: no roster
     std::string htmlPage;    // empty: no page
+    std::string feedback;    // empty: no feedback zip
+    std::string assignment;  // with Canvas's format: one column, the total, titled so
     GradebookFormat format = GradebookFormat::plain;
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;

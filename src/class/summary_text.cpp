@@ -132,14 +132,16 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
 }  // namespace
 
 void writeSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
-                  const std::vector<Student>& students, const std::vector<std::string>& notices, bool utf8)
+                  const std::vector<Student>& students, const SummaryNotes& notes, bool utf8)
 {
     put(out, "\nClass summary: " + counted(students.size(), "student", "students") + ", " +
                  counted(tests.size(), "test", "tests") + "; " + counted(summary.graded, "file", "files") +
                  " graded, " + std::to_string(summary.notGraded) + " not graded.\n");
-    if (!notices.empty()) {
+    for (const std::string& line : notes.about)
+        put(out, line + "\n");
+    if (!notes.notices.empty()) {
         put(out, "First, look at these:\n");
-        for (const std::string& notice : notices)
+        for (const std::string& notice : notes.notices)
             put(out, "  " + notice + "\n");
     }
     put(out, "Totals, out of " + std::to_string(summary.possible) + ": " +

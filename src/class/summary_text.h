@@ -16,10 +16,16 @@ constexpr std::uint64_t findingsListed = 100;
 // Writes the summary.  Students' names and lines show their control bytes
 // as escapes (`utf8`: as a UTF-8 terminal needs them), wherever the text
 // goes.
-// `notices`, what the instructor must know before the figures (students'
-// files that are one file, folders that are links), come first, as they are.
+// What the summary says before its figures, as it is: what SUBMISSIONS was
+// found to be, and what the instructor must look at first (students' files
+// that are one file, folders that are links, reports told apart).
+struct SummaryNotes {
+    const std::vector<std::string>& about;
+    const std::vector<std::string>& notices;
+};
+
 void writeSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
-                  const std::vector<Student>& students, const std::vector<std::string>& notices, bool utf8);
+                  const std::vector<Student>& students, const SummaryNotes& notes, bool utf8);
 
 // A number of points as the summary writes it: at most one decimal.
 std::string pointsText(double points);
