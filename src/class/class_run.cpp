@@ -17,6 +17,8 @@
 #include "summary_text.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -45,8 +47,24 @@ namespace {
 struct OpenSubmissions {
     Descriptor fd;
     bool archive = false;
+    Layout layout = Layout::folders;
     DownloadPlan plan;
 };
+
+// The run's time, as a gradebook dates its grades: SOURCE_DATE_EPOCH where
+// it is set (so that a run can be repeated to the byte), else now; local.
+std::string runTime()
+{
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    std::time_t when = std::time(nullptr);
+    if (epoch != nullptr && *epoch != '\0' && std::strspn(epoch, "0123456789") == std::strlen(epoch))
+        when = static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10));
+    std::tm local{};
+    char text[32] = "";
+    if (localtime_r(&when, &local) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
 
 void warn(const std::string& message)
 {
@@ -141,6 +159,7 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
     Listing listing;
     if (!listSubmissions(options, tests, submissions, students, listing, error))
         return false;
+    submissions.layout = listing.layout;
     if (students.empty() && !listing.ignored.empty() && options.roster.empty()) {
         error = noStudent(options, listing);
         return false;
@@ -378,7 +397,9 @@ int runClass(const ClassOptions& options)
         gradebook->failed = true;
         gradebook->error = EBADF;
     }
-    writeGradebook(*gradebook, tests, students, options.format, isatty(STDOUT_FILENO) != 0, options.utf8);
+    GradebookShape shape{options.format, submissions.layout, options.assignment, runTime(),
+                         isatty(STDOUT_FILENO) != 0, options.utf8};
+    writeGradebook(*gradebook, tests, students, shape);
     bool written = flushOutput(*gradebook);
     int writeError = gradebook->error;
     if (explaining.joinable())

@@ -179,11 +179,19 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
         plan.students[s].planIndex = s;
         plan.choices[s] = chooseFiles(tests, plan.handed[s], plan.students[s].notes);
         for (std::uint32_t t = 0; t < tests.size(); ++t) {
-            const Choice& chosen = plan.choices[s][t];
+            Choice& chosen = plan.choices[s][t];
             if (chosen.state != FileState::graded)
                 continue;
             const FileSource& source = plan.handed[s].sources[chosen.file];
             bool inside = source.kind == SourceKind::inUpload;
+            // A link, a device, an encrypted file: refused unread.
+            FileState refused = inside ? plan.handed[s].sources[source.container].refused : FileState::graded;
+            if (refused == FileState::graded)
+                refused = source.refused;
+            if (refused != FileState::graded) {
+                chosen.state = refused;
+                continue;
+            }
             std::uint64_t entry = entryOf[s][inside ? source.container : chosen.file];
             plan.wanted[entry].push_back(WantedFile{s, t, inside ? source.entry : std::string()});
             ++plan.filesLeft[s];

@@ -32,18 +32,24 @@ struct Row {
     }
 };
 
-// How a name is written: as it is, or made safe for a terminal; and never
-// as a formula.
+// How text from students is written: as it is, or made safe for a
+// terminal; in a column a person reads, never as a formula.
 struct Naming {
     bool forTerminal;
     bool utf8;
-    std::string operator()(const Student& student) const
-    {
-        return guardedText(forTerminal ? visibleText(student.name, utf8) : student.name);
-    }
+    std::string raw(std::string_view text) const { return forTerminal ? visibleText(text, utf8) : std::string(text); }
+    std::string read(std::string_view text) const { return guardedText(raw(text)); }
 };
 
-void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, Naming shownName,
+std::uint64_t possibleOf(const std::vector<Test>& tests)
+{
+    std::uint64_t possible = 0;
+    for (const Test& test : tests)
+        possible += test.lineCount;
+    return possible;
+}
+
+void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, const Naming& naming,
                     Output& out)
 {
     Row header(out);
@@ -56,18 +62,15 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
 
     Row outOf(out);
     outOf.field("out of");
-    std::uint64_t possible = 0;
-    for (const Test& test : tests) {
+    for (const Test& test : tests)
         outOf.number(test.lineCount);
-        possible += test.lineCount;
-    }
-    outOf.number(possible);
+    outOf.number(possibleOf(tests));
     outOf.field("");
     outOf.end();
 
     for (const Student& student : students) {
         Row row(out);
-        row.field(shownName(student));
+        row.field(naming.read(student.name));
         for (const TestResult& result : student.results)
             row.number(result.score);
         row.number(totalOf(student));
@@ -76,34 +79,89 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
     }
 }
 
-void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>& students, Naming shownName,
-                     Output& out)
+// Canvas matches a row to a student by ID, its user id, where the download
+// gave one; else by SIS Login ID, the folder's name.  With an assignment's
+// title, the one column it fills holds the total.
+void canvasGradebook(const std::vector<Test>& tests, const std::vector<Student>& students,
+                     const GradebookShape& shape, const Naming& naming, Output& out)
 {
+    bool oneColumn = !shape.assignment.empty();
     Row header(out);
     for (std::string_view column : {"Student", "ID", "SIS User ID", "SIS Login ID", "Section"})
         header.field(column);
-    for (const Test& test : tests)
-        header.field(test.name);
+    if (oneColumn)
+        header.field(shape.assignment);
+    else
+        for (const Test& test : tests)
+            header.field(test.name);
     header.end();
 
     Row possible(out);
     possible.field("Points Possible");
     for (int column = 0; column < 4; ++column)
         possible.field("");
-    for (const Test& test : tests)
-        possible.number(test.lineCount);
+    if (oneColumn)
+        possible.number(possibleOf(tests));
+    else
+        for (const Test& test : tests)
+            possible.number(test.lineCount);
     possible.end();
 
     for (const Student& student : students) {
         Row row(out);
-        std::string name = shownName(student);
-        row.field(name);
+        row.field(naming.read(student.name));
+        bool canvasIds = shape.layout == Layout::canvas;
+        row.field(canvasIds ? naming.raw(student.lmsId) : std::string());
         row.field("");
+        row.field(canvasIds ? std::string() : naming.raw(student.name));
         row.field("");
-        row.field(name);
-        row.field("");
-        for (const TestResult& result : student.results)
-            row.number(result.score);
+        if (oneColumn)
+            row.number(totalOf(student));
+        else
+            for (const TestResult& result : student.results)
+                row.number(result.score);
+        row.end();
+    }
+}
+
+// Each test's score, and what was found of it, for a student to read.
+std::string feedbackComments(const std::vector<Test>& tests, const Student& student)
+{
+    std::vector<std::string> found(tests.size());
+    forEachFindingOf(student, [&](std::size_t test, const std::string& text) {
+        found[test] += (found[test].empty() ? "" : "; ") + text;
+    });
+    std::string comments;
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+        comments += (t == 0 ? "" : "; ") + tests[t].name + ": " + std::to_string(student.results[t].score) + " / " +
+                    std::to_string(tests[t].lineCount);
+        if (!found[t].empty())
+            comments += " (" + found[t] + ")";
+    }
+    return comments;
+}
+
+// Moodle's grading worksheet, as its assignment takes it back: a row names
+// its student by participant id, and a row that names none is passed over,
+// so there is no out of row.
+void moodleGradebook(const std::vector<Test>& tests, const std::vector<Student>& students,
+                     const GradebookShape& shape, const Naming& naming, Output& out)
+{
+    Row header(out);
+    for (std::string_view column :
+         {"Identifier", "Full name", "Grade", "Maximum Grade", "Last modified (grade)", "Feedback comments"})
+        header.field(column);
+    header.end();
+    std::uint64_t possible = possibleOf(tests);
+    for (const Student& student : students) {
+        Row row(out);
+        bool moodleIds = shape.layout == Layout::moodle && !student.lmsId.empty();
+        row.field(moodleIds ? "Participant " + naming.raw(student.lmsId) : std::string());
+        row.field(naming.read(student.name));
+        row.number(totalOf(student));
+        row.number(possible);
+        row.field(shape.when);
+        row.field(naming.read(feedbackComments(tests, student)));
         row.end();
     }
 }
@@ -126,11 +184,18 @@ std::string notesOf(const std::vector<Test>& tests, const Student& student)
 }
 
 void writeGradebook(Output& out, const std::vector<Test>& tests, const std::vector<Student>& students,
-                    GradebookFormat format, bool forTerminal, bool utf8)
+                    const GradebookShape& shape)
 {
-    Naming naming{forTerminal, utf8};
-    if (format == GradebookFormat::canvas)
-        canvasGradebook(tests, students, naming, out);
-    else
-        plainGradebook(tests, students, naming, out);
+    Naming naming{shape.forTerminal, shape.utf8};
+    switch (shape.format) {
+    case GradebookFormat::canvas:
+        canvasGradebook(tests, students, shape, naming, out);
+        return;
+    case GradebookFormat::moodle:
+        moodleGradebook(tests, students, shape, naming, out);
+        return;
+    case GradebookFormat::plain:
+        break;
+    }
+    plainGradebook(tests, students, naming, out);
 }

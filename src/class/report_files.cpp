@@ -149,8 +149,11 @@ void chooseReportFolders(ReportFolders& folders, const std::vector<std::string>&
             claims.names.insert(std::move(entry.name));
     for (Student& student : students) {
         int error = 0;
+        // A learning system's students may share a name: their ids tell them
+        // apart.
+        std::string wanted = student.lmsId.empty() ? student.name : student.name + "_" + student.lmsId;
         for (int attempt = 0; attempt < mostTries && student.reportFolder.empty(); ++attempt) {
-            std::string name = candidate(student.name, attempt);
+            std::string name = candidate(wanted, attempt);
             Claim claim = claimFolder(folders, name, claims, error);
             if (claim == Claim::made)
                 student.reportFolder = name;
@@ -163,7 +166,7 @@ void chooseReportFolders(ReportFolders& folders, const std::vector<std::string>&
             student.reportFolderError = error != 0 ? error : EEXIST;
             troubles.push_back("could not make a folder for the reports of " + visibleText(student.name, folders.utf8) +
                                " in " + folders.rootPath + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
-        } else if (student.reportFolder != student.name) {
+        } else if (student.reportFolder != wanted) {
             notices.push_back(visibleText(student.name, folders.utf8) + "'s reports are in " +
                               shownFolder(folders, student.reportFolder));
         }
