@@ -234,13 +234,41 @@ void explainClass(const ClassOptions& options, int page, const std::vector<Test>
     }
 }
 
-// The identities of the run's outputs that are files: the page, and
+// The feedback zip is started before the class is graded, so that a path
+// that cannot be written is told at once.
+bool openFeedback(const ClassOptions& options, Descriptor& file, std::unique_ptr<FeedbackZip>& feedback,
+                  std::string& error)
+{
+    if (options.feedback.empty())
+        return true;
+    file = Descriptor(open(options.feedback.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    feedback = std::make_unique<FeedbackZip>();
+    if (file.fd >= 0 && openZipWriter(file.fd, feedback->zip))
+        return true;
+    error = "could not write " + options.feedback + ": " + std::strerror(file.fd < 0 ? errno : feedback->zip.error);
+    return false;
+}
+
+// Ends the feedback zip, and names the students it could not take.
+bool closeFeedback(const ClassOptions& options, FeedbackZip& feedback, const std::vector<Student>& students,
+                   std::string& error)
+{
+    for (std::size_t student : feedback.skipped)
+        warn("no feedback for " + visibleText(students[student].name, options.utf8) +
+             ": the course site takes it back only against a file the student handed in, under a name it takes");
+    if (!feedback.failed && closeZipWriter(feedback.zip))
+        return true;
+    error = "could not write " + options.feedback + ": " + std::strerror(feedback.zip.error);
+    return false;
+}
+
+// The identities of the run's outputs that are files: the page, the feedback, and
 // standard output and standard error where they are files, which no report
 // may be.
-std::vector<FileId> outputsOf(int page)
+std::vector<FileId> outputsOf(int page, int feedback)
 {
     std::vector<FileId> outputs;
-    for (int fd : {page, STDOUT_FILENO, STDERR_FILENO}) {
+    for (int fd : {page, feedback, STDOUT_FILENO, STDERR_FILENO}) {
         struct stat info;
         if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
             outputs.push_back(FileId{info.st_dev, info.st_ino});
@@ -252,7 +280,7 @@ std::vector<FileId> outputsOf(int page)
 std::vector<std::string> takenPaths(const ClassOptions& options)
 {
     std::vector<std::string> taken{options.submissions, options.references};
-    for (const std::string* path : {&options.roster, &options.htmlPage})
+    for (const std::string* path : {&options.roster, &options.htmlPage, &options.feedback})
         if (!path->empty())
             taken.push_back(*path);
     for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
@@ -351,8 +379,12 @@ int runClass(const ClassOptions& options)
     Descriptor page;
     if (!openPage(options, page, error))
         return trouble(error);
+    Descriptor feedbackFile;
+    std::unique_ptr<FeedbackZip> feedback;
+    if (!openFeedback(options, feedbackFile, feedback, error))
+        return trouble(error);
     if (reports.root >= 0) {
-        reports.outputs = outputsOf(page.fd);
+        reports.outputs = outputsOf(page.fd, feedbackFile.fd);
         std::vector<std::string> troubles;
         chooseReportFolders(reports, takenPaths(options), students, notices, troubles);
         for (const std::string& folderTrouble : troubles)
@@ -364,8 +396,10 @@ int runClass(const ClassOptions& options)
     MarkPlaces places(lineCounts);
     std::vector<Tally> tallies;
     std::vector<LinkedFile> linked;
-    Submissions open{submissions.fd.fd, submissions.archive ? &submissions.plan : nullptr};
-    if (!gradeClass(options, tests, places, reports, open, students, tallies, linked, error))
+    Submissions open{submissions.fd.fd, submissions.archive ? &submissions.plan : nullptr, submissions.layout};
+    if (!gradeClass(options, tests, places, reports, open, feedback.get(), students, tallies, linked, error))
+        return trouble(error);
+    if (feedback && !closeFeedback(options, *feedback, students, error))
         return trouble(error);
     noteSameFiles(std::move(linked), students, tests, options.utf8, notices);
     if (failedAlike(students, error))

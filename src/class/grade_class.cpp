@@ -91,6 +91,8 @@ struct ClassRun {
     DownloadPlan* plan = nullptr;
     std::vector<std::vector<StudentFile>> prepared;
     ReadyQueue ready;
+    Layout layout = Layout::folders;
+    FeedbackZip* feedback = nullptr;
 
     StopSignal stop;
     // Apart from each other and from what the workers only read: each is
@@ -239,16 +241,23 @@ void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
     HandedAndChosen chosen;
     if (!gatherAndChoose(run, studentIndex, chosen))
         return;
+    // The feedback holds each report: kept as it is written.
+    std::vector<std::string> reports(run.feedback != nullptr ? run.tests.size() : 0);
     for (std::size_t t = 0; t < run.tests.size() && !run.stop.stopped; ++t) {
         const Test& test = run.tests[t];
         Descriptor report = openReportFile(run.reports, reportFolder.fd, test);
         int reportError = folderError != 0 ? folderError : reported && report.fd < 0 ? errno : 0;
+        grader.report.kept = reports.empty() ? nullptr : &reports[t];
         TestResult& result = student.results[t];
         result = gradeOne(run, worker, chosen, studentIndex, t, report.fd);
         if (!flushOutput(grader.report) && report.fd >= 0)
             reportError = grader.report.error;
+        grader.report.kept = nullptr;
         result.reportError = reportError;
     }
+    if (run.feedback != nullptr)
+        addFeedback(*run.feedback, studentIndex, feedbackPath(run.layout, student),
+                    feedbackText(run.tests, student, reports));
     run.filesDone += run.tests.size();
 }
 
@@ -301,8 +310,9 @@ unsigned workerCount(const ClassOptions& options, std::size_t students)
 }  // namespace
 
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                const ReportFolders& reports, const Submissions& submissions, std::vector<Student>& students,
-                std::vector<Tally>& tallies, std::vector<LinkedFile>& linked, std::string& error)
+                const ReportFolders& reports, const Submissions& submissions, FeedbackZip* feedback,
+                std::vector<Student>& students, std::vector<Tally>& tallies, std::vector<LinkedFile>& linked,
+                std::string& error)
 {
     ClassRun run(options, tests, students, places);
     for (const Test& test : tests) {
@@ -311,6 +321,8 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
     }
     run.submissions = submissions.fd;
     run.plan = submissions.plan;
+    run.layout = submissions.layout;
+    run.feedback = feedback;
     run.reports = reports;
 
     unsigned jobs = workerCount(options, students.size());

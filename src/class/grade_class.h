@@ -6,6 +6,7 @@
 
 #include "class.h"
 #include "download_archive.h"
+#include "feedback.h"
 #include "options.h"
 #include "report_files.h"
 #include "same_files.h"
@@ -23,10 +24,13 @@
 struct Submissions {
     int fd = -1;
     DownloadPlan* plan = nullptr;  // none for a folder
+    Layout layout = Layout::folders;
 };
 
+// With `feedback`, each student's feedback goes into it as they are graded.
 bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, const MarkPlaces& places,
-                const ReportFolders& reports, const Submissions& submissions, std::vector<Student>& students,
-                std::vector<Tally>& tallies, std::vector<LinkedFile>& linked, std::string& error);
+                const ReportFolders& reports, const Submissions& submissions, FeedbackZip* feedback,
+                std::vector<Student>& students, std::vector<Tally>& tallies, std::vector<LinkedFile>& linked,
+                std::string& error);
 
 #endif

@@ -11,10 +11,8 @@ namespace {
 void writeAll(Output& out, const char* data, std::size_t size)
 {
     out.flushed += size;
-    if (out.kept != nullptr) {
+    if (out.kept != nullptr)
         out.kept->append(data, size);
-        return;
-    }
     if (out.fd < 0)
         return;
     while (size > 0 && !out.failed) {
@@ -36,6 +34,8 @@ void writeAll(Output& out, const char* data, std::size_t size)
 
 void restartOutput(Output& out, int fd)
 {
+    if (out.kept != nullptr)
+        out.kept->clear();
     out.fd = fd;
     out.failed = false;
     out.error = 0;

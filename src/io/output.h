@@ -12,8 +12,8 @@
 
 constexpr std::size_t outputBufferSize = 64 * 1024;
 
-// Where the text goes: the file `fd`, else the string `kept`, else nowhere.
-// A failed write is remembered, with its errno in `error`, and everything
+// Where the text goes: the file `fd`, and the string `kept`, either or both,
+// or nowhere.  A failed write is remembered, with its errno in `error`, and everything
 // after it is dropped; flushOutput tells whether all went out.  With
 // `showControls` set (a terminal reads the output), text that comes from
 // the graded files shows its control bytes as visible escapes; `utf8` says
@@ -42,7 +42,8 @@ inline std::uint64_t outputSize(const Output& out)
     return out.flushed + out.used;
 }
 
-// Starts `out` afresh on the file `fd`, keeping its settings.
+// Starts `out` afresh on the file `fd` (and `kept`, emptied), keeping its
+// settings.
 void restartOutput(Output& out, int fd);
 
 void flushAndPut(Output& out, std::string_view text);

@@ -1,5 +1,6 @@
 #include "visible_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +171,19 @@ std::size_t nextVisiblePiece(std::string_view text, bool utf8, char (&scratch)[1
     else
         shown = text.substr(0, length);
     return length;
+}
+
+std::string visibleLines(std::string_view text, bool utf8)
+{
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = std::min(text.find('\n', at), text.size());
+        out += visibleText(text.substr(at, end - at), utf8);
+        if (end < text.size())
+            out += '\n';
+        at = end + 1;
+    }
+    return out;
 }
 
 std::string visibleText(std::string_view text, bool utf8)

@@ -29,4 +29,7 @@ std::size_t nextVisiblePiece(std::string_view text, bool utf8, char (&scratch)[1
 
 std::string visibleText(std::string_view text, bool utf8);
 
+// A text of lines made visible line by line: its newlines stay newlines.
+std::string visibleLines(std::string_view text, bool utf8);
+
 #endif
