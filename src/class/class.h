@@ -65,7 +65,7 @@ struct TestResult {
 // A note on one of a student's files, besides its state and its causes.
 enum class NoteKind : std::uint8_t {
     sameFile,  // one file with another student's
-    gradedAs,  // graded under a name other than the test's
+    gradedAs,  // chosen under a name other than the test's: the text is that name
     why,       // why it was not graded, said in place of its state's words
 };
 

@@ -135,7 +135,7 @@ bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests
     students = std::move(submissions.plan.students);
     listing = std::move(submissions.plan.listing);
     for (const std::string& warning : submissions.plan.warnings)
-        warn(pathInFolder(options.submissions, visibleText(warning, options.utf8)));
+        warn(options.submissions + ": " + visibleText(warning, options.utf8));
     return true;
 }
 
@@ -143,11 +143,11 @@ bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests
 // and the layouts tried.
 std::string noStudent(const ClassOptions& options, const Listing& listing)
 {
-    std::string tried = options.layout.given ? "the layout asked for, " + std::string(layoutName(options.layout.layout))
-                                             : std::string("the layouts folders, canvas and moodle");
+    std::string tried = options.layout.given ? "in the layout asked for, " + std::string(layoutName(options.layout.layout))
+                                             : std::string("in any of the layouts folders, canvas and moodle");
     return options.submissions + " holds no student: " + std::to_string(listing.ignored.size()) +
-           (listing.ignored.size() == 1 ? " entry" : " entries") + " at its top, none of them a student's as " + tried +
-           " lay them out (give --layout to choose one)";
+           (listing.ignored.size() == 1 ? " entry" : " entries") + " at its top, none of them a student's " + tried +
+           " (--layout chooses one)";
 }
 
 // The students, in `notices` what the summary names before its figures, and

@@ -38,13 +38,13 @@ void listInside(ArchiveReader& download, Listed& listed, std::vector<std::string
 {
     std::string bytes;
     if (readEntry(download, studentUploadLimits.bytes, bytes) != ArchiveStatus::ok) {
-        warnings.push_back(download.entry.path + ": " + download.message);
+        warnings.push_back(download.entry.path + ": could not read: " + download.message);
         return;
     }
     ArchiveReader upload;
     std::string problem;
     if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok || !listUpload(upload, listed.inside, problem))
-        warnings.push_back(download.entry.path + ": " + (problem.empty() ? upload.message : problem));
+        warnings.push_back(download.entry.path + ": could not read: " + (problem.empty() ? upload.message : problem));
 }
 
 // Lists every entry the download holds, but for a Mac's litter and paths
@@ -63,8 +63,9 @@ bool listEntries(int fd, std::vector<Listed>& listed, DownloadPlan& plan, std::s
         if (status == ArchiveStatus::end)
             break;
         if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged) {
-            plan.warnings.push_back("the archive cannot be read past its entry " + std::to_string(index) + ": " +
-                                    reader.message + "; the students after it are not graded");
+            plan.warnings.push_back("cannot be read past its entry " + std::to_string(index) + ": " + reader.message +
+                                    "; students whose files lay after it are not graded");
+            plan.broken = true;
             break;
         }
         plan.entries = index + 1;
@@ -138,6 +139,17 @@ void addHanded(Handed& handed, const Listed& entry, const std::string& name, con
     }
 }
 
+void markBrokenOff(std::vector<Choice>& choices, Student& student)
+{
+    for (std::uint32_t t = 0; t < choices.size(); ++t) {
+        if (choices[t].state != FileState::missing)
+            continue;
+        choices[t].state = FileState::unreadable;
+        std::erase_if(student.notes, [&](const FileNote& note) { return note.test == t && note.kind == NoteKind::why; });
+        student.notes.push_back(FileNote{t, NoteKind::why, "could not read: the archive breaks off among this student's files"});
+    }
+}
+
 }  // namespace
 
 bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& tests, DownloadPlan& plan,
@@ -173,11 +185,21 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
             addHanded(plan.handed[student], entry, flat ? fileName : entry.components.back(), prefix, entryOf[student]);
     }
 
+    // The student whose files the download broke off among: a file of
+    // theirs not found may lie past the break.
+    std::uint32_t lastRead = UINT32_MAX;
+    if (plan.broken && !listed.empty()) {
+        auto found = owner.find(listed.back().components.front());
+        if (found != owner.end())
+            lastRead = found->second.first;
+    }
     plan.choices.resize(plan.students.size());
     plan.filesLeft.assign(plan.students.size(), 0);
     for (std::uint32_t s = 0; s < plan.students.size(); ++s) {
         plan.students[s].planIndex = s;
         plan.choices[s] = chooseFiles(tests, plan.handed[s], plan.students[s].notes);
+        if (plan.broken && s == lastRead)
+            markBrokenOff(plan.choices[s], plan.students[s]);
         for (std::uint32_t t = 0; t < tests.size(); ++t) {
             Choice& chosen = plan.choices[s][t];
             if (chosen.state != FileState::graded)

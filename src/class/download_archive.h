@@ -34,8 +34,9 @@ struct DownloadPlan {
     std::vector<std::uint32_t> filesLeft;      // per student, files still to read
     Listing listing;
     std::uint64_t entries = 0;      // entries listed
+    bool broken = false;            // the download could not be read to its end
     std::string wrapper;            // one folder all else lay in, read as the top
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings;  // of the download, as "<entry>: <what>" or "<what>"
 };
 
 // The first pass: the students and their chosen files.  False, with

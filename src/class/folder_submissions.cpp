@@ -32,7 +32,8 @@ void addUpload(const StudentPlaces& places, std::size_t upload, const std::vecto
     std::string problem;
     if (openArchive(file.file.fd, ArchiveKind::studentUpload, reader) != ArchiveStatus::ok ||
         !listUpload(reader, entries, problem)) {
-        handed.troubles.push_back(handed.files[upload].shown + ": " + (problem.empty() ? reader.message : problem));
+        handed.troubles.push_back("could not read " + handed.files[upload].shown + ": " +
+                                  (problem.empty() ? reader.message : problem));
         return;
     }
     std::string shown = handed.files[upload].shown;

@@ -24,9 +24,12 @@ std::string missingNote(const Handed& handed, const std::vector<bool>& taken)
     for (std::size_t i = 0; i < handed.files.size(); ++i)
         if (!taken[i] && !handed.files[i].inUpload)
             held.push_back(handed.files[i].shown);
-    if (held.empty())
-        return {};
-    return "missing; the folder holds " + namesJoined(held, heldNamesShown);
+    std::string note;
+    if (!held.empty())
+        note = "missing; the folder holds " + namesJoined(held, heldNamesShown);
+    for (const std::string& trouble : handed.troubles)
+        note += (note.empty() ? "missing; " : "; ") + trouble;
+    return note;
 }
 
 }  // namespace
@@ -65,7 +68,7 @@ std::vector<Choice> chooseFiles(const std::vector<Test>& tests, const Handed& ha
         }
         choices[t] = Choice{FileState::graded, match.found.front()};
         if (match.rule != MatchRule::name || match.inUpload)
-            notes.push_back(FileNote{test, NoteKind::gradedAs, "graded " + handed.files[match.found.front()].shown});
+            notes.push_back(FileNote{test, NoteKind::gradedAs, handed.files[match.found.front()].shown});
     }
     return choices;
 }

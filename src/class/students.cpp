@@ -28,8 +28,15 @@ FolderLink judgeEntry(int parent, dev_t device, bool followLinks, const FolderEn
     }
     if (entry.type != DT_LNK && entry.type != DT_UNKNOWN)
         return FolderLink::notFolder;
-    if (!followLinks)
-        return judgeFolderLink(parent, entry.name.c_str(), id);
+    if (!followLinks) {
+        FolderLink judged = judgeFolderLink(parent, entry.name.c_str(), id);
+        // A link out that leads to no folder is a file, which is judged,
+        // and refused, as a file.
+        struct stat info;
+        if (judged == FolderLink::outside && (fstatat(parent, entry.name.c_str(), &info, 0) != 0 || !S_ISDIR(info.st_mode)))
+            return FolderLink::notFolder;
+        return judged;
+    }
     struct stat info;
     if (fstatat(parent, entry.name.c_str(), &info, 0) != 0 || !S_ISDIR(info.st_mode))
         return FolderLink::notFolder;

@@ -26,17 +26,25 @@ void forEachFindingOf(const Student& student, Finding&& finding)
 {
     for (std::size_t t = 0; t < student.results.size(); ++t) {
         const TestResult& result = student.results[t];
+        bool graded = result.state == FileState::graded;
         const FileNote* why = nullptr;
+        const FileNote* chosen = nullptr;
         for (const FileNote& note : student.notes) {
             if (note.test != t)
                 continue;
             if (note.kind == NoteKind::why)
                 why = &note;
+            else if (note.kind == NoteKind::gradedAs)
+                chosen = &note;
             else
                 finding(t, note.text);
         }
-        if (result.state != FileState::graded)
-            finding(t, why != nullptr ? why->text : std::string(reasonOf(result.state)));
+        if (graded && chosen != nullptr)
+            finding(t, "graded " + chosen->text);
+        if (!graded && why != nullptr)
+            finding(t, why->text);
+        else if (!graded)
+            finding(t, std::string(reasonOf(result.state)) + (chosen != nullptr ? " (" + chosen->text + ")" : ""));
         for (const Diagnosis& diagnosis : result.diagnoses)
             finding(t, describe(diagnosis));
         if (result.reportError != 0)
