@@ -33,18 +33,45 @@ FileState refusalOf(const ArchiveEntry& entry)
     }
 }
 
-// What an upload in the download holds, read out of it into memory.
-void listInside(ArchiveReader& download, Listed& listed, std::vector<std::string>& warnings)
+// While the first pass reads, it keeps the bytes of the files it meets, up
+// to a bound, so that a class that fits needs no second pass: a
+// compressed tar can only be read again by decompressing it all again.
+constexpr std::uint64_t keptBound = 8 * mebibyte;
+
+bool fitsKept(const ArchiveReader& reader, const DownloadPlan& plan)
 {
+    const ArchiveEntry& entry = reader.entry;
+    return entry.sizeKnown && entry.size <= largestStudentFile && plan.keptBytes + entry.size <= keptBound;
+}
+
+void keep(ArchiveReader& download, DownloadPlan& plan)
+{
+    if (!fitsKept(download, plan))
+        return;
+    std::string bytes;
+    if (readEntry(download, largestStudentFile, bytes) != ArchiveStatus::ok)
+        return;
+    plan.keptBytes += bytes.size();
+    plan.kept.emplace(plan.entries - 1, std::move(bytes));
+}
+
+// What an upload in the download holds, read out of it into memory.
+void listInside(ArchiveReader& download, Listed& listed, DownloadPlan& plan)
+{
+    bool fits = fitsKept(download, plan);
     std::string bytes;
     if (readEntry(download, studentUploadLimits.bytes, bytes) != ArchiveStatus::ok) {
-        warnings.push_back(download.entry.path + ": could not read: " + download.message);
+        plan.warnings.push_back(download.entry.path + ": could not read: " + download.message);
         return;
     }
     ArchiveReader upload;
     std::string problem;
     if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok || !listUpload(upload, listed.inside, problem))
-        warnings.push_back(download.entry.path + ": could not read: " + (problem.empty() ? upload.message : problem));
+        plan.warnings.push_back(download.entry.path + ": could not read: " + (problem.empty() ? upload.message : problem));
+    if (fits) {
+        plan.keptBytes += bytes.size();
+        plan.kept.emplace(plan.entries - 1, std::move(bytes));
+    }
 }
 
 // Lists every entry the download holds, but for a Mac's litter and paths
@@ -78,8 +105,12 @@ bool listEntries(int fd, std::vector<Listed>& listed, DownloadPlan& plan, std::s
             entry.components.emplace_back(component);
         entry.folder = reader.entry.kind == EntryKind::folder;
         entry.refused = refusalOf(reader.entry);
-        if (entry.refused == FileState::graded && !entry.folder && looksLikeUpload(entry.components.back()))
-            listInside(reader, entry, plan.warnings);
+        if (entry.refused == FileState::graded && !entry.folder) {
+            if (looksLikeUpload(entry.components.back()))
+                listInside(reader, entry, plan);
+            else
+                keep(reader, plan);
+        }
         listed.push_back(std::move(entry));
     }
     return true;
@@ -277,42 +308,50 @@ void readDownload(int fd, DownloadPlan& plan, std::vector<std::vector<StudentFil
         if (plan.filesLeft[s] == 0)
             ready(s);
     }
-    auto done = [&](const WantedFile& wanted) {
-        if (--plan.filesLeft[wanted.student] == 0)
-            ready(wanted.student);
-    };
     ArchiveReader reader;
-    auto next = plan.wanted.begin();
-    if (openArchive(fd, ArchiveKind::classDownload, reader) == ArchiveStatus::ok) {
-        for (std::uint64_t index = 0; next != plan.wanted.end(); ++index) {
-            ArchiveStatus status = nextEntry(reader);
-            if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
-                break;
-            if (index != next->first)
-                continue;
-            std::vector<WantedFile>& wanted = next->second;
-            ++next;
-            bool whole = std::any_of(wanted.begin(), wanted.end(), [](const WantedFile& w) { return w.inside.empty(); });
-            std::string bytes;
-            ArchiveStatus read = status == ArchiveStatus::damaged
-                                     ? status
-                                     : readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
-            for (const WantedFile& want : wanted) {
-                StudentFile& file = files[want.student][want.test];
-                if (want.inside.empty())
-                    file = fileOfBytes(read, bytes);
-                else if (read == ArchiveStatus::ok)
-                    readInside(reader, bytes, want, file);
-                else
-                    file = refusedFile(FileState::unreadable);
-                done(want);
-            }
+    bool opened = openArchive(fd, ArchiveKind::classDownload, reader) == ArchiveStatus::ok;
+    // What an entry's bytes give each student who wants them.
+    auto deliver = [&](const std::vector<WantedFile>& wanted, ArchiveStatus read, const std::string& bytes) {
+        for (const WantedFile& want : wanted) {
+            StudentFile& file = files[want.student][want.test];
+            if (want.inside.empty())
+                file = fileOfBytes(read, bytes);
+            else if (read == ArchiveStatus::ok && opened)
+                readInside(reader, bytes, want, file);
+            else
+                file = refusedFile(FileState::unreadable);
+            if (--plan.filesLeft[want.student] == 0)
+                ready(want.student);
         }
+    };
+    // What the first pass kept needs no second.
+    std::vector<std::uint64_t> unkept;
+    for (const auto& [entry, wanted] : plan.wanted) {
+        auto kept = plan.kept.find(entry);
+        if (kept == plan.kept.end()) {
+            unkept.push_back(entry);
+            continue;
+        }
+        deliver(wanted, ArchiveStatus::ok, kept->second);
+        plan.kept.erase(kept);
+    }
+    auto next = unkept.begin();
+    for (std::uint64_t index = 0; opened && next != unkept.end(); ++index) {
+        ArchiveStatus status = nextEntry(reader);
+        if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
+            break;
+        if (index != *next)
+            continue;
+        std::vector<WantedFile>& wanted = plan.wanted[*next];
+        ++next;
+        bool whole = std::any_of(wanted.begin(), wanted.end(), [](const WantedFile& w) { return w.inside.empty(); });
+        std::string bytes;
+        ArchiveStatus read = status == ArchiveStatus::damaged
+                                 ? status
+                                 : readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
+        deliver(wanted, read, bytes);
     }
     // What the second pass could not reach could not be read.
-    for (; next != plan.wanted.end(); ++next)
-        for (const WantedFile& want : next->second) {
-            files[want.student][want.test] = refusedFile(FileState::unreadable);
-            done(want);
-        }
+    for (; next != unkept.end(); ++next)
+        deliver(plan.wanted[*next], ArchiveStatus::broken, std::string());
 }

@@ -31,6 +31,8 @@ struct DownloadPlan {
     std::vector<Handed> handed;                // per student
     std::vector<std::vector<Choice>> choices;  // per student, per test
     std::map<std::uint64_t, std::vector<WantedFile>> wanted;  // by entry, in the download's order
+    std::map<std::uint64_t, std::string> kept;  // entries' bytes the first pass kept, by entry
+    std::uint64_t keptBytes = 0;
     std::vector<std::uint32_t> filesLeft;      // per student, files still to read
     Listing listing;
     std::uint64_t entries = 0;      // entries listed

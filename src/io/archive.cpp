@@ -37,6 +37,16 @@ struct LocaleScope {
 la_ssize_t readSource(archive* handle, void* data, const void** buffer) noexcept
 {
     auto& source = *static_cast<ArchiveSource*>(data);
+    // The zip reader seeks to each entry's header, a few hundred bytes on
+    // from the last: bytes the buffer holds already are not read again.
+    if (source.seekable && source.offset >= source.bufferStart &&
+        source.offset < source.bufferStart + source.buffered) {
+        std::size_t skip = static_cast<std::size_t>(source.offset - source.bufferStart);
+        std::size_t left = source.buffered - skip;
+        *buffer = source.buffer.data() + skip;
+        source.offset += left;
+        return static_cast<la_ssize_t>(left);
+    }
     std::size_t want = source.buffer.size();
     if (source.seekable)
         want = static_cast<std::size_t>(std::min<std::uint64_t>(want, source.size - source.offset));
@@ -52,6 +62,8 @@ la_ssize_t readSource(archive* handle, void* data, const void** buffer) noexcept
         archive_set_error(handle, source.error, "could not read the archive");
         return -1;
     }
+    source.bufferStart = source.offset;
+    source.buffered = static_cast<std::size_t>(got);
     source.offset += static_cast<std::uint64_t>(got);
     *buffer = source.buffer.data();
     return got;

@@ -93,6 +93,9 @@ struct ArchiveSource {
     std::uint64_t offset = 0;
     int error = 0;  // errno of a failed read
     std::vector<char> buffer;
+    // Of a regular file, where in it the buffer's bytes lie.
+    std::uint64_t bufferStart = 0;
+    std::size_t buffered = 0;
 };
 
 struct ArchiveDeleter {

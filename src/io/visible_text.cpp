@@ -175,13 +175,25 @@ std::size_t nextVisiblePiece(std::string_view text, bool utf8, char (&scratch)[1
 
 std::string visibleLines(std::string_view text, bool utf8)
 {
+    // Most reports are plain text to the last byte: kept as they are.
+    bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        auto byte = static_cast<unsigned char>(c);
+        return (byte >= 0x20 && byte < 0x7F && byte != '\\') || byte == '\n' || byte == '\t';
+    });
+    if (plain)
+        return std::string(text);
     std::string out;
-    for (std::size_t at = 0; at < text.size();) {
-        std::size_t end = std::min(text.find('\n', at), text.size());
-        out += visibleText(text.substr(at, end - at), utf8);
-        if (end < text.size())
+    out.reserve(text.size() + text.size() / 8);
+    char scratch[16];
+    while (!text.empty()) {
+        if (text.front() == '\n') {
             out += '\n';
-        at = end + 1;
+            text.remove_prefix(1);
+            continue;
+        }
+        std::string_view shown;
+        text.remove_prefix(nextVisiblePiece(text, utf8, scratch, shown));
+        out += shown;
     }
     return out;
 }
