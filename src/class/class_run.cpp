@@ -166,8 +166,9 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
     }
     if (submissions.archive || listing.layout != Layout::folders)
         about.push_back(layoutFound(listing.layout, submissions.archive));
-    std::string top = submissions.plan.wrapper.empty() ? options.submissions
-                                                        : pathInFolder(options.submissions, submissions.plan.wrapper);
+    std::string top = submissions.plan.unwrapped == 0
+                          ? options.submissions
+                          : pathInFolder(options.submissions, submissions.plan.paths.substr(0, submissions.plan.unwrapped - 1));
     auto shown = [&](const std::string& name) { return pathInFolder(top, visibleText(name, options.utf8)); };
     for (const auto& [name, target] : listing.followed)
         notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));

@@ -2,21 +2,17 @@
 
 #include "io/archive.h"
 #include "io/archive_path.h"
+#include "io/folder.h"
 #include "layout.h"
-#include "uploads.h"
 
 #include <algorithm>
 
 namespace {
 
-// An entry of the download as the first pass lists it.
-struct Listed {
-    std::uint64_t index = 0;
-    std::vector<std::string> components;
-    bool folder = false;
-    FileState refused = FileState::graded;
-    std::vector<UploadEntry> inside;  // for an upload: what it holds
-};
+// While the first pass reads, it keeps the bytes of the files it meets, up
+// to a bound, so that a class that fits needs no second pass: a
+// compressed tar can only be read again by decompressing it all again.
+constexpr std::uint64_t keptBound = 8 * mebibyte;
 
 FileState refusalOf(const ArchiveEntry& entry)
 {
@@ -33,53 +29,50 @@ FileState refusalOf(const ArchiveEntry& entry)
     }
 }
 
-// While the first pass reads, it keeps the bytes of the files it meets, up
-// to a bound, so that a class that fits needs no second pass: a
-// compressed tar can only be read again by decompressing it all again.
-constexpr std::uint64_t keptBound = 8 * mebibyte;
-
 bool fitsKept(const ArchiveReader& reader, const DownloadPlan& plan)
 {
     const ArchiveEntry& entry = reader.entry;
     return entry.sizeKnown && entry.size <= largestStudentFile && plan.keptBytes + entry.size <= keptBound;
 }
 
-void keep(ArchiveReader& download, DownloadPlan& plan)
+void keep(std::uint64_t index, std::string bytes, DownloadPlan& plan)
 {
-    if (!fitsKept(download, plan))
-        return;
-    std::string bytes;
-    if (readEntry(download, largestStudentFile, bytes) != ArchiveStatus::ok)
-        return;
     plan.keptBytes += bytes.size();
-    plan.kept.emplace(plan.entries - 1, std::move(bytes));
+    plan.kept.emplace(index, std::move(bytes));
 }
 
-// What an upload in the download holds, read out of it into memory.
-void listInside(ArchiveReader& download, Listed& listed, DownloadPlan& plan)
+// An entry's data, as the first pass meets it: an upload is read to list
+// what it holds, a file kept where it fits.
+void readData(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, bool upload, DownloadPlan& plan)
 {
     bool fits = fitsKept(download, plan);
+    if (!upload && !fits)
+        return;
     std::string bytes;
-    if (readEntry(download, studentUploadLimits.bytes, bytes) != ArchiveStatus::ok) {
-        plan.warnings.push_back(download.entry.path + ": could not read: " + download.message);
+    if (readEntry(download, upload ? studentUploadLimits.bytes : largestStudentFile, bytes) != ArchiveStatus::ok) {
+        if (upload)
+            plan.warnings.push_back(download.entry.path + ": could not read: " + download.message);
         return;
     }
-    ArchiveReader upload;
-    std::string problem;
-    if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok || !listUpload(upload, listed.inside, problem))
-        plan.warnings.push_back(download.entry.path + ": could not read: " + (problem.empty() ? upload.message : problem));
-    if (fits) {
-        plan.keptBytes += bytes.size();
-        plan.kept.emplace(plan.entries - 1, std::move(bytes));
+    if (upload) {
+        ArchiveReader inside;
+        std::vector<UploadEntry> held;
+        std::string problem;
+        if (openArchiveInside(download, bytes, inside) != ArchiveStatus::ok || !listUpload(inside, held, problem))
+            plan.warnings.push_back(download.entry.path + ": could not read: " + (problem.empty() ? inside.message : problem));
+        entry.uploaded = static_cast<std::uint32_t>(plan.uploads.size());
+        plan.uploads.push_back(std::move(held));
     }
+    if (fits)
+        keep(index, std::move(bytes), plan);
 }
 
 // Lists every entry the download holds, but for a Mac's litter and paths
 // that leave it; false where nothing at all can be read.
-bool listEntries(int fd, std::vector<Listed>& listed, DownloadPlan& plan, std::string& error)
+bool listEntries(int fd, DownloadPlan& plan, std::string& error)
 {
     ArchiveReader reader;
-    ArchiveStatus status = openArchive(fd, ArchiveKind::classDownload, reader);
+    ArchiveStatus status = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders);
     if (status != ArchiveStatus::ok) {
         error = status == ArchiveStatus::notArchive ? "it is neither a folder nor a zip or tar archive"
                                                     : "it cannot be read as an archive: " + reader.message;
@@ -99,75 +92,95 @@ bool listEntries(int fd, std::vector<Listed>& listed, DownloadPlan& plan, std::s
         EntryPath path = splitEntryPath(reader.entry.path);
         if (status == ArchiveStatus::damaged || path.problem != PathProblem::none || isMacLitter(path.components))
             continue;
-        Listed entry;
+        ListedEntry entry;
         entry.index = index;
-        for (std::string_view component : path.components)
-            entry.components.emplace_back(component);
+        std::string joined = joinPath(path.components);
+        entry.path = static_cast<std::uint32_t>(plan.paths.size());
+        entry.size = static_cast<std::uint32_t>(joined.size());
+        entry.top = static_cast<std::uint32_t>(path.components.front().size());
+        entry.nested = path.components.size() > 1;
         entry.folder = reader.entry.kind == EntryKind::folder;
         entry.refused = refusalOf(reader.entry);
-        if (entry.refused == FileState::graded && !entry.folder) {
-            if (looksLikeUpload(entry.components.back()))
-                listInside(reader, entry, plan);
-            else
-                keep(reader, plan);
-        }
-        listed.push_back(std::move(entry));
+        plan.paths += joined;
+        if (entry.refused == FileState::graded && !entry.folder)
+            readData(reader, index, entry, looksLikeUpload(path.components.back()), plan);
+        plan.listed.push_back(entry);
     }
     return true;
 }
 
+std::string_view topOf(const DownloadPlan& plan, const ListedEntry& entry)
+{
+    return plan.pathOf(entry).substr(plan.unwrapped, entry.top - plan.unwrapped);
+}
+
 // A download whose every entry lies in one folder (a class zipped as its
 // folder) is read from inside that folder.
-std::string unwrap(std::vector<Listed>& listed)
+void unwrap(DownloadPlan& plan)
 {
-    if (listed.empty())
-        return {};
-    const std::string& first = listed.front().components.front();
-    for (const Listed& entry : listed)
-        if (entry.components.front() != first || (entry.components.size() == 1 && !entry.folder))
-            return {};
-    std::vector<Listed> inner;
-    for (Listed& entry : listed)
-        if (entry.components.size() > 1) {
-            entry.components.erase(entry.components.begin());
-            inner.push_back(std::move(entry));
-        }
-    listed = std::move(inner);
-    return first;
-}
-
-std::vector<TopEntry> topOf(const std::vector<Listed>& listed)
-{
-    std::map<std::string, bool> top;
-    for (const Listed& entry : listed)
-        top[entry.components.front()] = top[entry.components.front()] || entry.folder || entry.components.size() > 1;
-    std::vector<TopEntry> entries;
-    for (const auto& [name, folder] : top)
-        entries.push_back(TopEntry{name, folder});
-    return entries;
-}
-
-std::string joined(const std::vector<std::string>& components)
-{
-    std::string path;
-    for (const std::string& component : components)
-        path += (path.empty() ? "" : "/") + component;
-    return path;
-}
-
-// Adds an entry, and what it holds if an upload, to what its student
-// handed in; gives where the entry lies among the files.
-void addHanded(Handed& handed, const Listed& entry, const std::string& name, const std::string& prefix,
-               std::map<std::size_t, std::uint64_t>& entryOf)
-{
-    std::size_t own = handed.files.size();
-    handed.files.push_back(HandedIn{name, name, false});
-    handed.sources.push_back(FileSource{SourceKind::inDownload, 0, prefix + joined(entry.components), entry.refused});
-    entryOf[own] = entry.index;
-    for (const UploadEntry& inner : entry.inside) {
-        handed.files.push_back(HandedIn{inner.name, name + "/" + inner.path, true});
-        handed.sources.push_back(FileSource{SourceKind::inUpload, static_cast<std::uint32_t>(own), inner.path, inner.state});
+    if (plan.listed.empty())
+        return;
+    std::string_view first = plan.pathOf(plan.listed.front()).substr(0, plan.listed.front().top);
+    for (const ListedEntry& entry : plan.listed)
+        if (plan.pathOf(entry).substr(0, entry.top) != first || (!entry.nested && !entry.folder))
+            return;
+    std::erase_if(plan.listed, [](const ListedEntry& entry) { return !entry.nested; });
+    std::uint32_t cut = static_cast<std::uint32_t>(first.size()) + 1;
+    for (ListedEntry& entry : plan.listed) {
+        std::string_view rest = plan.pathOf(entry).substr(cut);
+        entry.top = cut + static_cast<std::uint32_t>(std::min(rest.find('/'), rest.size()));
+        entry.nested = rest.find('/') != std::string_view::npos;
     }
+    plan.unwrapped = cut;
+}
+
+// The entries at the top, each once, and for each listed entry which.
+std::vector<TopEntry> topEntries(const DownloadPlan& plan, std::vector<std::uint32_t>& topOfEntry)
+{
+    std::map<std::string_view, std::uint32_t> index;
+    std::vector<TopEntry> top;
+    topOfEntry.reserve(plan.listed.size());
+    for (const ListedEntry& entry : plan.listed) {
+        auto [found, added] = index.try_emplace(topOf(plan, entry), static_cast<std::uint32_t>(top.size()));
+        if (added)
+            top.push_back(TopEntry{found->first, false});
+        top[found->second].folder = top[found->second].folder || entry.folder || entry.nested;
+        topOfEntry.push_back(found->second);
+    }
+    return top;
+}
+
+// What one student handed in, gathered from their entries: files at the
+// top, or right in a folder of theirs, and what their uploads hold.
+Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entries, std::vector<std::uint64_t>& entryOf)
+{
+    Handed handed;
+    for (std::uint32_t e : entries) {
+        const ListedEntry& entry = plan.listed[e];
+        std::string_view path = plan.pathOf(entry).substr(plan.unwrapped);
+        std::string_view rest = path.substr(std::min<std::size_t>(path.size(), entry.top - plan.unwrapped + 1));
+        bool flat = !entry.nested;
+        if (entry.folder || (!flat && rest.find('/') != std::string_view::npos))
+            continue;
+        // Canvas's and Moodle's flat names hold the student's own file name
+        // after their ids.
+        std::string name = flat ? flatFileName(plan.listing.layout, path) : std::string(rest);
+        if (name.empty())
+            continue;
+        std::size_t own = handed.files.size();
+        handed.files.push_back(HandedIn{name, name, false});
+        handed.sources.push_back(FileSource{SourceKind::inDownload, 0, std::string(plan.pathOf(entry)), entry.refused});
+        entryOf.push_back(entry.index);
+        if (entry.uploaded == UINT32_MAX)
+            continue;
+        for (const UploadEntry& inner : plan.uploads[entry.uploaded]) {
+            handed.files.push_back(HandedIn{inner.name, name + "/" + inner.path, true});
+            handed.sources.push_back(
+                FileSource{SourceKind::inUpload, static_cast<std::uint32_t>(own), inner.path, inner.state});
+            entryOf.push_back(entry.index);
+        }
+    }
+    return handed;
 }
 
 void markBrokenOff(std::vector<Choice>& choices, Student& student)
@@ -181,75 +194,65 @@ void markBrokenOff(std::vector<Choice>& choices, Student& student)
     }
 }
 
+// Chooses a student's files, and notes which to read for them.
+void chooseFor(DownloadPlan& plan, const std::vector<Test>& tests, std::uint32_t s, const std::vector<std::uint32_t>& entries)
+{
+    Student& student = plan.students[s];
+    std::vector<std::uint64_t> entryOf;
+    Handed handed = handedBy(plan, entries, entryOf);
+    plan.choices[s] = chooseFiles(tests, handed, student.notes);
+    for (std::uint32_t t = 0; t < tests.size(); ++t) {
+        Choice& chosen = plan.choices[s][t];
+        if (chosen.state != FileState::graded)
+            continue;
+        const FileSource& source = handed.sources[chosen.file];
+        bool inside = source.kind == SourceKind::inUpload;
+        // A link, a device, an encrypted file: refused unread.
+        FileState refused = inside ? handed.sources[source.container].refused : FileState::graded;
+        if (refused == FileState::graded)
+            refused = source.refused;
+        if (refused != FileState::graded) {
+            chosen.state = refused;
+            continue;
+        }
+        plan.wanted.push_back(WantedFile{entryOf[chosen.file], s, t, inside ? source.entry : std::string()});
+        ++plan.filesLeft[s];
+    }
+}
+
 }  // namespace
 
 bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& tests, DownloadPlan& plan,
                   std::string& error)
 {
-    std::vector<Listed> listed;
-    if (!listEntries(fd, listed, plan, error))
+    if (!listEntries(fd, plan, error))
         return false;
-    plan.wrapper = unwrap(listed);
-    std::string prefix = plan.wrapper.empty() ? std::string() : plan.wrapper + "/";
-    std::vector<TopEntry> top = topOf(listed);
+    unwrap(plan);
+    std::vector<std::uint32_t> topOfEntry;
+    std::vector<TopEntry> top = topEntries(plan, topOfEntry);
     plan.listing.layout = choice.given ? choice.layout : detectLayout(top);
-    plan.students = studentsOf(plan.listing.layout, top, plan.listing.ignored);
+    std::vector<std::uint32_t> owners;
+    plan.students = studentsOf(plan.listing.layout, top, plan.listing.ignored, &owners);
 
-    // Which student each top entry is: a folder of theirs, or a file.
-    std::map<std::string, std::pair<std::uint32_t, std::string>> owner;  // top name: student, file name
-    for (std::uint32_t s = 0; s < plan.students.size(); ++s) {
-        for (const std::string& folder : plan.students[s].folders)
-            owner[folder] = {s, {}};
-        for (const FlatFile& flat : plan.students[s].flatFiles)
-            owner[flat.entry] = {s, flat.fileName};
-    }
-    plan.handed.assign(plan.students.size(), Handed{});
-    std::vector<std::map<std::size_t, std::uint64_t>> entryOf(plan.students.size());
-    for (const Listed& entry : listed) {
-        auto found = owner.find(entry.components.front());
-        if (found == owner.end() || entry.folder)
-            continue;
-        auto [student, fileName] = found->second;
-        bool flat = !fileName.empty() && entry.components.size() == 1;
-        bool inFolder = fileName.empty() && entry.components.size() == 2;
-        if (flat || inFolder)
-            addHanded(plan.handed[student], entry, flat ? fileName : entry.components.back(), prefix, entryOf[student]);
-    }
-
+    // Each student's entries, in the download's order.
+    std::vector<std::vector<std::uint32_t>> entriesOf(plan.students.size());
+    for (std::uint32_t e = 0; e < plan.listed.size(); ++e)
+        if (std::uint32_t owner = owners[topOfEntry[e]]; owner != noOwner)
+            entriesOf[owner].push_back(e);
     // The student whose files the download broke off among: a file of
     // theirs not found may lie past the break.
-    std::uint32_t lastRead = UINT32_MAX;
-    if (plan.broken && !listed.empty()) {
-        auto found = owner.find(listed.back().components.front());
-        if (found != owner.end())
-            lastRead = found->second.first;
-    }
+    std::uint32_t lastRead = plan.broken && !plan.listed.empty() ? owners[topOfEntry.back()] : noOwner;
     plan.choices.resize(plan.students.size());
     plan.filesLeft.assign(plan.students.size(), 0);
     for (std::uint32_t s = 0; s < plan.students.size(); ++s) {
         plan.students[s].planIndex = s;
-        plan.choices[s] = chooseFiles(tests, plan.handed[s], plan.students[s].notes);
-        if (plan.broken && s == lastRead)
+        chooseFor(plan, tests, s, entriesOf[s]);
+        if (s == lastRead)
             markBrokenOff(plan.choices[s], plan.students[s]);
-        for (std::uint32_t t = 0; t < tests.size(); ++t) {
-            Choice& chosen = plan.choices[s][t];
-            if (chosen.state != FileState::graded)
-                continue;
-            const FileSource& source = plan.handed[s].sources[chosen.file];
-            bool inside = source.kind == SourceKind::inUpload;
-            // A link, a device, an encrypted file: refused unread.
-            FileState refused = inside ? plan.handed[s].sources[source.container].refused : FileState::graded;
-            if (refused == FileState::graded)
-                refused = source.refused;
-            if (refused != FileState::graded) {
-                chosen.state = refused;
-                continue;
-            }
-            std::uint64_t entry = entryOf[s][inside ? source.container : chosen.file];
-            plan.wanted[entry].push_back(WantedFile{s, t, inside ? source.entry : std::string()});
-            ++plan.filesLeft[s];
-        }
+        std::vector<std::uint32_t>().swap(entriesOf[s]);
     }
+    std::stable_sort(plan.wanted.begin(), plan.wanted.end(),
+                     [](const WantedFile& a, const WantedFile& b) { return a.entry < b.entry; });
     return true;
 }
 
@@ -284,74 +287,95 @@ StudentFile fileOfBytes(ArchiveStatus status, std::string bytes)
     return file;
 }
 
-// The files wanted inside an upload, read out of its bytes.
-void readInside(ArchiveReader& download, const std::string& bytes, const WantedFile& wanted, StudentFile& file)
+// A file wanted inside an upload, read out of its bytes.
+StudentFile readInside(ArchiveReader& download, const std::string& bytes, const WantedFile& wanted)
 {
     ArchiveReader upload;
-    if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok) {
-        file = refusedFile(FileState::unreadable);
-        return;
-    }
+    if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok)
+        return refusedFile(FileState::unreadable);
     UploadFile read = readUploadEntry(upload, wanted.inside);
-    file = read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes)) : refusedFile(read.state);
+    return read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes)) : refusedFile(read.state);
 }
 
 }  // namespace
 
-void readDownload(int fd, DownloadPlan& plan, std::vector<std::vector<StudentFile>>& files,
+void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector<std::vector<StudentFile>>& files,
                   const std::function<void(std::uint32_t student)>& ready)
 {
     files.clear();
     files.resize(plan.choices.size());
-    for (std::uint32_t s = 0; s < plan.choices.size(); ++s) {
-        files[s].resize(plan.choices[s].size());
+    for (std::uint32_t s = 0; s < plan.choices.size(); ++s)
         if (plan.filesLeft[s] == 0)
             ready(s);
-    }
+    // The listed entries are in the download's order: an entry's path is
+    // found by its index.
+    auto pathAt = [&](std::uint64_t index) {
+        auto found = std::lower_bound(plan.listed.begin(), plan.listed.end(), index,
+                                      [](const ListedEntry& entry, std::uint64_t key) { return entry.index < key; });
+        return plan.pathOf(*found);
+    };
     ArchiveReader reader;
-    bool opened = openArchive(fd, ArchiveKind::classDownload, reader) == ArchiveStatus::ok;
+    bool opened = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders) == ArchiveStatus::ok;
     // What an entry's bytes give each student who wants them.
-    auto deliver = [&](const std::vector<WantedFile>& wanted, ArchiveStatus read, const std::string& bytes) {
-        for (const WantedFile& want : wanted) {
-            StudentFile& file = files[want.student][want.test];
+    auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+        for (std::size_t w = from; w < to; ++w) {
+            const WantedFile& want = plan.wanted[w];
+            std::vector<StudentFile>& theirs = files[want.student];
+            if (theirs.empty())
+                theirs.resize(plan.choices[want.student].size());
+            StudentFile& file = theirs[want.test];
             if (want.inside.empty())
                 file = fileOfBytes(read, bytes);
             else if (read == ArchiveStatus::ok && opened)
-                readInside(reader, bytes, want, file);
+                file = readInside(reader, bytes, want);
             else
                 file = refusedFile(FileState::unreadable);
+            file.shownPath = pathInFolder(root, pathAt(want.entry)) + (want.inside.empty() ? "" : "/" + want.inside);
             if (--plan.filesLeft[want.student] == 0)
                 ready(want.student);
         }
     };
+    // The wanted files of one entry lie together: [from, to).
+    auto span = [&](std::size_t from) {
+        std::size_t to = from;
+        while (to < plan.wanted.size() && plan.wanted[to].entry == plan.wanted[from].entry)
+            ++to;
+        return to;
+    };
     // What the first pass kept needs no second.
-    std::vector<std::uint64_t> unkept;
-    for (const auto& [entry, wanted] : plan.wanted) {
-        auto kept = plan.kept.find(entry);
+    std::vector<std::size_t> unkept;
+    for (std::size_t from = 0; from < plan.wanted.size();) {
+        std::size_t to = span(from);
+        auto kept = plan.kept.find(plan.wanted[from].entry);
         if (kept == plan.kept.end()) {
-            unkept.push_back(entry);
-            continue;
+            unkept.push_back(from);
+        } else {
+            deliver(from, to, ArchiveStatus::ok, kept->second);
+            plan.kept.erase(kept);
         }
-        deliver(wanted, ArchiveStatus::ok, kept->second);
-        plan.kept.erase(kept);
+        from = to;
     }
     auto next = unkept.begin();
     for (std::uint64_t index = 0; opened && next != unkept.end(); ++index) {
         ArchiveStatus status = nextEntry(reader);
         if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
             break;
-        if (index != *next)
+        std::uint64_t entry = plan.wanted[*next].entry;
+        if (index != entry)
             continue;
-        std::vector<WantedFile>& wanted = plan.wanted[*next];
-        ++next;
-        bool whole = std::any_of(wanted.begin(), wanted.end(), [](const WantedFile& w) { return w.inside.empty(); });
+        std::size_t from = *next++;
+        std::size_t to = span(from);
+        bool whole = std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
+                                 plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
+                                 [](const WantedFile& w) { return w.inside.empty(); });
         std::string bytes;
-        ArchiveStatus read = status == ArchiveStatus::damaged
-                                 ? status
-                                 : readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
-        deliver(wanted, read, bytes);
+        // The entry must be the one the first pass listed there.
+        ArchiveStatus read = status == ArchiveStatus::damaged ? status : ArchiveStatus::broken;
+        if (status == ArchiveStatus::ok && joinPath(splitEntryPath(reader.entry.path).components) == pathAt(entry))
+            read = readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
+        deliver(from, to, read, bytes);
     }
     // What the second pass could not reach could not be read.
     for (; next != unkept.end(); ++next)
-        deliver(plan.wanted[*next], ArchiveStatus::broken, std::string());
+        deliver(*next, span(*next), ArchiveStatus::broken, std::string());
 }

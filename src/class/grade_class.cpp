@@ -162,7 +162,8 @@ TestResult gradeChosen(ClassRun& run, Worker& worker, const HandedAndChosen& cho
     result.error = file.error;
     if (file.state != FileState::graded)
         return result;
-    std::string studentPath = pathOfHanded(run, student, chosen.handed, chosenFile);
+    std::string studentPath =
+        file.shownPath.empty() ? pathOfHanded(run, student, chosen.handed, chosenFile) : std::move(file.shownPath);
     std::string referencePath = pathInFolder(run.options.references, test.name);
     result = gradeFile(worker.grader, worker.tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex), file,
                        ReportHeading{test.number, studentPath, referencePath});
@@ -211,7 +212,6 @@ bool gatherAndChoose(ClassRun& run, std::size_t studentIndex, HandedAndChosen& c
         return true;
     // An archive's students were gathered and chosen for by its first pass.
     if (run.plan != nullptr) {
-        chosen.handed = std::move(run.plan->handed[student.planIndex]);
         chosen.choices = std::move(run.plan->choices[student.planIndex]);
         return true;
     }
@@ -258,6 +258,9 @@ void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
     if (run.feedback != nullptr)
         addFeedback(*run.feedback, studentIndex, feedbackPath(run.layout, student),
                     feedbackText(run.tests, student, reports));
+    // An archive's files for the student are read and graded: let go.
+    if (run.plan != nullptr && student.planIndex != UINT32_MAX)
+        std::vector<StudentFile>().swap(run.prepared[student.planIndex]);
     run.filesDone += run.tests.size();
 }
 
@@ -290,14 +293,15 @@ void work(ClassRun& run, Tally& tally, std::vector<LinkedFile>& linked)
 // read; a student it did not find (on the roster alone) first.
 void readInTurn(ClassRun& run, int fd)
 {
-    std::vector<std::size_t> studentOfPlan(run.plan->handed.size());
+    std::vector<std::size_t> studentOfPlan(run.plan->choices.size());
     for (std::size_t s = 0; s < run.students.size(); ++s) {
         if (run.students[s].planIndex == UINT32_MAX)
             run.ready.push(s);
         else
             studentOfPlan[run.students[s].planIndex] = s;
     }
-    readDownload(fd, *run.plan, run.prepared, [&](std::uint32_t s) { run.ready.push(studentOfPlan[s]); });
+    readDownload(fd, run.options.submissions, *run.plan, run.prepared,
+                 [&](std::uint32_t s) { run.ready.push(studentOfPlan[s]); });
     run.ready.finish();
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -39,81 +40,98 @@ bool most(std::size_t part, std::size_t whole)
     return part > 0 && 2 * part > whole;
 }
 
-Student& studentFor(std::map<std::string, Student>& byId, const std::string& id, const std::string& name)
-{
-    Student& student = byId[id];
-    if (student.lmsId.empty()) {
-        student.lmsId = id;
-        student.name = name;
-        student.hasFolder = true;
-    }
-    return student;
-}
+// What one entry at the top is in a layout: whose, and what of theirs.
+struct Placed {
+    bool theirs = false;  // false: no student's, and ignored
+    std::string key;      // who: a user id, a participant id, a folder's name
+    std::string name;     // as shown
+    bool folder = false;
+    bool text = false;    // a text or a link handed in, which is no file
+    std::string fileName;
+    std::string attachmentId;
+};
 
-std::vector<Student> inOrder(std::map<std::string, Student>& byId)
+Placed place(Layout layout, const TopEntry& entry)
 {
-    std::vector<Student> students;
-    for (auto& [id, student] : byId)
-        students.push_back(std::move(student));
-    std::stable_sort(students.begin(), students.end(),
-                     [](const Student& a, const Student& b) { return a.name < b.name; });
-    return students;
-}
-
-std::vector<Student> canvasStudents(const std::vector<TopEntry>& entries, std::vector<std::string>& ignored)
-{
-    std::map<std::string, Student> byId;
-    for (const TopEntry& entry : entries) {
-        CanvasName read;
-        if (entry.folder || !readCanvasName(entry.name, read)) {
-            ignored.push_back(entry.name);
-            continue;
-        }
-        Student& student = studentFor(byId, read.userId, read.name);
-        // A text or a link handed in is the student's, but no test's file.
-        if (!isCanvasText(read))
-            student.flatFiles.push_back(FlatFile{entry.name, read.fileName, read.attachmentId});
+    Placed placed;
+    CanvasName canvas;
+    MoodleName moodle;
+    switch (layout) {
+    case Layout::canvas:
+        if (entry.folder || !readCanvasName(entry.name, canvas))
+            return placed;
+        return Placed{true, canvas.userId, canvas.name, false, isCanvasText(canvas), canvas.fileName, canvas.attachmentId};
+    case Layout::moodle:
+        if (entry.folder ? !readMoodleFolder(entry.name, moodle) : !readMoodleFile(entry.name, moodle))
+            return placed;
+        return Placed{true, moodle.participantId, moodle.fullName, entry.folder, !entry.folder && moodle.plugin != "file",
+                      moodle.fileName, {}};
+    case Layout::folders:
+        break;
     }
-    return inOrder(byId);
-}
-
-std::vector<Student> moodleStudents(const std::vector<TopEntry>& entries, std::vector<std::string>& ignored)
-{
-    std::map<std::string, Student> byId;
-    for (const TopEntry& entry : entries) {
-        MoodleName read;
-        if (entry.folder ? !readMoodleFolder(entry.name, read) : !readMoodleFile(entry.name, read)) {
-            ignored.push_back(entry.name);
-            continue;
-        }
-        Student& student = studentFor(byId, read.participantId, read.fullName);
-        if (entry.folder)
-            student.folders.push_back(entry.name);
-        else if (read.plugin == "file")
-            student.flatFiles.push_back(FlatFile{entry.name, read.fileName, {}});
-    }
-    return inOrder(byId);
-}
-
-std::vector<Student> folderStudents(const std::vector<TopEntry>& entries, std::vector<std::string>& ignored)
-{
-    std::vector<Student> students;
-    for (const TopEntry& entry : entries) {
-        if (!entry.folder) {
-            ignored.push_back(entry.name);
-            continue;
-        }
-        Student student;
-        student.name = entry.name;
-        student.hasFolder = true;
-        student.folders.push_back(entry.name);
-        students.push_back(std::move(student));
-    }
-    std::sort(students.begin(), students.end(), [](const Student& a, const Student& b) { return a.name < b.name; });
-    return students;
+    if (!entry.folder)
+        return placed;
+    std::string name(entry.name);
+    return Placed{true, name, name, true, false, {}, {}};
 }
 
 }  // namespace
+
+std::vector<Student> studentsOf(Layout layout, const std::vector<TopEntry>& entries, std::vector<std::string>& ignored,
+                                std::vector<std::uint32_t>* owners)
+{
+    std::vector<Student> students;
+    std::map<std::string, std::uint32_t> byKey;
+    if (owners != nullptr)
+        owners->assign(entries.size(), noOwner);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        Placed placed = place(layout, entries[i]);
+        if (!placed.theirs) {
+            ignored.emplace_back(entries[i].name);
+            continue;
+        }
+        auto [found, added] = byKey.try_emplace(placed.key, static_cast<std::uint32_t>(students.size()));
+        if (added) {
+            Student student;
+            student.name = placed.name;
+            student.lmsId = layout == Layout::folders ? std::string() : placed.key;
+            student.hasFolder = true;
+            students.push_back(std::move(student));
+        }
+        Student& student = students[found->second];
+        if (owners != nullptr)
+            (*owners)[i] = found->second;
+        if (placed.folder)
+            student.folders.emplace_back(entries[i].name);
+        // A download's files are found through `owners`: a student keeps
+        // their first, which their feedback's name needs.
+        else if (!placed.text && (owners == nullptr || student.flatFiles.empty()))
+            student.flatFiles.push_back(FlatFile{std::string(entries[i].name), placed.fileName, placed.attachmentId});
+    }
+    // In byte order of names; a learning system's namesakes, by id.
+    std::vector<std::uint32_t> order(students.size());
+    for (std::uint32_t s = 0; s < order.size(); ++s)
+        order[s] = s;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return std::tie(students[a].name, students[a].lmsId) < std::tie(students[b].name, students[b].lmsId);
+    });
+    std::vector<std::uint32_t> placeOf(students.size());
+    std::vector<Student> ordered;
+    for (std::uint32_t s : order) {
+        placeOf[s] = static_cast<std::uint32_t>(ordered.size());
+        ordered.push_back(std::move(students[s]));
+    }
+    if (owners != nullptr)
+        for (std::uint32_t& owner : *owners)
+            owner = owner == noOwner ? noOwner : placeOf[owner];
+    return ordered;
+}
+
+std::string flatFileName(Layout layout, std::string_view entry)
+{
+    Placed placed = place(layout, TopEntry{entry, false});
+    return placed.theirs && !placed.text ? placed.fileName : std::string();
+}
 
 Layout detectLayout(const std::vector<TopEntry>& entries)
 {
@@ -136,17 +154,4 @@ std::string_view layoutName(Layout layout)
         return "moodle";
     }
     return "";
-}
-
-std::vector<Student> studentsOf(Layout layout, const std::vector<TopEntry>& entries, std::vector<std::string>& ignored)
-{
-    switch (layout) {
-    case Layout::canvas:
-        return canvasStudents(entries, ignored);
-    case Layout::moodle:
-        return moodleStudents(entries, ignored);
-    case Layout::folders:
-        break;
-    }
-    return folderStudents(entries, ignored);
 }

@@ -90,8 +90,8 @@ la_int64_t skipSource(archive*, void* data, la_int64_t request) noexcept
     return static_cast<la_int64_t>(skipped);
 }
 
-// Only what the class command reads.  A download from a regular file gets
-// the zip reader that trusts the central directory, which alone tells a
+// Only what the class command reads.  A download from a regular file may
+// get the zip reader that trusts the central directory, which alone tells a
 // link from a file, and holds some 160 bytes an entry from the start; a
 // stream, or a student's upload, gets the one that walks the local
 // headers, whose memory does not grow with the number of entries, so that
@@ -100,12 +100,12 @@ la_int64_t skipSource(archive*, void* data, la_int64_t request) noexcept
 // lets an xz stream's header size its dictionary (up to 1.5 GiB), which is
 // the instructor's own choice there and would be a student's anywhere
 // else.
-archive* newHandle(ArchiveKind kind, bool seekable)
+archive* newHandle(ArchiveKind kind, bool centralDirectory)
 {
     archive* handle = archive_read_new();
     if (handle == nullptr)
         return nullptr;
-    if (kind == ArchiveKind::classDownload && seekable)
+    if (kind == ArchiveKind::classDownload && centralDirectory)
         archive_read_support_format_zip(handle);
     else
         archive_read_support_format_zip_streamable(handle);
@@ -346,7 +346,7 @@ Utf8Locale::~Utf8Locale()
         freelocale(handle);
 }
 
-ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader)
+ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader, ZipIndex zipIndex)
 {
     struct stat info;
     if (fstat(fd, &info) != 0) {
@@ -362,7 +362,7 @@ ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader)
     reader.limits = kind == ArchiveKind::classDownload ? classDownloadLimits : studentUploadLimits;
     reader.ownLocale = std::make_unique<Utf8Locale>();
     reader.locale = reader.ownLocale->handle;
-    reader.handle.reset(newHandle(kind, source.seekable));
+    reader.handle.reset(newHandle(kind, source.seekable && zipIndex == ZipIndex::centralDirectory));
     archive* handle = reader.handle.get();
     if (handle == nullptr) {
         reader.error = ENOMEM;

@@ -148,10 +148,17 @@ struct ArchiveReader {
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 };
 
+// How a class download that is a zip in a regular file is read: by its
+// central directory, which alone tells a link from a file and costs some 160
+// bytes an entry from the start, or by its local headers, whose memory does
+// not grow with the entries (a link is then a file holding its target).
+enum class ZipIndex { centralDirectory, localHeaders };
+
 // Opens the archive in the open file `fd`, which stays the caller's to
 // close.  notArchive when no format is recognised; broken when one is but
 // its first bytes are corrupt.
-ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader);
+ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader,
+                          ZipIndex zipIndex = ZipIndex::centralDirectory);
 
 // Opens a student's upload held in memory, read out of the download
 // `parent`, as `child`.  `bytes` must outlive `child`.  tooDeep when
