@@ -2,6 +2,7 @@
 // run, and write the gradebook.
 #include "class/class_run.h"
 #include "class/options.h"
+#include "class/student_run.h"
 #include "io/standard_streams.h"
 #include "io/visible_text.h"
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv)
         }
         options.utf8 = terminalReadsUtf8();
         options.outputClosed = streams.outputClosed;
-        return runClass(options);
+        return options.student ? runStudent(options) : runClass(options);
     } catch (const std::bad_alloc&) {
         return trouble("out of memory");
     }

@@ -195,6 +195,8 @@ void writeGradebook(Output& out, const std::vector<Test>& tests, const std::vect
         moodleGradebook(tests, students, shape, naming, out);
         return;
     case GradebookFormat::plain:
+    case GradebookFormat::gradescope:  // one student's, never a class's
+    case GradebookFormat::prairielearn:
         break;
     }
     plainGradebook(tests, students, naming, out);

@@ -5,6 +5,7 @@
 
 const char classUsage[] =
     "Usage: labelgrade-class [OPTIONS] REFERENCES SUBMISSIONS > gradebook.csv\n"
+    "       labelgrade-class --student [OPTIONS] REFERENCES SUBMISSION\n"
     "Grade every student's file for every test against the test's reference.\n"
     "\n"
     "REFERENCES is a folder of reference files, one a test, named as the\n"
@@ -24,6 +25,12 @@ const char classUsage[] =
     "                     default), folders, canvas or moodle\n"
     "  --feedback FILE    write each student's feedback to the zip FILE, laid\n"
     "                     out as the course site takes it back\n"
+    "  --student          grade one student's folder or archive, SUBMISSION,\n"
+    "                     for an autograding platform: with --format gradescope\n"
+    "                     or prairielearn, write its results file (to --output\n"
+    "                     FILE, or standard output); else a line a test\n"
+    "  --output FILE      with --student: where the results go\n"
+    "  --visibility WHEN  with --format gradescope: each test's visibility\n"
     "  --jobs N           grade with N workers (default: one per processor)\n"
     "  --html FILE        write a page of the class's results to FILE\n"
     "  --quiet            leave out the summary on standard error\n"
@@ -74,10 +81,22 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
             options.format = GradebookFormat::canvas;
         else if (value == "moodle")
             options.format = GradebookFormat::moodle;
+        else if (value == "gradescope")
+            options.format = GradebookFormat::gradescope;
+        else if (value == "prairielearn")
+            options.format = GradebookFormat::prairielearn;
         else {
-            problem = "--format takes csv, canvas or moodle";
+            problem = "--format takes csv, canvas, moodle, gradescope or prairielearn";
             return false;
         }
+    } else if (name == "--output") {
+        options.output = value;
+    } else if (name == "--visibility") {
+        if (value != "hidden" && value != "after_due_date" && value != "after_published" && value != "visible") {
+            problem = "--visibility takes hidden, after_due_date, after_published or visible";
+            return false;
+        }
+        options.visibility = value;
     } else if (name == "--layout") {
         options.layout.given = value != "auto";
         if (value == "folders")
@@ -102,7 +121,8 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
 bool takesValue(std::string_view name)
 {
     return name == "--reports" || name == "--roster" || name == "--html" || name == "--format" ||
-           name == "--jobs" || name == "--assignment" || name == "--layout" || name == "--feedback";
+           name == "--jobs" || name == "--assignment" || name == "--layout" || name == "--feedback" ||
+           name == "--output" || name == "--visibility";
 }
 
 }  // namespace
@@ -139,6 +159,10 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
             options.followLinks = true;
             continue;
         }
+        if (argument == "--student") {
+            options.student = true;
+            continue;
+        }
         std::string_view name = argument.substr(0, argument.find('='));
         if (!takesValue(name)) {
             problem = "unknown option " + std::string(argument);
@@ -164,6 +188,15 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
     options.submissions = operands[1];
     if (!options.assignment.empty() && options.format != GradebookFormat::canvas) {
         problem = "--assignment titles a column of Canvas's gradebook: it needs --format canvas";
+        return ParseResult::usageError;
+    }
+    bool platform = options.format == GradebookFormat::gradescope || options.format == GradebookFormat::prairielearn;
+    bool classOnly = options.format == GradebookFormat::canvas || options.format == GradebookFormat::moodle ||
+                     !options.reportsDir.empty() || !options.roster.empty() || !options.htmlPage.empty() ||
+                     !options.feedback.empty();
+    if (options.student ? classOnly : platform || !options.output.empty()) {
+        problem = options.student ? "--student grades one student: it writes no gradebook, report folder, page or feedback"
+                                  : "--format gradescope, --format prairielearn and --output go with --student";
         return ParseResult::usageError;
     }
     return ParseResult::run;

@@ -6,7 +6,7 @@
 
 #include "students.h"
 
-enum class GradebookFormat { plain, canvas, moodle };
+enum class GradebookFormat { plain, canvas, moodle, gradescope, prairielearn };
 
 struct ClassOptions {
     std::string references;
@@ -21,6 +21,11 @@ struct ClassOptions {
     bool quiet = false;
     bool followLinks = false;  // students' folders that are links, followed wherever they lead
     LayoutChoice layout;        // how SUBMISSIONS lays out the students' files
+    // One student graded, for an autograding platform: SUBMISSIONS is then
+    // that student's folder or archive.
+    bool student = false;
+    std::string output;                   // empty: standard output
+    std::string visibility = "visible";   // Gradescope's, for every test
     // Not options: whether a terminal here reads UTF-8, which decides how
     // students' names and lines are escaped in messages; and whether the
     // run was started with standard output closed, so that the gradebook
