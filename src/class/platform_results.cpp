@@ -118,8 +118,9 @@ std::string prairieLearnResults(const StudentOutcome& outcome, std::size_t limit
                ",\n  \"tests\": []\n}\n";
     std::uint64_t possible = possibleOf(outcome);
     double score = possible == 0 ? 1.0 : static_cast<double>(totalOf(outcome)) / static_cast<double>(possible);
-    std::string head = "{\n  \"gradable\": true,\n  \"score\": " + numberText(score) + ",\n  \"message\": " +
-                       jsonString(textResults(outcome)) + ",\n  \"tests\": [";
+    std::string summary = jsonString(textResults(outcome));
+    std::string head = "{\n  \"gradable\": true,\n  \"score\": " + numberText(score) + ",\n  \"message\": " + summary +
+                       ",\n  \"output\": " + summary + ",\n  \"tests\": [";
     // Each test's output gets an even share of what the file may hold.
     std::size_t fixed = head.size() + 64;
     for (const TestOutcome& test : outcome.tests)
