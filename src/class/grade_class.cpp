@@ -6,68 +6,21 @@
 #include "io/descriptor.h"
 #include "io/folder.h"
 #include "io/visible_text.h"
+#include "ready_queue.h"
 #include "report_files.h"
 #include "student_files.h"
 #include "workers.h"
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 namespace {
-
-// The students whose files an archive's second pass has read, for the
-// workers to grade in turn; held to a few at a time, so that what is read
-// ahead of grading stays small.
-struct ReadyQueue {
-    static constexpr std::size_t mostWaiting = 64;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::size_t> ready;
-    bool finished = false;
-
-    bool abandoned = false;  // no worker takes any more
-
-    void push(std::size_t student)
-    {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return ready.size() < mostWaiting || abandoned; });
-        ready.push_back(student);
-        changed.notify_all();
-    }
-    void abandon()
-    {
-        std::lock_guard lock(mutex);
-        abandoned = true;
-        changed.notify_all();
-    }
-    void finish()
-    {
-        std::lock_guard lock(mutex);
-        finished = true;
-        changed.notify_all();
-    }
-    // The next student; false once all are taken.
-    bool pop(std::size_t& student)
-    {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return !ready.empty() || finished; });
-        if (ready.empty())
-            return false;
-        student = ready.front();
-        ready.pop_front();
-        changed.notify_all();
-        return true;
-    }
-};
 
 // What every worker reads, and the one thing they share: where the next
 // student is, and how the run is going.
@@ -107,9 +60,6 @@ TestToGrade testToGrade(const ClassRun& run, std::size_t t)
                        reportLimitFor(run.tests[t])};
 }
 
-// What became of one file, and its report: what `labelgrade N
-// SUBMISSIONS/student/test REFERENCES/test` writes, byte for byte, or one
-// line saying why the file was not graded.
 // What each worker owns: its buffers and watcher, and its part of what the
 // class's files show, merged after.
 struct Worker {
@@ -175,6 +125,9 @@ TestResult gradeChosen(ClassRun& run, Worker& worker, const HandedAndChosen& cho
     return result;
 }
 
+// What became of one file, and its report: what `labelgrade N
+// SUBMISSIONS/student/test REFERENCES/test` writes, byte for byte, or one
+// line saying why the file was not graded.
 TestResult gradeOne(ClassRun& run, Worker& worker, const HandedAndChosen& chosen, std::size_t studentIndex,
                     std::size_t t, int reportFd)
 {
