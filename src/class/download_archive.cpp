@@ -4,6 +4,7 @@
 #include "io/archive_path.h"
 #include "io/folder.h"
 #include "layout.h"
+#include "lms_names.h"
 
 #include <algorithm>
 
@@ -115,15 +116,23 @@ std::string_view topOf(const DownloadPlan& plan, const ListedEntry& entry)
 }
 
 // A download whose every entry lies in one folder (a class zipped as its
-// folder) is read from inside that folder.
+// folder) is read from inside that folder; but not a download of one
+// student, whose folder is named as a site names a student's, or holds
+// files of its own: its student's subfolders must not pass for students.
 void unwrap(DownloadPlan& plan)
 {
     if (plan.listed.empty())
         return;
     std::string_view first = plan.pathOf(plan.listed.front()).substr(0, plan.listed.front().top);
-    for (const ListedEntry& entry : plan.listed)
-        if (plan.pathOf(entry).substr(0, entry.top) != first || (!entry.nested && !entry.folder))
+    MoodleName moodle;
+    if (readMoodleFolder(first, moodle))
+        return;
+    for (const ListedEntry& entry : plan.listed) {
+        std::string_view path = plan.pathOf(entry);
+        bool fileRightInside = !entry.folder && entry.nested && path.find('/', entry.top + 1) == std::string_view::npos;
+        if (path.substr(0, entry.top) != first || (!entry.nested && !entry.folder) || fileRightInside)
             return;
+    }
     std::erase_if(plan.listed, [](const ListedEntry& entry) { return !entry.nested; });
     std::uint32_t cut = static_cast<std::uint32_t>(first.size()) + 1;
     for (ListedEntry& entry : plan.listed) {
