@@ -404,7 +404,7 @@ ArchiveStatus nextEntry(ArchiveReader& reader)
     if (!passEntry(reader))
         return reader.finished;
     for (;;) {
-        if (refuseOverBytes(reader, 0) || !chargeEntry(reader))
+        if (refuseOverBytes(reader, 0))
             return reader.finished;
         archive_entry* header = nullptr;
         int result;
@@ -416,6 +416,10 @@ ArchiveStatus nextEntry(ArchiveReader& reader)
             return reader.finished;
         if (result == ARCHIVE_EOF)
             return finish(reader, ArchiveStatus::end, "");
+        // Each header read is an entry, damaged or not; the archive's end
+        // is none.
+        if (!chargeEntry(reader))
+            return reader.finished;
         if (result == ARCHIVE_FATAL)
             return finish(reader, libarchiveProblem(reader, ArchiveStatus::broken));
         // libarchive steps over a damaged stretch one header at a time;
