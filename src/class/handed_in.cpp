@@ -2,15 +2,28 @@
 
 namespace {
 
-// A missing file's note names this many of what was handed in instead.
-constexpr std::size_t heldNamesShown = 3;
+// A note names at most this many files, each cut to this many bytes: a
+// student names files, and an archive's name may run to a megabyte.
+constexpr std::size_t namesShown = 3;
+constexpr std::size_t longestNameShown = 120;
+
+std::string shortName(const std::string& name)
+{
+    if (name.size() <= longestNameShown)
+        return name;
+    // Cut between characters, not inside one.
+    std::size_t cut = longestNameShown - 3;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return name.substr(0, cut) + "...";
+}
 
 std::string namesJoined(const std::vector<std::string>& names, std::size_t most)
 {
     std::string text;
     std::size_t shown = std::min(names.size(), most);
     for (std::size_t i = 0; i < shown; ++i)
-        text += (i == 0 ? "" : i + 1 == shown && shown == names.size() ? " and " : ", ") + names[i];
+        text += (i == 0 ? "" : i + 1 == shown && shown == names.size() ? " and " : ", ") + shortName(names[i]);
     if (names.size() > shown)
         text += " and " + std::to_string(names.size() - shown) + " more";
     return text;
@@ -26,9 +39,9 @@ std::string missingNote(const Handed& handed, const std::vector<bool>& taken)
             held.push_back(handed.files[i].shown);
     std::string note;
     if (!held.empty())
-        note = "missing; the folder holds " + namesJoined(held, heldNamesShown);
-    for (const std::string& trouble : handed.troubles)
-        note += (note.empty() ? "missing; " : "; ") + trouble;
+        note = "missing; the folder holds " + namesJoined(held, namesShown);
+    for (std::size_t i = 0; i < handed.troubles.size() && i < namesShown; ++i)
+        note += (note.empty() ? "missing; " : "; ") + shortName(handed.troubles[i]);
     return note;
 }
 
@@ -62,13 +75,13 @@ std::vector<Choice> chooseFiles(const std::vector<Test>& tests, const Handed& ha
             for (std::size_t file : match.found)
                 names.push_back(handed.files[file].shown);
             choices[t].state = FileState::ambiguous;
-            notes.push_back(FileNote{test, NoteKind::why,
-                                     "not graded: " + namesJoined(names, names.size()) + " could each be it"});
+            notes.push_back(FileNote{test, NoteKind::why, "not graded: " + namesJoined(names, namesShown) +
+                                                             " could each be it"});
             continue;
         }
         choices[t] = Choice{FileState::graded, match.found.front()};
         if (match.rule != MatchRule::name || match.inUpload)
-            notes.push_back(FileNote{test, NoteKind::gradedAs, handed.files[match.found.front()].shown});
+            notes.push_back(FileNote{test, NoteKind::gradedAs, shortName(handed.files[match.found.front()].shown)});
     }
     return choices;
 }
