@@ -110,7 +110,7 @@ void explainClass(const ClassOptions& options, int page, const std::vector<Test>
     if (!options.quiet) {
         auto text = std::make_unique<Output>();
         text->kept = &summaryText;
-        writeSummary(*text, summary, tests, students, options.utf8);
+        writeSummary(*text, summary, tests, students, options.utf8, options.htmlPage);
         flushOutput(*text);
     }
 }

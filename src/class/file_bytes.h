@@ -19,8 +19,9 @@ struct FileBytes {
     std::uint64_t size() const { return size_; }
     std::uint64_t hash() const { return hash_.finish(size_); }
 
-    // Adds what the bytes explain of a file graded with these counts.
-    void diagnose(std::vector<Diagnosis>& found, const LineCounts& counts) const;
+    // Adds what the bytes explain of a file graded with these counts:
+    // carriage returns and a byte-order mark only where they cost a field.
+    void diagnose(std::vector<Diagnosis>& found, const LineCounts& counts, bool crCosts, bool bomCosts) const;
 
 private:
     StreamHash hash_;

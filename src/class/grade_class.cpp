@@ -144,6 +144,7 @@ void work(ClassRun& run, Tally& tally)
     // Sorted here, in parallel, so that the merge after has only to walk
     // the tallies.
     std::sort(tally.marks.begin(), tally.marks.end());
+    tally.wrongLines.sort();
 }
 
 unsigned workerCount(const ClassOptions& options, std::size_t students)

@@ -114,7 +114,7 @@ void appendPairs(Output& out, const ClassSummary& summary, const std::vector<Tes
     put(out, "<table>\n<tr><th>students</th><th>weight</th><th>what they share</th></tr>\n");
     for (const SuspectedPair& pair : summary.pairs)
         put(out, "<tr>" + cell(htmlText(students[pair.first].name) + " and " + htmlText(students[pair.second].name)) +
-               cell(pointsText(pair.weight), true) + cell(htmlText(sharedText(pair, tests))) + "</tr>\n");
+               cell(std::to_string(pair.pieces), true) + cell(htmlText(sharedText(pair, tests, students))) + "</tr>\n");
     put(out, "</table>\n");
 }
 

@@ -70,6 +70,34 @@ void describeShift(Words& words, const Diagnosis& diagnosis)
     words.out += added ? " added)" : " left out)";
 }
 
+void describeMoved(Words& words, const Diagnosis& diagnosis)
+{
+    words.out += "line ";
+    words.number(diagnosis.value);
+    words.out += diagnosis.from != 0 ? " printed after line " : " printed before line ";
+    words.number(diagnosis.from != 0 ? diagnosis.from : diagnosis.to);
+}
+
+void describeOffset(Words& words, const Diagnosis& diagnosis)
+{
+    words.out += "addresses off by ";
+    words.out += diagnosis.negative ? '-' : '+';
+    words.number(diagnosis.value);
+    if (diagnosis.to != 0) {
+        words.out += " on reference lines ";
+        words.number(diagnosis.from);
+        words.out += " to ";
+        words.number(diagnosis.to);
+    } else if (diagnosis.from > 1) {
+        words.out += " from reference line ";
+        words.number(diagnosis.from);
+        words.out += " on";
+    }
+    words.out += " (";
+    words.lines(static_cast<std::uint64_t>(diagnosis.amount));
+    words.out += ')';
+}
+
 }  // namespace
 
 std::string_view reasonOf(FileState state)
@@ -123,16 +151,28 @@ std::string describe(const Diagnosis& diagnosis)
     case Cause::shiftedLines:
         describeShift(words, diagnosis);
         break;
+    case Cause::movedLine:
+        describeMoved(words, diagnosis);
+        break;
+    case Cause::lastLinesLeftOut:
+        if (amount == 1) {
+            words.out += "the reference's last line left out";
+        } else {
+            words.out += "the reference's last ";
+            words.lines(amount);
+            words.out += " left out";
+        }
+        break;
     case Cause::addressForm:
-        words.counted("addresses right as numbers but written with " + formsText(diagnosis.forms), amount);
+        words.counted("addresses written with " + formsText(diagnosis.forms), amount);
         break;
     case Cause::addressOffset:
-        words.out += "addresses off by ";
-        words.out += diagnosis.negative ? '-' : '+';
+        describeOffset(words, diagnosis);
+        break;
+    case Cause::cutLabels:
+        words.out += "labels cut to ";
         words.number(diagnosis.value);
-        words.out += " (";
-        words.lines(amount);
-        words.out += ')';
+        words.counted(diagnosis.value == 1 ? " character" : " characters", amount);
         break;
     case Cause::decimalAddresses:
         words.counted("addresses in decimal", amount);
@@ -145,4 +185,37 @@ std::string describe(const Diagnosis& diagnosis)
         break;
     }
     return words.out;
+}
+
+std::string kindOf(const Diagnosis& diagnosis)
+{
+    Words words;
+    switch (diagnosis.cause) {
+    case Cause::shiftedLines:
+        return diagnosis.amount > 0 ? "lines left out, the rest out of place" : "lines added, the rest out of place";
+    case Cause::movedLine:
+        return "a line printed out of order";
+    case Cause::addressForm:
+        return "addresses written with " + formsText(diagnosis.forms);
+    case Cause::addressOffset:
+        words.out += "addresses off by ";
+        words.out += diagnosis.negative ? '-' : '+';
+        words.number(diagnosis.value);
+        return words.out;
+    case Cause::cutLabels:
+        words.out += "labels cut to ";
+        words.number(diagnosis.value);
+        words.out += diagnosis.value == 1 ? " character" : " characters";
+        return words.out;
+    case Cause::crlfLineEnds:
+        return "CR LF line ends";
+    case Cause::decimalAddresses:
+        return "addresses in decimal";
+    case Cause::labelCase:
+        return "labels right but for letter case";
+    case Cause::swappedColumns:
+        return "address and label swapped";
+    default:
+        return describe(diagnosis);
+    }
 }

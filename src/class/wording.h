@@ -14,6 +14,10 @@ std::string_view reasonOf(FileState state);
 
 std::string describe(const Diagnosis& diagnosis);
 
+// The kind of cause, as the class's summary counts students by it: what no
+// test's numbering changes ("addresses off by +1", "a line left out").
+std::string kindOf(const Diagnosis& diagnosis);
+
 // Calls `finding(test, text)` for why each of a student's files that was
 // not graded was not, and for each cause found in those that were, by test.
 template <typename Finding>
@@ -25,6 +29,22 @@ void forEachFindingOf(const Student& student, Finding&& finding)
             finding(t, std::string(reasonOf(result.state)));
         for (const Diagnosis& diagnosis : result.diagnoses)
             finding(t, describe(diagnosis));
+    }
+}
+
+// Calls `kind(test, kind, text)` as forEachFindingOf does, with each
+// cause's kind besides its words.
+template <typename Kind>
+void forEachKindOf(const Student& student, Kind&& kind)
+{
+    for (std::size_t t = 0; t < student.results.size(); ++t) {
+        const TestResult& result = student.results[t];
+        if (result.state != FileState::graded) {
+            std::string reason(reasonOf(result.state));
+            kind(t, reason, reason);
+        }
+        for (const Diagnosis& diagnosis : result.diagnoses)
+            kind(t, kindOf(diagnosis), describe(diagnosis));
     }
 }
 

@@ -1,0 +1,183 @@
+#include "alignment.h"
+
+#include "addresses.h"
+#include "hashing.h"
+
+#include <algorithm>
+
+namespace {
+
+// Where the next line is looked for: one past the last aligned line.
+std::int64_t expectedAt(const Alignment& alignment, std::size_t position)
+{
+    for (std::size_t back = position; back-- > 0;)
+        if (alignment.lineOf[back] != noLine)
+            return static_cast<std::int64_t>(alignment.lineOf[back]) + static_cast<std::int64_t>(position - back);
+    return static_cast<std::int64_t>(position);
+}
+
+std::uint32_t lineByLabel(const ReferenceIndex& reference, std::string_view label, std::int64_t near)
+{
+    if (label.empty())
+        return noLine;
+    std::uint32_t line = nearestLine(reference.byLabel, hashText(label), near,
+                                     [&](std::uint32_t r) { return reference.symbols[r].label == label; });
+    if (line != noLine)
+        return line;
+    return nearestLine(reference.byFoldedLabel, foldedHash(label), near,
+                       [&](std::uint32_t r) { return equalIgnoringCase(reference.symbols[r].label, label); });
+}
+
+// Whether more wrong lines find their label in the second field than in
+// the first.
+bool readsSwapped(const ReferenceIndex& reference, const KeptLines& kept)
+{
+    std::uint64_t straight = 0;
+    std::uint64_t swapped = 0;
+    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+        const KeptLine& line = kept.lines[p];
+        if (line.right) {
+            ++straight;
+            continue;
+        }
+        if (!line.complete() || line.clipped)
+            continue;
+        auto near = static_cast<std::int64_t>(p);
+        straight += lineByLabel(reference, kept.second(line), near) != noLine ? 1 : 0;
+        swapped += lineByLabel(reference, kept.first(line), near) != noLine ? 1 : 0;
+    }
+    return swapped > straight;
+}
+
+// Labels cut to one width: the width most lines not yet aligned have, when
+// at least two of them then find their line.
+void alignCutLabels(Alignment& alignment, const ReferenceIndex& reference, const KeptLines& kept)
+{
+    std::vector<std::uint32_t> widths(mostKeptFieldSize + 1, 0);
+    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+        const KeptLine& line = kept.lines[p];
+        if (alignment.lineOf[p] == noLine && line.complete() && !line.clipped)
+            ++widths[readFields(reference, kept, alignment, p).label.size()];
+    }
+    auto most = std::max_element(widths.begin(), widths.end());
+    if (*most < 2)
+        return;
+    auto width = static_cast<std::uint32_t>(most - widths.begin());
+    LineKeys cut;
+    for (std::uint32_t r = 0; r < reference.symbols.size(); ++r)
+        if (reference.symbols[r].label.size() > width)
+            cut.emplace_back(foldedHash(reference.symbols[r].label.substr(0, width)), r);
+    std::sort(cut.begin(), cut.end());
+    std::vector<std::uint32_t> found = alignment.lineOf;
+    std::uint32_t matched = 0;
+    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+        if (found[p] != noLine || !kept.lines[p].complete() || kept.lines[p].clipped)
+            continue;
+        std::string_view label = readFields(reference, kept, alignment, p).label;
+        if (label.size() != width)
+            continue;
+        found[p] = nearestLine(cut, foldedHash(label), expectedAt(alignment, p), [&](std::uint32_t r) {
+            return equalIgnoringCase(reference.symbols[r].label.substr(0, width), label);
+        });
+        matched += found[p] != noLine ? 1 : 0;
+    }
+    if (matched < 2)
+        return;
+    alignment.lineOf = std::move(found);
+    alignment.cutTo = width;
+}
+
+// A run of lines not aligned between two that are, or at either end, is
+// aligned where its neighbours leave exactly room for it: a typo's line.
+void fillBetween(Alignment& alignment, std::size_t referenceLines)
+{
+    std::vector<std::uint32_t>& lineOf = alignment.lineOf;
+    std::size_t count = lineOf.size();
+    for (std::size_t p = 0; p < count;) {
+        if (lineOf[p] != noLine) {
+            ++p;
+            continue;
+        }
+        std::size_t end = p;
+        while (end < count && lineOf[end] == noLine)
+            ++end;
+        // The drift (reference line less position) on either side.
+        bool before = p > 0;
+        bool after = end < count;
+        std::int64_t driftBefore = before ? static_cast<std::int64_t>(lineOf[p - 1]) - static_cast<std::int64_t>(p - 1) : 0;
+        std::int64_t driftAfter = after ? static_cast<std::int64_t>(lineOf[end]) - static_cast<std::int64_t>(end) : 0;
+        bool fits = before && after ? driftBefore == driftAfter : before ? true : after ? driftAfter == 0 : false;
+        std::int64_t drift = before ? driftBefore : driftAfter;
+        for (std::size_t q = p; fits && q < end; ++q) {
+            std::int64_t line = static_cast<std::int64_t>(q) + drift;
+            if (line >= 0 && line < static_cast<std::int64_t>(referenceLines))
+                lineOf[q] = static_cast<std::uint32_t>(line);
+        }
+        p = end;
+    }
+}
+
+}  // namespace
+
+ReadFields readFields(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment,
+                      std::size_t position)
+{
+    const KeptLine& line = kept.lines[position];
+    if (line.right)
+        return ReadFields{reference.symbols[position].address, reference.symbols[position].label};
+    if (alignment.swapped)
+        return ReadFields{kept.second(line), kept.first(line)};
+    return ReadFields{kept.first(line), kept.second(line)};
+}
+
+int labelRelation(std::string_view student, std::string_view reference, std::uint32_t cutTo, bool& cut)
+{
+    cut = cutTo > 0 && reference.size() > cutTo;
+    if (cut)
+        reference = reference.substr(0, cutTo);
+    if (student == reference)
+        return 0;
+    return equalIgnoringCase(student, reference) ? 1 : -1;
+}
+
+Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
+{
+    Alignment alignment;
+    alignment.swapped = readsSwapped(reference, kept);
+    alignment.lineOf.assign(kept.lines.size(), noLine);
+    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+        const KeptLine& line = kept.lines[p];
+        if (line.right)
+            alignment.lineOf[p] = static_cast<std::uint32_t>(p);
+        else if (line.complete() && !line.clipped)
+            alignment.lineOf[p] =
+                lineByLabel(reference, readFields(reference, kept, alignment, p).label, expectedAt(alignment, p));
+    }
+    alignCutLabels(alignment, reference, kept);
+    fillBetween(alignment, reference.symbols.size());
+    return alignment;
+}
+
+void alignByAddress(Alignment& alignment, const ReferenceIndex& reference, const KeptLines& kept,
+                    const AddressPrediction& predicts)
+{
+    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+        const KeptLine& line = kept.lines[p];
+        if (alignment.lineOf[p] != noLine || !line.complete() || line.clipped)
+            continue;
+        ReadFields fields = readFields(reference, kept, alignment, p);
+        std::uint32_t r = predicts(fields.address, expectedAt(alignment, p));
+        if (r == noLine)
+            continue;
+        std::string_view want = reference.symbols[r].label;
+        if (alignment.cutTo > 0 && want.size() > alignment.cutTo)
+            want = want.substr(0, alignment.cutTo);
+        if (want.size() != fields.label.size())
+            continue;
+        std::size_t differ = 0;
+        for (std::size_t i = 0; i < want.size(); ++i)
+            differ += lowerAscii(want[i]) != lowerAscii(fields.label[i]) ? 1 : 0;
+        if (differ <= 1)
+            alignment.lineOf[p] = r;
+    }
+}

@@ -1,0 +1,223 @@
+#include "explanation.h"
+
+#include "alignment.h"
+#include "line_causes.h"
+#include "structure.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// A pattern is told when it explains at least this many wrong lines, a
+// slip when it explains this many points.
+constexpr std::uint64_t leastEvidence = 2;
+
+std::int32_t lineCount(std::uint64_t lines)
+{
+    return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX));
+}
+
+// What one wrong position needs to be explained.
+struct PositionNeeds {
+    LineNeeds line;
+    std::uint32_t event = noLine;
+    bool added = false;  // a line that is no reference line's, which its event explains whole
+    bool aligned = false;
+    bool patterned = false;  // needs a pattern or a slip, not the bytes alone
+};
+
+// How many wrong lines need each cause.
+struct Support {
+    std::uint64_t swapped = 0;
+    std::uint64_t labelCase = 0;
+    std::uint64_t cut = 0;
+    std::uint64_t decimal = 0;
+    std::uint64_t forms = 0;
+    std::uint8_t formBits = 0;
+    std::vector<std::uint64_t> ranges;
+};
+
+// The causes told, as flags the positions are checked against.
+struct Told {
+    bool swapped = false;
+    bool labelCase = false;
+    bool cut = false;
+    bool decimal = false;
+    bool forms = false;
+    std::vector<bool> ranges;
+    std::vector<bool> events;
+
+    bool explains(const PositionNeeds& needs, bool swappedFile) const
+    {
+        if (needs.event != noLine && !events[needs.event])
+            return false;
+        if (needs.added)
+            return true;
+        const LineNeeds& line = needs.line;
+        return needs.aligned && line.explained && (!swappedFile || swapped) && (!line.labelCase || labelCase) &&
+               (!line.cut || cut) && (!line.decimal || decimal) && (line.forms == 0 || forms) &&
+               (line.range == noLine || ranges[line.range]);
+    }
+    bool anyOf(const PositionNeeds& needs, bool swappedFile) const
+    {
+        const LineNeeds& line = needs.line;
+        return (needs.event != noLine && events[needs.event]) ||
+               (needs.aligned && ((swappedFile && swapped) || (line.labelCase && labelCase) || (line.cut && cut) ||
+                                  (line.decimal && decimal) || (line.forms != 0 && forms) ||
+                                  (line.range != noLine && ranges[line.range])));
+    }
+    void clearPatterns()
+    {
+        swapped = labelCase = cut = decimal = forms = false;
+        std::fill(ranges.begin(), ranges.end(), false);
+        std::fill(events.begin(), events.end(), false);
+    }
+};
+
+void tellEvents(const Structure& structure, const Told& told, std::vector<Diagnosis>& causes)
+{
+    for (std::size_t e = 0; e < structure.events.size(); ++e) {
+        if (!told.events[e])
+            continue;
+        const LineEvent& event = structure.events[e];
+        Diagnosis diagnosis;
+        if (event.kind == EventKind::moved) {
+            diagnosis.cause = Cause::movedLine;
+            diagnosis.value = event.line + 1;
+            diagnosis.from = event.after == noLine ? 0 : event.after + 1;
+            diagnosis.to = event.after == noLine && event.before != noLine ? event.before + 1 : 0;
+        } else if (event.atEnd) {
+            diagnosis.cause = Cause::lastLinesLeftOut;
+            diagnosis.amount = lineCount(event.size);
+        } else {
+            bool leftOut = event.kind == EventKind::leftOut;
+            diagnosis.cause = Cause::shiftedLines;
+            diagnosis.amount = leftOut ? lineCount(event.size) : -lineCount(event.size);
+            std::uint64_t first = event.from != noLine ? event.from : leftOut ? event.line : event.line + event.size;
+            diagnosis.value = first + 1;
+        }
+        causes.push_back(diagnosis);
+    }
+}
+
+void tellPatterns(const Support& support, const Told& told, const AddressModel& model, std::uint64_t referenceLines,
+                  std::vector<Diagnosis>& causes)
+{
+    if (told.forms)
+        causes.push_back(Diagnosis{Cause::addressForm, support.formBits, false, lineCount(support.forms)});
+    if (told.decimal)
+        causes.push_back(Diagnosis{Cause::decimalAddresses, 0, false, lineCount(support.decimal)});
+    for (std::size_t r = 0; r < model.ranges.size(); ++r) {
+        if (!told.ranges[r])
+            continue;
+        std::uint64_t delta = model.ranges[r].delta;
+        bool negative = delta > (UINT64_MAX >> 1);
+        Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(support.ranges[r]), negative ? 0 - delta : delta};
+        offset.from = model.ranges[r].from + 1;
+        bool last = r + 1 == model.ranges.size();
+        offset.to = last ? 0 : model.ranges[r + 1].from;
+        if (!last && offset.to >= referenceLines)
+            offset.to = 0;
+        causes.push_back(offset);
+    }
+    if (told.labelCase)
+        causes.push_back(Diagnosis{Cause::labelCase, 0, false, lineCount(support.labelCase)});
+    if (told.cut)
+        causes.push_back(Diagnosis{Cause::cutLabels, 0, false, lineCount(support.cut)});
+    if (told.swapped)
+        causes.push_back(Diagnosis{Cause::swappedColumns, 0, false, lineCount(support.swapped)});
+}
+
+}  // namespace
+
+Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts)
+{
+    Explanation explanation;
+    if (!kept.usable())
+        return explanation;
+    Alignment alignment = alignLines(reference, kept);
+    AddressModel model = addressModel(reference, kept, alignment);
+    alignByAddress(alignment, reference, kept, [&](std::string_view address, std::int64_t near) {
+        return model.lineFor(reference, address, near);
+    });
+    Structure structure = structureOf(alignment, kept, counts.reference, counts.student);
+
+    std::vector<std::uint32_t> wrong;
+    std::vector<PositionNeeds> needs;
+    Support support;
+    support.ranges.assign(model.ranges.size(), 0);
+    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+        const KeptLine& line = kept.lines[p];
+        if (line.right || !isComplete(reference.symbols[p]))
+            continue;
+        explanation.crCosts = explanation.crCosts || line.crCosts;
+        explanation.bomCosts = explanation.bomCosts || line.bomCosts;
+        PositionNeeds need;
+        need.event = structure.eventOf[p];
+        need.added = need.event != noLine && structure.events[need.event].kind == EventKind::added;
+        std::uint32_t r = alignment.lineOf[p];
+        need.aligned = r != noLine && !need.added;
+        if (need.aligned) {
+            need.line = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
+            const LineNeeds& l = need.line;
+            bool patterned = alignment.swapped || l.labelCase || l.cut || l.decimal || l.forms != 0 || l.range != noLine;
+            if (l.explained && !patterned && need.event == noLine && !line.crCosts && !line.bomCosts)
+                need.line.explained = false;  // wrong for no reason that can be named
+            support.swapped += alignment.swapped ? 1 : 0;
+            support.labelCase += l.labelCase ? 1 : 0;
+            support.cut += l.cut ? 1 : 0;
+            support.decimal += l.decimal ? 1 : 0;
+            support.forms += l.forms != 0 ? 1 : 0;
+            if (l.explained)
+                support.formBits |= l.forms;
+            if (l.range != noLine)
+                ++support.ranges[l.range];
+            need.patterned = patterned || !l.explained;
+        }
+        need.patterned = need.patterned || need.event != noLine || !need.aligned;
+        wrong.push_back(static_cast<std::uint32_t>(p));
+        needs.push_back(need);
+    }
+
+    Told told;
+    told.swapped = support.swapped >= leastEvidence;
+    told.labelCase = support.labelCase >= leastEvidence;
+    told.cut = support.cut >= leastEvidence;
+    told.decimal = support.decimal >= leastEvidence;
+    told.forms = support.forms >= leastEvidence && support.formBits != 0;
+    for (std::uint64_t lines : support.ranges)
+        told.ranges.push_back(lines >= leastEvidence);
+    for (const LineEvent& event : structure.events)
+        told.events.push_back(event.points >= leastEvidence || (event.atEnd && event.points >= 1));
+    // The patterns and slips told must explain most of what the bytes
+    // alone do not.
+    std::uint64_t patterned = 0;
+    std::uint64_t explainedByThem = 0;
+    for (const PositionNeeds& need : needs) {
+        patterned += need.patterned ? 1 : 0;
+        explainedByThem += need.patterned && told.anyOf(need, alignment.swapped) ? 1 : 0;
+    }
+    if (patterned > 0 && 2 * explainedByThem <= patterned) {
+        std::vector<bool> keep;
+        for (const LineEvent& event : structure.events)
+            keep.push_back(event.atEnd && told.events[keep.size()]);
+        told.clearPatterns();
+        told.events = keep;
+    }
+    tellEvents(structure, told, explanation.causes);
+    tellPatterns(support, told, model, counts.reference, explanation.causes);
+    std::stable_sort(explanation.causes.begin(), explanation.causes.end(),
+                     [](const Diagnosis& a, const Diagnosis& b) { return a.cause < b.cause; });
+
+    for (std::size_t i = 0; i < wrong.size(); ++i) {
+        const PositionNeeds& need = needs[i];
+        if (told.explains(need, alignment.swapped))
+            continue;
+        std::uint32_t p = wrong[i];
+        std::uint32_t r = alignment.lineOf[p];
+        bool aligned = need.aligned && r != noLine;
+        explanation.unexplained.push_back(UnexplainedLine{aligned ? r : p, aligned, kept.lines[p].hash});
+    }
+    return explanation;
+}
