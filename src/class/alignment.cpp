@@ -89,17 +89,18 @@ void alignCutLabels(Alignment& alignment, const ReferenceIndex& reference, const
 
 // A run of lines not aligned between two that are, or at either end, is
 // aligned where its neighbours leave exactly room for it: a typo's line.
-void fillBetween(Alignment& alignment, std::size_t referenceLines)
+// A line without two fields holds no symbol, and stays as it is.
+void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t referenceLines)
 {
     std::vector<std::uint32_t>& lineOf = alignment.lineOf;
     std::size_t count = lineOf.size();
     for (std::size_t p = 0; p < count;) {
-        if (lineOf[p] != noLine) {
+        if (lineOf[p] != noLine || !kept.lines[p].complete()) {
             ++p;
             continue;
         }
         std::size_t end = p;
-        while (end < count && lineOf[end] == noLine)
+        while (end < count && lineOf[end] == noLine && kept.lines[end].complete())
             ++end;
         // The drift (reference line less position) on either side.
         bool before = p > 0;
@@ -154,7 +155,7 @@ Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
                 lineByLabel(reference, readFields(reference, kept, alignment, p).label, expectedAt(alignment, p));
     }
     alignCutLabels(alignment, reference, kept);
-    fillBetween(alignment, reference.symbols.size());
+    fillBetween(alignment, kept, reference.symbols.size());
     return alignment;
 }
 

@@ -35,7 +35,8 @@ enum class Cause : std::uint8_t {
 //   addressOffset     amount: lines it explains; value: how far the addresses
 //                     lie from the reference's (below it where `negative`);
 //                     from, to: the reference lines it holds on (to: 0 when
-//                     to the end)
+//                     to the end); since: where typos hide whether it
+//                     starts before `from`, the first line it may start at
 //   cutLabels         amount: lines; value: the characters kept
 //   the other line causes: amount, the lines they explain
 struct Diagnosis {
@@ -46,6 +47,7 @@ struct Diagnosis {
     std::uint64_t value = 0;
     std::uint32_t from = 0;
     std::uint32_t to = 0;
+    std::uint32_t since = 0;
 };
 
 #endif

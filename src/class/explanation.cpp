@@ -101,8 +101,8 @@ void tellEvents(const Structure& structure, const Told& told, std::vector<Diagno
     }
 }
 
-void tellPatterns(const Support& support, const Told& told, const AddressModel& model, std::uint64_t referenceLines,
-                  std::vector<Diagnosis>& causes)
+void tellPatterns(const Support& support, const Told& told, const AddressModel& model, std::uint32_t cutTo,
+                  std::uint64_t referenceLines, std::vector<Diagnosis>& causes)
 {
     if (told.forms)
         causes.push_back(Diagnosis{Cause::addressForm, support.formBits, false, lineCount(support.forms)});
@@ -115,6 +115,7 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
         bool negative = delta > (UINT64_MAX >> 1);
         Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(support.ranges[r]), negative ? 0 - delta : delta};
         offset.from = model.ranges[r].from + 1;
+        offset.since = model.ranges[r].earliest + 1;
         bool last = r + 1 == model.ranges.size();
         offset.to = last ? 0 : model.ranges[r + 1].from;
         if (!last && offset.to >= referenceLines)
@@ -124,7 +125,7 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
     if (told.labelCase)
         causes.push_back(Diagnosis{Cause::labelCase, 0, false, lineCount(support.labelCase)});
     if (told.cut)
-        causes.push_back(Diagnosis{Cause::cutLabels, 0, false, lineCount(support.cut)});
+        causes.push_back(Diagnosis{Cause::cutLabels, 0, false, lineCount(support.cut), cutTo});
     if (told.swapped)
         causes.push_back(Diagnosis{Cause::swappedColumns, 0, false, lineCount(support.swapped)});
 }
@@ -147,7 +148,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     std::vector<PositionNeeds> needs;
     Support support;
     support.ranges.assign(model.ranges.size(), 0);
-    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+    for (std::size_t p = 0; p < kept.compared; ++p) {
         const KeptLine& line = kept.lines[p];
         if (line.right || !isComplete(reference.symbols[p]))
             continue;
@@ -155,7 +156,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         explanation.bomCosts = explanation.bomCosts || line.bomCosts;
         PositionNeeds need;
         need.event = structure.eventOf[p];
-        need.added = need.event != noLine && structure.events[need.event].kind == EventKind::added;
+        need.added = structure.added[p];
         std::uint32_t r = alignment.lineOf[p];
         need.aligned = r != noLine && !need.added;
         if (need.aligned) {
@@ -189,7 +190,9 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     for (std::uint64_t lines : support.ranges)
         told.ranges.push_back(lines >= leastEvidence);
     for (const LineEvent& event : structure.events)
-        told.events.push_back(event.points >= leastEvidence || (event.atEnd && event.points >= 1));
+        // A line out of order or left out at the end is a fact once the
+        // lines are aligned, whatever points it cost.
+        told.events.push_back(event.points >= leastEvidence || event.atEnd || event.kind == EventKind::moved);
     // The patterns and slips told must explain most of what the bytes
     // alone do not.
     std::uint64_t patterned = 0;
@@ -201,12 +204,12 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     if (patterned > 0 && 2 * explainedByThem <= patterned) {
         std::vector<bool> keep;
         for (const LineEvent& event : structure.events)
-            keep.push_back(event.atEnd && told.events[keep.size()]);
+            keep.push_back((event.atEnd || event.kind == EventKind::moved) && told.events[keep.size()]);
         told.clearPatterns();
         told.events = keep;
     }
     tellEvents(structure, told, explanation.causes);
-    tellPatterns(support, told, model, counts.reference, explanation.causes);
+    tellPatterns(support, told, model, alignment.cutTo, counts.reference, explanation.causes);
     std::stable_sort(explanation.causes.begin(), explanation.causes.end(),
                      [](const Diagnosis& a, const Diagnosis& b) { return a.cause < b.cause; });
 

@@ -66,7 +66,9 @@ void FileBytes::diagnose(std::vector<Diagnosis>& found, const LineCounts& counts
         found.push_back(Diagnosis{Cause::byteOrderMark});
     if (zeroBytes_)
         found.push_back(Diagnosis{Cause::zeroBytes});
+    // A blank last line costs a point wherever it stands: a line too many,
+    // or a line without a symbol where the reference has one.
     bool lastBlank = previous_ == '\n' ? lastLineBlank_ : lineBlank_;
-    if (lastBlank && counts.student > counts.reference)
+    if (lastBlank && counts.student >= 2)
         found.push_back(Diagnosis{Cause::trailingEmptyLine});
 }

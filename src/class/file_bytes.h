@@ -17,6 +17,7 @@ struct FileBytes {
     void add(std::string_view bytes);
 
     std::uint64_t size() const { return size_; }
+    std::uint64_t newlines() const { return lines_.newlines; }
     std::uint64_t hash() const { return hash_.finish(size_); }
 
     // Adds what the bytes explain of a file graded with these counts:

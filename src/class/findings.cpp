@@ -3,6 +3,9 @@
 #include "explanation.h"
 #include "hashing.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // A summary shows this much of a wrong line.
@@ -51,13 +54,37 @@ void FindingsWatcher::start(const ReferenceIndex& reference, const MarkPlaces& p
     kept_.clear();
     wrongPlaces_.clear();
     wrongLines_.clear();
+    tailLine_.clear();
     if (tally.wrongAt.size() < places.count())
         tally.wrongAt.resize(places.count(), 0);
 }
 
 void FindingsWatcher::studentBytes(std::string_view bytes)
 {
+    std::uint64_t before = bytes_.newlines();
     bytes_.add(bytes);
+    // Only files longer than the reference have lines past its end.
+    if (bytes_.newlines() >= reference_->symbols.size() && kept_.wholeTail)
+        keepTail(bytes, before);
+}
+
+void FindingsWatcher::keepTail(std::string_view bytes, std::uint64_t line)
+{
+    std::uint64_t end = reference_->symbols.size();
+    while (!bytes.empty() && kept_.wholeTail) {
+        const void* newline = std::memchr(bytes.data(), '\n', bytes.size());
+        std::size_t size = newline == nullptr ? bytes.size() : static_cast<const char*>(newline) - bytes.data();
+        if (line >= end && tailLine_.size() < 2 * mostKeptFieldSize + 2)
+            tailLine_.append(bytes.substr(0, std::min(size, 2 * mostKeptFieldSize + 2 - tailLine_.size())));
+        if (newline == nullptr)
+            return;
+        if (line >= end) {
+            kept_.addTail(tailLine_);
+            tailLine_.clear();
+        }
+        ++line;
+        bytes.remove_prefix(size + 1);
+    }
 }
 
 void FindingsWatcher::checked(const Verdict& verdict)
@@ -97,6 +124,9 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
         found.push_back(Diagnosis{Cause::emptyFile});
         return found;
     }
+    if (!tailLine_.empty())
+        kept_.addTail(tailLine_);
+    kept_.joinTail();
     Explanation explanation = explainLines(*reference_, kept_, counts);
     bool whole = kept_.usable();
     bytes_.diagnose(found, counts, !whole || explanation.crCosts, !whole || explanation.bomCosts);

@@ -33,6 +33,7 @@ struct FindingsWatcher final : GradingWatcher {
 
 private:
     void countWrongLine(const Verdict& verdict);
+    void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
 
     const ReferenceIndex* reference_ = nullptr;
     const MarkPlaces* places_ = nullptr;
@@ -42,6 +43,7 @@ private:
     std::size_t marksBefore_ = 0;
     FileBytes bytes_;
     KeptLines kept_;
+    std::string tailLine_;  // the line past the reference's end read so far
     // What it counted in the tally, to take back.
     std::vector<std::uint32_t> wrongPlaces_;
     std::vector<std::uint32_t> wrongLines_;

@@ -43,8 +43,29 @@ void KeptLines::clear()
     if (text.capacity() > mostKeptText / 8)
         text = std::string();
     lines.clear();
+    tail.clear();
+    compared = 0;
+    wholeTail = true;
     text.clear();
     overflow = false;
+}
+
+void KeptLines::addTail(std::string_view line)
+{
+    if (tail.size() >= mostTailLines) {
+        wholeTail = false;
+        return;
+    }
+    std::swap(lines, tail);
+    addWrong(line, false);
+    std::swap(lines, tail);
+}
+
+void KeptLines::joinTail()
+{
+    compared = lines.size();
+    lines.insert(lines.end(), tail.begin(), tail.end());
+    tail.clear();
 }
 
 void KeptLines::addRight()
@@ -64,7 +85,7 @@ void KeptLines::addWrong(std::string_view line, bool firstLine)
 {
     if (overflow)
         return;
-    if (lines.size() >= mostKeptLines) {
+    if (lines.size() + tail.size() >= mostKeptLines) {
         overflow = true;
         return;
     }

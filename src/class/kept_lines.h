@@ -12,6 +12,9 @@
 #include <string_view>
 #include <vector>
 
+// Lines past the reference's end are kept too, as far as this many: where
+// lines were added, they hold the reference's last lines.
+constexpr std::size_t mostTailLines = 256;
 // No symbol table comes near this many lines; a larger file is explained
 // by its bytes alone, so that a worker's memory stays small whatever it is
 // given.
@@ -37,7 +40,10 @@ struct KeptLine {
 };
 
 struct KeptLines {
-    std::vector<KeptLine> lines;  // one per compared position, in order
+    std::vector<KeptLine> lines;  // one per compared position, in order; then the tail's, once joined
+    std::vector<KeptLine> tail;   // lines past the reference's end, in order
+    std::size_t compared = 0;     // of `lines`, the compared positions
+    bool wholeTail = true;        // every line past the reference's end is in `tail`
     std::string text;
     bool overflow = false;  // more lines than are kept: none are
 
@@ -45,6 +51,9 @@ struct KeptLines {
     void addRight();
     // `line` is the student's line as graded, without its newline.
     void addWrong(std::string_view line, bool firstLine);
+    void addTail(std::string_view line);
+    // Puts the tail after the compared lines, once all are told.
+    void joinTail();
 
     std::string_view first(const KeptLine& line) const { return std::string_view(text).substr(line.first, line.firstSize); }
     std::string_view second(const KeptLine& line) const

@@ -30,22 +30,45 @@ std::vector<LineDelta> deltasIn(unsigned base, const ReferenceIndex& reference, 
 
 // Runs of lines in the reference's order that share an offset, at least
 // two long, joined where only shorter runs lay between runs of one offset;
-// with the lines they hold.
+// with the lines they hold.  A range starts at its first line with its
+// offset since the last run of the range before: a typo just after the
+// start does not move it.
 AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::uint64_t& held)
 {
-    AddressModel model;
-    model.base = base;
-    held = 0;
+    // Runs long enough: two lines, or three where a run follows, since two
+    // typos side by side can show one offset where the file then goes on
+    // as before, but a wrong start address or directive holds to the end.
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
     for (std::size_t at = 0; at < deltas.size();) {
         std::size_t end = at;
         while (end < deltas.size() && deltas[end].delta == deltas[at].delta)
             ++end;
-        if (end - at >= 2) {
-            held += end - at;
-            if (model.ranges.empty() || model.ranges.back().delta != deltas[at].delta)
-                model.ranges.push_back(OffsetRange{model.ranges.empty() ? 0 : deltas[at].line, deltas[at].delta});
-        }
+        if (end - at >= 2)
+            runs.emplace_back(at, end);
         at = end;
+    }
+    for (std::size_t i = 0; i + 1 < runs.size();)
+        if (runs[i].second - runs[i].first < 3)
+            runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    AddressModel model;
+    model.base = base;
+    held = 0;
+    std::size_t afterKept = 0;  // where the last run kept ended
+    for (auto [at, end] : runs) {
+        {
+            held += end - at;
+            if (model.ranges.empty() || model.ranges.back().delta != deltas[at].delta) {
+                std::size_t start = afterKept;
+                while (deltas[start].delta != deltas[at].delta)
+                    ++start;
+                std::uint32_t from = model.ranges.empty() ? 0 : deltas[start].line;
+                std::uint32_t earliest = model.ranges.empty() || afterKept == 0 ? from : deltas[afterKept - 1].line + 1;
+                model.ranges.push_back(OffsetRange{from, deltas[at].delta, std::min(earliest, from)});
+            }
+            afterKept = end;
+        }
     }
     if (model.ranges.empty())
         model.ranges.push_back(OffsetRange{0, 0});

@@ -19,6 +19,9 @@
 struct OffsetRange {
     std::uint32_t from = 0;
     std::uint64_t delta = 0;
+    // Where lines whose address a typo hides lie just before the range,
+    // the first of them: the range may start there as well.
+    std::uint32_t earliest = 0;
 };
 
 struct AddressModel {

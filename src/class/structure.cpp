@@ -52,14 +52,16 @@ struct Walk {
         return structure.events.size() - 1;
     }
 
-    void markWrong(std::size_t p, std::size_t event)
+    // A wrong line that `event` explains; `displaced`: a line of the run
+    // that it put out of place, the first of which is where it shows.
+    void markWrong(std::size_t p, std::size_t event, bool displaced)
     {
-        if (event == noLine || kept.lines[p].right)
+        if (event == noLine || p >= kept.compared || kept.lines[p].right)
             return;
         structure.eventOf[p] = static_cast<std::uint32_t>(event);
         LineEvent& told = structure.events[event];
         ++told.points;
-        if (told.from == noLine && told.kind != EventKind::moved)
+        if (displaced && told.from == noLine)
             told.from = static_cast<std::uint32_t>(p);
     }
 
@@ -88,6 +90,7 @@ Structure structureOf(const Alignment& alignment, const KeptLines& kept, std::ui
     const std::vector<std::uint32_t>& lineOf = alignment.lineOf;
     Walk walk{lineOf, kept, longestRising(lineOf), std::vector<std::uint8_t>(referenceLines, 0), {}, {}, noLine};
     walk.structure.eventOf.assign(lineOf.size(), noLine);
+    walk.structure.added.assign(lineOf.size(), false);
     if (!solid(lineOf))
         return walk.structure;
     // Which lines are out of place: held off the run, and held nowhere in it.
@@ -118,26 +121,26 @@ Structure structureOf(const Alignment& alignment, const KeptLines& kept, std::ui
         std::uint32_t r = lineOf[p];
         if (moved[p]) {
             walk.last = walk.movedEvent[r];
-            walk.markWrong(p, walk.last);
+            walk.markWrong(p, walk.last, false);
         } else if (r == noLine || !walk.inRun[p]) {
             // A line that is no reference line's, or a second copy of one.
+            walk.structure.added[p] = true;
             LineEvent* open = walk.last == noLine ? nullptr : &walk.structure.events[walk.last];
-            if (open != nullptr && open->kind == EventKind::added && open->line + open->size == p)
+            if (open != nullptr && open->kind == EventKind::added && open->line + open->size == p && open->from == noLine)
                 ++open->size;
             else
                 walk.last = walk.add(LineEvent{EventKind::added, static_cast<std::uint32_t>(p)});
-            walk.markWrong(p, walk.last);
+            walk.markWrong(p, walk.last, false);
         } else {
             walk.skipped(nextInRun, r);
             nextInRun = r + 1;
             if (r != p)
-                walk.markWrong(p, walk.last);
+                walk.markWrong(p, walk.last, true);
         }
     }
-    // Lines the reference ends with that the student's compared lines do
-    // not hold: left out, unless the student's file goes on past the
-    // reference, where they may well be.
-    if (studentLines <= referenceLines) {
+    // Lines the reference ends with that the student's lines do not hold:
+    // left out, unless some of the student's lines were not kept.
+    if (kept.wholeTail) {
         std::size_t before = walk.structure.events.size();
         walk.last = noLine;
         walk.skipped(nextInRun, static_cast<std::uint32_t>(referenceLines));

@@ -28,6 +28,7 @@ struct LineEvent {
 struct Structure {
     std::vector<LineEvent> events;          // in the student's order
     std::vector<std::uint32_t> eventOf;     // per compared position: the event that put it out of place, or noLine
+    std::vector<bool> added;                // per compared position: a line no reference line's, or a second copy
 };
 
 // Read from an alignment of enough lines (at least two, and half of those

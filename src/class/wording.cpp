@@ -83,14 +83,22 @@ void describeOffset(Words& words, const Diagnosis& diagnosis)
     words.out += "addresses off by ";
     words.out += diagnosis.negative ? '-' : '+';
     words.number(diagnosis.value);
+    // Where typos hide the line it starts at, every line it may start at.
+    auto start = [&] {
+        if (diagnosis.since != 0 && diagnosis.since < diagnosis.from) {
+            words.number(diagnosis.since);
+            words.out += diagnosis.since + 1 == diagnosis.from ? " or " : " to ";
+        }
+        words.number(diagnosis.from);
+    };
     if (diagnosis.to != 0) {
         words.out += " on reference lines ";
-        words.number(diagnosis.from);
+        start();
         words.out += " to ";
         words.number(diagnosis.to);
     } else if (diagnosis.from > 1) {
         words.out += " from reference line ";
-        words.number(diagnosis.from);
+        start();
         words.out += " on";
     }
     words.out += " (";
