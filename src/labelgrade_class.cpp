@@ -1,11 +1,13 @@
 // labelgrade-class: grade every student of a class on every test in one
 // run, and write the gradebook.
 #include "class/class_run.h"
+#include "class/html_page.h"
 #include "class/options.h"
 #include "io/visible_text.h"
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -32,6 +34,7 @@ int main(int argc, char** argv)
             break;
         }
         options.utf8 = terminalReadsUtf8();
+        options.date = runDate(std::getenv("SOURCE_DATE_EPOCH"));
         return runClass(options);
     } catch (const std::bad_alloc&) {
         return trouble("out of memory");

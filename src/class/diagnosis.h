@@ -28,7 +28,8 @@ enum class Cause : std::uint8_t {
 // What each cause keeps (lines are numbered from 1; 0 is none):
 //   crlfLineEnds      amount: lines ending in CR LF; value: lines that end at all
 //   shiftedLines      amount: lines left out (or, below 0, added); value: the
-//                     first student line out of place
+//                     first reference line left out, or the one the lines
+//                     were added before (0: at the end)
 //   movedLine         value: the reference line; from: the reference line
 //                     printed before it; to, where none is: the one after it
 //   lastLinesLeftOut  amount: how many

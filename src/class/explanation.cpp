@@ -94,8 +94,8 @@ void tellEvents(const Structure& structure, const Told& told, std::vector<Diagno
             bool leftOut = event.kind == EventKind::leftOut;
             diagnosis.cause = Cause::shiftedLines;
             diagnosis.amount = leftOut ? lineCount(event.size) : -lineCount(event.size);
-            std::uint64_t first = event.from != noLine ? event.from : leftOut ? event.line : event.line + event.size;
-            diagnosis.value = first + 1;
+            std::uint32_t line = leftOut ? event.line : event.before;
+            diagnosis.value = line == noLine ? 0 : line + 1;
         }
         causes.push_back(diagnosis);
     }

@@ -17,6 +17,7 @@ const char classUsage[] =
     "  --format FORMAT    the gradebook's layout: csv (the default) or canvas\n"
     "  --jobs N           grade with N workers (default: one per processor)\n"
     "  --html FILE        write a page of the class's results to FILE\n"
+    "  --title TEXT       the page's title (a course, an assignment)\n"
     "  --quiet            leave out the summary on standard error\n"
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"
@@ -52,6 +53,8 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
         options.roster = value;
     else if (name == "--html")
         options.htmlPage = value;
+    else if (name == "--title")
+        options.title = value;
     else if (name == "--format") {
         if (value == "csv")
             options.format = GradebookFormat::plain;
@@ -72,8 +75,8 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
 
 bool takesValue(std::string_view name)
 {
-    return name == "--reports" || name == "--roster" || name == "--html" || name == "--format" ||
-           name == "--jobs";
+    return name == "--reports" || name == "--roster" || name == "--html" || name == "--title" ||
+           name == "--format" || name == "--jobs";
 }
 
 }  // namespace

@@ -12,12 +12,15 @@ struct ClassOptions {
     std::string reportsDir;  // empty: no reports
     std::string roster;      // empty: no roster
     std::string htmlPage;    // empty: no page
+    std::string title;       // the page's; empty: a plain one
     GradebookFormat format = GradebookFormat::plain;
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;
     // Not an option: whether a terminal here reads UTF-8, which decides how
     // students' names and lines are escaped in messages.
     bool utf8 = true;
+    // Nor this: the run's date, as the page shows it.
+    std::string date;
 };
 
 enum class ParseResult { run, help, version, usageError };

@@ -49,6 +49,11 @@ bool openReportFolders(const std::string& path, bool utf8, ReportFolders& folder
     return true;
 }
 
+bool hasReportFolder(const Student& student)
+{
+    return canNameFolder(student.name);
+}
+
 Descriptor openStudentReports(const ReportFolders& folders, const Student& student, std::string& error)
 {
     if (folders.root < 0 || !canNameFolder(student.name))

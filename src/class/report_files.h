@@ -28,6 +28,10 @@ Descriptor openStudentReports(const ReportFolders& folders, const Student& stude
 Descriptor openReportFile(const ReportFolders& folders, int studentFolder, const Student& student,
                           const Test& test, std::string& error);
 
+// Whether a student's reports are written at all: their name must be one a
+// folder can have.
+bool hasReportFolder(const Student& student);
+
 // A report file's path as a message shows it: the student's part made safe.
 std::string shownReportPath(const ReportFolders& folders, const Student& student, const Test& test);
 

@@ -132,6 +132,9 @@ Structure structureOf(const Alignment& alignment, const KeptLines& kept, std::ui
                 walk.last = walk.add(LineEvent{EventKind::added, static_cast<std::uint32_t>(p)});
             walk.markWrong(p, walk.last, false);
         } else {
+            LineEvent* open = walk.last == noLine ? nullptr : &walk.structure.events[walk.last];
+            if (open != nullptr && open->kind == EventKind::added && open->before == noLine)
+                open->before = r;
             walk.skipped(nextInRun, r);
             nextInRun = r + 1;
             if (r != p)

@@ -19,7 +19,7 @@ struct LineEvent {
     std::uint32_t line = 0;  // left out: the first reference line; added: the first position; moved: the reference line
     std::uint32_t size = 1;  // lines left out or added
     std::uint32_t after = noLine;   // moved: the reference line printed before it; noLine: it comes first
-    std::uint32_t before = noLine;  // moved and first: the reference line after it
+    std::uint32_t before = noLine;  // moved and first, or added: the reference line after it; noLine: none
     std::uint32_t from = noLine;    // left out or added: the first position it puts out of place
     std::uint64_t points = 0;       // wrong positions and line-count points it explains
     bool atEnd = false;             // left out: the reference's last lines, which put nothing out of place

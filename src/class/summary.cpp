@@ -66,7 +66,7 @@ void countMarks(std::vector<Tally>& tallies, const MarkPlaces& places, ClassSumm
 }
 
 // Each kind of cause, and of file not graded, with the students and files
-// it hits, the most students first, then in order of words.
+// it hits, the most students first, then in the class's order.
 std::vector<FindingCount> countKinds(const std::vector<Student>& students)
 {
     struct Count {
@@ -96,8 +96,10 @@ std::vector<FindingCount> countKinds(const std::vector<Student>& students)
         count.found.tests.erase(std::unique(count.found.tests.begin(), count.found.tests.end()), count.found.tests.end());
         counted.push_back(std::move(count.found));
     }
-    std::stable_sort(counted.begin(), counted.end(),
-                     [](const FindingCount& a, const FindingCount& b) { return a.students > b.students; });
+    std::sort(counted.begin(), counted.end(), [](const FindingCount& a, const FindingCount& b) {
+        return std::tie(b.students, a.firstStudent, a.firstTest, a.text) <
+               std::tie(a.students, b.firstStudent, b.firstTest, b.text);
+    });
     return counted;
 }
 

@@ -86,11 +86,11 @@ void writeTestInFull(Output& out, const Test& test, const TestSummary& summary, 
     if (summary.missed.empty())
         return;
     const MissedLine& line = summary.missed.front();
-    std::string most = "  most often wrong: line " + std::to_string(line.position + 1) + ", " +
-                       std::to_string(line.wrong) + " of " + std::to_string(stats.graded) + " (" +
-                       percent(line.wrong, stats.graded) + ")";
+    std::string most = "  most often wrong: line " + std::to_string(line.position + 1) + " (" +
+                       visibleText(referenceLine(test, line.position), utf8) + "), " + std::to_string(line.wrong) +
+                       " of " + std::to_string(stats.graded) + " (" + percent(line.wrong, stats.graded) + ")";
     if (!line.common.empty())
-        most += ", " + std::to_string(line.common.front().count) + " x " + visibleText(line.common.front().text, utf8);
+        most += "; " + std::to_string(line.common.front().count) + " x " + visibleText(line.common.front().text, utf8);
     put80(out, most);
 }
 
@@ -152,9 +152,8 @@ void writePair(Output& out, const SuspectedPair& pair, const std::vector<Test>& 
 // and pairs on the page when one was written.
 std::string whereTheRestIs(const std::string& page, bool utf8)
 {
-    return page.empty() ? "Every cause is in the gradebook's notes; every pair too on the page (--html FILE)."
-                        : "Every cause is in the gradebook's notes; every pair too on the page, " +
-                              visibleText(page, utf8) + ".";
+    return page.empty() ? "More in the gradebook's notes, and on the page that --html FILE writes."
+                        : "More in the gradebook's notes, and on the page: " + visibleText(page, utf8);
 }
 
 void writeFindings(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,

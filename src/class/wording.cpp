@@ -55,19 +55,33 @@ void describeShift(Words& words, const Diagnosis& diagnosis)
 {
     bool added = diagnosis.amount < 0;
     std::uint64_t by = added ? -static_cast<std::int64_t>(diagnosis.amount) : diagnosis.amount;
-    words.out += "from line ";
-    words.number(diagnosis.value);
-    words.out += " on, each line is the reference's ";
-    if (by == 1) {
-        words.out += added ? "line before" : "next line";
+    if (added) {
+        if (by == 1)
+            words.out += "a line";
+        else
+            words.lines(by);
+        words.out += " added";
+        if (diagnosis.value == 0) {
+            words.out += " at the end";
+            return;
+        }
+        words.out += " before line ";
+        words.number(diagnosis.value);
     } else {
-        words.out += "line ";
-        words.number(by);
-        words.out += added ? " before" : " further on";
+        words.out += by == 1 ? "line " : "lines ";
+        words.number(diagnosis.value);
+        if (by > 1) {
+            words.out += by == 2 ? " and " : " to ";
+            words.number(diagnosis.value + by - 1);
+        }
+        words.out += " left out";
     }
-    words.out += " (";
-    words.lines(by);
-    words.out += added ? " added)" : " left out)";
+    words.out += " (what follows is ";
+    if (by == 1)
+        words.out += "a line";
+    else
+        words.lines(by);
+    words.out += added ? " late)" : " early)";
 }
 
 void describeMoved(Words& words, const Diagnosis& diagnosis)
@@ -200,7 +214,7 @@ std::string kindOf(const Diagnosis& diagnosis)
     Words words;
     switch (diagnosis.cause) {
     case Cause::shiftedLines:
-        return diagnosis.amount > 0 ? "lines left out, the rest out of place" : "lines added, the rest out of place";
+        return diagnosis.amount > 0 ? "lines left out (what follows is early)" : "lines added (what follows is late)";
     case Cause::movedLine:
         return "a line printed out of order";
     case Cause::addressForm:
