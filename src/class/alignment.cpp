@@ -30,7 +30,7 @@ std::uint32_t lineByLabel(const ReferenceIndex& reference, std::string_view labe
 
 // Whether more wrong lines find their label in the second field than in
 // the first.
-bool readsSwapped(const ReferenceIndex& reference, const KeptLines& kept)
+bool mostSwapped(const ReferenceIndex& reference, const KeptLines& kept)
 {
     std::uint64_t straight = 0;
     std::uint64_t swapped = 0;
@@ -126,7 +126,7 @@ ReadFields readFields(const ReferenceIndex& reference, const KeptLines& kept, co
     const KeptLine& line = kept.lines[position];
     if (line.right)
         return ReadFields{reference.symbols[position].address, reference.symbols[position].label};
-    if (alignment.swapped)
+    if (readsSwapped(alignment, position))
         return ReadFields{kept.second(line), kept.first(line)};
     return ReadFields{kept.first(line), kept.second(line)};
 }
@@ -144,15 +144,25 @@ int labelRelation(std::string_view student, std::string_view reference, std::uin
 Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
 {
     Alignment alignment;
-    alignment.swapped = readsSwapped(reference, kept);
+    alignment.swapped = mostSwapped(reference, kept);
+    alignment.flipped.assign(kept.lines.size(), false);
     alignment.lineOf.assign(kept.lines.size(), noLine);
     for (std::size_t p = 0; p < kept.lines.size(); ++p) {
         const KeptLine& line = kept.lines[p];
-        if (line.right)
+        if (line.right) {
             alignment.lineOf[p] = static_cast<std::uint32_t>(p);
-        else if (line.complete() && !line.clipped)
-            alignment.lineOf[p] =
-                lineByLabel(reference, readFields(reference, kept, alignment, p).label, expectedAt(alignment, p));
+            continue;
+        }
+        if (!line.complete() || line.clipped)
+            continue;
+        std::int64_t near = expectedAt(alignment, p);
+        alignment.lineOf[p] = lineByLabel(reference, readFields(reference, kept, alignment, p).label, near);
+        if (alignment.lineOf[p] != noLine)
+            continue;
+        // A line the other way round from the file's others.
+        alignment.flipped[p] = true;
+        alignment.lineOf[p] = lineByLabel(reference, readFields(reference, kept, alignment, p).label, near);
+        alignment.flipped[p] = alignment.lineOf[p] != noLine;
     }
     alignCutLabels(alignment, reference, kept);
     fillBetween(alignment, kept, reference.symbols.size());

@@ -18,11 +18,18 @@ constexpr std::uint32_t noLine = UINT32_MAX;
 
 struct Alignment {
     bool swapped = false;    // the file reads label first
+    std::vector<bool> flipped;  // per position: the line reads the other way round from the file
     std::uint32_t cutTo = 0; // labels cut to this many characters; 0: not cut
     std::vector<std::uint32_t> lineOf;  // per compared position: the reference line it holds, or noLine
 };
 
-// A kept line's fields as the file reads: address, then label.
+// Whether a line reads label first.
+inline bool readsSwapped(const Alignment& alignment, std::size_t position)
+{
+    return alignment.swapped != alignment.flipped[position];
+}
+
+// A kept line's fields as the line reads: address, then label.
 struct ReadFields {
     std::string_view address;
     std::string_view label;

@@ -24,6 +24,7 @@ struct PositionNeeds {
     std::uint32_t event = noLine;
     bool added = false;  // a line that is no reference line's, which its event explains whole
     bool aligned = false;
+    bool swapped = false;  // read label first
     bool patterned = false;  // needs a pattern or a slip, not the bytes alone
 };
 
@@ -48,22 +49,22 @@ struct Told {
     std::vector<bool> ranges;
     std::vector<bool> events;
 
-    bool explains(const PositionNeeds& needs, bool swappedFile) const
+    bool explains(const PositionNeeds& needs) const
     {
         if (needs.event != noLine && !events[needs.event])
             return false;
         if (needs.added)
             return true;
         const LineNeeds& line = needs.line;
-        return needs.aligned && line.explained && (!swappedFile || swapped) && (!line.labelCase || labelCase) &&
+        return needs.aligned && line.explained && (!needs.swapped || swapped) && (!line.labelCase || labelCase) &&
                (!line.cut || cut) && (!line.decimal || decimal) && (line.forms == 0 || forms) &&
                (line.range == noLine || ranges[line.range]);
     }
-    bool anyOf(const PositionNeeds& needs, bool swappedFile) const
+    bool anyOf(const PositionNeeds& needs) const
     {
         const LineNeeds& line = needs.line;
         return (needs.event != noLine && events[needs.event]) ||
-               (needs.aligned && ((swappedFile && swapped) || (line.labelCase && labelCase) || (line.cut && cut) ||
+               (needs.aligned && ((needs.swapped && swapped) || (line.labelCase && labelCase) || (line.cut && cut) ||
                                   (line.decimal && decimal) || (line.forms != 0 && forms) ||
                                   (line.range != noLine && ranges[line.range])));
     }
@@ -161,11 +162,12 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         need.aligned = r != noLine && !need.added;
         if (need.aligned) {
             need.line = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
+            need.swapped = readsSwapped(alignment, p);
             const LineNeeds& l = need.line;
-            bool patterned = alignment.swapped || l.labelCase || l.cut || l.decimal || l.forms != 0 || l.range != noLine;
+            bool patterned = need.swapped || l.labelCase || l.cut || l.decimal || l.forms != 0 || l.range != noLine;
             if (l.explained && !patterned && need.event == noLine && !line.crCosts && !line.bomCosts)
                 need.line.explained = false;  // wrong for no reason that can be named
-            support.swapped += alignment.swapped ? 1 : 0;
+            support.swapped += need.swapped ? 1 : 0;
             support.labelCase += l.labelCase ? 1 : 0;
             support.cut += l.cut ? 1 : 0;
             support.decimal += l.decimal ? 1 : 0;
@@ -199,7 +201,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     std::uint64_t explainedByThem = 0;
     for (const PositionNeeds& need : needs) {
         patterned += need.patterned ? 1 : 0;
-        explainedByThem += need.patterned && told.anyOf(need, alignment.swapped) ? 1 : 0;
+        explainedByThem += need.patterned && told.anyOf(need) ? 1 : 0;
     }
     if (patterned > 0 && 2 * explainedByThem <= patterned) {
         std::vector<bool> keep;
@@ -215,7 +217,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
 
     for (std::size_t i = 0; i < wrong.size(); ++i) {
         const PositionNeeds& need = needs[i];
-        if (told.explains(need, alignment.swapped))
+        if (told.explains(need))
             continue;
         std::uint32_t p = wrong[i];
         std::uint32_t r = alignment.lineOf[p];

@@ -55,23 +55,39 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
     AddressModel model;
     model.base = base;
     held = 0;
+    // Lines before the first range are as the reference's, unless a typo
+    // hides that the first range starts with them.
+    model.ranges.push_back(OffsetRange{0, 0, 0});
     std::size_t afterKept = 0;  // where the last run kept ended
+    bool first = true;
     for (auto [at, end] : runs) {
-        {
-            held += end - at;
-            if (model.ranges.empty() || model.ranges.back().delta != deltas[at].delta) {
-                std::size_t start = afterKept;
-                while (deltas[start].delta != deltas[at].delta)
-                    ++start;
-                std::uint32_t from = model.ranges.empty() ? 0 : deltas[start].line;
-                std::uint32_t earliest = model.ranges.empty() || afterKept == 0 ? from : deltas[afterKept - 1].line + 1;
+        held += end - at;
+        if (model.ranges.back().delta != deltas[at].delta) {
+            std::size_t start = afterKept;
+            while (deltas[start].delta != deltas[at].delta)
+                ++start;
+            std::uint32_t from = deltas[start].line;
+            // It may start anywhere after the last line that shows the
+            // range before it.
+            std::uint32_t earliest = afterKept == 0 ? 0 : deltas[afterKept - 1].line + 1;
+            for (std::size_t back = start; back > afterKept; --back)
+                if (deltas[back - 1].delta == model.ranges.back().delta) {
+                    earliest = deltas[back - 1].line + 1;
+                    break;
+                }
+            // The first range starts with the file unless a line before it
+            // shows the reference's own addresses.
+            bool shownBefore = false;
+            for (std::size_t k = 0; k < start && first; ++k)
+                shownBefore = shownBefore || deltas[k].delta == 0;
+            if (first && (from == 0 || !shownBefore))
+                model.ranges.back().delta = deltas[at].delta;
+            else
                 model.ranges.push_back(OffsetRange{from, deltas[at].delta, std::min(earliest, from)});
-            }
-            afterKept = end;
         }
+        afterKept = end;
+        first = false;
     }
-    if (model.ranges.empty())
-        model.ranges.push_back(OffsetRange{0, 0});
     return model;
 }
 
