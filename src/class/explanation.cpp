@@ -24,6 +24,7 @@ struct PositionNeeds {
     std::uint32_t event = noLine;
     bool added = false;  // a line that is no reference line's, which its event explains whole
     bool aligned = false;
+    bool bytes = false;    // needs a carriage return or byte-order mark that is not told
     bool swapped = false;  // read label first
     bool patterned = false;  // needs a pattern or a slip, not the bytes alone
 };
@@ -51,7 +52,7 @@ struct Told {
 
     bool explains(const PositionNeeds& needs) const
     {
-        if (needs.event != noLine && !events[needs.event])
+        if ((needs.event != noLine && !events[needs.event]) || needs.bytes)
             return false;
         if (needs.added)
             return true;
@@ -113,7 +114,9 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
         if (!told.ranges[r])
             continue;
         std::uint64_t delta = model.ranges[r].delta;
-        bool negative = delta > (UINT64_MAX >> 1);
+        // Told as the student's addresses lie, above or below; 2^63 either
+        // way is told as above.
+        bool negative = delta > (UINT64_MAX >> 1) + 1;
         Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(support.ranges[r]), negative ? 0 - delta : delta};
         offset.from = model.ranges[r].from + 1;
         offset.since = model.ranges[r].earliest + 1;
@@ -133,7 +136,8 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
 
 }  // namespace
 
-Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts)
+Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts,
+                         BytesTold bytesTold)
 {
     Explanation explanation;
     if (!kept.usable())
@@ -156,6 +160,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         explanation.crCosts = explanation.crCosts || line.crCosts;
         explanation.bomCosts = explanation.bomCosts || line.bomCosts;
         PositionNeeds need;
+        need.bytes = (line.crCosts && !bytesTold.crlf) || (line.bomCosts && !bytesTold.bom);
         need.event = structure.eventOf[p];
         need.added = structure.added[p];
         std::uint32_t r = alignment.lineOf[p];

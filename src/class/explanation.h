@@ -31,6 +31,14 @@ struct Explanation {
     bool bomCosts = false;  // the byte-order mark did
 };
 
-Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts);
+// What the bytes tell, which a line's carriage return or byte-order mark is
+// explained by only where it is told.
+struct BytesTold {
+    bool crlf = false;
+    bool bom = false;
+};
+
+Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts,
+                         BytesTold told);
 
 #endif

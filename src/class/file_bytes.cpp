@@ -62,7 +62,7 @@ void FileBytes::diagnose(std::vector<Diagnosis>& found, const LineCounts& counts
     // line end to be CR LF.
     if (crlfLines_ > 0 && crCosts)
         found.push_back(Diagnosis{Cause::crlfLineEnds, 0, false, count(crlfLines_), lines_.newlines});
-    if (bomCosts && size_ >= 3 && first_[0] == 0xEF && first_[1] == 0xBB && first_[2] == 0xBF)
+    if (bomCosts && byteOrderMark())
         found.push_back(Diagnosis{Cause::byteOrderMark});
     if (zeroBytes_)
         found.push_back(Diagnosis{Cause::zeroBytes});

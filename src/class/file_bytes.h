@@ -18,6 +18,8 @@ struct FileBytes {
 
     std::uint64_t size() const { return size_; }
     std::uint64_t newlines() const { return lines_.newlines; }
+    bool crlf() const { return crlfLines_ > 0; }
+    bool byteOrderMark() const { return size_ >= 3 && first_[0] == 0xEF && first_[1] == 0xBB && first_[2] == 0xBF; }
     std::uint64_t hash() const { return hash_.finish(size_); }
 
     // Adds what the bytes explain of a file graded with these counts:

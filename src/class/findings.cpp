@@ -127,7 +127,7 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
     if (!tailLine_.empty())
         kept_.addTail(tailLine_);
     kept_.joinTail();
-    Explanation explanation = explainLines(*reference_, kept_, counts);
+    Explanation explanation = explainLines(*reference_, kept_, counts, BytesTold{bytes_.crlf(), bytes_.byteOrderMark()});
     bool whole = kept_.usable();
     bytes_.diagnose(found, counts, !whole || explanation.crCosts, !whole || explanation.bomCosts);
     found.insert(found.end(), explanation.causes.begin(), explanation.causes.end());

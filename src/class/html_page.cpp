@@ -122,10 +122,11 @@ std::string chanceText(const ClassSummary& summary)
     char expected[32];
     std::snprintf(expected, sizeof expected, "%.2g", summary.copyThreshold.expectedHonest);
     std::uint64_t students = summary.studentsGraded;
-    return "In this class of " + plural(students, "student", "students") + " graded, a given pair shares a rare "
-           "piece by chance with a chance of " + std::string(rate) + "; at " +
-           std::to_string(summary.copyThreshold.pieces) + " pieces, chance alone would list about " + expected +
-           " of its " + std::to_string(students * (students > 0 ? students - 1 : 0) / 2) + " pairs.";
+    return "The threshold comes from the class: of its " +
+           std::to_string(students * (students > 0 ? students - 1 : 0) / 2) + " pairs of graded students, a given "
+           "one shares a rare piece by chance with probability " + std::string(rate) + ", so that at " +
+           std::to_string(summary.copyThreshold.pieces) + " pieces chance alone would list about " + expected +
+           " pairs.";
 }
 
 void appendPairs(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,

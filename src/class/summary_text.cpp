@@ -120,8 +120,11 @@ void writeTests(Output& out, const ClassSummary& summary, const std::vector<Test
     put(out, "\n");
 }
 
+// The tests a kind of cause shows in: named when two or fewer.
 std::string testNames(const FindingCount& kind, const std::vector<Test>& tests, bool utf8)
 {
+    if (kind.tests.size() > 2)
+        return std::to_string(kind.tests.size()) + " tests";
     std::string names;
     for (std::size_t i = 0; i < kind.tests.size(); ++i)
         names += (i > 0 ? ", " : "") + visibleText(tests[kind.tests[i]].name, utf8);
@@ -150,10 +153,10 @@ void writePair(Output& out, const SuspectedPair& pair, const std::vector<Test>& 
 
 // Where every finding is: causes in the gradebook's notes always, causes
 // and pairs on the page when one was written.
-std::string whereTheRestIs(const std::string& page, bool utf8)
+std::string whereTheRestIs(const std::string& page)
 {
     return page.empty() ? "More in the gradebook's notes, and on the page that --html FILE writes."
-                        : "More in the gradebook's notes, and on the page: " + visibleText(page, utf8);
+                        : "More in the gradebook's notes, and on the page that --html wrote.";
 }
 
 void writeFindings(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
@@ -171,6 +174,7 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
         if (kinds < summary.kinds.size())
             put80(out, "  and " + counted(summary.kinds.size() - kinds, "more kind", "more kinds"));
     }
+    put(out, "\n");
     std::string least = std::to_string(summary.copyThreshold.pieces);
     if (summary.pairs.empty()) {
         put80(out, "Suspected copying: no pair shares " + least + " or more rare answers.");
@@ -182,7 +186,7 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
             put80(out, "  and " + counted(summary.pairs.size() - pairs, "more pair", "more pairs"));
     }
     if (summary.findings > 0 || !summary.pairs.empty())
-        put80(out, whereTheRestIs(page, utf8));
+        put80(out, whereTheRestIs(page));
 }
 
 }  // namespace

@@ -214,7 +214,7 @@ std::string kindOf(const Diagnosis& diagnosis)
     Words words;
     switch (diagnosis.cause) {
     case Cause::shiftedLines:
-        return diagnosis.amount > 0 ? "lines left out (what follows is early)" : "lines added (what follows is late)";
+        return diagnosis.amount > 0 ? "lines left out, putting the rest out of place" : "lines added, putting the rest out of place";
     case Cause::movedLine:
         return "a line printed out of order";
     case Cause::addressForm:
