@@ -29,6 +29,15 @@ svg { max-width: 100%; height: auto; }
 .chart rect { fill: #4a7ab5; } .chart text, .heat text { font: 11px sans-serif; fill: #444; }
 .heat text.in { font-size: 9px; } .heat text.dark { fill: #fff; }
 .note { color: #555; } a { color: #1a55a0; }
+@media (max-width: 600px) {
+  table.students, table.students tbody { display: block; }
+  table.students tr:first-child { display: none; }
+  table.students tr { display: block; border-bottom: 1px solid #ddd; padding: .3em 0; }
+  table.students td { display: inline-block; border: 0; padding: .1em .4em; }
+  table.students td:first-child { display: block; font-weight: 600; }
+  table.students td[data-label]::before { content: attr(data-label) " "; color: #777; }
+  table.students td.notes { display: block; min-width: 0; }
+}
 )";
 
 constexpr int totalsWidth = 640;
@@ -157,10 +166,13 @@ void appendStudents(Output& out, const std::vector<Test>& tests, const std::vect
     put(out, "<h2>Students</h2>\n");
     if (!reportsLink.empty())
         put(out, "<p class=\"note\">Each score links to its report.</p>\n");
-    put(out, "<div class=\"wide\"><table>\n<tr><th>student</th>");
+    put(out, "<div class=\"wide\"><table class=\"students\">\n<tr><th>student</th>");
     for (const Test& test : tests)
         put(out, "<th>" + htmlText(test.name) + "</th>");
     put(out, "<th>total</th><th>notes</th></tr>\n");
+    std::vector<std::string> testLabels;
+    for (const Test& test : tests)
+        testLabels.push_back(htmlText(test.name));
     std::string row;
     for (const Student& student : students) {
         row = "<tr><td>";
@@ -170,14 +182,15 @@ void appendStudents(Output& out, const std::vector<Test>& tests, const std::vect
         std::string folderLink = reportsLink + percentEncoded(student.name) + "/";
         for (std::size_t t = 0; t < tests.size(); ++t) {
             std::string score = std::to_string(student.results[t].score);
-            row += "<td class=\"n\">";
+            // On a narrow screen each score stands with its test's name.
+            row += "<td class=\"n\" data-label=\"" + testLabels[t] + "\">";
             if (linked)
                 row += "<a href=\"" + folderLink + percentEncoded(tests[t].name + ".txt") + "\">" + score + "</a>";
             else
                 row += score;
             row += "</td>";
         }
-        row += "<td class=\"n\">" + std::to_string(totalOf(student)) + "</td><td class=\"notes\">";
+        row += "<td class=\"n\" data-label=\"total\">" + std::to_string(totalOf(student)) + "</td><td class=\"notes\">";
         appendHtml(row, notesOf(tests, student));
         row += "</td></tr>\n";
         put(out, row);

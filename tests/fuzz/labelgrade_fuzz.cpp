@@ -213,18 +213,20 @@ void checkCopying(std::string_view studentBytes, std::string_view referenceBytes
     tallies[0].marks = std::move(marks);
     tallies[1].marks = findingsOf(again, referenceBytes, 1).marks;
     MarkPlaces places({countLines(referenceBytes)});
+    // A line a file holds twice at one place is one piece.
     std::vector<std::uint32_t> kinds;
-    std::uint32_t pieces = 0;
+    std::vector<Mark> lines;
     for (const Mark& mark : tallies[0].marks) {
         if (!places.placeOf(mark.place).causes) {
-            ++pieces;
+            if (std::none_of(lines.begin(), lines.end(), [&](const Mark& seen) { return seen.key() == mark.key(); }))
+                lines.push_back(mark);
             continue;
         }
         auto kind = static_cast<std::uint32_t>(mark.hash >> 32);
         if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
             kinds.push_back(kind);
     }
-    pieces += static_cast<std::uint32_t>(kinds.size());
+    auto pieces = static_cast<std::uint32_t>(lines.size() + kinds.size());
     constexpr std::uint64_t classSize = 100000;
     CopyFinder copies(places, {classSize}, classSize);
     std::size_t groups = 0;
