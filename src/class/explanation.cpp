@@ -73,7 +73,6 @@ struct Told {
     {
         swapped = labelCase = cut = decimal = forms = false;
         std::fill(ranges.begin(), ranges.end(), false);
-        std::fill(events.begin(), events.end(), false);
     }
 };
 
@@ -201,20 +200,17 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         // lines are aligned, whatever points it cost.
         told.events.push_back(event.points >= leastEvidence || event.atEnd || event.kind == EventKind::moved);
     // The patterns and slips told must explain most of what the bytes
-    // alone do not.
+    // alone do not, or the patterns are not told: a pattern found among
+    // many wrong lines that nothing explains may be typos that happen to
+    // agree.  A slip is a fact of the alignment, and stands.
     std::uint64_t patterned = 0;
     std::uint64_t explainedByThem = 0;
     for (const PositionNeeds& need : needs) {
         patterned += need.patterned ? 1 : 0;
         explainedByThem += need.patterned && told.anyOf(need) ? 1 : 0;
     }
-    if (patterned > 0 && 2 * explainedByThem <= patterned) {
-        std::vector<bool> keep;
-        for (const LineEvent& event : structure.events)
-            keep.push_back((event.atEnd || event.kind == EventKind::moved) && told.events[keep.size()]);
+    if (patterned > 0 && 2 * explainedByThem <= patterned)
         told.clearPatterns();
-        told.events = keep;
-    }
     tellEvents(structure, told, explanation.causes);
     tellPatterns(support, told, model, alignment.cutTo, counts.reference, explanation.causes);
     std::stable_sort(explanation.causes.begin(), explanation.causes.end(),

@@ -165,8 +165,12 @@ TEST(Findings, TellAddressesInAnotherFormAndOffsetsWithTheirRange)
 {
     EXPECT_EQ(causesOf("0x0 START\n0x10 LOOP\n0x12 NEXT\n0x13 DONE\n0x20 HALT\n0x26 BUF\n"),
               Causes{"addresses written with a 0x prefix and another width (6 lines)"});
+    // One line alone, which may be a typo, does not show where a range
+    // starts; two do.
     EXPECT_EQ(causesOf("0000 START\n000F LOOP\n0011 NEXT\n0012 DONE\n001F HALT\n0025 BUF\n"),
-              Causes{"addresses off by -1 from reference line 2 on (5 lines)"});
+              Causes{"addresses off by -1 from reference line 1 or 2 on (5 lines)"});
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0011 NEXT\n0012 DONE\n001F HALT\n0025 BUF\n"),
+              Causes{"addresses off by -1 from reference line 3 on (4 lines)"});
     std::string text = longReference(20);
     std::string later;
     std::string_view rest = text;
@@ -176,7 +180,7 @@ TEST(Findings, TellAddressesInAnotherFormAndOffsetsWithTheirRange)
             later += std::string(one) + "\n";
             continue;
         }
-        char address[8];
+        char address[16];
         std::snprintf(address, sizeof address, "%04X", 3 * line + 0x100);
         later += address + std::string(one.substr(4)) + "\n";
     }

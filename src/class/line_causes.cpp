@@ -35,9 +35,10 @@ std::vector<LineDelta> deltasIn(unsigned base, const ReferenceIndex& reference, 
 // start does not move it.
 AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::uint64_t& held)
 {
-    // Runs long enough: two lines, or three where a run follows, since two
-    // typos side by side can show one offset where the file then goes on
-    // as before, but a wrong start address or directive holds to the end.
+    // Runs long enough: two lines, or three for an offset where a run
+    // follows, since two typos side by side can show one offset where the
+    // file then goes on as before, but a wrong start address or directive
+    // holds to the end.
     std::vector<std::pair<std::size_t, std::size_t>> runs;
     for (std::size_t at = 0; at < deltas.size();) {
         std::size_t end = at;
@@ -48,7 +49,7 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
         at = end;
     }
     for (std::size_t i = 0; i + 1 < runs.size();)
-        if (runs[i].second - runs[i].first < 3)
+        if (runs[i].second - runs[i].first < 3 && deltas[runs[i].first].delta != 0)
             runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i));
         else
             ++i;
@@ -63,23 +64,22 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
     for (auto [at, end] : runs) {
         held += end - at;
         if (model.ranges.back().delta != deltas[at].delta) {
+            // Between the run before and this one lie lines that no run
+            // vouches for, any of which may be a typo, even one that shows
+            // an offset by chance.  The range is said to start at its
+            // first line after the last that shows the offset before it,
+            // and it may start as early as the line after that run.
             std::size_t start = afterKept;
+            for (std::size_t k = afterKept; k < at; ++k)
+                if (deltas[k].delta == model.ranges.back().delta)
+                    start = k + 1;
+            bool shownBefore = start > afterKept;
             while (deltas[start].delta != deltas[at].delta)
                 ++start;
             std::uint32_t from = deltas[start].line;
-            // It may start anywhere after the last line that shows the
-            // range before it.
             std::uint32_t earliest = afterKept == 0 ? 0 : deltas[afterKept - 1].line + 1;
-            for (std::size_t back = start; back > afterKept; --back)
-                if (deltas[back - 1].delta == model.ranges.back().delta) {
-                    earliest = deltas[back - 1].line + 1;
-                    break;
-                }
             // The first range starts with the file unless a line before it
             // shows the reference's own addresses.
-            bool shownBefore = false;
-            for (std::size_t k = 0; k < start && first; ++k)
-                shownBefore = shownBefore || deltas[k].delta == 0;
             if (first && (from == 0 || !shownBefore))
                 model.ranges.back().delta = deltas[at].delta;
             else
