@@ -42,13 +42,6 @@ struct Words {
         number(count);
         out += count == 1 ? " line" : " lines";
     }
-    void counted(std::string_view text, std::uint64_t count)
-    {
-        out += text;
-        out += " (";
-        lines(count);
-        out += ')';
-    }
 };
 
 void describeShift(Words& words, const Diagnosis& diagnosis)
@@ -92,12 +85,10 @@ void describeMoved(Words& words, const Diagnosis& diagnosis)
     words.number(diagnosis.from != 0 ? diagnosis.from : diagnosis.to);
 }
 
-void describeOffset(Words& words, const Diagnosis& diagnosis)
+// The reference lines an offset holds on; where typos hide the line it
+// starts at, every line it may start at.
+void describeRange(Words& words, const Diagnosis& diagnosis)
 {
-    words.out += "addresses off by ";
-    words.out += diagnosis.negative ? '-' : '+';
-    words.number(diagnosis.value);
-    // Where typos hide the line it starts at, every line it may start at.
     auto start = [&] {
         if (diagnosis.since != 0 && diagnosis.since < diagnosis.from) {
             words.number(diagnosis.since);
@@ -115,9 +106,13 @@ void describeOffset(Words& words, const Diagnosis& diagnosis)
         start();
         words.out += " on";
     }
-    words.out += " (";
-    words.lines(static_cast<std::uint64_t>(diagnosis.amount));
-    words.out += ')';
+}
+
+// The causes told with the lines they explain.
+bool countsLines(Cause cause)
+{
+    return cause == Cause::addressForm || cause == Cause::decimalAddresses || cause == Cause::addressOffset ||
+           cause == Cause::labelCase || cause == Cause::cutLabels || cause == Cause::swappedColumns;
 }
 
 }  // namespace
@@ -145,66 +140,40 @@ std::string_view reasonOf(FileState state)
 
 std::string describe(const Diagnosis& diagnosis)
 {
+    // The kind of cause, then what this file shows of it.
     Words words;
     words.out.reserve(96);
     auto amount = static_cast<std::uint64_t>(diagnosis.amount);
     switch (diagnosis.cause) {
-    case Cause::crlfLineEnds:
-        words.out += "CR LF line ends";
-        if (amount != diagnosis.value) {
-            words.out += " on ";
-            words.number(amount);
-            words.out += " of ";
-            words.lines(diagnosis.value);
-        }
-        break;
-    case Cause::byteOrderMark:
-        words.out += "starts with a UTF-8 byte-order mark";
-        break;
-    case Cause::zeroBytes:
-        words.out += "holds zero bytes";
-        break;
-    case Cause::emptyFile:
-        words.out += "empty file";
-        break;
-    case Cause::trailingEmptyLine:
-        words.out += "a trailing empty line";
-        break;
     case Cause::shiftedLines:
         describeShift(words, diagnosis);
-        break;
+        return words.out;
     case Cause::movedLine:
         describeMoved(words, diagnosis);
-        break;
+        return words.out;
     case Cause::lastLinesLeftOut:
-        if (amount == 1) {
-            words.out += "the reference's last line left out";
-        } else {
-            words.out += "the reference's last ";
-            words.lines(amount);
-            words.out += " left out";
-        }
+        if (amount == 1)
+            return "the reference's last line left out";
+        words.out += "the reference's last ";
+        words.lines(amount);
+        words.out += " left out";
+        return words.out;
+    default:
         break;
-    case Cause::addressForm:
-        words.counted("addresses written with " + formsText(diagnosis.forms), amount);
-        break;
-    case Cause::addressOffset:
-        describeOffset(words, diagnosis);
-        break;
-    case Cause::cutLabels:
-        words.out += "labels cut to ";
-        words.number(diagnosis.value);
-        words.counted(diagnosis.value == 1 ? " character" : " characters", amount);
-        break;
-    case Cause::decimalAddresses:
-        words.counted("addresses in decimal", amount);
-        break;
-    case Cause::labelCase:
-        words.counted("labels right but for letter case", amount);
-        break;
-    case Cause::swappedColumns:
-        words.counted("address and label swapped", amount);
-        break;
+    }
+    words.out += kindOf(diagnosis);
+    if (diagnosis.cause == Cause::crlfLineEnds && amount != diagnosis.value) {
+        words.out += " on ";
+        words.number(amount);
+        words.out += " of ";
+        words.lines(diagnosis.value);
+    }
+    if (diagnosis.cause == Cause::addressOffset)
+        describeRange(words, diagnosis);
+    if (countsLines(diagnosis.cause)) {
+        words.out += " (";
+        words.lines(amount);
+        words.out += ')';
     }
     return words.out;
 }
@@ -237,7 +206,16 @@ std::string kindOf(const Diagnosis& diagnosis)
         return "labels right but for letter case";
     case Cause::swappedColumns:
         return "address and label swapped";
-    default:
-        return describe(diagnosis);
+    case Cause::byteOrderMark:
+        return "starts with a UTF-8 byte-order mark";
+    case Cause::zeroBytes:
+        return "holds zero bytes";
+    case Cause::emptyFile:
+        return "empty file";
+    case Cause::trailingEmptyLine:
+        return "a trailing empty line";
+    case Cause::lastLinesLeftOut:
+        return diagnosis.amount == 1 ? "the reference's last line left out" : "the reference's last lines left out";
     }
+    return "";
 }
