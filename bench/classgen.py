@@ -37,7 +37,8 @@ A cause is plain data, a kind and its parameters:
   truncated width             labels cut to `width` characters
   crlf, bom, trailing_empty_line
 truth.json holds each file's causes as the file shows them, as a diagnosis
-would name them: one address_form with the forms that some line shows (a
+would name them, a pattern's with the lines that show it ("lines") and the
+fewest a diagnosis may count once typos are on some of them ("lines_least"): one address_form with the forms that some line shows (a
 decimal address can show only another width);
 an offset's d is the whole offset of its lines and step its own part (a
 student may start at 0x100 and be one off after a directive); a shift
@@ -170,18 +171,25 @@ def render(ref, causes):
 
 
 def present(ref, causes, rows):
-    """The causes as the file shows them (see the module's notes)."""
+    """The causes as the file shows them (see the module's notes), a
+    pattern's with the lines that show it."""
     symbols = [row for row in rows if isinstance(row, tuple)]
     kinds = {c["kind"] for c in causes}
+    decimal = "decimal" in kinds
+    showing = {
+        "decimal": lambda row: int(row[0]) >= 10,
+        "case": lambda row: row[1] != row[1].upper(),
+        "truncated": lambda row: len(ref[row[2] - 1][1]) > width,
+        "swapped": lambda row: True,
+        "address_form": lambda row: row[0] != ("%04d" if decimal else "%04X") % int(row[0].removeprefix("0x"),
+                                                                                    10 if decimal else 16),
+    }
+    width = next((c["width"] for c in causes if c["kind"] == "truncated"), 0)
     found = []
     for cause in causes:
         kind = cause["kind"]
-        if kind == "decimal":
-            visible = any(int(row[0]) >= 10 for row in symbols)
-        elif kind == "case":
-            visible = any(row[1] != row[1].upper() for row in symbols)
-        elif kind == "truncated":
-            visible = any(len(ref[row[2] - 1][1]) > cause["width"] for row in symbols)
+        if kind in ("decimal", "case", "truncated"):
+            visible = any(showing[kind](row) for row in symbols)
         elif kind == "moved":  # moved after the last line, which is left out: still in order
             lines = [row[2] for row in symbols]
             visible = lines != sorted(lines)
@@ -192,19 +200,23 @@ def present(ref, causes, rows):
             visible = kind not in ("address_form", "offset")  # folded below
         if visible:
             found.append(dict(cause))
+            if kind in showing:
+                found[-1]["lines"] = sum(showing[kind](row) for row in symbols)
     if "address_form" in kinds:  # with decimal, only the width can show
         shown = {"prefix": any(row[0].startswith("0x") for row in symbols),
                  "lower": any(c in "abcdef" for row in symbols for c in row[0]),
                  "width": any(len(row[0].removeprefix("0x")) != 4 for row in symbols)}
         forms = [f for f in FORMS if shown[f]]
         if forms:
-            found.append({"kind": "address_form", "forms": forms})
+            found.append({"kind": "address_form", "forms": forms,
+                          "lines": sum(showing["address_form"](row) for row in symbols)})
     offsets = sorted((c["from_line"], c["d"]) for c in causes if c["kind"] == "offset")
     for k, (start, d) in enumerate(offsets):
         end = offsets[k + 1][0] if k + 1 < len(offsets) else len(ref) + 1
-        if any(start <= row[2] < end for row in symbols):
+        lines = sum(start <= row[2] < end for row in symbols)
+        if lines:
             found.append({"kind": "offset", "d": sum(step for _, step in offsets[:k + 1]), "step": d,
-                          "from_line": start})
+                          "from_line": start, "lines": lines})
     return sorted(found, key=lambda c: KIND_ORDER.index(c["kind"]))
 
 
@@ -261,6 +273,11 @@ def file_truth(file):
     for cause in causes:
         if cause["kind"] == "crlf" and file["disguise"].get("blank"):
             cause["costs"] = False
+        # A pattern's count of lines, told as "(N lines)": the lines a typo
+        # also hits may be left out of it, and so may the last lines where
+        # a header pushed them past the reference's end.
+        if "lines" in cause:
+            cause["lines_least"] = max(cause["lines"] - len(file["changes"]) - 2, 0)
     truth = {"causes": causes, "typos": len(file["changes"]), "typo_lines": sorted(k + 1 for k in file["changes"])}
     truth["typos_only"] = not causes and truth["typos"] > 0
     if "copied_from" in file:

@@ -168,13 +168,15 @@ class Evaluator(unittest.TestCase):
             "2 lines added before line 1 (what follows is 2 lines late)": ("shift", {"from_line": 3, "by": -2}),
             "a line added before line 7 (what follows is a line late)": ("shift", {"from_line": 8, "by": -1}),
             "addresses written with a 0x prefix, lowercase digits and another width (8 lines)":
-                ("address_form", {"forms": ["lower", "prefix", "width"]}),
-            "addresses off by +256 (12 lines)": ("offset", {"d": 256}),
-            "addresses off by -1 from reference line 9 on (2 lines)": ("offset", {"d": -1, "from_lines": [9]}),
-            "addresses off by +1 from reference line 45 or 46 on (9 lines)": ("offset", {"d": 1, "from_lines": [45, 46]}),
+                ("address_form", {"forms": ["lower", "prefix", "width"], "count": 8}),
+            "addresses off by +256 (12 lines)": ("offset", {"d": 256, "count": 12}),
+            "addresses off by -1 from reference line 9 on (2 lines)":
+                ("offset", {"d": -1, "from_lines": [9], "count": 2}),
+            "addresses off by +1 from reference line 45 or 46 on (9 lines)":
+                ("offset", {"d": 1, "from_lines": [45, 46], "count": 9}),
             "line 2 printed after line 6": ("moved", {"line": 2, "after": 6}),
             "line 5 printed before line 1": ("moved", {"line": 5, "before": 1}),
-            "labels cut to 6 characters (30 lines)": ("truncated", {"width": 6}),
+            "labels cut to 6 characters (30 lines)": ("truncated", {"width": 6, "count": 30}),
             "the reference's last line left out": ("last_left_out", {}),
         }
         for text, cause in examples.items():
@@ -182,8 +184,12 @@ class Evaluator(unittest.TestCase):
         self.assertIsNone(quality.diagnose("something new"))
 
     def test_a_cause_is_found_only_with_its_parameters(self):
-        offset = {"kind": "offset", "d": 257, "step": 1, "from_line": 9}
+        offset = {"kind": "offset", "d": 257, "step": 1, "from_line": 9, "lines": 12, "lines_least": 10}
         self.assertTrue(quality.matches(("offset", {"d": 1}), offset, [offset], 20))
+        # "(N lines)": the lines that show it, less those that typos hit.
+        self.assertTrue(quality.matches(("offset", {"d": 1, "count": 11}), offset, [offset], 20))
+        self.assertFalse(quality.matches(("offset", {"d": 1, "count": 13}), offset, [offset], 20))
+        self.assertFalse(quality.matches(("offset", {"d": 1, "count": 1}), offset, [offset], 20))
         self.assertTrue(quality.matches(("offset", {"d": 257}), offset, [offset], 20))
         self.assertFalse(quality.matches(("offset", {"d": 256}), offset, [offset], 20))
         # The first line a range may start at, where typos hide which.
