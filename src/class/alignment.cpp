@@ -7,14 +7,18 @@
 
 namespace {
 
-// Where the next line is looked for: one past the last aligned line.
-std::int64_t expectedAt(const Alignment& alignment, std::size_t position)
-{
-    for (std::size_t back = position; back-- > 0;)
-        if (alignment.lineOf[back] != noLine)
-            return static_cast<std::int64_t>(alignment.lineOf[back]) + static_cast<std::int64_t>(position - back);
-    return static_cast<std::int64_t>(position);
-}
+// Where the next line is looked for, walking the lines in order: as far
+// from its position as the last line aligned was from its own.
+struct Expected {
+    std::int64_t drift = 0;
+
+    std::int64_t at(std::size_t position) const { return static_cast<std::int64_t>(position) + drift; }
+    void saw(std::size_t position, std::uint32_t line)
+    {
+        if (line != noLine)
+            drift = static_cast<std::int64_t>(line) - static_cast<std::int64_t>(position);
+    }
+};
 
 std::uint32_t lineByLabel(const ReferenceIndex& reference, std::string_view label, std::int64_t near)
 {
@@ -70,13 +74,14 @@ void alignCutLabels(Alignment& alignment, const ReferenceIndex& reference, const
     std::sort(cut.begin(), cut.end());
     std::vector<std::uint32_t> found = alignment.lineOf;
     std::uint32_t matched = 0;
-    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+    Expected expected;
+    for (std::size_t p = 0; p < kept.lines.size(); expected.saw(p, alignment.lineOf[p]), ++p) {
         if (found[p] != noLine || !kept.lines[p].complete() || kept.lines[p].clipped)
             continue;
         std::string_view label = readFields(reference, kept, alignment, p).label;
         if (label.size() != width)
             continue;
-        found[p] = nearestLine(cut, foldedHash(label), expectedAt(alignment, p), [&](std::uint32_t r) {
+        found[p] = nearestLine(cut, foldedHash(label), expected.at(p), [&](std::uint32_t r) {
             return equalIgnoringCase(reference.symbols[r].label.substr(0, width), label);
         });
         matched += found[p] != noLine ? 1 : 0;
@@ -147,7 +152,8 @@ Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
     alignment.swapped = mostSwapped(reference, kept);
     alignment.flipped.assign(kept.lines.size(), false);
     alignment.lineOf.assign(kept.lines.size(), noLine);
-    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+    Expected expected;
+    for (std::size_t p = 0; p < kept.lines.size(); expected.saw(p, alignment.lineOf[p]), ++p) {
         const KeptLine& line = kept.lines[p];
         if (line.right) {
             alignment.lineOf[p] = static_cast<std::uint32_t>(p);
@@ -155,7 +161,7 @@ Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
         }
         if (!line.complete() || line.clipped)
             continue;
-        std::int64_t near = expectedAt(alignment, p);
+        std::int64_t near = expected.at(p);
         alignment.lineOf[p] = lineByLabel(reference, readFields(reference, kept, alignment, p).label, near);
         if (alignment.lineOf[p] != noLine)
             continue;
@@ -172,12 +178,13 @@ Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
 void alignByAddress(Alignment& alignment, const ReferenceIndex& reference, const KeptLines& kept,
                     const AddressPrediction& predicts)
 {
-    for (std::size_t p = 0; p < kept.lines.size(); ++p) {
+    Expected expected;
+    for (std::size_t p = 0; p < kept.lines.size(); expected.saw(p, alignment.lineOf[p]), ++p) {
         const KeptLine& line = kept.lines[p];
         if (alignment.lineOf[p] != noLine || !line.complete() || line.clipped)
             continue;
         ReadFields fields = readFields(reference, kept, alignment, p);
-        std::uint32_t r = predicts(fields.address, expectedAt(alignment, p));
+        std::uint32_t r = predicts(fields.address, expected.at(p));
         if (r == noLine)
             continue;
         std::string_view want = reference.symbols[r].label;

@@ -31,10 +31,13 @@ enum class Cause : std::uint8_t {
 //                     first reference line left out, or the one the lines
 //                     were added before (0: at the end)
 //   movedLine         value: the reference line; from: the reference line
-//                     printed before it; to, where none is: the one after it
+//                     printed before it; to, where none is: the one after it;
+//                     value 0: more slips than are told one by one, amount
+//                     of them
 //   lastLinesLeftOut  amount: how many
 //   addressOffset     amount: lines it explains; value: how far the addresses
-//                     lie from the reference's (below it where `negative`);
+//                     lie from the reference's (below it where `negative`;
+//                     0: offsets that change too often to tell one by one);
 //                     from, to: the reference lines it holds on (to: 0 when
 //                     to the end); since: where typos hide whether it
 //                     starts before `from`, the first line it may start at

@@ -13,6 +13,13 @@ namespace {
 // slip when it explains this many points.
 constexpr std::uint64_t leastEvidence = 2;
 
+// An assembler's offsets change at a directive or two, and its slips are
+// few: past these, a file's addresses or order are too broken to tell
+// range by range or slip by slip (a file sorted by label would be a slip a
+// line), and one note says so.
+constexpr std::size_t mostRangesTold = 4;
+constexpr std::size_t mostSlipsTold = 6;
+
 std::int32_t lineCount(std::uint64_t lines)
 {
     return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX));
@@ -47,6 +54,7 @@ struct Told {
     bool cut = false;
     bool decimal = false;
     bool forms = false;
+    bool scattered = false;  // offsets in too many ranges to tell
     std::vector<bool> ranges;
     std::vector<bool> events;
 
@@ -78,6 +86,11 @@ struct Told {
 
 void tellEvents(const Structure& structure, const Told& told, std::vector<Diagnosis>& causes)
 {
+    auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
+    if (slips > mostSlipsTold) {
+        causes.push_back(Diagnosis{Cause::movedLine, 0, false, lineCount(slips), 0});
+        return;
+    }
     for (std::size_t e = 0; e < structure.events.size(); ++e) {
         if (!told.events[e])
             continue;
@@ -107,6 +120,12 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
 {
     if (told.forms)
         causes.push_back(Diagnosis{Cause::addressForm, support.formBits, false, lineCount(support.forms)});
+    if (told.scattered) {
+        std::uint64_t lines = 0;
+        for (std::uint64_t held : support.ranges)
+            lines += held;
+        causes.push_back(Diagnosis{Cause::addressOffset, 0, false, lineCount(lines), 0});
+    }
     if (told.decimal)
         causes.push_back(Diagnosis{Cause::decimalAddresses, 0, false, lineCount(support.decimal)});
     for (std::size_t r = 0; r < model.ranges.size(); ++r) {
@@ -195,6 +214,10 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     told.forms = support.forms >= leastEvidence && support.formBits != 0;
     for (std::uint64_t lines : support.ranges)
         told.ranges.push_back(lines >= leastEvidence);
+    if (static_cast<std::size_t>(std::count(told.ranges.begin(), told.ranges.end(), true)) > mostRangesTold) {
+        std::fill(told.ranges.begin(), told.ranges.end(), false);
+        told.scattered = true;
+    }
     for (const LineEvent& event : structure.events)
         // A line out of order or left out at the end is a fact once the
         // lines are aligned, whatever points it cost.

@@ -105,8 +105,11 @@ std::uint32_t AddressModel::lineFor(const ReferenceIndex& reference, std::string
     ReadAddress read;
     if (!readAddress(address, base, read))
         return noLine;
+    // The range `near` lies in and those beside it: a file of many ranges
+    // would otherwise cost a look-up in each for every line.
+    std::size_t nearRange = rangeOf(near < 0 ? 0 : near > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(near));
     std::uint32_t best = noLine;
-    for (std::size_t i = 0; i < ranges.size(); ++i) {
+    for (std::size_t i = nearRange > 0 ? nearRange - 1 : 0; i < ranges.size() && i <= nearRange + 1; ++i) {
         std::uint32_t from = ranges[i].from;
         std::uint32_t to = i + 1 < ranges.size() ? ranges[i + 1].from : UINT32_MAX;
         std::uint32_t line = nearestLine(reference.byValue, read.value - ranges[i].delta, near,

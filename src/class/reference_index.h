@@ -6,6 +6,7 @@
 
 #include "grading/fields.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -28,24 +29,38 @@ ReferenceIndex indexReference(std::string_view text);
 
 std::uint64_t foldedHash(std::string_view text);
 
+// A reference whose lines share a key by the thousand (the same label on
+// every line) would make every look-up a walk through them all: a look-up
+// checks at most this many lines either side of where it looks.
+constexpr std::size_t mostLinesChecked = 64;
+
 // The lines whose key hashes to `hash`, each checked by `holds`; of them,
 // the one nearest `near`, the earlier of two as near.  UINT32_MAX: none.
 template <typename Holds>
 std::uint32_t nearestLine(const LineKeys& keys, std::uint64_t hash, std::int64_t near, Holds&& holds)
 {
-    auto at = std::lower_bound(keys.begin(), keys.end(), std::make_pair(hash, std::uint32_t{0}));
+    auto first = std::lower_bound(keys.begin(), keys.end(), std::make_pair(hash, std::uint32_t{0}));
+    auto last = std::upper_bound(first, keys.end(), std::make_pair(hash, UINT32_MAX));
+    std::uint32_t nearLine = near < 0 ? 0 : near > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(near);
+    // Lines of one key are in order: look either side of `near`.
+    auto split = std::lower_bound(first, last, std::make_pair(hash, nearLine));
+    auto distance = [&](std::uint32_t line) {
+        std::int64_t d = static_cast<std::int64_t>(line) - near;
+        return d < 0 ? -d : d;
+    };
     std::uint32_t best = UINT32_MAX;
-    std::int64_t bestDistance = 0;
-    for (; at != keys.end() && at->first == hash; ++at) {
-        if (!holds(at->second))
-            continue;
-        std::int64_t distance = static_cast<std::int64_t>(at->second) - near;
-        distance = distance < 0 ? -distance : distance;
-        if (best == UINT32_MAX || distance < bestDistance) {
-            best = at->second;
-            bestDistance = distance;
-        }
-    }
+    auto consider = [&](std::uint32_t line) {
+        if ((best == UINT32_MAX || distance(line) < distance(best) ||
+             (distance(line) == distance(best) && line < best)) &&
+            holds(line))
+            best = line;
+    };
+    std::size_t checked = 0;
+    for (auto at = split; at != first && checked < mostLinesChecked; ++checked)
+        consider((--at)->second);
+    checked = 0;
+    for (auto at = split; at != last && checked < mostLinesChecked; ++at, ++checked)
+        consider(at->second);
     return best;
 }
 

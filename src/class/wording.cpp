@@ -79,6 +79,12 @@ void describeShift(Words& words, const Diagnosis& diagnosis)
 
 void describeMoved(Words& words, const Diagnosis& diagnosis)
 {
+    if (diagnosis.value == 0) {
+        words.out += "lines out of the reference's order in ";
+        words.number(static_cast<std::uint64_t>(diagnosis.amount));
+        words.out += " places";
+        return;
+    }
     words.out += "line ";
     words.number(diagnosis.value);
     words.out += diagnosis.from != 0 ? " printed after line " : " printed before line ";
@@ -168,7 +174,7 @@ std::string describe(const Diagnosis& diagnosis)
         words.out += " of ";
         words.lines(diagnosis.value);
     }
-    if (diagnosis.cause == Cause::addressOffset)
+    if (diagnosis.cause == Cause::addressOffset && diagnosis.value != 0)
         describeRange(words, diagnosis);
     if (countsLines(diagnosis.cause)) {
         words.out += " (";
@@ -189,6 +195,8 @@ std::string kindOf(const Diagnosis& diagnosis)
     case Cause::addressForm:
         return "addresses written with " + formsText(diagnosis.forms);
     case Cause::addressOffset:
+        if (diagnosis.value == 0)
+            return "addresses off by amounts that keep changing";
         words.out += "addresses off by ";
         words.out += diagnosis.negative ? '-' : '+';
         words.number(diagnosis.value);
