@@ -73,8 +73,8 @@ TEST(Findings, TellLineEndsAByteOrderMarkAndZeroBytesFromTheBytes)
               Causes{"CR LF line ends on 2 of 6 lines"});
     EXPECT_EQ(causesOf("\xEF\xBB\xBF" "0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
               Causes{"starts with a UTF-8 byte-order mark"});
-    EXPECT_EQ(causesOf(std::string_view("0000 START\n0010 LO\0P\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n", 63)),
-              Causes{"holds zero bytes"});
+    constexpr char zeroByte[] = "0000 START\n0010 LO\0P\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n";
+    EXPECT_EQ(causesOf(std::string_view(zeroByte, sizeof zeroByte - 1)), Causes{"holds zero bytes"});
 }
 
 TEST(Findings, CountCrLfAmongTheLinesThatEndAndOnlyWhereItCosts)
