@@ -24,7 +24,6 @@ void FileBytes::add(std::string_view bytes)
     for (std::size_t i = 0; i < bytes.size() && size_ + i < sizeof first_; ++i)
         first_[size_ + i] = static_cast<unsigned char>(bytes[i]);
     size_ += bytes.size();
-    hash_.add(bytes);
     lines_.add(bytes);
     if (bytes.empty())
         return;
