@@ -7,7 +7,6 @@
 #include "diagnosis.h"
 #include "grading/line_walk.h"
 #include "grading/score.h"
-#include "hashing.h"
 
 #include <cstdint>
 #include <string_view>
