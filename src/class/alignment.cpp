@@ -7,6 +7,20 @@
 
 namespace {
 
+// Whether a student's label is the reference's (cut to `cutTo`, if not 0)
+// but for one character, in any case: a typo's.
+bool nearlyLabel(std::string_view student, std::string_view want, std::uint32_t cutTo)
+{
+    if (cutTo > 0 && want.size() > cutTo)
+        want = want.substr(0, cutTo);
+    if (want.size() != student.size())
+        return false;
+    std::size_t differ = 0;
+    for (std::size_t i = 0; i < want.size(); ++i)
+        differ += lowerAscii(want[i]) != lowerAscii(student[i]) ? 1 : 0;
+    return differ <= 1;
+}
+
 // Where the next line is looked for, walking the lines in order: as far
 // from its position as the last line aligned was from its own.
 struct Expected {
@@ -92,10 +106,14 @@ void alignCutLabels(Alignment& alignment, const ReferenceIndex& reference, const
     alignment.cutTo = width;
 }
 
+}  // namespace
+
 // A run of lines not aligned between two that are, or at either end, is
 // aligned where its neighbours leave exactly room for it: a typo's line.
-// A line without two fields holds no symbol, and stays as it is.
-void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t referenceLines)
+// A line without two fields holds no symbol, and stays as it is.  At an
+// end, one neighbour vouches less (the last line may be one printed out of
+// order): `atEnds` says whether to fill there.
+void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t referenceLines, bool atEnds)
 {
     std::vector<std::uint32_t>& lineOf = alignment.lineOf;
     std::size_t count = lineOf.size();
@@ -112,7 +130,11 @@ void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t refere
         bool after = end < count;
         std::int64_t driftBefore = before ? static_cast<std::int64_t>(lineOf[p - 1]) - static_cast<std::int64_t>(p - 1) : 0;
         std::int64_t driftAfter = after ? static_cast<std::int64_t>(lineOf[end]) - static_cast<std::int64_t>(end) : 0;
-        bool fits = before && after ? driftBefore == driftAfter : before ? true : after ? driftAfter == 0 : false;
+        bool fits = before && after ? driftBefore == driftAfter
+                    : !atEnds         ? false
+                    : before          ? true
+                    : after           ? driftAfter == 0
+                                      : false;
         std::int64_t drift = before ? driftBefore : driftAfter;
         for (std::size_t q = p; fits && q < end; ++q) {
             std::int64_t line = static_cast<std::int64_t>(q) + drift;
@@ -122,8 +144,6 @@ void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t refere
         p = end;
     }
 }
-
-}  // namespace
 
 ReadFields readFields(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment,
                       std::size_t position)
@@ -162,7 +182,17 @@ Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
         if (!line.complete() || line.clipped)
             continue;
         std::int64_t near = expected.at(p);
-        alignment.lineOf[p] = lineByLabel(reference, readFields(reference, kept, alignment, p).label, near);
+        ReadFields fields = readFields(reference, kept, alignment, p);
+        alignment.lineOf[p] = lineByLabel(reference, fields.label, near);
+        // A typo can turn a short label into another line's: where the line
+        // stands, its own address and a label but for one character say
+        // which line it is.
+        if (alignment.lineOf[p] != noLine && alignment.lineOf[p] != near && near >= 0 &&
+            near < static_cast<std::int64_t>(reference.symbols.size())) {
+            const Symbol& there = reference.symbols[static_cast<std::size_t>(near)];
+            if (fields.address == there.address && nearlyLabel(fields.label, there.label, 0))
+                alignment.lineOf[p] = static_cast<std::uint32_t>(near);
+        }
         if (alignment.lineOf[p] != noLine)
             continue;
         // A line the other way round from the file's others.
@@ -171,7 +201,7 @@ Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
         alignment.flipped[p] = alignment.lineOf[p] != noLine;
     }
     alignCutLabels(alignment, reference, kept);
-    fillBetween(alignment, kept, reference.symbols.size());
+    fillBetween(alignment, kept, reference.symbols.size(), false);
     return alignment;
 }
 
@@ -187,15 +217,7 @@ void alignByAddress(Alignment& alignment, const ReferenceIndex& reference, const
         std::uint32_t r = predicts(fields.address, expected.at(p));
         if (r == noLine)
             continue;
-        std::string_view want = reference.symbols[r].label;
-        if (alignment.cutTo > 0 && want.size() > alignment.cutTo)
-            want = want.substr(0, alignment.cutTo);
-        if (want.size() != fields.label.size())
-            continue;
-        std::size_t differ = 0;
-        for (std::size_t i = 0; i < want.size(); ++i)
-            differ += lowerAscii(want[i]) != lowerAscii(fields.label[i]) ? 1 : 0;
-        if (differ <= 1)
+        if (nearlyLabel(fields.label, reference.symbols[r].label, alignment.cutTo))
             alignment.lineOf[p] = r;
     }
 }

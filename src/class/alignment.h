@@ -42,6 +42,10 @@ ReadFields readFields(const ReferenceIndex& reference, const KeptLines& kept, co
 // neighbours that leave it one place.
 Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept);
 
+// Aligns a run of lines not aligned where its neighbours leave exactly room
+// for it; with `atEnds`, also a run at either end beside one neighbour.
+void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t referenceLines, bool atEnds);
+
 // For lines still not aligned: the reference line, near `near`, that
 // `predicts` says the line's address stands for; the line is aligned to it
 // only when its label is that line's but for one character.

@@ -145,7 +145,9 @@ LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, co
     needs.explained = relation >= 0;
     needs.labelCase = relation == 1;
     needs.cut = cut && relation >= 0;
-    if (fields.address == want.address && model.base == 16 && model.ranges[model.rangeOf(line)].delta == 0)
+    std::size_t home = model.rangeOf(line);
+    bool mayBeNext = home + 1 < model.ranges.size() && line >= model.ranges[home + 1].earliest;
+    if (fields.address == want.address && model.base == 16 && model.ranges[home].delta == 0 && !mayBeNext)
         return needs;
     ReadAddress read;
     if (reference.hasValue[line] == 0 || !readAddress(fields.address, model.base, read)) {
@@ -153,6 +155,11 @@ LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, co
         return needs;
     }
     std::size_t range = model.rangeOf(line);
+    // A line before a range, where typos hide whether the range starts, is
+    // the range's if it shows the range's offset.
+    if (range + 1 < model.ranges.size() && line >= model.ranges[range + 1].earliest &&
+        read.value == reference.values[line] + model.ranges[range + 1].delta)
+        ++range;
     std::uint64_t value = reference.values[line] + model.ranges[range].delta;
     if (read.value != value) {
         needs.explained = false;
