@@ -38,7 +38,8 @@ A cause is plain data, a kind and its parameters:
   crlf, bom, trailing_empty_line
 truth.json holds each file's causes as the file shows them, as a diagnosis
 would name them, a pattern's with the lines that show it ("lines") and the
-fewest a diagnosis may count once typos are on some of them ("lines_least"): one address_form with the forms that some line shows (a
+fewest and most a diagnosis may count once typos are on some of them
+("lines_least", "lines_most"): one address_form with the forms that some line shows (a
 decimal address can show only another width);
 an offset's d is the whole offset of its lines and step its own part (a
 student may start at 0x100 and be one off after a directive); a shift
@@ -275,9 +276,12 @@ def file_truth(file):
             cause["costs"] = False
         # A pattern's count of lines, told as "(N lines)": the lines a typo
         # also hits may be left out of it, and so may the last lines where
-        # a header pushed them past the reference's end.
+        # a header pushed them past the reference's end; a typo may also
+        # make a line show the pattern by chance (a digit one up on the
+        # line before an off-by-one).
         if "lines" in cause:
             cause["lines_least"] = max(cause["lines"] - len(file["changes"]) - 2, 0)
+            cause["lines_most"] = cause["lines"] + len(file["changes"])
     truth = {"causes": causes, "typos": len(file["changes"]), "typo_lines": sorted(k + 1 for k in file["changes"])}
     truth["typos_only"] = not causes and truth["typos"] > 0
     if "copied_from" in file:

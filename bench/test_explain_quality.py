@@ -184,7 +184,8 @@ class Evaluator(unittest.TestCase):
         self.assertIsNone(quality.diagnose("something new"))
 
     def test_a_cause_is_found_only_with_its_parameters(self):
-        offset = {"kind": "offset", "d": 257, "step": 1, "from_line": 9, "lines": 12, "lines_least": 10}
+        offset = {"kind": "offset", "d": 257, "step": 1, "from_line": 9, "lines": 12, "lines_least": 10,
+                  "lines_most": 12}
         self.assertTrue(quality.matches(("offset", {"d": 1}), offset, [offset], 20))
         # "(N lines)": the lines that show it, less those that typos hit.
         self.assertTrue(quality.matches(("offset", {"d": 1, "count": 11}), offset, [offset], 20))
