@@ -66,21 +66,29 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
     if (place.test >= mostSharers_.size() || sharers > mostSharers_[place.test])
         return;
     coincidences_ += static_cast<double>(sharers * (sharers - 1) / 2);
-    auto kind = static_cast<std::uint32_t>(mark.hash >> 32);
-    SharedAnswer answer{place, static_cast<std::uint32_t>(sharers), mark.hash};
-    for (std::size_t i = 0; i < students.size(); ++i)
-        for (std::size_t j = i + 1; j < students.size(); ++j) {
-            SuspectedPair& pair = pairs_[std::uint64_t{students[i]} << 32 | students[j]];
-            pair.first = students[i];
-            pair.second = students[j];
-            if (place.causes) {
-                if (std::find(pair.kinds.begin(), pair.kinds.end(), kind) != pair.kinds.end())
-                    continue;
-                pair.kinds.push_back(kind);
-            }
-            ++pair.pieces;
-            pair.rarity += 1.0 / static_cast<double>(sharers - 1);
-            pair.shared.push_back(answer);
+    groups_.push_back(RareGroup{mark, static_cast<std::uint32_t>(groupStudents_.size()),
+                                static_cast<std::uint32_t>(sharers)});
+    groupStudents_.insert(groupStudents_.end(), students.begin(), students.end());
+    forEachPair(groups_.back(), [&](std::uint64_t key, bool counts) {
+        if (!counts)
+            return;
+        PairCount& count = counts_[key];
+        ++count.pieces;
+        count.rarity += 1.0 / static_cast<double>(sharers - 1);
+    });
+}
+
+template <typename Pair>
+void CopyFinder::forEachPair(const RareGroup& group, Pair&& pair)
+{
+    // A kind of cause counts once for a pair, however many tests show it.
+    bool cause = places_.placeOf(group.mark.place).causes;
+    auto kind = static_cast<std::uint32_t>(group.mark.hash >> 32);
+    const std::uint32_t* students = groupStudents_.data() + group.first;
+    for (std::uint32_t i = 0; i < group.sharers; ++i)
+        for (std::uint32_t j = i + 1; j < group.sharers; ++j) {
+            std::uint64_t key = std::uint64_t{students[i]} << 32 | students[j];
+            pair(key, !cause || kindsCounted_.insert({key, kind}).second);
         }
 }
 
@@ -88,11 +96,27 @@ std::vector<SuspectedPair> CopyFinder::suspects()
 {
     double pairs = static_cast<double>(students_) * static_cast<double>(students_ > 0 ? students_ - 1 : 0) / 2;
     threshold = thresholdFor(pairs, pairs > 0 ? coincidences_ / pairs : 0, toleratedHonestPairs);
+    // Only the pairs listed are told what they share: a second walk
+    // through the rare groups, in the same order, gathers it.
     std::vector<SuspectedPair> listed;
-    for (auto& [key, pair] : pairs_)
-        if (pair.pieces >= threshold.pieces)
-            listed.push_back(std::move(pair));
-    pairs_.clear();
+    std::unordered_map<std::uint64_t, std::size_t> at;
+    for (const auto& [key, count] : counts_)
+        if (count.pieces >= threshold.pieces) {
+            at[key] = listed.size();
+            listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
+                                           count.pieces, count.rarity, {}});
+        }
+    counts_.clear();
+    kindsCounted_.clear();
+    for (const RareGroup& group : groups_) {
+        Place place = places_.placeOf(group.mark.place);
+        SharedAnswer answer{place, group.sharers, group.mark.hash};
+        forEachPair(group, [&](std::uint64_t key, bool counts) {
+            auto found = at.find(key);
+            if (counts && found != at.end())
+                listed[found->second].shared.push_back(answer);
+        });
+    }
     std::sort(listed.begin(), listed.end(), [](const SuspectedPair& a, const SuspectedPair& b) {
         if (a.pieces != b.pieces)
             return a.pieces > b.pieces;

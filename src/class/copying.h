@@ -29,8 +29,10 @@
 #include "tally.h"
 
 #include <cstdint>
+#include <set>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // A piece of evidence that a pair shares, and how many students hold it.
@@ -46,7 +48,6 @@ struct SuspectedPair {
     std::uint32_t pieces = 0;
     double rarity = 0;  // the sum of 1/(sharers - 1): among pairs sharing as many pieces, the rarer first
     std::vector<SharedAnswer> shared;
-    std::vector<std::uint32_t> kinds;  // the kinds of cause already counted
 };
 
 // Chance's part in a class: how many pieces a pair must share.
@@ -75,11 +76,31 @@ struct CopyFinder {
     CopyThreshold threshold;  // set by suspects()
 
 private:
+    // A rare piece and the students who hold it, kept for the walk that
+    // tells the pairs listed what they share.
+    struct RareGroup {
+        Mark mark;
+        std::uint32_t first = 0;  // in groupStudents_
+        std::uint32_t sharers = 0;
+    };
+    struct PairCount {
+        std::uint32_t pieces = 0;
+        double rarity = 0;
+    };
+
+    // Calls `pair(key, counts)` for each pair of the group's students:
+    // `counts` is false for a kind of cause the pair was already counted.
+    template <typename Pair>
+    void forEachPair(const RareGroup& group, Pair&& pair);
+
     const MarkPlaces& places_;
     std::vector<std::uint64_t> mostSharers_;
     std::uint64_t students_ = 0;
     double coincidences_ = 0;  // pairs sharing a rare piece, summed over pieces
-    std::unordered_map<std::uint64_t, SuspectedPair> pairs_;
+    std::vector<RareGroup> groups_;
+    std::vector<std::uint32_t> groupStudents_;
+    std::unordered_map<std::uint64_t, PairCount> counts_;
+    std::set<std::pair<std::uint64_t, std::uint32_t>> kindsCounted_;
 };
 
 #endif

@@ -16,7 +16,10 @@ void keepCommon(std::vector<CommonWrongLine>& common, std::string_view text, std
     auto before = [](const CommonWrongLine& a, const CommonWrongLine& b) {
         return a.count != b.count ? a.count > b.count : a.text < b.text;
     };
-    if (common.size() == wrongLinesShown && count < common.back().count)
+    // Most distinct lines are one file's: they would sort after the last
+    // kept and be cut, so they are not copied at all.
+    if (common.size() == wrongLinesShown &&
+        (count < common.back().count || (count == common.back().count && text >= common.back().text)))
         return;
     common.push_back(CommonWrongLine{std::string(text), count});
     std::sort(common.begin(), common.end(), before);

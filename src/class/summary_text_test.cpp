@@ -45,7 +45,7 @@ TEST(WriteSummary, FitsTwoScreensWhateverTheClass)
     }
     summary.kinds.resize(40, FindingCount{"labels right but for letter case", "", 0, 0, 500, 500, {0, 1, 2}});
     for (std::uint32_t p = 0; p < 30; ++p)
-        summary.pairs.push_back(SuspectedPair{p, p + 1, 9, 4.5, {}, {}});
+        summary.pairs.push_back(SuspectedPair{p, p + 1, 9, 4.5, {}});
     auto out = std::make_unique<Output>();
     std::string text;
     out->kept = &text;
