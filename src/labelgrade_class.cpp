@@ -1,6 +1,7 @@
 // labelgrade-class: grade every student of a class on every test in one
 // run, and write the gradebook.
 #include "class/class_run.h"
+#include "class/html_page.h"
 #include "class/options.h"
 #include "class/student_run.h"
 #include "io/standard_streams.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv)
         }
         options.utf8 = terminalReadsUtf8();
         options.outputClosed = streams.outputClosed;
+        options.date = runDate(std::getenv("SOURCE_DATE_EPOCH"));
         return options.student ? runStudent(options) : runClass(options);
     } catch (const std::bad_alloc&) {
         return trouble("out of memory");

@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr int heatCell = 18;
+constexpr int heatCell = 24;
+constexpr int heatRow = 18;
 constexpr int heatLabelWidth = 44;
 constexpr int heatHeaderHeight = 84;
 constexpr int heatLegendWidth = 150;
@@ -46,37 +47,51 @@ std::string heatLegend(int x, int y)
     for (int i = 0; i < heatLegendSteps; ++i) {
         double share = static_cast<double>(i) / (heatLegendSteps - 1);
         svg += "<rect x=\"" + std::to_string(x + i * step) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
-               std::to_string(step - 1) + "\" height=\"" + std::to_string(heatCell - 1) + "\" fill=\"" + shade(share) +
+               std::to_string(step - 1) + "\" height=\"" + std::to_string(heatRow - 1) + "\" fill=\"" + shade(share) +
                "\" stroke=\"#ccc\"/>";
     }
-    svg += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y + heatCell + 12) + "\">none wrong</text>";
-    svg += "<text x=\"" + std::to_string(x + heatLegendSteps * step) + "\" y=\"" + std::to_string(y + heatCell + 12) +
+    svg += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y + heatRow + 12) + "\">none wrong</text>";
+    svg += "<text x=\"" + std::to_string(x + heatLegendSteps * step) + "\" y=\"" + std::to_string(y + heatRow + 12) +
            "\" text-anchor=\"end\">all wrong</text>";
     return svg;
 }
 
 }  // namespace
 
+// An SVG that scales down to fit a narrow screen, and never up.
+std::string svgOpen(const char* kind, int width, int height)
+{
+    return "<svg class=\"" + std::string(kind) + "\" width=\"" + std::to_string(width) + "\" height=\"" +
+           std::to_string(height) + "\" viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) +
+           "\" role=\"img\">";
+}
+
 std::string spreadChart(const Spread& spread, std::uint64_t outOf, int width, int height, bool labelled)
 {
     std::uint64_t most = 1;
     for (std::uint64_t count : spread.bins)
         most = std::max(most, count);
+    // A labelled chart tells each bar's count above it, and its scores below.
     int labelHeight = labelled ? 16 : 0;
+    int countHeight = labelled ? 14 : 0;
     int barsHeight = height - labelHeight;
     double barWidth = static_cast<double>(width) / static_cast<double>(std::max<std::size_t>(spread.bins.size(), 1));
-    std::string svg = "<svg class=\"chart\" width=\"" + std::to_string(width) + "\" height=\"" +
-                      std::to_string(height) + "\" role=\"img\">";
+    std::string svg = svgOpen("chart", width, height);
     for (std::size_t bin = 0; bin < spread.bins.size(); ++bin) {
-        double barHeight = static_cast<double>(barsHeight - 2) * static_cast<double>(spread.bins[bin]) / static_cast<double>(most);
+        double barHeight = static_cast<double>(barsHeight - 2 - countHeight) * static_cast<double>(spread.bins[bin]) /
+                           static_cast<double>(most);
         double x = barWidth * static_cast<double>(bin);
         std::string label = binLabel(spread, bin, outOf);
+        std::string count = std::to_string(spread.bins[bin]);
         svg += "<rect x=\"" + number(x + 1) + "\" y=\"" + number(barsHeight - barHeight) + "\" width=\"" +
                number(std::max(barWidth - 2, 1.0)) + "\" height=\"" + number(barHeight) + "\"><title>" + label + ": " +
-               std::to_string(spread.bins[bin]) + "</title></rect>";
-        if (labelled)
-            svg += "<text x=\"" + number(x + barWidth / 2) + "\" y=\"" + std::to_string(height - 3) +
-                   "\" text-anchor=\"middle\">" + label + "</text>";
+               count + "</title></rect>";
+        if (!labelled)
+            continue;
+        svg += "<text x=\"" + number(x + barWidth / 2) + "\" y=\"" + number(barsHeight - barHeight - 3) +
+               "\" text-anchor=\"middle\">" + count + "</text>";
+        svg += "<text x=\"" + number(x + barWidth / 2) + "\" y=\"" + std::to_string(height - 3) +
+               "\" text-anchor=\"middle\">" + label + "</text>";
     }
     return svg + "</svg>";
 }
@@ -88,19 +103,18 @@ std::string heatMap(const ClassSummary& summary, const std::vector<Test>& tests)
         lines = std::max(lines, test.lineCount);
     int mapWidth = heatLabelWidth + heatCell * static_cast<int>(tests.size());
     int width = mapWidth + 24 + heatLegendWidth;
-    auto height = static_cast<int>(heatHeaderHeight + heatCell * static_cast<int>(lines) + 4);
-    height = std::max(height, heatHeaderHeight + heatCell + 20);
-    std::string svg = "<svg class=\"heat\" width=\"" + std::to_string(width) + "\" height=\"" +
-                      std::to_string(height) + "\" role=\"img\">";
+    auto height = static_cast<int>(heatHeaderHeight + heatRow * static_cast<int>(lines) + 4);
+    height = std::max(height, heatHeaderHeight + heatRow + 20);
+    std::string svg = svgOpen("heat", width, height);
     for (std::size_t t = 0; t < tests.size(); ++t) {
         int x = heatLabelWidth + heatCell * static_cast<int>(t) + heatCell / 2 + 4;
         svg += "<text transform=\"translate(" + std::to_string(x) + "," + std::to_string(heatHeaderHeight - 4) +
                ") rotate(-60)\">" + htmlText(tests[t].name) + "</text>";
     }
     for (std::uint64_t line = 0; line < lines; ++line) {
-        int y = heatHeaderHeight + heatCell * static_cast<int>(line);
+        int y = heatHeaderHeight + heatRow * static_cast<int>(line);
         if (line == 0 || (line + 1) % 5 == 0)
-            svg += "<text x=\"" + std::to_string(heatLabelWidth - 4) + "\" y=\"" + std::to_string(y + heatCell - 3) +
+            svg += "<text x=\"" + std::to_string(heatLabelWidth - 4) + "\" y=\"" + std::to_string(y + heatRow - 4) +
                    "\" text-anchor=\"end\">" + std::to_string(line + 1) + "</text>";
         for (std::size_t t = 0; t < tests.size(); ++t) {
             if (line >= tests[t].lineCount)
@@ -108,11 +122,15 @@ std::string heatMap(const ClassSummary& summary, const std::vector<Test>& tests)
             std::uint64_t graded = summary.tests[t].stats.graded;
             std::uint64_t wrong = summary.tests[t].wrongAt[line];
             double share = graded == 0 ? 0.0 : static_cast<double>(wrong) / static_cast<double>(graded);
-            svg += "<rect x=\"" + std::to_string(heatLabelWidth + heatCell * static_cast<int>(t)) + "\" y=\"" +
-                   std::to_string(y) + "\" width=\"" + std::to_string(heatCell - 1) + "\" height=\"" +
-                   std::to_string(heatCell - 1) + "\" fill=\"" + shade(share) + "\"><title>" + htmlText(tests[t].name) +
-                   " line " + std::to_string(line + 1) + ": " + std::to_string(wrong) + " of " +
-                   std::to_string(graded) + " wrong</title></rect>";
+            int x = heatLabelWidth + heatCell * static_cast<int>(t);
+            svg += "<rect x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
+                   std::to_string(heatCell - 1) + "\" height=\"" + std::to_string(heatRow - 1) + "\" fill=\"" +
+                   shade(share) + "\"><title>" + htmlText(tests[t].name) + " line " + std::to_string(line + 1) +
+                   ": " + std::to_string(wrong) + " of " + std::to_string(graded) + " wrong</title></rect>";
+            if (wrong > 0)
+                svg += "<text class=\"in" + std::string(share > 0.5 ? " dark" : "") + "\" x=\"" +
+                       std::to_string(x + heatCell / 2) + "\" y=\"" + std::to_string(y + heatRow - 5) +
+                       "\" text-anchor=\"middle\">" + std::to_string(static_cast<int>(share * 100 + 0.5)) + "</text>";
         }
     }
     svg += heatLegend(mapWidth + 24, heatHeaderHeight);

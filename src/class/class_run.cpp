@@ -202,14 +202,14 @@ bool openPage(const ClassOptions& options, Descriptor& page, std::string& error)
 bool writePage(const ClassOptions& options, int page, const ClassSummary& summary, const std::vector<Test>& tests,
                const std::vector<Student>& students, std::string& error)
 {
-    std::string reportsLink;
-    if (!options.reportsDir.empty() && !reportsLinkFrom(options.htmlPage, options.reportsDir, reportsLink)) {
+    PageHeading heading{options.title, options.date, ""};
+    if (!options.reportsDir.empty() && !reportsLinkFrom(options.htmlPage, options.reportsDir, heading.reportsLink)) {
         error = "could not write " + options.htmlPage + ": its folder cannot be found";
         return false;
     }
     auto report = std::make_unique<Output>();
     report->fd = page;
-    writeClassPage(*report, summary, tests, students, reportsLink);
+    writeClassPage(*report, summary, tests, students, heading);
     if (flushOutput(*report))
         return true;
     error = "could not write " + options.htmlPage + ": " + std::strerror(report->error);
@@ -412,7 +412,7 @@ int runClass(const ClassOptions& options)
     std::string explainError;
     auto explain = [&] {
         try {
-            explainClass(options, page.fd, tests, students, SummaryNotes{about, notices}, places, tallies, summaryText,
+            explainClass(options, page.fd, tests, students, SummaryNotes{about, notices, options.htmlPage}, places, tallies, summaryText,
                          explainError);
         } catch (const std::bad_alloc&) {
             explainError = "out of memory";

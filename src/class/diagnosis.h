@@ -3,8 +3,11 @@
 #ifndef LABELGRADE_DIAGNOSIS_H
 #define LABELGRADE_DIAGNOSIS_H
 
+#include "addresses.h"
+
 #include <cstdint>
 
+// In the order the notes tell them.
 enum class Cause : std::uint8_t {
     crlfLineEnds,
     byteOrderMark,
@@ -12,27 +15,43 @@ enum class Cause : std::uint8_t {
     emptyFile,
     trailingEmptyLine,
     shiftedLines,
+    movedLine,
+    lastLinesLeftOut,
     addressForm,
     decimalAddresses,
     addressOffset,
     labelCase,
+    cutLabels,
     swappedColumns,
 };
 
-enum AddressForm : std::uint8_t { prefixed = 1, lowercase = 2, otherWidth = 4 };
-
-// For a shift, `amount` is how far (negative: lines added above, positive:
-// lines left out) and `value` the first student line (from 1) in the wrong
-// place.  Otherwise `amount` counts the lines the cause touches, and
-// `value` is, for CR LF line ends, the file's line count, and for an
-// address offset, how far the student's addresses lie from the reference's
-// (below it where `negative` is set).
+// What each cause keeps (lines are numbered from 1; 0 is none):
+//   crlfLineEnds      amount: lines ending in CR LF; value: lines that end at all
+//   shiftedLines      amount: lines left out (or, below 0, added); value: the
+//                     first reference line left out, or the one the lines
+//                     were added before (0: at the end)
+//   movedLine         value: the reference line; from: the reference line
+//                     printed before it; to, where none is: the one after it;
+//                     value 0: more slips than are told one by one, amount
+//                     of them
+//   lastLinesLeftOut  amount: how many
+//   addressOffset     amount: lines it explains; value: how far the addresses
+//                     lie from the reference's (below it where `negative`;
+//                     0: offsets that change too often to tell one by one);
+//                     from, to: the reference lines it holds on (to: 0 when
+//                     to the end); since: where typos hide whether it
+//                     starts before `from`, the first line it may start at
+//   cutLabels         amount: lines; value: the characters kept
+//   the other line causes: amount, the lines they explain
 struct Diagnosis {
-    Cause cause;
+    Cause cause = Cause::emptyFile;
     std::uint8_t forms = 0;  // for addressForm: which AddressForm bits
     bool negative = false;
     std::int32_t amount = 0;
     std::uint64_t value = 0;
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    std::uint32_t since = 0;
 };
 
 #endif

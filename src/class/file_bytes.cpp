@@ -24,7 +24,6 @@ void FileBytes::add(std::string_view bytes)
     for (std::size_t i = 0; i < bytes.size() && size_ + i < sizeof first_; ++i)
         first_[size_ + i] = static_cast<unsigned char>(bytes[i]);
     size_ += bytes.size();
-    hash_.add(bytes);
     lines_.add(bytes);
     if (bytes.empty())
         return;
@@ -55,16 +54,20 @@ void FileBytes::add(std::string_view bytes)
     previous_ = bytes.back();
 }
 
-void FileBytes::diagnose(std::vector<Diagnosis>& found, const LineCounts& counts) const
+void FileBytes::diagnose(std::vector<Diagnosis>& found, const LineCounts& counts, bool crCosts, bool bomCosts) const
 {
     auto count = [](std::uint64_t lines) { return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX)); };
-    if (crlfLines_ > 0)
-        found.push_back(Diagnosis{Cause::crlfLineEnds, 0, false, count(crlfLines_), lines_.lines()});
-    if (size_ >= 3 && first_[0] == 0xEF && first_[1] == 0xBB && first_[2] == 0xBF)
+    // Of the lines that end at all: a last line without a newline has no
+    // line end to be CR LF.
+    if (crlfLines_ > 0 && crCosts)
+        found.push_back(Diagnosis{Cause::crlfLineEnds, 0, false, count(crlfLines_), lines_.newlines});
+    if (bomCosts && byteOrderMark())
         found.push_back(Diagnosis{Cause::byteOrderMark});
     if (zeroBytes_)
         found.push_back(Diagnosis{Cause::zeroBytes});
+    // A blank last line costs a point wherever it stands: a line too many,
+    // or a line without a symbol where the reference has one.
     bool lastBlank = previous_ == '\n' ? lastLineBlank_ : lineBlank_;
-    if (lastBlank && counts.student > counts.reference)
+    if (lastBlank && counts.student >= 2)
         found.push_back(Diagnosis{Cause::trailingEmptyLine});
 }

@@ -240,6 +240,7 @@ void work(ClassRun& run, Tally& tally, std::vector<LinkedFile>& linked)
     // Sorted here, in parallel, so that the merge after has only to walk
     // the tallies.
     std::sort(tally.marks.begin(), tally.marks.end());
+    tally.wrongLines.sort();
 }
 
 // The archive's second pass, handing each student over as their files are

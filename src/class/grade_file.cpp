@@ -30,7 +30,6 @@ TestResult gradeFile(Grader& grader, Tally& tally, const TestToGrade& test, std:
     FileLines studentLines = file.inMemory ? linesOfText(file.bytes) : linesOfFile(file.file.fd, grader.buffer, file.size);
     FileLines referenceLines = linesOfText(test.test.text);
     grader.watcher.start(test.reference, test.places, test.index, student, tally);
-    std::size_t marksBefore = tally.marks.size();
     Graded graded = compareFiles(heading, studentLines, referenceLines, grader.report, &grader.watcher,
                                  test.reportLimit);
     // Memory that a first buffer cannot have is the grader's trouble; memory
@@ -41,7 +40,7 @@ TestResult gradeFile(Grader& grader, Tally& tally, const TestToGrade& test, std:
     if (graded.outcome != Outcome::compared) {
         // A file not graded to its end leaves no marks for the summary to
         // count, and is not graded at all.
-        tally.marks.resize(marksBefore);
+        grader.watcher.forget();
         result.state = FileState::unreadable;
         result.error = studentLines.error;
         if (graded.outcome == Outcome::outOfMemory) {

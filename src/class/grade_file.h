@@ -9,7 +9,7 @@
 #include "io/file_lines.h"
 #include "io/output.h"
 #include "report/compare.h"
-#include "shifts.h"
+#include "reference_index.h"
 #include "student_files.h"
 #include "tally.h"
 

@@ -1,5 +1,5 @@
-// The hashes that tell wrong lines and whole files apart, so that what
-// students share is found by comparing numbers, not texts.
+// The hashes that tell wrong lines and fields apart, so that what students
+// share is found by comparing numbers, not texts.
 #ifndef LABELGRADE_HASHING_H
 #define LABELGRADE_HASHING_H
 
@@ -8,8 +8,8 @@
 
 std::uint64_t hashText(std::string_view text);
 
-// A hash of a file's bytes, told in pieces, that does not depend on where
-// the pieces were cut: eight bytes at a time, the last few padded.
+// A hash of bytes told in pieces, that does not depend on where the pieces
+// were cut: eight bytes at a time, the last few padded.
 struct StreamHash {
     std::uint64_t state = 0x9E3779B97F4A7C15u;
     std::uint64_t carry = 0;

@@ -47,3 +47,16 @@ TEST(HtmlText, EscapesMarkupAndShowsControlBytes)
     EXPECT_EQ(htmlText("<b a=\"1\" b='2'>&"), "&lt;b a=&quot;1&quot; b=&#39;2&#39;&gt;&amp;");
     EXPECT_EQ(htmlText("a\x1b[2Jb"), "a\\x1b[2Jb");
 }
+
+TEST(RunDate, TakesSourceDateEpochWhereItIsANumberOfSeconds)
+{
+    EXPECT_EQ(runDate("1765324800"), "2025-12-10");
+    EXPECT_EQ(runDate("0"), "1970-01-01");
+    // Anything else is not a date to trust: today's, in its form.
+    for (const char* other : {"", "soon", "-5", "12x", static_cast<const char*>(nullptr)}) {
+        std::string today = runDate(other);
+        ASSERT_EQ(today.size(), 10u) << other;
+        EXPECT_EQ(today[4], '-');
+        EXPECT_NE(today, "1970-01-01");
+    }
+}

@@ -33,6 +33,7 @@ const char classUsage[] =
     "  --visibility WHEN  with --format gradescope: each test's visibility\n"
     "  --jobs N           grade with N workers (default: one per processor)\n"
     "  --html FILE        write a page of the class's results to FILE\n"
+    "  --title TEXT       the page's title (a course, an assignment)\n"
     "  --quiet            leave out the summary on standard error\n"
     "  --follow-links     follow students' folders that are links wherever they\n"
     "                     lead (else only those that stay in SUBMISSIONS)\n"
@@ -74,6 +75,8 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
         options.assignment = value;
     else if (name == "--feedback")
         options.feedback = value;
+    else if (name == "--title")
+        options.title = value;
     else if (name == "--format") {
         if (value == "csv")
             options.format = GradebookFormat::plain;
@@ -120,9 +123,9 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
 
 bool takesValue(std::string_view name)
 {
-    return name == "--reports" || name == "--roster" || name == "--html" || name == "--format" ||
-           name == "--jobs" || name == "--assignment" || name == "--layout" || name == "--feedback" ||
-           name == "--output" || name == "--visibility";
+    return name == "--reports" || name == "--roster" || name == "--html" || name == "--title" ||
+           name == "--format" || name == "--jobs" || name == "--assignment" || name == "--layout" ||
+           name == "--feedback" || name == "--output" || name == "--visibility";
 }
 
 }  // namespace

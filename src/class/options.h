@@ -16,6 +16,7 @@ struct ClassOptions {
     std::string htmlPage;    // empty: no page
     std::string feedback;    // empty: no feedback zip
     std::string assignment;  // with Canvas's format: one column, the total, titled so
+    std::string title;       // the page's; empty: a plain one
     GradebookFormat format = GradebookFormat::plain;
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;
@@ -32,6 +33,8 @@ struct ClassOptions {
     // reaches no one.
     bool utf8 = true;
     bool outputClosed = false;
+    // Nor this: the run's date, as the page shows it.
+    std::string date;
 };
 
 enum class ParseResult { run, help, version, usageError };

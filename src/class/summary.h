@@ -53,10 +53,25 @@ struct TestSummary {
     std::vector<std::uint64_t> wrongAt;      // per reference line, graded files wrong there
 };
 
+// A kind of cause, or of file not graded, and how far through the class
+// it reaches.
+struct FindingCount {
+    std::string text;                 // as `kindOf` words it
+    std::string firstText;            // the first file's finding as its notes word it
+    std::uint32_t firstStudent = 0;
+    std::uint32_t firstTest = 0;
+    std::uint64_t students = 0;
+    std::uint64_t files = 0;
+    std::vector<std::uint32_t> tests;  // in order
+};
+
 struct ClassSummary {
     std::vector<TestSummary> tests;
     std::uint64_t findings = 0;            // causes found, and files not graded
+    std::vector<FindingCount> kinds;       // the students they hit, most first
     std::vector<SuspectedPair> pairs;      // strongest first
+    CopyThreshold copyThreshold;
+    std::uint64_t studentsGraded = 0;      // students with a file graded
     Spread totals;                         // of the students' totals
     std::uint64_t possible = 0;            // the most total there is
     std::uint64_t graded = 0;

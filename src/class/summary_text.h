@@ -1,4 +1,6 @@
-// The class's summary as text, for standard error at the end of a run.
+// The class's summary as text, for standard error at the end of a run: a
+// screenful or two of an 80-column terminal whatever the class, the rest
+// on the page and in the gradebook's notes.
 #ifndef LABELGRADE_SUMMARY_TEXT_H
 #define LABELGRADE_SUMMARY_TEXT_H
 
@@ -7,21 +9,31 @@
 #include "summary.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
-// The summary names at most this many findings; all are in the gradebook's
-// notes and on the page.
-constexpr std::uint64_t findingsListed = 100;
+// No line of the summary is wider than this many columns.
+constexpr std::size_t summaryColumns = 80;
+// The summary names at most this many findings: causes, then pairs.
+constexpr std::size_t findingsListed = 10;
+// Of them, at most this many pairs while causes remain to be named.
+constexpr std::size_t pairsListed = 4;
+// Tests shown in full; past this, a line each.
+constexpr std::size_t testsInFull = 6;
+// Tests shown at all.
+constexpr std::size_t testsListed = 16;
 
 // Writes the summary.  Students' names and lines show their control bytes
 // as escapes (`utf8`: as a UTF-8 terminal needs them), wherever the text
 // goes.
-// What the summary says before its figures, as it is: what SUBMISSIONS was
-// found to be, and what the instructor must look at first (students' files
-// that are one file, folders that are links, reports told apart).
+// What the summary says besides its figures: what SUBMISSIONS was found to
+// be, what the instructor must look at first (students' files that are one
+// file, folders that are links, reports told apart), and where the page
+// was written, if it was.
 struct SummaryNotes {
     const std::vector<std::string>& about;
     const std::vector<std::string>& notices;
+    const std::string& page;
 };
 
 void writeSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
@@ -31,7 +43,14 @@ void writeSummary(Output& out, const ClassSummary& summary, const std::vector<Te
 std::string pointsText(double points);
 
 // What a suspected pair shares, in words: "t2.sym lines 3, 5 (no one
-// else); t3.sym line 4 (2 others); identical t2.sym".
-std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests);
+// else); t3.sym line 4 (2 others); t1.sym: addresses off by +16 (no one
+// else)".
+std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests, const std::vector<Student>& students);
+
+// The columns a terminal gives `text`: a column a character, two for a
+// wide one.
+std::size_t columnsOf(std::string_view text);
+// `text` cut to `columns`, an ellipsis ending what was cut.
+std::string fitted(std::string_view text, std::size_t columns);
 
 #endif

@@ -1,7 +1,7 @@
 // What the workers see of the class's wrong answers, each worker its own,
-// merged after: a mark for every wrong line of every graded file, and for
-// every graded file that is not fully right, with the text each wrong line
-// held.
+// merged after: how many files are wrong at each reference line, each
+// distinct wrong line counted with its text, and the pieces of evidence
+// that copying is weighed on.
 #ifndef LABELGRADE_TALLY_H
 #define LABELGRADE_TALLY_H
 
@@ -9,21 +9,20 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 
-// Where a mark stands: a line of a test's reference, or the test's whole
-// file.
+// Where a mark stands: a line of a test's reference, or the test's causes.
 struct Place {
     std::uint32_t test = 0;
-    std::uint64_t line = 0;  // from 0; none for a whole file
-    bool wholeFile = false;
+    std::uint64_t line = 0;  // from 0; none for the causes
+    bool causes = false;
 };
 
 // Every place of a class as one 32-bit number, so that a mark stays small
-// (a large class makes millions): each test's lines, then its whole file,
-// test after test.  Marks sorted by number are grouped by test, then line.
+// (a large class makes millions): each test's lines, then its causes, test
+// after test.  Marks sorted by number are grouped by test, then line.
 struct MarkPlaces {
     explicit MarkPlaces(const std::vector<std::uint64_t>& lineCounts);
 
@@ -33,7 +32,8 @@ struct MarkPlaces {
     {
         return firsts_[test] + static_cast<std::uint32_t>(line);
     }
-    std::uint32_t wholeFileOf(std::uint32_t test) const { return firsts_[test + 1] - 1; }
+    std::uint32_t causesOf(std::uint32_t test) const { return firsts_[test + 1] - 1; }
+    std::uint32_t count() const { return firsts_.back(); }
     std::uint32_t testOf(std::uint32_t place) const;
     Place placeOf(std::uint32_t place) const;
 
@@ -41,8 +41,9 @@ private:
     std::vector<std::uint32_t> firsts_;  // per marked test, its first place; then the end of the last
 };
 
-// A wrong line (a hash of its text) or a whole file (a hash of its bytes),
-// where it stands, and whose it was.
+// A piece of evidence (a wrong line no cause explains, as a hash of its
+// fields, or a cause, as a hash of what it says), where it stands, and
+// whose it was.
 struct Mark {
     std::uint64_t hash = 0;
     std::uint32_t student = 0;
@@ -55,23 +56,40 @@ struct Mark {
     }
 };
 
-struct TextKey {
-    std::uint32_t place = 0;
+// A distinct wrong line at one place, how many files held it, and its text
+// cut to what a summary shows.
+struct WrongLine {
     std::uint64_t hash = 0;
-    bool operator==(const TextKey&) const = default;
+    std::uint32_t place = 0;
+    std::uint32_t count = 0;
+    std::uint32_t textAt = 0;
+    std::uint32_t textSize = 0;
+
+    bool operator<(const WrongLine& other) const { return std::tie(place, hash) < std::tie(other.place, other.hash); }
 };
 
-struct TextKeyHash {
-    std::size_t operator()(const TextKey& key) const
-    {
-        return static_cast<std::size_t>(key.hash ^ std::uint64_t{key.place} * 0x9E3779B97F4A7C15u);
-    }
+// The distinct wrong lines of one worker, found by an open-addressed table:
+// a large class holds hundreds of thousands, and a node each would cost
+// more than the lines.
+struct WrongLines {
+    std::vector<WrongLine> lines;
+    std::string texts;
+
+    // Counts the line once more; returns where it is in `lines`.
+    std::uint32_t add(std::uint32_t place, std::uint64_t hash, std::string_view text);
+    std::string_view textOf(const WrongLine& line) const { return std::string_view(texts).substr(line.textAt, line.textSize); }
+    // Sorts the lines by place and hash, and drops the table.
+    void sort();
+
+private:
+    void grow();
+    std::vector<std::uint32_t> slots_;  // an index into `lines` plus one; 0 for none
 };
 
 struct Tally {
-    std::vector<Mark> marks;
-    // Each wrong line's text once, cut to what a summary shows.
-    std::unordered_map<TextKey, std::string, TextKeyHash> texts;
+    std::vector<std::uint64_t> wrongAt;  // per place: graded files wrong there
+    WrongLines wrongLines;
+    std::vector<Mark> marks;             // evidence
 };
 
 // Calls `group` once for each set of marks that share place and hash,
@@ -80,7 +98,9 @@ struct Tally {
 void forEachGroup(std::vector<Tally>& tallies,
                   const std::function<void(const Mark& mark, std::span<const std::uint32_t> students)>& group);
 
-// The text of a wrong line, from whichever tally holds it.
-std::string textOf(const std::vector<Tally>& tallies, const Mark& mark);
+// Calls `line` once for each distinct wrong line across all tallies that
+// some file holds, in order of place, with its count summed and its text.
+void forEachWrongLine(std::vector<Tally>& tallies,
+                      const std::function<void(std::uint32_t place, std::uint64_t count, std::string_view text)>& line);
 
 #endif

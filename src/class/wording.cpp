@@ -43,32 +43,83 @@ struct Words {
         number(count);
         out += count == 1 ? " line" : " lines";
     }
-    void counted(std::string_view text, std::uint64_t count)
-    {
-        out += text;
-        out += " (";
-        lines(count);
-        out += ')';
-    }
 };
 
 void describeShift(Words& words, const Diagnosis& diagnosis)
 {
     bool added = diagnosis.amount < 0;
     std::uint64_t by = added ? -static_cast<std::int64_t>(diagnosis.amount) : diagnosis.amount;
-    words.out += "from line ";
-    words.number(diagnosis.value);
-    words.out += " on, each line is the reference's ";
-    if (by == 1) {
-        words.out += added ? "line before" : "next line";
+    if (added) {
+        if (by == 1)
+            words.out += "a line";
+        else
+            words.lines(by);
+        words.out += " added";
+        if (diagnosis.value == 0) {
+            words.out += " at the end";
+            return;
+        }
+        words.out += " before line ";
+        words.number(diagnosis.value);
     } else {
-        words.out += "line ";
-        words.number(by);
-        words.out += added ? " before" : " further on";
+        words.out += by == 1 ? "line " : "lines ";
+        words.number(diagnosis.value);
+        if (by > 1) {
+            words.out += by == 2 ? " and " : " to ";
+            words.number(diagnosis.value + by - 1);
+        }
+        words.out += " left out";
     }
-    words.out += " (";
-    words.lines(by);
-    words.out += added ? " added)" : " left out)";
+    words.out += " (what follows is ";
+    if (by == 1)
+        words.out += "a line";
+    else
+        words.lines(by);
+    words.out += added ? " late)" : " early)";
+}
+
+void describeMoved(Words& words, const Diagnosis& diagnosis)
+{
+    if (diagnosis.value == 0) {
+        words.out += "lines out of the reference's order in ";
+        words.number(static_cast<std::uint64_t>(diagnosis.amount));
+        words.out += " places";
+        return;
+    }
+    words.out += "line ";
+    words.number(diagnosis.value);
+    words.out += diagnosis.from != 0 ? " printed after line " : " printed before line ";
+    words.number(diagnosis.from != 0 ? diagnosis.from : diagnosis.to);
+}
+
+// The reference lines an offset holds on; where typos hide the line it
+// starts at, every line it may start at.
+void describeRange(Words& words, const Diagnosis& diagnosis)
+{
+    auto start = [&] {
+        if (diagnosis.since != 0 && diagnosis.since < diagnosis.from) {
+            words.number(diagnosis.since);
+            words.out += diagnosis.since + 1 == diagnosis.from ? " or " : " to ";
+        }
+        words.number(diagnosis.from);
+    };
+    if (diagnosis.to != 0) {
+        words.out += " on reference lines ";
+        start();
+        words.out += " to ";
+        words.number(diagnosis.to);
+    } else if (diagnosis.from > 1) {
+        words.out += " from reference line ";
+        start();
+        words.out += " on";
+    }
+}
+
+// The causes told with the lines they explain.
+bool countsLines(Cause cause)
+{
+    return cause == Cause::addressForm || cause == Cause::decimalAddresses || cause == Cause::addressOffset ||
+           cause == Cause::labelCase || cause == Cause::cutLabels || cause == Cause::swappedColumns;
 }
 
 }  // namespace
@@ -113,54 +164,84 @@ std::string reportNotWritten(int error)
 
 std::string describe(const Diagnosis& diagnosis)
 {
+    // The kind of cause, then what this file shows of it.
     Words words;
     words.out.reserve(96);
     auto amount = static_cast<std::uint64_t>(diagnosis.amount);
     switch (diagnosis.cause) {
-    case Cause::crlfLineEnds:
-        words.out += "CR LF line ends";
-        if (amount != diagnosis.value) {
-            words.out += " on ";
-            words.number(amount);
-            words.out += " of ";
-            words.lines(diagnosis.value);
-        }
-        break;
-    case Cause::byteOrderMark:
-        words.out += "starts with a UTF-8 byte-order mark";
-        break;
-    case Cause::zeroBytes:
-        words.out += "holds zero bytes";
-        break;
-    case Cause::emptyFile:
-        words.out += "empty file";
-        break;
-    case Cause::trailingEmptyLine:
-        words.out += "a trailing empty line";
-        break;
     case Cause::shiftedLines:
         describeShift(words, diagnosis);
+        return words.out;
+    case Cause::movedLine:
+        describeMoved(words, diagnosis);
+        return words.out;
+    case Cause::lastLinesLeftOut:
+        if (amount == 1)
+            return "the reference's last line left out";
+        words.out += "the reference's last ";
+        words.lines(amount);
+        words.out += " left out";
+        return words.out;
+    default:
         break;
-    case Cause::addressForm:
-        words.counted("addresses right as numbers but written with " + formsText(diagnosis.forms), amount);
-        break;
-    case Cause::addressOffset:
-        words.out += "addresses off by ";
-        words.out += diagnosis.negative ? '-' : '+';
-        words.number(diagnosis.value);
+    }
+    words.out += kindOf(diagnosis);
+    if (diagnosis.cause == Cause::crlfLineEnds && amount != diagnosis.value) {
+        words.out += " on ";
+        words.number(amount);
+        words.out += " of ";
+        words.lines(diagnosis.value);
+    }
+    if (diagnosis.cause == Cause::addressOffset && diagnosis.value != 0)
+        describeRange(words, diagnosis);
+    if (countsLines(diagnosis.cause)) {
         words.out += " (";
         words.lines(amount);
         words.out += ')';
-        break;
-    case Cause::decimalAddresses:
-        words.counted("addresses in decimal", amount);
-        break;
-    case Cause::labelCase:
-        words.counted("labels right but for letter case", amount);
-        break;
-    case Cause::swappedColumns:
-        words.counted("address and label swapped", amount);
-        break;
     }
     return words.out;
+}
+
+std::string kindOf(const Diagnosis& diagnosis)
+{
+    Words words;
+    switch (diagnosis.cause) {
+    case Cause::shiftedLines:
+        return diagnosis.amount > 0 ? "lines left out, putting the rest out of place" : "lines added, putting the rest out of place";
+    case Cause::movedLine:
+        return "a line printed out of order";
+    case Cause::addressForm:
+        return "addresses written with " + formsText(diagnosis.forms);
+    case Cause::addressOffset:
+        if (diagnosis.value == 0)
+            return "addresses off by amounts that keep changing";
+        words.out += "addresses off by ";
+        words.out += diagnosis.negative ? '-' : '+';
+        words.number(diagnosis.value);
+        return words.out;
+    case Cause::cutLabels:
+        words.out += "labels cut to ";
+        words.number(diagnosis.value);
+        words.out += diagnosis.value == 1 ? " character" : " characters";
+        return words.out;
+    case Cause::crlfLineEnds:
+        return "CR LF line ends";
+    case Cause::decimalAddresses:
+        return "addresses in decimal";
+    case Cause::labelCase:
+        return "labels right but for letter case";
+    case Cause::swappedColumns:
+        return "address and label swapped";
+    case Cause::byteOrderMark:
+        return "starts with a UTF-8 byte-order mark";
+    case Cause::zeroBytes:
+        return "holds zero bytes";
+    case Cause::emptyFile:
+        return "empty file";
+    case Cause::trailingEmptyLine:
+        return "a trailing empty line";
+    case Cause::lastLinesLeftOut:
+        return diagnosis.amount == 1 ? "the reference's last line left out" : "the reference's last lines left out";
+    }
+    return "";
 }

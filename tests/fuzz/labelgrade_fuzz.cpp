@@ -5,9 +5,10 @@
 // files are cut into reads.  Every verdict a watcher is told must be the
 // model's; the window's two kernels must agree on every window of the input;
 // what a terminal is shown of a file may hold no control byte; and the class
-// command's watcher, grading the same files, must mark every wrong position
-// and name every cause it finds, and its marks, merged and weighed as a
-// class's are, must make the two students who handed the file in a pair.
+// command's watcher, grading the same files, must count every wrong
+// position, mark every cause it names and every wrong line none explains,
+// and its marks, merged and weighed as a class's are, must make the two
+// students who handed the file in a pair once they share enough.
 //
 // The same input, whole, is also read as a class's archive: every entry and
 // its data, and every entry read whole as a student's upload inside it,
@@ -145,6 +146,7 @@ struct ModelWatcher final : GradingWatcher {
     std::vector<std::string_view> student;
     std::vector<std::string_view> reference;
     std::uint64_t next = 0;
+    std::uint64_t wrongWhole = 0;  // wrong positions whose reference line is whole
 
     void studentBytes(std::string_view) override {}
     void checked(const Verdict& verdict) override
@@ -155,6 +157,7 @@ struct ModelWatcher final : GradingWatcher {
         std::vector<std::string_view> s = modelFields(student[verdict.position]);
         std::vector<std::string_view> r = modelFields(reference[verdict.position]);
         bool right = s.size() >= 2 && r.size() >= 2 && s[0] == r[0] && s[1] == r[1];
+        wrongWhole += !right && r.size() >= 2 ? 1 : 0;
         if (verdict.right() != right || verdict.complete != (s.size() >= 2))
             std::abort();
         if (!right && (verdict.student.address != (s.size() > 0 ? s[0] : "") ||
@@ -185,6 +188,7 @@ struct PipeFile {
 struct Found {
     std::vector<Diagnosis> diagnoses;
     std::vector<Mark> marks;
+    std::uint64_t counted = 0;  // wrong lines counted for the summary
 };
 
 Found findingsOf(FileLines& student, std::string_view referenceBytes, std::uint32_t studentNumber = 0)
@@ -200,12 +204,15 @@ Found findingsOf(FileLines& student, std::string_view referenceBytes, std::uint3
     Found found;
     found.diagnoses = watcher.finish(graded.counts);
     found.marks = std::move(tally.marks);
+    for (const WrongLine& line : tally.wrongLines.lines)
+        found.counted += line.count;
     return found;
 }
 
 // The same file handed in by students 0 and 1, whose marks a worker each
-// holds: every group of marks is the two of them, and their pair weighs as
-// much as either's marks.
+// holds: every group of marks is the two of them, and in a class where
+// chance shares little, their pair is listed once they share two pieces,
+// a kind of cause counting once.
 void checkCopying(std::string_view studentBytes, std::string_view referenceBytes, std::vector<Mark> marks)
 {
     if (marks.empty())
@@ -214,18 +221,33 @@ void checkCopying(std::string_view studentBytes, std::string_view referenceBytes
     std::vector<Tally> tallies(2);
     tallies[0].marks = std::move(marks);
     tallies[1].marks = findingsOf(again, referenceBytes, 1).marks;
-    std::size_t markCount = tallies[0].marks.size();
     MarkPlaces places({countLines(referenceBytes)});
-    CopyFinder copies(places, {2});
+    // A line a file holds twice at one place is one piece.
+    std::vector<std::uint32_t> kinds;
+    std::vector<Mark> lines;
+    for (const Mark& mark : tallies[0].marks) {
+        if (!places.placeOf(mark.place).causes) {
+            if (std::none_of(lines.begin(), lines.end(), [&](const Mark& seen) { return seen.key() == mark.key(); }))
+                lines.push_back(mark);
+            continue;
+        }
+        auto kind = static_cast<std::uint32_t>(mark.hash >> 32);
+        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
+            kinds.push_back(kind);
+    }
+    auto pieces = static_cast<std::uint32_t>(lines.size() + kinds.size());
+    constexpr std::uint64_t classSize = 100000;
+    CopyFinder copies(places, {classSize}, classSize);
+    std::size_t groups = 0;
     forEachGroup(tallies, [&](const Mark& mark, std::span<const std::uint32_t> students) {
-        if (students.size() != 2 || students[0] != 0 || students[1] != 1 || mark.place > places.wholeFileOf(0))
+        if (students.size() != 2 || students[0] != 0 || students[1] != 1 || mark.place > places.causesOf(0))
             std::abort();
+        ++groups;
         copies.shared(mark, students);
     });
     std::vector<SuspectedPair> pairs = copies.suspects();
-    bool listed = static_cast<double>(markCount) >= suspicionThreshold;
-    if (pairs.size() != (listed ? 1u : 0u) ||
-        (listed && (pairs[0].shared.size() != markCount || pairs[0].weight != static_cast<double>(markCount))))
+    bool listed = pieces >= copies.threshold.pieces;
+    if (groups == 0 || pairs.size() != (listed ? 1u : 0u) || (listed && pairs[0].pieces != pieces))
         std::abort();
 }
 
@@ -233,31 +255,39 @@ bool sameFindings(const Found& a, const Found& b)
 {
     auto sameDiagnosis = [](const Diagnosis& x, const Diagnosis& y) {
         return x.cause == y.cause && x.forms == y.forms && x.negative == y.negative && x.amount == y.amount &&
-               x.value == y.value;
+               x.value == y.value && x.from == y.from && x.to == y.to && x.since == y.since;
     };
     auto sameMark = [](const Mark& x, const Mark& y) {
         return x.hash == y.hash && x.student == y.student && x.place == y.place;
     };
-    return std::equal(a.diagnoses.begin(), a.diagnoses.end(), b.diagnoses.begin(), b.diagnoses.end(), sameDiagnosis) &&
+    return a.counted == b.counted &&
+           std::equal(a.diagnoses.begin(), a.diagnoses.end(), b.diagnoses.begin(), b.diagnoses.end(), sameDiagnosis) &&
            std::equal(a.marks.begin(), a.marks.end(), b.marks.begin(), b.marks.end(), sameMark);
 }
 
 // What the class command learns of a file while grading it: no crash on any
-// bytes, a mark for every wrong position, a text for every cause, and the
-// same findings however the file is cut into reads.
+// bytes, every wrong position counted for the summary, a text for every
+// cause, a mark for every cause and at most one for each wrong position
+// with a whole reference line, one for each such position where no cause
+// is told, and the same findings however the file is cut into reads.
 void checkFindings(std::string_view studentBytes, std::string_view referenceBytes, std::uint64_t wrongEntries,
-                   std::size_t bufferSize)
+                   std::uint64_t wrongWhole, std::size_t bufferSize)
 {
     FileLines whole = linesOfText(studentBytes);
     Found found = findingsOf(whole, referenceBytes);
     MarkPlaces places({countLines(referenceBytes)});
-    std::uint64_t wrongMarks = 0;
+    if (found.counted != wrongEntries)
+        std::abort();
+    std::uint64_t lineMarks = 0;
+    std::uint64_t causeMarks = 0;
     for (const Mark& mark : found.marks)
-        wrongMarks += places.placeOf(mark.place).wholeFile ? 0 : 1;
-    if (wrongMarks != wrongEntries)
+        (places.placeOf(mark.place).causes ? causeMarks : lineMarks) += 1;
+    bool empty = studentBytes.empty();
+    if (lineMarks > wrongWhole || causeMarks != (empty ? 0 : found.diagnoses.size()) ||
+        (found.diagnoses.empty() && lineMarks != wrongWhole))
         std::abort();
     for (const Diagnosis& diagnosis : found.diagnoses)
-        if (describe(diagnosis).empty())
+        if (describe(diagnosis).empty() || kindOf(diagnosis).empty())
             std::abort();
     PipeFile pipe(studentBytes);
     ReadBuffer buffer;
@@ -360,6 +390,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     flushOutput(report);
     if (text != modelReport(testNumber, studentBytes, referenceBytes))
         std::abort();
-    checkFindings(studentBytes, referenceBytes, graded.counts.wrongEntries, 1 + (settings & 63));
+    checkFindings(studentBytes, referenceBytes, graded.counts.wrongEntries, model.wrongWhole, 1 + (settings & 63));
     return 0;
 }
