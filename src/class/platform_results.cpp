@@ -118,22 +118,29 @@ std::string prairieLearnResults(const StudentOutcome& outcome, std::size_t limit
                ",\n  \"tests\": []\n}\n";
     std::uint64_t possible = possibleOf(outcome);
     double score = possible == 0 ? 1.0 : static_cast<double>(totalOf(outcome)) / static_cast<double>(possible);
-    std::string summary = jsonString(textResults(outcome));
+    // The score's words take at most an eighth of the file, twice over, and
+    // the tests' causes a quarter between them: a student names files, and
+    // the causes say their names.
+    std::string summary = jsonString(jsonFitted(textResults(outcome), limit / 8));
+    std::size_t causesRoom = outcome.tests.empty() ? 0 : limit / 4 / outcome.tests.size();
     std::string head = "{\n  \"gradable\": true,\n  \"score\": " + numberText(score) + ",\n  \"message\": " + summary +
                        ",\n  \"output\": " + summary + ",\n  \"tests\": [";
-    // Each test's output gets an even share of what the file may hold.
-    std::size_t fixed = head.size() + 64;
-    for (const TestOutcome& test : outcome.tests)
-        fixed += 160 + 2 * (test.name.size() + causesText(test).size());
-    std::size_t share = outcome.tests.empty() || limit <= fixed ? 0 : (limit - fixed) / outcome.tests.size();
-    std::string json = head;
+    // Each test's entry but its output, as it is written; the outputs share
+    // evenly what room the file has left.
+    std::vector<std::string> entries;
+    std::size_t fixed = head.size() + sizeof "\n  ]\n}\n";
     for (std::size_t t = 0; t < outcome.tests.size(); ++t) {
         const TestOutcome& test = outcome.tests[t];
-        std::string output = jsonFitted(outputOf(test), share);
-        json += std::string(t == 0 ? "\n" : ",\n") + "    {\"name\": " + jsonString(test.name) +
-                ", \"points\": " + std::to_string(test.score) + ", \"max_points\": " + std::to_string(test.outOf) +
-                ", \"message\": " + jsonString(causesText(test)) + ", \"output\": " + jsonString(output) + "}";
+        entries.push_back(std::string(t == 0 ? "\n" : ",\n") + "    {\"name\": " + jsonString(test.name) +
+                          ", \"points\": " + std::to_string(test.score) + ", \"max_points\": " +
+                          std::to_string(test.outOf) + ", \"message\": " + jsonString(jsonFitted(causesText(test), causesRoom)) +
+                          ", \"output\": ");
+        fixed += entries.back().size() + sizeof "\"\"}";
     }
+    std::size_t share = outcome.tests.empty() || limit <= fixed ? 0 : (limit - fixed) / outcome.tests.size();
+    std::string json = head;
+    for (std::size_t t = 0; t < outcome.tests.size(); ++t)
+        json += entries[t] + jsonString(jsonFitted(outputOf(outcome.tests[t]), share)) + "}";
     return json + (outcome.tests.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 

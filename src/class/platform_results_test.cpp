@@ -59,6 +59,13 @@ TEST(PlatformResults, CutAReportTooLongForPrairieLearnAndKeepTheScore)
     EXPECT_LE(json.size(), prairieLearnLimit);
     EXPECT_NE(json.find("The report is cut here"), std::string::npos);
     EXPECT_NE(json.find("\"points\": 1, \"max_points\": 2"), std::string::npos);
+
+    // Many tests, each with a long report and causes that JSON writes six
+    // bytes a byte: the room left for reports is what the rest leaves.
+    StudentOutcome many;
+    for (std::uint64_t t = 0; t < 40; ++t)
+        many.tests.push_back(TestOutcome{"t" + std::to_string(t), t + 1, 0, 2, {std::string(2000, '\x01')}, report});
+    EXPECT_LE(prairieLearnResults(many).size(), prairieLearnLimit);
 }
 
 TEST(PlatformResults, SayWhyAStudentCouldNotBeGraded)
