@@ -74,7 +74,7 @@ void plainGradebook(const std::vector<Test>& tests, const std::vector<Student>& 
         for (const TestResult& result : student.results)
             row.number(result.score);
         row.number(totalOf(student));
-        row.field(guardedText(notesOf(tests, student)));
+        row.field(naming.read(notesOf(tests, student)));
         row.end();
     }
 }

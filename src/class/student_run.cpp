@@ -7,6 +7,7 @@
 #include "io/descriptor.h"
 #include "io/folder.h"
 #include "io/paths.h"
+#include "io/visible_text.h"
 #include "platform_results.h"
 #include "references.h"
 #include "uploads.h"
@@ -166,6 +167,10 @@ std::string resultsText(const ClassOptions& options, const StudentOutcome& outco
     case GradebookFormat::prairielearn:
         return prairieLearnResults(outcome);
     default:
+        // A line a test, on a terminal as often as not: the names of a
+        // student's files must not act on it.
+        if (options.output.empty() && isatty(STDOUT_FILENO))
+            return visibleLines(textResults(outcome), options.utf8);
         return textResults(outcome);
     }
 }

@@ -159,11 +159,11 @@ void writeKind(Output& out, const FindingCount& kind, const std::vector<Test>& t
 {
     if (kind.files == 1) {
         put80(out, "  " + visibleText(students[kind.firstStudent].name, utf8) + ", " +
-                       visibleText(tests[kind.firstTest].name, utf8) + ": " + kind.firstText);
+                       visibleText(tests[kind.firstTest].name, utf8) + ": " + visibleText(kind.firstText, utf8));
         return;
     }
     put80(out, "  " + counted(kind.students, "student", "students") + ", " + counted(kind.files, "file", "files") +
-                   ": " + kind.text + " (" + testNames(kind, tests, utf8) + ")");
+                   ": " + visibleText(kind.text, utf8) + " (" + testNames(kind, tests, utf8) + ")");
 }
 
 void writePair(Output& out, const SuspectedPair& pair, const std::vector<Test>& tests,
