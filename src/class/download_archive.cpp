@@ -50,20 +50,21 @@ void readData(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, 
     if (!upload && !fits)
         return;
     std::string bytes;
-    if (readEntry(download, upload ? studentUploadLimits.bytes : largestStudentFile, bytes) != ArchiveStatus::ok) {
-        if (upload)
-            plan.warnings.push_back(download.entry.path + ": could not read: " + download.message);
-        return;
-    }
+    ArchiveStatus read = readEntry(download, upload ? studentUploadLimits.bytes : largestStudentFile, bytes);
     if (upload) {
+        // An upload that cannot be read is its student's trouble, noted
+        // where it costs them a file.
         ArchiveReader inside;
-        std::vector<UploadEntry> held;
-        std::string problem;
-        if (openArchiveInside(download, bytes, inside) != ArchiveStatus::ok || !listUpload(inside, held, problem))
-            plan.warnings.push_back(download.entry.path + ": could not read: " + (problem.empty() ? inside.message : problem));
+        UploadListing listing;
+        if (read != ArchiveStatus::ok)
+            listing.problem = download.message;
+        else
+            listing = listUpload(inside, openArchiveInside(download, bytes, inside));
         entry.uploaded = static_cast<std::uint32_t>(plan.uploads.size());
-        plan.uploads.push_back(std::move(held));
+        plan.uploads.push_back(std::move(listing));
     }
+    if (read != ArchiveStatus::ok)
+        return;
     if (fits)
         keep(index, std::move(bytes), plan);
 }
@@ -182,7 +183,10 @@ Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entr
         entryOf.push_back(entry.index);
         if (entry.uploaded == UINT32_MAX)
             continue;
-        for (const UploadEntry& inner : plan.uploads[entry.uploaded]) {
+        const UploadListing& upload = plan.uploads[entry.uploaded];
+        if (std::string trouble = uploadTrouble(upload, name); !trouble.empty())
+            handed.troubles.push_back(trouble);
+        for (const UploadEntry& inner : upload.entries) {
             handed.files.push_back(HandedIn{inner.name, name + "/" + inner.path, true});
             handed.sources.push_back(
                 FileSource{SourceKind::inUpload, static_cast<std::uint32_t>(own), inner.path, inner.state});

@@ -50,7 +50,7 @@ struct WantedFile {
 struct DownloadPlan {
     std::string paths;                  // every listed entry's path, one after another
     std::vector<ListedEntry> listed;
-    std::vector<std::vector<UploadEntry>> uploads;  // what each upload holds
+    std::vector<UploadListing> uploads;  // what each upload holds
     std::uint32_t unwrapped = 0;        // the length of one folder all else lay in, read as the top
     std::vector<Student> students;      // taken by the class
     std::vector<std::vector<Choice>> choices;  // per student, per test

@@ -1,6 +1,7 @@
 #include "folder_submissions.h"
 
 #include "uploads.h"
+#include "wording.h"
 
 #include <cerrno>
 
@@ -25,19 +26,16 @@ StudentFile openPlaced(const StudentPlaces& places, const FileSource& source,
 void addUpload(const StudentPlaces& places, std::size_t upload, const std::vector<FileId>& references, Handed& handed)
 {
     StudentFile file = openPlaced(places, handed.sources[upload], references);
-    if (file.state != FileState::graded)
-        return;
-    ArchiveReader reader;
-    std::vector<UploadEntry> entries;
-    std::string problem;
-    if (openArchive(file.file.fd, ArchiveKind::studentUpload, reader) != ArchiveStatus::ok ||
-        !listUpload(reader, entries, problem)) {
-        handed.troubles.push_back("could not read " + handed.files[upload].shown + ": " +
-                                  (problem.empty() ? reader.message : problem));
+    std::string shown = handed.files[upload].shown;
+    if (file.state != FileState::graded) {
+        handed.troubles.push_back(shown + ": " + std::string(reasonOf(file.state)));
         return;
     }
-    std::string shown = handed.files[upload].shown;
-    for (UploadEntry& entry : entries) {
+    ArchiveReader reader;
+    UploadListing listing = listUpload(reader, openArchive(file.file.fd, ArchiveKind::studentUpload, reader));
+    if (std::string trouble = uploadTrouble(listing, shown); !trouble.empty())
+        handed.troubles.push_back(trouble);
+    for (UploadEntry& entry : listing.entries) {
         handed.files.push_back(HandedIn{entry.name, shown + "/" + entry.path, true});
         handed.sources.push_back(
             FileSource{SourceKind::inUpload, static_cast<std::uint32_t>(upload), entry.path, entry.state});

@@ -41,14 +41,14 @@ std::string baseName(const std::string& path)
 bool gatherArchive(Submission& submission, std::string& why)
 {
     ArchiveReader reader;
-    std::vector<UploadEntry> entries;
-    std::string problem;
-    if (openArchive(submission.fd.fd, ArchiveKind::studentUpload, reader) != ArchiveStatus::ok ||
-        !listUpload(reader, entries, problem)) {
-        why = "it cannot be read as an archive: " + (problem.empty() ? reader.message : problem);
+    UploadListing listing = listUpload(reader, openArchive(submission.fd.fd, ArchiveKind::studentUpload, reader));
+    if (listing.entries.empty() && !listing.problem.empty()) {
+        why = "it cannot be read as an archive: " + listing.problem;
         return false;
     }
-    for (UploadEntry& entry : entries) {
+    if (std::string trouble = uploadTrouble(listing, "the archive"); !trouble.empty())
+        submission.handed.troubles.push_back(trouble);
+    for (UploadEntry& entry : listing.entries) {
         submission.handed.files.push_back(HandedIn{entry.name, entry.path, false});
         submission.handed.sources.push_back(FileSource{SourceKind::inDownload, 0, entry.path, entry.state});
     }

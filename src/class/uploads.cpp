@@ -39,17 +39,22 @@ bool looksLikeUpload(std::string_view name)
     return false;
 }
 
-bool listUpload(ArchiveReader& reader, std::vector<UploadEntry>& entries, std::string& problem)
+UploadListing listUpload(ArchiveReader& reader, ArchiveStatus opened)
 {
+    UploadListing listing;
+    if (opened != ArchiveStatus::ok) {
+        listing.problem = reader.message;
+        return listing;
+    }
     for (;;) {
         ArchiveStatus status = nextEntry(reader);
         if (status == ArchiveStatus::end)
-            return true;
+            return listing;
         if (status == ArchiveStatus::damaged)
             continue;
         if (status != ArchiveStatus::ok) {
-            problem = reader.message;
-            return !entries.empty();
+            listing.problem = reader.message;
+            return listing;
         }
         const ArchiveEntry& entry = reader.entry;
         EntryPath path = splitEntryPath(entry.path);
@@ -58,8 +63,15 @@ bool listUpload(ArchiveReader& reader, std::vector<UploadEntry>& entries, std::s
         std::string_view last = entry.path;
         if (std::size_t slash = last.find_last_of('/'); slash != std::string_view::npos)
             last.remove_prefix(slash + 1);
-        entries.push_back(UploadEntry{entry.path, std::string(last), judgeEntry(entry, path)});
+        listing.entries.push_back(UploadEntry{entry.path, std::string(last), judgeEntry(entry, path)});
     }
+}
+
+std::string uploadTrouble(const UploadListing& listing, const std::string& shown)
+{
+    if (listing.problem.empty())
+        return {};
+    return (listing.entries.empty() ? "could not read " : "could not read all of ") + shown + ": " + listing.problem;
 }
 
 UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path)

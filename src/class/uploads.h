@@ -24,10 +24,19 @@ struct UploadEntry {
     FileState state = FileState::graded;  // graded: a regular file, to read; else why it is refused
 };
 
-// The entries of the upload in `reader`, opened by the caller, but for a
-// Mac's litter and folders; false, with `problem` saying why, where the
-// upload cannot be read at all.
-bool listUpload(ArchiveReader& reader, std::vector<UploadEntry>& entries, std::string& problem);
+// What an upload holds, but for a Mac's litter and folders; and, where it
+// could not be read to its end, or at all, why.
+struct UploadListing {
+    std::vector<UploadEntry> entries;
+    std::string problem;  // empty: read whole
+};
+
+// Lists the upload in `reader`, which the caller opened with `opened`.
+UploadListing listUpload(ArchiveReader& reader, ArchiveStatus opened);
+
+// The trouble to note of an upload shown as `shown`, or nothing where it
+// was read whole.
+std::string uploadTrouble(const UploadListing& listing, const std::string& shown);
 
 // Reads the regular entry `path` of the upload in `reader`, opened anew by
 // the caller: its bytes, up to the largest file a student may hand in.
