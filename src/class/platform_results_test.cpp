@@ -63,8 +63,10 @@ TEST(PlatformResults, CutAReportTooLongForPrairieLearnAndKeepTheScore)
     // Many tests, each with a long report and causes that JSON writes six
     // bytes a byte: the room left for reports is what the rest leaves.
     StudentOutcome many;
-    for (std::uint64_t t = 0; t < 40; ++t)
-        many.tests.push_back(TestOutcome{"t" + std::to_string(t), t + 1, 0, 2, {std::string(2000, '\x01')}, report});
+    for (std::int32_t t = 1; t <= 40; ++t) {
+        TestOutcome test{std::string("t").append(std::to_string(t)), t, 0, 2, {std::string(2000, '\x01')}, report};
+        many.tests.push_back(std::move(test));
+    }
     EXPECT_LE(prairieLearnResults(many).size(), prairieLearnLimit);
 }
 
