@@ -257,6 +257,9 @@ bool closeFeedback(const ClassOptions& options, FeedbackZip& feedback, const std
     for (std::size_t student : feedback.skipped)
         warn("no feedback for " + visibleText(students[student].name, options.utf8) +
              ": the course site takes it back only against a file the student handed in, under a name it takes");
+    for (const auto& [student, path] : feedback.renamed)
+        warn(visibleText(students[student].name, options.utf8) + "'s feedback is " + path + " in " + options.feedback +
+             ": its own name would be taken for another student's where the zip is unzipped");
     if (!feedback.failed && closeZipWriter(feedback.zip))
         return true;
     error = "could not write " + options.feedback + ": " + std::strerror(feedback.zip.error);

@@ -3,9 +3,76 @@
 #include "io/visible_text.h"
 #include "wording.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <unicase.h>
+#include <unistr.h>
 
 namespace {
+
+// A part of a path in the zip as every unzipping system takes it: no byte
+// that Windows refuses in a name or that a terminal would act on, and
+// UTF-8 throughout, as the zip says its names are.
+std::string safePart(std::string_view part)
+{
+    std::string safe;
+    for (std::size_t at = 0; at < part.size();) {
+        const auto* rest = reinterpret_cast<const std::uint8_t*>(part.data() + at);
+        int length = u8_mblen(rest, part.size() - at);
+        auto byte = static_cast<unsigned char>(part[at]);
+        bool refused = length <= 0 || byte < 0x20 || byte == 0x7F ||
+                       std::string_view("/\\:*?\"<>|").find(static_cast<char>(byte)) != std::string_view::npos;
+        if (refused) {
+            safe += '_';
+            at += length > 0 ? static_cast<std::size_t>(length) : 1;
+            continue;
+        }
+        safe.append(part.substr(at, static_cast<std::size_t>(length)));
+        at += static_cast<std::size_t>(length);
+    }
+    return safe.empty() || safe == "." || safe == ".." ? "_" + safe : safe;
+}
+
+// Canvas reads the first two all-digit parts between underscores as the
+// user id and the attachment id: the name before them holds no underscore,
+// and is never all digits.
+std::string canvasNamePart(std::string_view name)
+{
+    std::string kept = safePart(name);
+    std::erase(kept, '_');
+    bool allDigits = std::all_of(kept.begin(), kept.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return allDigits ? "student" + kept : kept;
+}
+
+// How a case-blind file system (Windows', a Mac's) compares names: two
+// that differ only in case or in how their accents are composed are one.
+std::string foldedKey(std::string_view path)
+{
+    std::size_t size = 0;
+    std::unique_ptr<std::uint8_t, decltype(&std::free)> folded(
+        u8_casefold(reinterpret_cast<const std::uint8_t*>(path.data()), path.size(), nullptr, UNINORM_NFC, nullptr,
+                    &size),
+        &std::free);
+    if (!folded)
+        return std::string(path);
+    return std::string(reinterpret_cast<const char*>(folded.get()), size);
+}
+
+// The path, or, where a case-blind system would take it for one written
+// before, the path with its first part told apart ("ann_2/feedback.txt").
+std::string toldApart(const std::string& path, std::set<std::string>& used)
+{
+    std::size_t slash = path.find('/');
+    std::size_t cut = slash != std::string::npos ? slash : path.rfind('.');
+    if (cut == std::string::npos)
+        cut = path.size();
+    std::string chosen = path;
+    for (int attempt = 2; !used.insert(foldedKey(chosen)).second; ++attempt)
+        chosen = path.substr(0, cut) + "_" + std::to_string(attempt) + path.substr(cut);
+    return chosen;
+}
 
 std::string scoreLine(const Test& test, const TestResult& result)
 {
@@ -21,9 +88,13 @@ std::string moodleFolder(const Student& student)
             std::string name = folder;
             if (name.back() == '_')
                 name.pop_back();
-            return name;
+            return safePart(name);
         }
-    return student.name + "_" + student.lmsId + "_assignsubmission_file";
+    // Moodle ignores what comes before the first underscore: the name must
+    // hold none.
+    std::string name = student.name;
+    std::replace(name.begin(), name.end(), '_', ' ');
+    return safePart(name + "_" + student.lmsId + "_assignsubmission_file");
 }
 
 }  // namespace
@@ -34,14 +105,15 @@ std::string feedbackPath(Layout layout, const Student& student)
     case Layout::canvas:
         for (const FlatFile& file : student.flatFiles)
             if (!file.attachmentId.empty())
-                return student.name + "_" + student.lmsId + "_" + file.attachmentId + "_feedback.txt";
+                return canvasNamePart(student.name) + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) +
+                       "_feedback.txt";
         return {};
     case Layout::moodle:
         return moodleFolder(student) + "/feedback.txt";
     case Layout::folders:
         break;
     }
-    return student.name + "/feedback.txt";
+    return safePart(student.name) + "/feedback.txt";
 }
 
 std::string feedbackText(const std::vector<Test>& tests, const Student& student, const std::vector<std::string>& reports)
@@ -72,7 +144,10 @@ void addFeedback(FeedbackZip& feedback, std::size_t student, std::string path, s
         auto& [readyPath, readyText] = ready->second;
         // A name the zip refuses (it would land outside the folder it is
         // unzipped in) is that student's; any other failure, the zip's.
-        bool added = !readyPath.empty() && !feedback.failed && addZipFile(feedback.zip, readyPath, readyText);
+        std::string path = readyPath.empty() ? readyPath : toldApart(readyPath, feedback.used);
+        if (path != readyPath)
+            feedback.renamed.emplace_back(ready->first, path);
+        bool added = !path.empty() && !feedback.failed && addZipFile(feedback.zip, path, readyText);
         if (!added && (readyPath.empty() || feedback.zip.error == EINVAL))
             feedback.skipped.push_back(ready->first);
         else if (!added)

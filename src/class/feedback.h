@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,10 @@ struct FeedbackZip {
     std::mutex mutex;  // guards what follows
     std::size_t next = 0;
     std::map<std::size_t, std::pair<std::string, std::string>> waiting;  // path and text, by student
+    std::set<std::string> used;         // names written, as a case-blind system compares them
     bool failed = false;                // the zip cannot be written: `zip` says why
     std::vector<std::size_t> skipped;   // students whose feedback the site could not take
+    std::vector<std::pair<std::size_t, std::string>> renamed;  // students' feedback told apart from another's
 };
 
 // Adds the student's feedback (an empty path: none), writing what is ready.

@@ -209,3 +209,15 @@ std::string visibleText(std::string_view text, bool utf8)
     }
     return out;
 }
+
+bool wellFormedUtf8(std::string_view text)
+{
+    while (!text.empty()) {
+        std::uint32_t codePoint = 0;
+        std::size_t length = static_cast<unsigned char>(text[0]) < 0x80 ? 1 : decodeUtf8(text, codePoint);
+        if (length == 0)
+            return false;
+        text.remove_prefix(length);
+    }
+    return true;
+}

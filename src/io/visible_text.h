@@ -29,6 +29,9 @@ std::size_t nextVisiblePiece(std::string_view text, bool utf8, char (&scratch)[1
 
 std::string visibleText(std::string_view text, bool utf8);
 
+// Whether every byte of `text` belongs to a well-formed UTF-8 sequence.
+bool wellFormedUtf8(std::string_view text);
+
 // A text of lines made visible line by line: its newlines stay newlines.
 std::string visibleLines(std::string_view text, bool utf8);
 

@@ -1,6 +1,7 @@
 #include "zip_writer.h"
 
 #include "archive_path.h"
+#include "visible_text.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -64,6 +65,7 @@ bool openZipWriter(int fd, ZipWriter& zip)
     if (archive_write_set_format_zip(handle) != ARCHIVE_OK ||
         archive_write_zip_set_compression_deflate(handle) != ARCHIVE_OK ||
         archive_write_set_format_option(handle, "zip", "compression-level", "1") != ARCHIVE_OK ||
+        archive_write_set_format_option(handle, "zip", "hdrcharset", "UTF-8") != ARCHIVE_OK ||
         archive_write_set_bytes_in_last_block(handle, 1) != ARCHIVE_OK || archive_write_open_fd(handle, fd) != ARCHIVE_OK)
         return libarchiveFailed(zip);
     return true;
@@ -74,11 +76,15 @@ bool addZipFile(ZipWriter& zip, std::string_view path, std::string_view bytes)
     EntryPath split = splitEntryPath(path);
     if (split.problem != PathProblem::none)
         return failed(zip, EINVAL, "refused a name that is not a path inside the zip: " + std::string(path));
+    if (!wellFormedUtf8(path))
+        return failed(zip, EINVAL, "refused a name that is not UTF-8");
     std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
     if (!entry)
         return failed(zip, ENOMEM, "out of memory");
     std::string name = joinPath(split.components);
-    archive_entry_set_pathname(entry.get(), name.c_str());
+    // Names are written as UTF-8, and the zip says so: an unzipping system
+    // then reads "é" as "é", not as two characters of its own code page.
+    archive_entry_set_pathname_utf8(entry.get(), name.c_str());
     archive_entry_set_filetype(entry.get(), AE_IFREG);
     archive_entry_set_perm(entry.get(), fileMode);
     archive_entry_set_size(entry.get(), static_cast<la_int64_t>(bytes.size()));
