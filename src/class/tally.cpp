@@ -117,7 +117,7 @@ void forEachGroup(std::vector<Tally>& tallies,
             std::sort(tally.marks.begin(), tally.marks.end());
     std::vector<std::uint32_t> students;
     mergeRuns<Mark>(
-        tallies, [](Tally& tally) -> std::vector<Mark>& { return tally.marks; },
+        tallies, [](Tally& tally) -> std::deque<Mark>& { return tally.marks; },
         [](const Mark& a, const Mark& b) { return a.key() == b.key(); },
         [&](const Mark& key, const std::vector<std::pair<std::size_t, const Mark*>>& run) {
             students.clear();

@@ -6,6 +6,7 @@
 #define LABELGRADE_TALLY_H
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <span>
 #include <string>
@@ -89,7 +90,10 @@ private:
 struct Tally {
     std::vector<std::uint64_t> wrongAt;  // per place: graded files wrong there
     WrongLines wrongLines;
-    std::vector<Mark> marks;             // evidence
+    // Evidence.  A deque grows a block at a time: a large class's marks are
+    // much of what a run holds, and a vector's doubling would hold them
+    // three times over while it moves them.
+    std::deque<Mark> marks;
 };
 
 // Calls `group` once for each set of marks that share place and hash,
