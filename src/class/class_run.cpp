@@ -168,7 +168,7 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
         about.push_back(layoutFound(listing.layout, submissions.archive));
     std::string top = submissions.plan.unwrapped == 0
                           ? options.submissions
-                          : pathInFolder(options.submissions, submissions.plan.paths.substr(0, submissions.plan.unwrapped - 1));
+                          : pathInFolder(options.submissions, submissions.plan.unwrappedFolder);
     auto shown = [&](const std::string& name) { return pathInFolder(top, visibleText(name, options.utf8)); };
     for (const auto& [name, target] : listing.followed)
         notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));

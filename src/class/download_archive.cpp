@@ -162,7 +162,7 @@ std::vector<TopEntry> topEntries(const DownloadPlan& plan, std::vector<std::uint
 
 // What one student handed in, gathered from their entries: files at the
 // top, or right in a folder of theirs, and what their uploads hold.
-Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entries, std::vector<std::uint64_t>& entryOf)
+Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& entryOf)
 {
     Handed handed;
     for (std::uint32_t e : entries) {
@@ -180,7 +180,7 @@ Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entr
         std::size_t own = handed.files.size();
         handed.files.push_back(HandedIn{name, name, false});
         handed.sources.push_back(FileSource{SourceKind::inDownload, 0, std::string(plan.pathOf(entry)), entry.refused});
-        entryOf.push_back(entry.index);
+        entryOf.push_back(e);
         if (entry.uploaded == UINT32_MAX)
             continue;
         const UploadListing& upload = plan.uploads[entry.uploaded];
@@ -190,7 +190,7 @@ Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entr
             handed.files.push_back(HandedIn{inner.name, name + "/" + inner.path, true});
             handed.sources.push_back(
                 FileSource{SourceKind::inUpload, static_cast<std::uint32_t>(own), inner.path, inner.state});
-            entryOf.push_back(entry.index);
+            entryOf.push_back(e);
         }
     }
     return handed;
@@ -211,7 +211,7 @@ void markBrokenOff(std::vector<Choice>& choices, Student& student)
 void chooseFor(DownloadPlan& plan, const std::vector<Test>& tests, std::uint32_t s, const std::vector<std::uint32_t>& entries)
 {
     Student& student = plan.students[s];
-    std::vector<std::uint64_t> entryOf;
+    std::vector<std::uint32_t> entryOf;
     Handed handed = handedBy(plan, entries, entryOf);
     plan.choices[s] = chooseFiles(tests, handed, student.notes);
     for (std::uint32_t t = 0; t < tests.size(); ++t) {
@@ -228,7 +228,14 @@ void chooseFor(DownloadPlan& plan, const std::vector<Test>& tests, std::uint32_t
             chosen.state = refused;
             continue;
         }
-        plan.wanted.push_back(WantedFile{entryOf[chosen.file], s, t, inside ? source.entry : std::string()});
+        const ListedEntry& entry = plan.listed[entryOf[chosen.file]];
+        WantedFile wanted{entry.index, s, t, entry.path, entry.size};
+        if (inside) {
+            wanted.insideAt = static_cast<std::uint32_t>(plan.insidePaths.size());
+            wanted.insideSize = static_cast<std::uint32_t>(source.entry.size());
+            plan.insidePaths += source.entry;
+        }
+        plan.wanted.push_back(wanted);
         ++plan.filesLeft[s];
     }
 }
@@ -246,6 +253,7 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     plan.listing.layout = choice.given ? choice.layout : detectLayout(top);
     std::vector<std::uint32_t> owners;
     plan.students = studentsOf(plan.listing.layout, top, plan.listing.ignored, &owners);
+    std::vector<TopEntry>().swap(top);
 
     // Each student's entries, in the download's order.
     std::vector<std::vector<std::uint32_t>> entriesOf(plan.students.size());
@@ -255,8 +263,10 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     // The student whose files the download broke off among: a file of
     // theirs not found may lie past the break.
     std::uint32_t lastRead = plan.broken && !plan.listed.empty() ? owners[topOfEntry.back()] : noOwner;
+    std::vector<std::uint32_t>().swap(topOfEntry);
     plan.choices.resize(plan.students.size());
     plan.filesLeft.assign(plan.students.size(), 0);
+    plan.wanted.reserve(std::min(plan.listed.size(), plan.students.size() * tests.size()));
     for (std::uint32_t s = 0; s < plan.students.size(); ++s) {
         plan.students[s].planIndex = s;
         chooseFor(plan, tests, s, entriesOf[s]);
@@ -266,6 +276,12 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     }
     std::stable_sort(plan.wanted.begin(), plan.wanted.end(),
                      [](const WantedFile& a, const WantedFile& b) { return a.entry < b.entry; });
+    if (plan.unwrapped != 0)
+        plan.unwrappedFolder = plan.paths.substr(0, plan.unwrapped - 1);
+    std::vector<ListedEntry>().swap(plan.listed);
+    std::vector<UploadListing>().swap(plan.uploads);
+    plan.wanted.shrink_to_fit();
+    plan.paths.shrink_to_fit();
     return true;
 }
 
@@ -301,12 +317,12 @@ StudentFile fileOfBytes(ArchiveStatus status, std::string bytes)
 }
 
 // A file wanted inside an upload, read out of its bytes.
-StudentFile readInside(ArchiveReader& download, const std::string& bytes, const WantedFile& wanted)
+StudentFile readInside(ArchiveReader& download, const std::string& bytes, std::string_view inside)
 {
     ArchiveReader upload;
     if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok)
         return refusedFile(FileState::unreadable);
-    UploadFile read = readUploadEntry(upload, wanted.inside);
+    UploadFile read = readUploadEntry(upload, inside);
     return read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes)) : refusedFile(read.state);
 }
 
@@ -320,13 +336,6 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
     for (std::uint32_t s = 0; s < plan.choices.size(); ++s)
         if (plan.filesLeft[s] == 0)
             ready(s);
-    // The listed entries are in the download's order: an entry's path is
-    // found by its index.
-    auto pathAt = [&](std::uint64_t index) {
-        auto found = std::lower_bound(plan.listed.begin(), plan.listed.end(), index,
-                                      [](const ListedEntry& entry, std::uint64_t key) { return entry.index < key; });
-        return plan.pathOf(*found);
-    };
     ArchiveReader reader;
     bool opened = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders) == ArchiveStatus::ok;
     // What an entry's bytes give each student who wants them.
@@ -337,13 +346,15 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
             if (theirs.empty())
                 theirs.resize(plan.choices[want.student].size());
             StudentFile& file = theirs[want.test];
-            if (want.inside.empty())
+            if (want.insideSize == 0)
                 file = fileOfBytes(read, bytes);
             else if (read == ArchiveStatus::ok && opened)
-                file = readInside(reader, bytes, want);
+                file = readInside(reader, bytes, plan.insideOf(want));
             else
                 file = refusedFile(FileState::unreadable);
-            file.shownPath = pathInFolder(root, pathAt(want.entry)) + (want.inside.empty() ? "" : "/" + want.inside);
+            file.shownPath = pathInFolder(root, plan.pathOf(want));
+            if (want.insideSize != 0)
+                file.shownPath.append("/").append(plan.insideOf(want));
             if (--plan.filesLeft[want.student] == 0)
                 ready(want.student);
         }
@@ -380,11 +391,11 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         std::size_t to = span(from);
         bool whole = std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
                                  plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
-                                 [](const WantedFile& w) { return w.inside.empty(); });
+                                 [](const WantedFile& w) { return w.insideSize == 0; });
         std::string bytes;
         // The entry must be the one the first pass listed there.
         ArchiveStatus read = status == ArchiveStatus::damaged ? status : ArchiveStatus::broken;
-        if (status == ArchiveStatus::ok && joinPath(splitEntryPath(reader.entry.path).components) == pathAt(entry))
+        if (status == ArchiveStatus::ok && joinPath(splitEntryPath(reader.entry.path).components) == plan.pathOf(plan.wanted[from]))
             read = readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
         deliver(from, to, read, bytes);
     }

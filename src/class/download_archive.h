@@ -40,18 +40,28 @@ struct ListedEntry {
 
 // A file to read for a student's test: an entry of the download, or a path
 // inside an upload that is one.
+// Its paths lie in the plan's strings: a class of thousands wants hundreds
+// of thousands of files, and a string each would cost more than their paths.
 struct WantedFile {
     std::uint64_t entry = 0;
     std::uint32_t student = 0;
     std::uint32_t test = 0;
-    std::string inside;  // the path inside the upload; empty for the entry itself
+    std::uint32_t pathAt = 0;      // the entry's path, in DownloadPlan::paths
+    std::uint32_t pathSize = 0;
+    std::uint32_t insideAt = 0;    // the path inside the upload, in DownloadPlan::insidePaths;
+    std::uint32_t insideSize = 0;  // empty for the entry itself
 };
 
+// The listing (`listed`, `uploads`) serves the first pass alone, and is let
+// go once the files to read are chosen: a large class's is much of what a
+// run would hold while it grades.
 struct DownloadPlan {
     std::string paths;                  // every listed entry's path, one after another
     std::vector<ListedEntry> listed;
     std::vector<UploadListing> uploads;  // what each upload holds
     std::uint32_t unwrapped = 0;        // the length of one folder all else lay in, read as the top
+    std::string unwrappedFolder;        // that folder's name
+    std::string insidePaths;            // wanted files' paths inside uploads, one after another
     std::vector<Student> students;      // taken by the class
     std::vector<std::vector<Choice>> choices;  // per student, per test
     std::vector<WantedFile> wanted;     // in the download's order
@@ -64,6 +74,14 @@ struct DownloadPlan {
     std::vector<std::string> warnings;  // of the download, as "<entry>: <what>" or "<what>"
 
     std::string_view pathOf(const ListedEntry& entry) const { return std::string_view(paths).substr(entry.path, entry.size); }
+    std::string_view pathOf(const WantedFile& file) const
+    {
+        return std::string_view(paths).substr(file.pathAt, file.pathSize);
+    }
+    std::string_view insideOf(const WantedFile& file) const
+    {
+        return std::string_view(insidePaths).substr(file.insideAt, file.insideSize);
+    }
 };
 
 // The first pass: the students and their chosen files.  False, with

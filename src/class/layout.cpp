@@ -117,6 +117,7 @@ std::vector<Student> studentsOf(Layout layout, const std::vector<TopEntry>& entr
     });
     std::vector<std::uint32_t> placeOf(students.size());
     std::vector<Student> ordered;
+    ordered.reserve(students.size());
     for (std::uint32_t s : order) {
         placeOf[s] = static_cast<std::uint32_t>(ordered.size());
         ordered.push_back(std::move(students[s]));
