@@ -8,6 +8,7 @@
 #include "io/visible_text.h"
 #include "ready_queue.h"
 #include "report_files.h"
+#include "shared_heap.h"
 #include "student_files.h"
 #include "workers.h"
 
@@ -289,8 +290,10 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
     // An archive is read by one thread, its second pass handing students to
     // the workers as their files are read.
     std::thread reading;
-    if (run.plan != nullptr)
+    if (run.plan != nullptr) {
+        shareOneHeap();
         reading = std::thread([&] { readInTurn(run, submissions.fd); });
+    }
     runWorkers(jobs, [&](unsigned worker) { work(run, tallies[worker], linkedByWorker[worker]); }, run.stop,
                run.filesDone, students.size() * tests.size());
     run.ready.abandon();
