@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -187,7 +188,7 @@ struct PipeFile {
 
 struct Found {
     std::vector<Diagnosis> diagnoses;
-    std::vector<Mark> marks;
+    std::deque<Mark> marks;
     std::uint64_t counted = 0;  // wrong lines counted for the summary
 };
 
@@ -213,7 +214,7 @@ Found findingsOf(FileLines& student, std::string_view referenceBytes, std::uint3
 // holds: every group of marks is the two of them, and in a class where
 // chance shares little, their pair is listed once they share two pieces,
 // a kind of cause counting once.
-void checkCopying(std::string_view studentBytes, std::string_view referenceBytes, std::vector<Mark> marks)
+void checkCopying(std::string_view studentBytes, std::string_view referenceBytes, std::deque<Mark> marks)
 {
     if (marks.empty())
         return;
