@@ -254,6 +254,7 @@ bool openFeedback(const ClassOptions& options, Descriptor& file, std::unique_ptr
 bool closeFeedback(const ClassOptions& options, FeedbackZip& feedback, const std::vector<Student>& students,
                    std::string& error)
 {
+    writeWaitingFeedback(feedback);
     for (std::size_t student : feedback.skipped)
         warn("no feedback for " + visibleText(students[student].name, options.utf8) +
              ": the course site takes it back only against a file the student handed in, under a name it takes");

@@ -135,24 +135,68 @@ std::string feedbackText(const std::vector<Test>& tests, const Student& student,
     return text;
 }
 
+namespace {
+
+// Past this many students' feedback waiting, a worker that finishes a
+// student waits to write rather than go back to grading: what waits is
+// held in memory.
+constexpr std::size_t mostWaiting = 64;
+
+void writeOne(FeedbackZip& feedback, std::size_t student, const std::string& given, const std::string& text)
+{
+    // A name the zip refuses (it would land outside the folder it is
+    // unzipped in) is that student's; any other failure, the zip's.
+    std::string path = given.empty() ? given : toldApart(given, feedback.used);
+    if (path != given)
+        feedback.renamed.emplace_back(student, path);
+    bool added = !path.empty() && !feedback.failed && addZipFile(feedback.zip, path, text);
+    if (!added && (given.empty() || feedback.zip.error == EINVAL))
+        feedback.skipped.push_back(student);
+    else if (!added)
+        feedback.failed = true;
+}
+
+// Writes the feedback next in the students' order for as long as it is
+// there; the caller holds `writing`.
+void writeReady(FeedbackZip& feedback)
+{
+    for (;;) {
+        std::size_t student = 0;
+        std::pair<std::string, std::string> entry;
+        {
+            std::lock_guard lock(feedback.mutex);
+            auto ready = feedback.waiting.find(feedback.next);
+            if (ready == feedback.waiting.end())
+                return;
+            student = ready->first;
+            entry = std::move(ready->second);
+            feedback.waiting.erase(ready);
+            ++feedback.next;
+        }
+        writeOne(feedback, student, entry.first, entry.second);
+    }
+}
+
+}  // namespace
+
 void addFeedback(FeedbackZip& feedback, std::size_t student, std::string path, std::string text)
 {
-    std::lock_guard lock(feedback.mutex);
-    feedback.waiting.emplace(student, std::make_pair(std::move(path), std::move(text)));
-    for (auto ready = feedback.waiting.find(feedback.next); ready != feedback.waiting.end();
-         ready = feedback.waiting.find(feedback.next)) {
-        auto& [readyPath, readyText] = ready->second;
-        // A name the zip refuses (it would land outside the folder it is
-        // unzipped in) is that student's; any other failure, the zip's.
-        std::string path = readyPath.empty() ? readyPath : toldApart(readyPath, feedback.used);
-        if (path != readyPath)
-            feedback.renamed.emplace_back(ready->first, path);
-        bool added = !path.empty() && !feedback.failed && addZipFile(feedback.zip, path, readyText);
-        if (!added && (readyPath.empty() || feedback.zip.error == EINVAL))
-            feedback.skipped.push_back(ready->first);
-        else if (!added)
-            feedback.failed = true;
-        feedback.waiting.erase(ready);
-        ++feedback.next;
+    bool crowded = false;
+    {
+        std::lock_guard lock(feedback.mutex);
+        feedback.waiting.emplace(student, std::make_pair(std::move(path), std::move(text)));
+        crowded = feedback.waiting.size() > mostWaiting;
     }
+    std::unique_lock writer(feedback.writing, std::defer_lock);
+    if (crowded)
+        writer.lock();
+    else if (!writer.try_lock())
+        return;
+    writeReady(feedback);
+}
+
+void writeWaitingFeedback(FeedbackZip& feedback)
+{
+    std::lock_guard writer(feedback.writing);
+    writeReady(feedback);
 }

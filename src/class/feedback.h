@@ -25,12 +25,14 @@ std::string feedbackPath(Layout layout, const Student& student);
 // report, in the tests' order.
 std::string feedbackText(const std::vector<Test>& tests, const Student& student, const std::vector<std::string>& reports);
 
-// The zip, written by whichever worker finishes a student: students' files
-// go in in the students' order, whatever order they finish in, so that a
-// run gives the same bytes whatever the number of workers.
+// The zip, written by whichever worker finds it free when it finishes a
+// student, while the others go back to grading: students' files go in in
+// the students' order, whatever order they finish in, so that a run gives
+// the same bytes whatever the number of workers.
 struct FeedbackZip {
     ZipWriter zip;
-    std::mutex mutex;  // guards what follows
+    std::mutex mutex;    // guards `next` and `waiting`
+    std::mutex writing;  // held by the worker that writes the zip; guards `zip` and what follows
     std::size_t next = 0;
     std::map<std::size_t, std::pair<std::string, std::string>> waiting;  // path and text, by student
     std::set<std::string> used;         // names written, as a case-blind system compares them
@@ -39,7 +41,11 @@ struct FeedbackZip {
     std::vector<std::pair<std::size_t, std::string>> renamed;  // students' feedback told apart from another's
 };
 
-// Adds the student's feedback (an empty path: none), writing what is ready.
+// Adds the student's feedback (an empty path: none), writing what is ready
+// where no other worker is writing, or where many students' feedback waits.
 void addFeedback(FeedbackZip& feedback, std::size_t student, std::string path, std::string text);
+
+// Writes what still waits, once every student's feedback is added.
+void writeWaitingFeedback(FeedbackZip& feedback);
 
 #endif
