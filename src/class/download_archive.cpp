@@ -297,21 +297,11 @@ StudentFile refusedFile(FileState state)
 StudentFile fileOfBytes(ArchiveStatus status, std::string bytes)
 {
     StudentFile file;
-    switch (status) {
-    case ArchiveStatus::ok:
-        file.state = FileState::graded;
+    file.state = stateOfRead(status);
+    if (file.state == FileState::graded) {
         file.inMemory = true;
         file.size = bytes.size();
         file.bytes = std::move(bytes);
-        break;
-    case ArchiveStatus::tooLarge:
-        file.state = FileState::refusedTooLarge;
-        break;
-    case ArchiveStatus::encrypted:
-        file.state = FileState::encrypted;
-        break;
-    default:
-        file.state = FileState::unreadable;
     }
     return file;
 }

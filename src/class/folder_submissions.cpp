@@ -90,15 +90,5 @@ StudentFile openHanded(const StudentPlaces& places, const Handed& handed, std::s
         opened.state = upload.state;
         return opened;
     }
-    ArchiveReader reader;
-    if (openArchive(upload.file.fd, ArchiveKind::studentUpload, reader) != ArchiveStatus::ok) {
-        opened.state = FileState::unreadable;
-        return opened;
-    }
-    UploadFile read = readUploadEntry(reader, source.entry);
-    opened.state = read.state;
-    opened.inMemory = true;
-    opened.size = read.bytes.size();
-    opened.bytes = std::move(read.bytes);
-    return opened;
+    return readFromUpload(upload.file.fd, source.entry);
 }

@@ -94,17 +94,7 @@ StudentFile openChosen(const Submission& submission, std::size_t file, const std
         opened.state = source.refused;
         return opened;
     }
-    ArchiveReader reader;
-    if (openArchive(submission.fd.fd, ArchiveKind::studentUpload, reader) != ArchiveStatus::ok) {
-        opened.state = FileState::unreadable;
-        return opened;
-    }
-    UploadFile read = readUploadEntry(reader, source.entry);
-    opened.state = read.state;
-    opened.inMemory = true;
-    opened.size = read.bytes.size();
-    opened.bytes = std::move(read.bytes);
-    return opened;
+    return readFromUpload(submission.fd.fd, source.entry);
 }
 
 std::string pathOf(const ClassOptions& options, const Submission& submission, std::size_t file)

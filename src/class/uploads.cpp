@@ -87,22 +87,40 @@ UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path)
         }
         if (reader.entry.path != path || reader.entry.kind != EntryKind::regular)
             continue;
-        switch (readEntry(reader, largestStudentFile, file.bytes)) {
-        case ArchiveStatus::ok:
-        case ArchiveStatus::end:
-            file.state = FileState::graded;
-            break;
-        case ArchiveStatus::tooLarge:
-            file.state = FileState::refusedTooLarge;
-            break;
-        case ArchiveStatus::encrypted:
-            file.state = FileState::encrypted;
-            break;
-        default:
-            file.state = FileState::unreadable;
-        }
+        file.state = stateOfRead(readEntry(reader, largestStudentFile, file.bytes));
         if (file.state != FileState::graded)
             file.bytes.clear();
         return file;
     }
+}
+
+FileState stateOfRead(ArchiveStatus status)
+{
+    switch (status) {
+    case ArchiveStatus::ok:
+    case ArchiveStatus::end:
+        return FileState::graded;
+    case ArchiveStatus::tooLarge:
+        return FileState::refusedTooLarge;
+    case ArchiveStatus::encrypted:
+        return FileState::encrypted;
+    default:
+        return FileState::unreadable;
+    }
+}
+
+StudentFile readFromUpload(int fd, std::string_view path)
+{
+    StudentFile opened;
+    ArchiveReader reader;
+    if (openArchive(fd, ArchiveKind::studentUpload, reader) != ArchiveStatus::ok) {
+        opened.state = FileState::unreadable;
+        return opened;
+    }
+    UploadFile read = readUploadEntry(reader, path);
+    opened.state = read.state;
+    opened.inMemory = true;
+    opened.size = read.bytes.size();
+    opened.bytes = std::move(read.bytes);
+    return opened;
 }

@@ -8,6 +8,7 @@
 
 #include "class.h"
 #include "io/archive.h"
+#include "student_files.h"
 
 #include <string>
 #include <string_view>
@@ -47,5 +48,13 @@ struct UploadFile {
 };
 
 UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path);
+
+// What reading an entry's data leaves of the file: graded where it was
+// read, else why not.
+FileState stateOfRead(ArchiveStatus status);
+
+// The regular entry `path` of the upload open on `fd`, read into memory
+// for grading, or why it could not be.
+StudentFile readFromUpload(int fd, std::string_view path);
 
 #endif
