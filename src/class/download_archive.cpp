@@ -15,21 +15,6 @@ namespace {
 // compressed tar can only be read again by decompressing it all again.
 constexpr std::uint64_t keptBound = 8 * mebibyte;
 
-FileState refusalOf(const ArchiveEntry& entry)
-{
-    switch (entry.kind) {
-    case EntryKind::regular:
-        return entry.encrypted ? FileState::encrypted : FileState::graded;
-    case EntryKind::symbolicLink:
-    case EntryKind::hardLink:
-        return FileState::refusedArchiveLink;
-    case EntryKind::folder:
-        return FileState::graded;
-    default:
-        return FileState::refusedNotRegular;
-    }
-}
-
 bool fitsKept(const ArchiveReader& reader, const DownloadPlan& plan)
 {
     const ArchiveEntry& entry = reader.entry;

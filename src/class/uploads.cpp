@@ -18,18 +18,25 @@ FileState judgeEntry(const ArchiveEntry& entry, const EntryPath& path)
 {
     if (path.problem != PathProblem::none)
         return FileState::refusedArchivePath;
+    return entry.kind == EntryKind::folder ? FileState::refusedNotRegular : refusalOf(entry);
+}
+
+}  // namespace
+
+FileState refusalOf(const ArchiveEntry& entry)
+{
     switch (entry.kind) {
     case EntryKind::regular:
         return entry.encrypted ? FileState::encrypted : FileState::graded;
     case EntryKind::symbolicLink:
     case EntryKind::hardLink:
         return FileState::refusedArchiveLink;
+    case EntryKind::folder:
+        return FileState::graded;
     default:
         return FileState::refusedNotRegular;
     }
 }
-
-}  // namespace
 
 bool looksLikeUpload(std::string_view name)
 {

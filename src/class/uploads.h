@@ -49,6 +49,10 @@ struct UploadFile {
 
 UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path);
 
+// Why an archive's entry is no file to grade: a link, a device or FIFO, or
+// encrypted; graded for a regular file or a folder, which hold no danger.
+FileState refusalOf(const ArchiveEntry& entry);
+
 // What reading an entry's data leaves of the file: graded where it was
 // read, else why not.
 FileState stateOfRead(ArchiveStatus status);
