@@ -259,7 +259,8 @@ bool closeFeedback(const ClassOptions& options, FeedbackZip& feedback, const std
         warn("no feedback for " + visibleText(students[student].name, options.utf8) +
              ": the course site takes it back only against a file the student handed in, under a name it takes");
     for (const auto& [student, path] : feedback.renamed)
-        warn(visibleText(students[student].name, options.utf8) + "'s feedback is " + path + " in " + options.feedback +
+        warn(visibleText(students[student].name, options.utf8) + "'s feedback is " + visibleText(path, options.utf8) +
+             " in " + options.feedback +
              ": its own name would be taken for another student's where the zip is unzipped");
     if (!feedback.failed && closeZipWriter(feedback.zip))
         return true;
