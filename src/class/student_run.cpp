@@ -97,10 +97,10 @@ StudentFile openChosen(const Submission& submission, std::size_t file, const std
     return readFromUpload(submission.fd.fd, source.entry);
 }
 
+// A file inside an upload is shown beneath the upload's own name.
 std::string pathOf(const ClassOptions& options, const Submission& submission, std::size_t file)
 {
-    const FileSource& source = submission.handed.sources[file];
-    return options.submissions + "/" + source.entry;
+    return pathInFolder(options.submissions, submission.handed.files[file].shown);
 }
 
 // Grades every test of the student into `outcome`.
