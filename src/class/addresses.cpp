@@ -19,11 +19,6 @@ int digitValue(char c)
 
 }  // namespace
 
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool readAddress(std::string_view text, unsigned base, ReadAddress& read)
 {
     read = ReadAddress();
@@ -51,10 +46,4 @@ std::uint32_t digitsOf(std::uint64_t value, unsigned base)
     for (; value >= base; value /= base)
         ++digits;
     return digits;
-}
-
-bool equalIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }

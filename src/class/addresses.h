@@ -22,8 +22,4 @@ bool readAddress(std::string_view text, unsigned base, ReadAddress& read);
 // The digits `value` takes in `base`, with no padding.
 std::uint32_t digitsOf(std::uint64_t value, unsigned base);
 
-bool equalIgnoringCase(std::string_view a, std::string_view b);
-
-char lowerAscii(char c);
-
 #endif

@@ -1,6 +1,7 @@
 #include "alignment.h"
 
 #include "addresses.h"
+#include "ascii_case.h"
 #include "hashing.h"
 
 #include <algorithm>

@@ -1,32 +1,12 @@
 #include "file_matching.h"
 
+#include "ascii_case.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 
 namespace {
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lower(x) == lower(y);
-           });
-}
-
-bool startsIgnoringCase(std::string_view text, std::string_view start)
-{
-    return text.size() >= start.size() && equalIgnoringCase(text.substr(0, start.size()), start);
-}
-
-bool endsIgnoringCase(std::string_view text, std::string_view end)
-{
-    return text.size() >= end.size() && equalIgnoringCase(text.substr(text.size() - end.size()), end);
-}
 
 // The test's name split at its extension: "t1" and ".sym".
 struct Parts {

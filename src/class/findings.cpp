@@ -15,12 +15,6 @@ constexpr std::size_t shownTextSize = 72;
 // never taken for one that does at the same number.
 constexpr std::uint64_t unalignedLine = 0x8000000000000000u;
 
-std::uint64_t mixed(std::uint64_t state, std::uint64_t value)
-{
-    state = (state ^ value) * 0xFF51AFD7ED558CCDu;
-    return state ^ (state >> 29);
-}
-
 // What a cause says that copies share whatever their typos: the sizes of
 // a slip, but not the lines a pattern explains.
 std::uint64_t sizeOf(const Diagnosis& diagnosis)
@@ -33,11 +27,11 @@ std::uint64_t sizeOf(const Diagnosis& diagnosis)
 
 std::uint64_t causeKey(const Diagnosis& diagnosis)
 {
-    std::uint64_t kind = mixed(static_cast<std::uint64_t>(diagnosis.cause) + 1, diagnosis.forms);
-    kind = mixed(kind, sizeOf(diagnosis));
+    std::uint64_t kind = mixWord(static_cast<std::uint64_t>(diagnosis.cause) + 1, diagnosis.forms);
+    kind = mixWord(kind, sizeOf(diagnosis));
     if (diagnosis.cause == Cause::addressOffset || diagnosis.cause == Cause::cutLabels)
-        kind = mixed(kind, diagnosis.value * 2 + (diagnosis.negative ? 1 : 0));
-    std::uint64_t whole = mixed(mixed(kind, diagnosis.value), std::uint64_t{diagnosis.from} << 32 | diagnosis.to);
+        kind = mixWord(kind, diagnosis.value * 2 + (diagnosis.negative ? 1 : 0));
+    std::uint64_t whole = mixWord(mixWord(kind, diagnosis.value), std::uint64_t{diagnosis.from} << 32 | diagnosis.to);
     return (kind << 32) | (whole & 0xFFFFFFFFu);
 }
 

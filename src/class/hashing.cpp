@@ -1,16 +1,9 @@
 #include "hashing.h"
 
+#include "ascii_case.h"
+
+#include <algorithm>
 #include <cstring>
-
-namespace {
-
-std::uint64_t mixWord(std::uint64_t state, std::uint64_t word)
-{
-    state = (state ^ word) * 0xFF51AFD7ED558CCDu;
-    return state ^ (state >> 29);
-}
-
-}  // namespace
 
 std::uint64_t hashText(std::string_view text)
 {
@@ -43,4 +36,17 @@ void StreamHash::add(std::string_view bytes)
 std::uint64_t StreamHash::finish(std::uint64_t size) const
 {
     return mixWord(mixWord(state, carry), size);
+}
+
+std::uint64_t foldedHash(std::string_view text)
+{
+    StreamHash hash;
+    char folded[64];
+    while (!text.empty()) {
+        std::size_t size = std::min(text.size(), sizeof folded);
+        std::transform(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size), folded, lowerAscii);
+        hash.add(std::string_view(folded, size));
+        text.remove_prefix(size);
+    }
+    return hash.finish(0);
 }

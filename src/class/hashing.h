@@ -8,6 +8,16 @@
 
 std::uint64_t hashText(std::string_view text);
 
+// The text's hash with its ASCII letters in lower case.
+std::uint64_t foldedHash(std::string_view text);
+
+// One word stirred into a hash's state.
+inline std::uint64_t mixWord(std::uint64_t state, std::uint64_t word)
+{
+    state = (state ^ word) * 0xFF51AFD7ED558CCDu;
+    return state ^ (state >> 29);
+}
+
 // A hash of bytes told in pieces, that does not depend on where the pieces
 // were cut: eight bytes at a time, the last few padded.
 struct StreamHash {

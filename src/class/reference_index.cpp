@@ -6,19 +6,6 @@
 
 #include <algorithm>
 
-std::uint64_t foldedHash(std::string_view text)
-{
-    StreamHash hash;
-    char folded[64];
-    while (!text.empty()) {
-        std::size_t size = std::min(text.size(), sizeof folded);
-        std::transform(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size), folded, lowerAscii);
-        hash.add(std::string_view(folded, size));
-        text.remove_prefix(size);
-    }
-    return hash.finish(0);
-}
-
 ReferenceIndex indexReference(std::string_view text)
 {
     ReferenceIndex index;

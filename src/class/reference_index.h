@@ -27,8 +27,6 @@ struct ReferenceIndex {
 
 ReferenceIndex indexReference(std::string_view text);
 
-std::uint64_t foldedHash(std::string_view text);
-
 // A reference whose lines share a key by the thousand (the same label on
 // every line) would make every look-up a walk through them all: a look-up
 // checks at most this many lines either side of where it looks.

@@ -1,17 +1,12 @@
 #include "uploads.h"
 
+#include "ascii_case.h"
+
 #include "io/archive_path.h"
 
 #include <algorithm>
 
 namespace {
-
-bool endsIgnoringCase(std::string_view text, std::string_view end)
-{
-    return text.size() >= end.size() &&
-           std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
-}
 
 // Why an entry of an upload is no file to grade, where it is none.
 FileState judgeEntry(const ArchiveEntry& entry, const EntryPath& path)
