@@ -129,7 +129,7 @@ bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests
     }
     submissions.archive = true;
     if (!planDownload(submissions.fd.fd, options.layout, tests, submissions.plan, error)) {
-        error = "could not read " + options.submissions + ": " + error;
+        error = "could not read " + options.submissions + ": " + visibleText(error, options.utf8);
         return false;
     }
     students = std::move(submissions.plan.students);
@@ -168,7 +168,7 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
         about.push_back(layoutFound(listing.layout, submissions.archive));
     std::string top = submissions.plan.unwrapped == 0
                           ? options.submissions
-                          : pathInFolder(options.submissions, submissions.plan.unwrappedFolder);
+                          : pathInFolder(options.submissions, visibleText(submissions.plan.unwrappedFolder, options.utf8));
     auto shown = [&](const std::string& name) { return pathInFolder(top, visibleText(name, options.utf8)); };
     for (const auto& [name, target] : listing.followed)
         notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));

@@ -8,29 +8,29 @@
 #include <cstdlib>
 #include <memory>
 #include <unicase.h>
-#include <unistr.h>
 
 namespace {
 
 // A part of a path in the zip as every unzipping system takes it: no byte
-// that Windows refuses in a name or that a terminal would act on, and
-// UTF-8 throughout, as the zip says its names are.
+// that Windows refuses in a name, nothing that a terminal would act on or
+// that would hide or pass for another character, and UTF-8 throughout, as
+// the zip says its names are.
 std::string safePart(std::string_view part)
 {
     std::string safe;
     for (std::size_t at = 0; at < part.size();) {
-        const auto* rest = reinterpret_cast<const std::uint8_t*>(part.data() + at);
-        int length = u8_mblen(rest, part.size() - at);
         auto byte = static_cast<unsigned char>(part[at]);
-        bool refused = length <= 0 || byte < 0x20 || byte == 0x7F ||
+        std::uint32_t codePoint = byte;
+        std::size_t length = byte < 0x80 ? 1 : decodeUtf8(part.substr(at), codePoint);
+        bool refused = length == 0 || byte < 0x20 || byte == 0x7F || isInvisible(codePoint) ||
                        std::string_view("/\\:*?\"<>|").find(static_cast<char>(byte)) != std::string_view::npos;
         if (refused) {
             safe += '_';
-            at += length > 0 ? static_cast<std::size_t>(length) : 1;
+            at += length > 0 ? length : 1;
             continue;
         }
-        safe.append(part.substr(at, static_cast<std::size_t>(length)));
-        at += static_cast<std::size_t>(length);
+        safe.append(part.substr(at, length));
+        at += length;
     }
     return safe.empty() || safe == "." || safe == ".." ? "_" + safe : safe;
 }
@@ -118,18 +118,20 @@ std::string feedbackPath(Layout layout, const Student& student)
 
 std::string feedbackText(const std::vector<Test>& tests, const Student& student, const std::vector<std::string>& reports)
 {
+    // A student reads it as text, where a carriage return or a control byte
+    // of theirs would show as nothing: all of it is shown as on a terminal,
+    // and a newline in a name or a cause starts no line of its own.
     std::vector<std::string> found(tests.size());
-    forEachFindingOf(student, [&](std::size_t test, const std::string& text) { found[test] += "  " + text + "\n"; });
-    std::string head = "Feedback for " + student.name + "\n\n";
+    forEachFindingOf(student, [&](std::size_t test, const std::string& text) {
+        found[test] += "  " + visibleText(text, true) + "\n";
+    });
+    std::string text = "Feedback for " + visibleText(student.name, true) + "\n\n";
     std::uint64_t possible = 0;
     for (std::size_t t = 0; t < tests.size(); ++t) {
-        head += scoreLine(tests[t], student.results[t]) + found[t];
+        text += visibleLines(scoreLine(tests[t], student.results[t]), true) + found[t];
         possible += tests[t].lineCount;
     }
-    head += "\nTotal: " + std::to_string(totalOf(student)) + " / " + std::to_string(possible) + "\n";
-    // A student reads it as text, where a carriage return or a control byte
-    // of theirs would show as nothing: all of it is shown as on a terminal.
-    std::string text = visibleLines(head, true);
+    text += "\nTotal: " + std::to_string(totalOf(student)) + " / " + std::to_string(possible) + "\n";
     for (std::size_t t = 0; t < tests.size() && t < reports.size(); ++t)
         text += "\n--- " + tests[t].name + " ---\n" + visibleLines(reports[t], true);
     return text;

@@ -23,19 +23,23 @@ std::uint64_t possibleOf(const StudentOutcome& outcome)
     return possible;
 }
 
+// The causes, a line each, shown as on a terminal: a newline in a file's
+// name that a cause tells is no line of its own.
 std::string causesText(const TestOutcome& test)
 {
     std::string text;
     for (const std::string& cause : test.causes)
-        text += cause + "\n";
+        text += visibleText(cause, true) + "\n";
     return text;
 }
 
-// A test's output: its report, then the causes found, in plain words.
+// A test's output, shown as on a terminal: its report, then the causes
+// found, in plain words.
 std::string outputOf(const TestOutcome& test)
 {
+    std::string report = visibleLines(test.report, true);
     std::string causes = causesText(test);
-    return causes.empty() ? test.report : test.report + "\n" + causes;
+    return causes.empty() ? report : report + "\n" + causes;
 }
 
 // An output cut to `room` bytes, with a line that says so, at a line's end.
@@ -66,9 +70,13 @@ std::string numberText(double value)
 
 std::string jsonString(std::string_view text)
 {
-    std::string shown = visibleLines(text, true);
+    return jsonEscaped(visibleLines(text, true));
+}
+
+std::string jsonEscaped(std::string_view text)
+{
     std::string out = "\"";
-    for (char c : shown) {
+    for (char c : text) {
         switch (c) {
         case '"':
             out += "\\\"";
@@ -98,7 +106,8 @@ std::string jsonString(std::string_view text)
 std::string gradescopeResults(const StudentOutcome& outcome, std::string_view visibility)
 {
     std::string json = "{\n  \"score\": " + std::to_string(totalOf(outcome)) + ",\n  \"output\": " +
-                       jsonString(outcome.gradable ? textResults(outcome) : "could not grade: " + outcome.why) +
+                       jsonEscaped(outcome.gradable ? textResults(outcome)
+                                                    : "could not grade: " + visibleText(outcome.why, true)) +
                        ",\n  \"visibility\": " + jsonString(visibility) + ",\n  \"tests\": [";
     for (std::size_t t = 0; t < outcome.tests.size(); ++t) {
         const TestOutcome& test = outcome.tests[t];
@@ -106,7 +115,7 @@ std::string gradescopeResults(const StudentOutcome& outcome, std::string_view vi
                 ", \"number\": " + jsonString(std::to_string(test.number)) + ", \"score\": " + std::to_string(test.score) +
                 ", \"max_score\": " + std::to_string(test.outOf) +
                 ", \"status\": " + (test.score == test.outOf ? "\"passed\"" : "\"failed\"") +
-                ", \"visibility\": " + jsonString(visibility) + ", \"output\": " + jsonString(outputOf(test)) + "}";
+                ", \"visibility\": " + jsonString(visibility) + ", \"output\": " + jsonEscaped(outputOf(test)) + "}";
     }
     return json + (outcome.tests.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
@@ -121,7 +130,7 @@ std::string prairieLearnResults(const StudentOutcome& outcome, std::size_t limit
     // The score's words take at most an eighth of the file, twice over, and
     // the tests' causes a quarter between them: a student names files, and
     // the causes say their names.
-    std::string summary = jsonString(jsonFitted(textResults(outcome), limit / 8));
+    std::string summary = jsonEscaped(jsonFitted(textResults(outcome), limit / 8));
     std::size_t causesRoom = outcome.tests.empty() ? 0 : limit / 4 / outcome.tests.size();
     std::string head = "{\n  \"gradable\": true,\n  \"score\": " + numberText(score) + ",\n  \"message\": " + summary +
                        ",\n  \"output\": " + summary + ",\n  \"tests\": [";
@@ -133,14 +142,14 @@ std::string prairieLearnResults(const StudentOutcome& outcome, std::size_t limit
         const TestOutcome& test = outcome.tests[t];
         entries.push_back(std::string(t == 0 ? "\n" : ",\n") + "    {\"name\": " + jsonString(test.name) +
                           ", \"points\": " + std::to_string(test.score) + ", \"max_points\": " +
-                          std::to_string(test.outOf) + ", \"message\": " + jsonString(jsonFitted(causesText(test), causesRoom)) +
+                          std::to_string(test.outOf) + ", \"message\": " + jsonEscaped(jsonFitted(causesText(test), causesRoom)) +
                           ", \"output\": ");
         fixed += entries.back().size() + sizeof "\"\"}";
     }
     std::size_t share = outcome.tests.empty() || limit <= fixed ? 0 : (limit - fixed) / outcome.tests.size();
     std::string json = head;
     for (std::size_t t = 0; t < outcome.tests.size(); ++t)
-        json += entries[t] + jsonString(jsonFitted(outputOf(outcome.tests[t]), share)) + "}";
+        json += entries[t] + jsonEscaped(jsonFitted(outputOf(outcome.tests[t]), share)) + "}";
     return json + (outcome.tests.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
@@ -152,7 +161,7 @@ std::string jsonFitted(const std::string& output, std::size_t room)
     constexpr int mostRounds = 16;
     std::string fitted = output;
     for (int round = 0; round < mostRounds && !fitted.empty(); ++round) {
-        std::size_t escaped = jsonString(fitted).size();
+        std::size_t escaped = jsonEscaped(fitted).size();
         if (escaped <= room)
             return fitted;
         std::size_t keep = fitted.size() * room / escaped;
@@ -163,15 +172,15 @@ std::string jsonFitted(const std::string& output, std::size_t room)
 
 }  // namespace
 
-std::string textResults(const StudentOutcome& outcome)
+std::string textResults(const StudentOutcome& outcome, bool utf8)
 {
     if (!outcome.gradable)
-        return "could not grade: " + outcome.why + "\n";
+        return "could not grade: " + visibleText(outcome.why, utf8) + "\n";
     std::string text;
     for (const TestOutcome& test : outcome.tests) {
-        text += test.name + ": " + std::to_string(test.score) + " / " + std::to_string(test.outOf);
+        text += visibleText(test.name, utf8) + ": " + std::to_string(test.score) + " / " + std::to_string(test.outOf);
         for (std::size_t c = 0; c < test.causes.size(); ++c)
-            text += (c == 0 ? "  (" : "; ") + test.causes[c] + (c + 1 == test.causes.size() ? ")" : "");
+            text += (c == 0 ? "  (" : "; ") + visibleText(test.causes[c], utf8) + (c + 1 == test.causes.size() ? ")" : "");
         text += "\n";
     }
     return text + "total: " + std::to_string(totalOf(outcome)) + " / " + std::to_string(possibleOf(outcome)) + "\n";

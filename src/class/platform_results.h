@@ -38,10 +38,15 @@ constexpr std::size_t prairieLearnLimit = 1000 * 1000;
 
 std::string gradescopeResults(const StudentOutcome& outcome, std::string_view visibility);
 std::string prairieLearnResults(const StudentOutcome& outcome, std::size_t limit = prairieLearnLimit);
-std::string textResults(const StudentOutcome& outcome);
+// A line per test for a person, then the total, shown as on a terminal
+// (`utf8`: one that reads UTF-8): a name's newline starts no line.
+std::string textResults(const StudentOutcome& outcome, bool utf8 = true);
 
 // A text as a JSON string, quotes included: shown as on a terminal, then
 // escaped.
 std::string jsonString(std::string_view text);
+
+// A text already shown as on a terminal, as a JSON string.
+std::string jsonEscaped(std::string_view text);
 
 #endif

@@ -158,10 +158,10 @@ std::string resultsText(const ClassOptions& options, const StudentOutcome& outco
         return prairieLearnResults(outcome);
     default:
         // A line a test, on a terminal as often as not: the names of a
-        // student's files must not act on it.
-        if (options.output.empty() && isatty(STDOUT_FILENO))
-            return visibleLines(textResults(outcome), options.utf8);
-        return textResults(outcome);
+        // student's files must not act on it, nor start lines of their own
+        // for a script that reads it.
+        bool terminal = options.output.empty() && isatty(STDOUT_FILENO);
+        return textResults(outcome, !terminal || options.utf8);
     }
 }
 

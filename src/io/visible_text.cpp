@@ -30,8 +30,48 @@ bool isContinuation(unsigned char byte)
     return (byte & 0xC0) == 0x80;
 }
 
-// The length of the well-formed UTF-8 sequence at the start of `text`, and
-// its code point; 0 when the first byte does not start one.
+
+struct Range {
+    std::uint32_t first;
+    std::uint32_t last;
+};
+
+// Characters that steer a terminal, show nothing, or look like a blank or
+// like nothing at all: with them two different texts would look the same.
+constexpr Range invisibleRanges[] = {
+    {0x0080, 0x00A0},    // C1 controls, no-break space
+    {0x00AD, 0x00AD},    // soft hyphen
+    {0x034F, 0x034F},    // combining grapheme joiner
+    {0x061C, 0x061C},    // Arabic letter mark
+    {0x115F, 0x1160},    // Hangul fillers
+    {0x17B4, 0x17B5},    // Khmer inherent vowels
+    {0x180B, 0x180F},    // Mongolian variation selectors and vowel separator
+    {0x2000, 0x200F},    // spaces, zero-width characters, directional marks
+    {0x2028, 0x202F},    // line and paragraph separators, bidirectional embeddings
+    {0x205F, 0x206F},    // spaces, word joiner, invisible operators, bidirectional isolates
+    {0x3000, 0x3000},    // ideographic space
+    {0x3164, 0x3164},    // Hangul filler
+    {0xFE00, 0xFE0F},    // variation selectors
+    {0xFEFF, 0xFEFF},    // byte-order mark
+    {0xFFA0, 0xFFA0},    // halfwidth Hangul filler
+    {0xFFF9, 0xFFFB},    // interlinear annotation
+    {0x1D173, 0x1D17A},  // musical format characters
+    {0xE0000, 0xE0FFF},  // tags, variation selectors supplement
+};
+
+
+bool namesUtf8(const char* value)
+{
+    if (value == nullptr)
+        return false;
+    for (const char* at = value; *at != '\0'; ++at)
+        if (strncasecmp(at, "UTF-8", 5) == 0 || strncasecmp(at, "UTF8", 4) == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 std::size_t decodeUtf8(std::string_view text, std::uint32_t& codePoint)
 {
     auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -69,34 +109,6 @@ std::size_t decodeUtf8(std::string_view text, std::uint32_t& codePoint)
     return length;
 }
 
-struct Range {
-    std::uint32_t first;
-    std::uint32_t last;
-};
-
-// Characters that steer a terminal, show nothing, or look like a blank or
-// like nothing at all: with them two different texts would look the same.
-constexpr Range invisibleRanges[] = {
-    {0x0080, 0x00A0},    // C1 controls, no-break space
-    {0x00AD, 0x00AD},    // soft hyphen
-    {0x034F, 0x034F},    // combining grapheme joiner
-    {0x061C, 0x061C},    // Arabic letter mark
-    {0x115F, 0x1160},    // Hangul fillers
-    {0x17B4, 0x17B5},    // Khmer inherent vowels
-    {0x180B, 0x180F},    // Mongolian variation selectors and vowel separator
-    {0x2000, 0x200F},    // spaces, zero-width characters, directional marks
-    {0x2028, 0x202F},    // line and paragraph separators, bidirectional embeddings
-    {0x205F, 0x206F},    // spaces, word joiner, invisible operators, bidirectional isolates
-    {0x3000, 0x3000},    // ideographic space
-    {0x3164, 0x3164},    // Hangul filler
-    {0xFE00, 0xFE0F},    // variation selectors
-    {0xFEFF, 0xFEFF},    // byte-order mark
-    {0xFFA0, 0xFFA0},    // halfwidth Hangul filler
-    {0xFFF9, 0xFFFB},    // interlinear annotation
-    {0x1D173, 0x1D17A},  // musical format characters
-    {0xE0000, 0xE0FFF},  // tags, variation selectors supplement
-};
-
 bool isInvisible(std::uint32_t codePoint)
 {
     for (const Range& range : invisibleRanges)
@@ -104,18 +116,6 @@ bool isInvisible(std::uint32_t codePoint)
             return true;
     return false;
 }
-
-bool namesUtf8(const char* value)
-{
-    if (value == nullptr)
-        return false;
-    for (const char* at = value; *at != '\0'; ++at)
-        if (strncasecmp(at, "UTF-8", 5) == 0 || strncasecmp(at, "UTF8", 4) == 0)
-            return true;
-    return false;
-}
-
-}  // namespace
 
 bool terminalReadsUtf8()
 {

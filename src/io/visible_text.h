@@ -16,6 +16,7 @@
 #define LABELGRADE_VISIBLE_TEXT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,13 @@ bool terminalReadsUtf8();
 std::size_t nextVisiblePiece(std::string_view text, bool utf8, char (&scratch)[16], std::string_view& shown);
 
 std::string visibleText(std::string_view text, bool utf8);
+
+// The length of the well-formed UTF-8 sequence at the start of `text`, and
+// its code point; 0 when the first byte does not start one.
+std::size_t decodeUtf8(std::string_view text, std::uint32_t& codePoint);
+
+// Whether the character is one of the invisible and steering ones above.
+bool isInvisible(std::uint32_t codePoint);
 
 // Whether every byte of `text` belongs to a well-formed UTF-8 sequence.
 bool wellFormedUtf8(std::string_view text);
