@@ -87,7 +87,7 @@ void FindingsWatcher::checked(const Verdict& verdict)
         kept_.addRight();
         return;
     }
-    kept_.addWrong(verdict.studentLine, verdict.position == 0);
+    kept_.addWrong(verdict.studentLine, verdict.student, verdict.position == 0);
     countWrongLine(verdict);
 }
 

@@ -16,23 +16,31 @@ bool sameFields(const Symbol& a, const Symbol& b)
 
 }  // namespace
 
-NormalFields normalFields(std::string_view line, bool firstLine)
+NormalFields normalFields(std::string_view line, const Symbol& graded, bool firstLine)
 {
     NormalFields fields;
+    Symbol symbol = graded;
     std::string_view rest = line;
     if (firstLine && rest.starts_with(byteOrderMark)) {
         rest.remove_prefix(byteOrderMark.size());
-        fields.bomCosts = !sameFields(splitEntry(line), splitEntry(rest));
-        line = rest;
+        Symbol stripped = splitEntry(rest);
+        fields.bomCosts = !sameFields(symbol, stripped);
+        symbol = stripped;
     }
     if (rest.ends_with('\r')) {
         rest.remove_suffix(1);
-        fields.crCosts = !sameFields(splitEntry(line), splitEntry(rest));
+        Symbol stripped = splitEntry(rest);
+        fields.crCosts = !sameFields(symbol, stripped);
+        symbol = stripped;
     }
-    Symbol symbol = splitEntry(rest);
     fields.first = symbol.address;
     fields.second = symbol.label;
     return fields;
+}
+
+NormalFields normalFields(std::string_view line, bool firstLine)
+{
+    return normalFields(line, splitEntry(line), firstLine);
 }
 
 void KeptLines::clear()
@@ -83,13 +91,18 @@ void KeptLines::addRight()
 
 void KeptLines::addWrong(std::string_view line, bool firstLine)
 {
+    addWrong(line, splitEntry(line), firstLine);
+}
+
+void KeptLines::addWrong(std::string_view line, const Symbol& graded, bool firstLine)
+{
     if (overflow)
         return;
     if (lines.size() + tail.size() >= mostKeptLines) {
         overflow = true;
         return;
     }
-    NormalFields fields = normalFields(line, firstLine);
+    NormalFields fields = normalFields(line, graded, firstLine);
     if (text.size() + 2 * mostKeptFieldSize > mostKeptText) {
         overflow = true;
         return;

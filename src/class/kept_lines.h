@@ -7,6 +7,8 @@
 #ifndef LABELGRADE_KEPT_LINES_H
 #define LABELGRADE_KEPT_LINES_H
 
+#include "grading/fields.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,7 +51,9 @@ struct KeptLines {
 
     void clear();
     void addRight();
-    // `line` is the student's line as graded, without its newline.
+    // `line` is the student's line as graded, without its newline, and
+    // `graded` its fields as grading split them.
+    void addWrong(std::string_view line, const Symbol& graded, bool firstLine);
     void addWrong(std::string_view line, bool firstLine);
     void addTail(std::string_view line);
     // Puts the tail after the compared lines, once all are told.
@@ -72,6 +76,7 @@ struct NormalFields {
     bool bomCosts = false;
 };
 
+NormalFields normalFields(std::string_view line, const Symbol& graded, bool firstLine);
 NormalFields normalFields(std::string_view line, bool firstLine);
 
 #endif

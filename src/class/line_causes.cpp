@@ -154,7 +154,7 @@ LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, co
         needs.explained = needs.explained && fields.address == want.address;
         return needs;
     }
-    std::size_t range = model.rangeOf(line);
+    std::size_t range = home;
     // A line before a range, where typos hide whether the range starts, is
     // the range's if it shows the range's offset.
     if (range + 1 < model.ranges.size() && line >= model.ranges[range + 1].earliest &&
@@ -165,13 +165,12 @@ LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, co
         needs.explained = false;
         return needs;
     }
-    ReadAddress wantRead;
-    readAddress(want.address, 16, wantRead);
     if (model.ranges[range].delta != 0)
         needs.range = static_cast<std::uint32_t>(range);
     needs.decimal = model.base == 10 && value >= 10;
-    needs.forms = static_cast<std::uint8_t>(read.forms & ~wantRead.forms);
-    if (read.digits != std::max(wantRead.digits, digitsOf(value, model.base)))
+    // The reference's own address was read once, when it was indexed.
+    needs.forms = static_cast<std::uint8_t>(read.forms & ~reference.forms[line]);
+    if (read.digits != std::max(reference.widths[line], digitsOf(value, model.base)))
         needs.forms |= otherWidth;
     return needs;
 }

@@ -18,6 +18,7 @@ ReferenceIndex indexReference(std::string_view text)
         index.values.push_back(read.value);
         index.hasValue.push_back(known ? 1 : 0);
         index.widths.push_back(read.digits);
+        index.forms.push_back(read.forms);
         if (known)
             index.byValue.emplace_back(read.value, line);
         if (!isComplete(symbol))

@@ -20,6 +20,7 @@ struct ReferenceIndex {
     std::vector<std::uint64_t> values;  // each address read in hexadecimal
     std::vector<std::uint8_t> hasValue; // whether it reads so
     std::vector<std::uint32_t> widths;  // each address's digits, without a prefix
+    std::vector<std::uint8_t> forms;    // and how it is written, as AddressForm bits
     LineKeys byLabel;
     LineKeys byFoldedLabel;             // the label in lower case
     LineKeys byValue;                   // the address's value, where it has one

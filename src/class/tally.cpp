@@ -120,11 +120,12 @@ void forEachGroup(std::vector<Tally>& tallies,
         tallies, [](Tally& tally) -> std::deque<Mark>& { return tally.marks; },
         [](const Mark& a, const Mark& b) { return a.key() == b.key(); },
         [&](const Mark& key, const std::vector<std::pair<std::size_t, const Mark*>>& run) {
+            // Marks order by student within a key, and the merge keeps that
+            // order: a student's marks come together, in order.
             students.clear();
             for (const auto& [tally, mark] : run)
-                students.push_back(mark->student);
-            std::sort(students.begin(), students.end());
-            students.erase(std::unique(students.begin(), students.end()), students.end());
+                if (students.empty() || students.back() != mark->student)
+                    students.push_back(mark->student);
             group(key, students);
         });
 }
