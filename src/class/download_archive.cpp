@@ -291,14 +291,28 @@ StudentFile fileOfBytes(ArchiveStatus status, std::string bytes)
     return file;
 }
 
-// A file wanted inside an upload, read out of its bytes.
-StudentFile readInside(ArchiveReader& download, const std::string& bytes, std::string_view inside)
+std::vector<StudentFile> unreadableFiles(std::size_t count)
 {
+    std::vector<StudentFile> files;
+    for (std::size_t i = 0; i < count; ++i)
+        files.push_back(refusedFile(FileState::unreadable));
+    return files;
+}
+
+// The files wanted inside an upload, read out of its bytes in one pass.
+std::vector<StudentFile> readInside(ArchiveReader& download, const std::string& bytes,
+                                    const std::vector<std::string_view>& inside)
+{
+    std::vector<StudentFile> files;
     ArchiveReader upload;
+    if (inside.empty())
+        return files;
     if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok)
-        return refusedFile(FileState::unreadable);
-    UploadFile read = readUploadEntry(upload, inside);
-    return read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes)) : refusedFile(read.state);
+        return unreadableFiles(inside.size());
+    for (UploadFile& read : readUploadEntries(upload, inside))
+        files.push_back(read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes))
+                                                        : refusedFile(read.state));
+    return files;
 }
 
 }  // namespace
@@ -315,6 +329,13 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
     bool opened = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders) == ArchiveStatus::ok;
     // What an entry's bytes give each student who wants them.
     auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+        std::vector<std::string_view> inside;
+        for (std::size_t w = from; w < to; ++w)
+            if (plan.wanted[w].insideSize != 0)
+                inside.push_back(plan.insideOf(plan.wanted[w]));
+        std::vector<StudentFile> insideFiles = read == ArchiveStatus::ok && opened ? readInside(reader, bytes, inside)
+                                                                                  : unreadableFiles(inside.size());
+        std::size_t nextInside = 0;
         for (std::size_t w = from; w < to; ++w) {
             const WantedFile& want = plan.wanted[w];
             std::vector<StudentFile>& theirs = files[want.student];
@@ -323,10 +344,8 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
             StudentFile& file = theirs[want.test];
             if (want.insideSize == 0)
                 file = fileOfBytes(read, bytes);
-            else if (read == ArchiveStatus::ok && opened)
-                file = readInside(reader, bytes, plan.insideOf(want));
             else
-                file = refusedFile(FileState::unreadable);
+                file = std::move(insideFiles[nextInside++]);
             file.shownPath = pathInFolder(root, plan.pathOf(want));
             if (want.insideSize != 0)
                 file.shownPath.append("/").append(plan.insideOf(want));

@@ -49,6 +49,11 @@ struct UploadFile {
 
 UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path);
 
+// The same for every path of `paths` at once, in one pass over the upload:
+// each pass decompresses it again, against the bounds of the download it
+// lies in.
+std::vector<UploadFile> readUploadEntries(ArchiveReader& reader, const std::vector<std::string_view>& paths);
+
 // Why an archive's entry is no file to grade: a link, a device or FIFO, or
 // encrypted; graded for a regular file or a folder, which hold no danger.
 FileState refusalOf(const ArchiveEntry& entry);
