@@ -1,9 +1,9 @@
 // labelgrade-class: grade every student of a class on every test in one
 // run, and write the gradebook.
-#include "class/class_run.h"
-#include "class/html_page.h"
-#include "class/options.h"
-#include "class/student_run.h"
+#include "class/run/class_run.h"
+#include "class/outputs/html_page.h"
+#include "class/run/options.h"
+#include "class/run/student_run.h"
 #include "io/standard_streams.h"
 #include "io/visible_text.h"
 

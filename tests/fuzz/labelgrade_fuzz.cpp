@@ -21,9 +21,9 @@
 // size less one (so lines are cut at every place), bit 6 reads the student
 // file through a pipe and bit 7 the reference file; a file not read through
 // a pipe is handed over whole, as the class command hands over a reference.
-#include "class/copying.h"
-#include "class/findings.h"
-#include "class/wording.h"
+#include "class/explaining/copying.h"
+#include "class/explaining/findings.h"
+#include "class/outputs/wording.h"
 #include "grading/fields.h"
 #include "grading/line_walk.h"
 #include "grading/test_number.h"

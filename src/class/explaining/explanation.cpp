@@ -1,0 +1,253 @@
+#include "class/explaining/explanation.h"
+
+#include "class/explaining/alignment.h"
+#include "class/explaining/line_causes.h"
+#include "class/explaining/structure.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// A pattern is told when it explains at least this many wrong lines, a
+// slip when it explains this many points.
+constexpr std::uint64_t leastEvidence = 2;
+
+// An assembler's offsets change at a directive or two, and its slips are
+// few: past these, a file's addresses or order are too broken to tell
+// range by range or slip by slip (a file sorted by label would be a slip a
+// line), and one note says so.
+constexpr std::size_t mostRangesTold = 4;
+constexpr std::size_t mostSlipsTold = 6;
+
+std::int32_t lineCount(std::uint64_t lines)
+{
+    return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX));
+}
+
+// What one wrong position needs to be explained.
+struct PositionNeeds {
+    LineNeeds line;
+    std::uint32_t event = noLine;
+    bool added = false;  // a line that is no reference line's, which its event explains whole
+    bool aligned = false;
+    bool bytes = false;    // needs a carriage return or byte-order mark that is not told
+    bool swapped = false;  // read label first
+    bool patterned = false;  // needs a pattern or a slip, not the bytes alone
+};
+
+// How many wrong lines need each cause.
+struct Support {
+    std::uint64_t swapped = 0;
+    std::uint64_t labelCase = 0;
+    std::uint64_t cut = 0;
+    std::uint64_t decimal = 0;
+    std::uint64_t forms = 0;
+    std::uint8_t formBits = 0;
+    std::vector<std::uint64_t> ranges;
+};
+
+// The causes told, as flags the positions are checked against.
+struct Told {
+    bool swapped = false;
+    bool labelCase = false;
+    bool cut = false;
+    bool decimal = false;
+    bool forms = false;
+    bool scattered = false;  // offsets in too many ranges to tell
+    std::vector<bool> ranges;
+    std::vector<bool> events;
+
+    bool explains(const PositionNeeds& needs) const
+    {
+        if ((needs.event != noLine && !events[needs.event]) || needs.bytes)
+            return false;
+        if (needs.added)
+            return true;
+        const LineNeeds& line = needs.line;
+        return needs.aligned && line.explained && (!needs.swapped || swapped) && (!line.labelCase || labelCase) &&
+               (!line.cut || cut) && (!line.decimal || decimal) && (line.forms == 0 || forms) &&
+               (line.range == noLine || ranges[line.range]);
+    }
+    bool anyOf(const PositionNeeds& needs) const
+    {
+        const LineNeeds& line = needs.line;
+        return (needs.event != noLine && events[needs.event]) ||
+               (needs.aligned && ((needs.swapped && swapped) || (line.labelCase && labelCase) || (line.cut && cut) ||
+                                  (line.decimal && decimal) || (line.forms != 0 && forms) ||
+                                  (line.range != noLine && ranges[line.range])));
+    }
+    void clearPatterns()
+    {
+        swapped = labelCase = cut = decimal = forms = false;
+        std::fill(ranges.begin(), ranges.end(), false);
+    }
+};
+
+void tellEvents(const Structure& structure, const Told& told, std::vector<Diagnosis>& causes)
+{
+    auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
+    if (slips > mostSlipsTold) {
+        causes.push_back(Diagnosis{Cause::movedLine, 0, false, lineCount(slips), 0});
+        return;
+    }
+    for (std::size_t e = 0; e < structure.events.size(); ++e) {
+        if (!told.events[e])
+            continue;
+        const LineEvent& event = structure.events[e];
+        Diagnosis diagnosis;
+        if (event.kind == EventKind::moved) {
+            diagnosis.cause = Cause::movedLine;
+            diagnosis.value = event.line + 1;
+            diagnosis.from = event.after == noLine ? 0 : event.after + 1;
+            diagnosis.to = event.after == noLine && event.before != noLine ? event.before + 1 : 0;
+        } else if (event.atEnd) {
+            diagnosis.cause = Cause::lastLinesLeftOut;
+            diagnosis.amount = lineCount(event.size);
+        } else {
+            bool leftOut = event.kind == EventKind::leftOut;
+            diagnosis.cause = Cause::shiftedLines;
+            diagnosis.amount = leftOut ? lineCount(event.size) : -lineCount(event.size);
+            std::uint32_t line = leftOut ? event.line : event.before;
+            diagnosis.value = line == noLine ? 0 : line + 1;
+        }
+        causes.push_back(diagnosis);
+    }
+}
+
+void tellPatterns(const Support& support, const Told& told, const AddressModel& model, std::uint32_t cutTo,
+                  std::uint64_t referenceLines, std::vector<Diagnosis>& causes)
+{
+    if (told.forms)
+        causes.push_back(Diagnosis{Cause::addressForm, support.formBits, false, lineCount(support.forms)});
+    if (told.scattered) {
+        std::uint64_t lines = 0;
+        for (std::uint64_t held : support.ranges)
+            lines += held;
+        causes.push_back(Diagnosis{Cause::addressOffset, 0, false, lineCount(lines), 0});
+    }
+    if (told.decimal)
+        causes.push_back(Diagnosis{Cause::decimalAddresses, 0, false, lineCount(support.decimal)});
+    for (std::size_t r = 0; r < model.ranges.size(); ++r) {
+        if (!told.ranges[r])
+            continue;
+        std::uint64_t delta = model.ranges[r].delta;
+        // Told as the student's addresses lie, above or below; 2^63 either
+        // way is told as above.
+        bool negative = delta > (UINT64_MAX >> 1) + 1;
+        Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(support.ranges[r]), negative ? 0 - delta : delta};
+        offset.from = model.ranges[r].from + 1;
+        offset.since = model.ranges[r].earliest + 1;
+        bool last = r + 1 == model.ranges.size();
+        offset.to = last ? 0 : model.ranges[r + 1].from;
+        if (!last && offset.to >= referenceLines)
+            offset.to = 0;
+        causes.push_back(offset);
+    }
+    if (told.labelCase)
+        causes.push_back(Diagnosis{Cause::labelCase, 0, false, lineCount(support.labelCase)});
+    if (told.cut)
+        causes.push_back(Diagnosis{Cause::cutLabels, 0, false, lineCount(support.cut), cutTo});
+    if (told.swapped)
+        causes.push_back(Diagnosis{Cause::swappedColumns, 0, false, lineCount(support.swapped)});
+}
+
+}  // namespace
+
+Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts,
+                         BytesTold bytesTold)
+{
+    Explanation explanation;
+    if (!kept.usable())
+        return explanation;
+    Alignment alignment = alignLines(reference, kept);
+    AddressModel model = addressModel(reference, kept, alignment);
+    alignByAddress(alignment, reference, kept, [&](std::string_view address, std::int64_t near) {
+        return model.lineFor(reference, address, near);
+    });
+    fillBetween(alignment, kept, reference.symbols.size(), true);
+    Structure structure = structureOf(alignment, kept, counts.reference, counts.student);
+
+    std::vector<std::uint32_t> wrong;
+    std::vector<PositionNeeds> needs;
+    Support support;
+    support.ranges.assign(model.ranges.size(), 0);
+    for (std::size_t p = 0; p < kept.compared; ++p) {
+        const KeptLine& line = kept.lines[p];
+        if (line.right || !isComplete(reference.symbols[p]))
+            continue;
+        explanation.crCosts = explanation.crCosts || line.crCosts;
+        explanation.bomCosts = explanation.bomCosts || line.bomCosts;
+        PositionNeeds need;
+        need.bytes = (line.crCosts && !bytesTold.crlf) || (line.bomCosts && !bytesTold.bom);
+        need.event = structure.eventOf[p];
+        need.added = structure.added[p];
+        std::uint32_t r = alignment.lineOf[p];
+        need.aligned = r != noLine && !need.added;
+        if (need.aligned) {
+            need.line = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
+            need.swapped = readsSwapped(alignment, p);
+            const LineNeeds& l = need.line;
+            bool patterned = need.swapped || l.labelCase || l.cut || l.decimal || l.forms != 0 || l.range != noLine;
+            if (l.explained && !patterned && need.event == noLine && !line.crCosts && !line.bomCosts)
+                need.line.explained = false;  // wrong for no reason that can be named
+            support.swapped += need.swapped ? 1 : 0;
+            support.labelCase += l.labelCase ? 1 : 0;
+            support.cut += l.cut ? 1 : 0;
+            support.decimal += l.decimal ? 1 : 0;
+            support.forms += l.forms != 0 ? 1 : 0;
+            if (l.explained)
+                support.formBits |= l.forms;
+            if (l.range != noLine)
+                ++support.ranges[l.range];
+            need.patterned = patterned || !l.explained;
+        }
+        need.patterned = need.patterned || need.event != noLine || !need.aligned;
+        wrong.push_back(static_cast<std::uint32_t>(p));
+        needs.push_back(need);
+    }
+
+    Told told;
+    told.swapped = support.swapped >= leastEvidence;
+    told.labelCase = support.labelCase >= leastEvidence;
+    told.cut = support.cut >= leastEvidence;
+    told.decimal = support.decimal >= leastEvidence;
+    told.forms = support.forms >= leastEvidence && support.formBits != 0;
+    for (std::uint64_t lines : support.ranges)
+        told.ranges.push_back(lines >= leastEvidence);
+    if (static_cast<std::size_t>(std::count(told.ranges.begin(), told.ranges.end(), true)) > mostRangesTold) {
+        std::fill(told.ranges.begin(), told.ranges.end(), false);
+        told.scattered = true;
+    }
+    for (const LineEvent& event : structure.events)
+        // A line out of order or left out at the end is a fact once the
+        // lines are aligned, whatever points it cost.
+        told.events.push_back(event.points >= leastEvidence || event.atEnd || event.kind == EventKind::moved);
+    // The patterns and slips told must explain most of what the bytes
+    // alone do not, or the patterns are not told: a pattern found among
+    // many wrong lines that nothing explains may be typos that happen to
+    // agree.  A slip is a fact of the alignment, and stands.
+    std::uint64_t patterned = 0;
+    std::uint64_t explainedByThem = 0;
+    for (const PositionNeeds& need : needs) {
+        patterned += need.patterned ? 1 : 0;
+        explainedByThem += need.patterned && told.anyOf(need) ? 1 : 0;
+    }
+    if (patterned > 0 && 2 * explainedByThem <= patterned)
+        told.clearPatterns();
+    tellEvents(structure, told, explanation.causes);
+    tellPatterns(support, told, model, alignment.cutTo, counts.reference, explanation.causes);
+    std::stable_sort(explanation.causes.begin(), explanation.causes.end(),
+                     [](const Diagnosis& a, const Diagnosis& b) { return a.cause < b.cause; });
+
+    for (std::size_t i = 0; i < wrong.size(); ++i) {
+        const PositionNeeds& need = needs[i];
+        if (told.explains(need))
+            continue;
+        std::uint32_t p = wrong[i];
+        std::uint32_t r = alignment.lineOf[p];
+        bool aligned = need.aligned && r != noLine;
+        explanation.unexplained.push_back(UnexplainedLine{aligned ? r : p, aligned, kept.lines[p].hash});
+    }
+    return explanation;
+}

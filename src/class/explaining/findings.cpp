@@ -1,0 +1,136 @@
+#include "class/explaining/findings.h"
+
+#include "class/explaining/explanation.h"
+#include "class/model/hashing.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// A summary shows this much of a wrong line.
+constexpr std::size_t shownTextSize = 72;
+
+// Set in the hash of a line that holds no reference line, so that it is
+// never taken for one that does at the same number.
+constexpr std::uint64_t unalignedLine = 0x8000000000000000u;
+
+// What a cause says that copies share whatever their typos: the sizes of
+// a slip, but not the lines a pattern explains.
+std::uint64_t sizeOf(const Diagnosis& diagnosis)
+{
+    bool sized = diagnosis.cause == Cause::shiftedLines || diagnosis.cause == Cause::lastLinesLeftOut;
+    return sized ? static_cast<std::uint64_t>(static_cast<std::int64_t>(diagnosis.amount)) : 0;
+}
+
+}  // namespace
+
+std::uint64_t causeKey(const Diagnosis& diagnosis)
+{
+    std::uint64_t kind = mixWord(static_cast<std::uint64_t>(diagnosis.cause) + 1, diagnosis.forms);
+    kind = mixWord(kind, sizeOf(diagnosis));
+    if (diagnosis.cause == Cause::addressOffset || diagnosis.cause == Cause::cutLabels)
+        kind = mixWord(kind, diagnosis.value * 2 + (diagnosis.negative ? 1 : 0));
+    std::uint64_t whole = mixWord(mixWord(kind, diagnosis.value), std::uint64_t{diagnosis.from} << 32 | diagnosis.to);
+    return (kind << 32) | (whole & 0xFFFFFFFFu);
+}
+
+void FindingsWatcher::start(const ReferenceIndex& reference, const MarkPlaces& places, std::uint32_t test,
+                            std::uint32_t student, Tally& tally)
+{
+    reference_ = &reference;
+    places_ = &places;
+    test_ = test;
+    student_ = student;
+    tally_ = &tally;
+    marksBefore_ = tally.marks.size();
+    bytes_ = FileBytes();
+    kept_.clear();
+    wrongPlaces_.clear();
+    wrongLines_.clear();
+    tailLine_.clear();
+    if (tally.wrongAt.size() < places.count())
+        tally.wrongAt.resize(places.count(), 0);
+}
+
+void FindingsWatcher::studentBytes(std::string_view bytes)
+{
+    std::uint64_t before = bytes_.newlines();
+    bytes_.add(bytes);
+    // Only files longer than the reference have lines past its end.
+    if (bytes_.newlines() >= reference_->symbols.size() && kept_.wholeTail)
+        keepTail(bytes, before);
+}
+
+void FindingsWatcher::keepTail(std::string_view bytes, std::uint64_t line)
+{
+    std::uint64_t end = reference_->symbols.size();
+    while (!bytes.empty() && kept_.wholeTail) {
+        const void* newline = std::memchr(bytes.data(), '\n', bytes.size());
+        std::size_t size = newline == nullptr ? bytes.size() : static_cast<const char*>(newline) - bytes.data();
+        if (line >= end && tailLine_.size() < 2 * mostKeptFieldSize + 2)
+            tailLine_.append(bytes.substr(0, std::min(size, 2 * mostKeptFieldSize + 2 - tailLine_.size())));
+        if (newline == nullptr)
+            return;
+        if (line >= end) {
+            kept_.addTail(tailLine_);
+            tailLine_.clear();
+        }
+        ++line;
+        bytes.remove_prefix(size + 1);
+    }
+}
+
+void FindingsWatcher::checked(const Verdict& verdict)
+{
+    if (verdict.right()) {
+        kept_.addRight();
+        return;
+    }
+    kept_.addWrong(verdict.studentLine, verdict.student, verdict.position == 0);
+    countWrongLine(verdict);
+}
+
+void FindingsWatcher::countWrongLine(const Verdict& verdict)
+{
+    if (!places_->marked(test_))
+        return;
+    std::uint32_t place = places_->lineOf(test_, verdict.position);
+    ++tally_->wrongAt[place];
+    wrongPlaces_.push_back(place);
+    wrongLines_.push_back(
+        tally_->wrongLines.add(place, hashText(verdict.studentLine), verdict.studentLine.substr(0, shownTextSize)));
+}
+
+void FindingsWatcher::forget()
+{
+    for (std::uint32_t place : wrongPlaces_)
+        --tally_->wrongAt[place];
+    for (std::uint32_t line : wrongLines_)
+        --tally_->wrongLines.lines[line].count;
+    tally_->marks.resize(marksBefore_);
+}
+
+std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
+{
+    std::vector<Diagnosis> found;
+    if (bytes_.size() == 0) {
+        found.push_back(Diagnosis{Cause::emptyFile});
+        return found;
+    }
+    if (!tailLine_.empty())
+        kept_.addTail(tailLine_);
+    kept_.joinTail();
+    Explanation explanation = explainLines(*reference_, kept_, counts, BytesTold{bytes_.crlf(), bytes_.byteOrderMark()});
+    bool whole = kept_.usable();
+    bytes_.diagnose(found, counts, !whole || explanation.crCosts, !whole || explanation.bomCosts);
+    found.insert(found.end(), explanation.causes.begin(), explanation.causes.end());
+    if (!places_->marked(test_))
+        return found;
+    for (const UnexplainedLine& line : explanation.unexplained)
+        tally_->marks.push_back(Mark{line.aligned ? line.hash : line.hash ^ unalignedLine, student_,
+                                     places_->lineOf(test_, line.line)});
+    for (const Diagnosis& diagnosis : found)
+        tally_->marks.push_back(Mark{causeKey(diagnosis), student_, places_->causesOf(test_)});
+    return found;
+}

@@ -1,0 +1,58 @@
+// What a student's file for a test shows besides its score, found while the
+// file is graded (grading itself is untouched): the causes that explain
+// lost points, the file's wrong lines counted for the summary, and what it
+// shares that may show copying.
+#ifndef LABELGRADE_FINDINGS_H
+#define LABELGRADE_FINDINGS_H
+
+#include "class/model/diagnosis.h"
+#include "class/explaining/file_bytes.h"
+#include "grading/score.h"
+#include "grading/watcher.h"
+#include "class/explaining/kept_lines.h"
+#include "class/explaining/reference_index.h"
+#include "class/explaining/tally.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// Watches one file at a time through the grading core, keeps its wrong
+// lines until it is graded whole, and counts and marks in the worker's
+// tally.
+struct FindingsWatcher final : GradingWatcher {
+    void start(const ReferenceIndex& reference, const MarkPlaces& places, std::uint32_t test, std::uint32_t student,
+               Tally& tally);
+    void studentBytes(std::string_view bytes) override;
+    void checked(const Verdict& verdict) override;
+    // The causes found, once the file is graded and its line counts known;
+    // the evidence it holds is marked in the tally.
+    std::vector<Diagnosis> finish(const LineCounts& counts);
+    // A file not graded to its end takes back what it counted.
+    void forget();
+
+private:
+    void countWrongLine(const Verdict& verdict);
+    void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
+
+    const ReferenceIndex* reference_ = nullptr;
+    const MarkPlaces* places_ = nullptr;
+    std::uint32_t test_ = 0;
+    std::uint32_t student_ = 0;
+    Tally* tally_ = nullptr;
+    std::size_t marksBefore_ = 0;
+    FileBytes bytes_;
+    KeptLines kept_;
+    std::string tailLine_;  // the line past the reference's end read so far
+    // What it counted in the tally, to take back.
+    std::vector<std::uint32_t> wrongPlaces_;
+    std::vector<std::uint32_t> wrongLines_;
+};
+
+// What a cause says, as one number: its kind and what it says, but not how
+// many lines show it, which a copy's own typos change.  Two causes with
+// the same key are one piece of shared evidence; the top 32 bits tell the
+// kind of cause, with only what no test's numbering changes.
+std::uint64_t causeKey(const Diagnosis& diagnosis);
+
+#endif

@@ -1,0 +1,263 @@
+// Each diagnostic at its edge: where it is told, where it is not, and where
+// another cause writes the same text.  The reference is the one the class
+// cases use: 0000 START, 0010 LOOP, 0012 NEXT, 0013 DONE, 0020 HALT,
+// 0026 BUF.
+#include "class/explaining/findings.h"
+#include "report/compare.h"
+#include "class/outputs/wording.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr std::string_view reference = "0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n";
+
+struct Watched {
+    std::vector<std::string> causes;
+    Tally tally;
+};
+
+Watched watch(std::string_view student, std::string_view against = reference, std::uint32_t who = 0)
+{
+    ReferenceIndex index = indexReference(against);
+    MarkPlaces places({countLines(against)});
+    Watched watched;
+    FindingsWatcher watcher;
+    watcher.start(index, places, 0, who, watched.tally);
+    FileLines studentLines = linesOfText(student);
+    FileLines referenceLines = linesOfText(against);
+    auto out = std::make_unique<Output>();
+    Graded graded = compareFiles(ReportHeading{}, studentLines, referenceLines, *out, &watcher);
+    for (const Diagnosis& diagnosis : watcher.finish(graded.counts))
+        watched.causes.push_back(describe(diagnosis));
+    return watched;
+}
+
+std::vector<std::string> causesOf(std::string_view student, std::string_view against = reference)
+{
+    return watch(student, against).causes;
+}
+
+// A reference of `lines` symbols, three bytes apart, and a student's file
+// made from it line by line.
+std::string longReference(int lines)
+{
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%04X SYM%c%c\n", 3 * i, 'A' + i / 26, 'A' + i % 26);
+        text += line;
+    }
+    return text;
+}
+
+using Causes = std::vector<std::string>;
+
+}  // namespace
+
+TEST(Findings, SayNothingOfARightFile)
+{
+    EXPECT_EQ(causesOf(reference), Causes{});
+}
+
+TEST(Findings, TellAnEmptyFileAndNothingElse)
+{
+    EXPECT_EQ(causesOf(""), Causes{"empty file"});
+}
+
+TEST(Findings, TellLineEndsAByteOrderMarkAndZeroBytesFromTheBytes)
+{
+    EXPECT_EQ(causesOf("0000 START\r\n0010 LOOP\r\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              Causes{"CR LF line ends on 2 of 6 lines"});
+    EXPECT_EQ(causesOf("\xEF\xBB\xBF" "0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              Causes{"starts with a UTF-8 byte-order mark"});
+    constexpr char zeroByte[] = "0000 START\n0010 LO\0P\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n";
+    EXPECT_EQ(causesOf(std::string_view(zeroByte, sizeof zeroByte - 1)), Causes{"holds zero bytes"});
+}
+
+TEST(Findings, CountCrLfAmongTheLinesThatEndAndOnlyWhereItCosts)
+{
+    // The last line has no line end at all: every line end is CR LF.
+    EXPECT_EQ(causesOf("0000 START\r\n0010 LOOP\r\n0012 NEXT\r\n0013 DONE\r\n0020 HALT\r\n0026 BUF"),
+              Causes{"CR LF line ends"});
+    // A blank before the CR makes it a third field, which costs nothing.
+    EXPECT_EQ(causesOf("0000 START \r\n0010 LOOP \r\n0012 NEXT \r\n0013 DONE \r\n0020 HALT \r\n0026 BUF \r\n"),
+              Causes{});
+}
+
+TEST(Findings, LookPastCrLfAndAByteOrderMarkForOtherCauses)
+{
+    EXPECT_EQ(causesOf("0000 start\r\n0010 loop\r\n0012 next\r\n0013 done\r\n0020 halt\r\n0026 buf\r\n"),
+              (Causes{"CR LF line ends", "labels right but for letter case (6 lines)"}));
+    EXPECT_EQ(causesOf("\xEF\xBB\xBF" "0006 START\n0016 LOOP\n0018 NEXT\n0019 DONE\n0026 HALT\n002C BUF\n"),
+              (Causes{"starts with a UTF-8 byte-order mark", "addresses off by +6 (6 lines)"}));
+}
+
+TEST(Findings, TellATrailingEmptyLineWhereverItStands)
+{
+    EXPECT_EQ(causesOf(std::string(reference) + " \n"), Causes{"a trailing empty line"});
+    // In the last symbol's place: that symbol is left out, and the blank
+    // line costs the position.
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n\n"),
+              (Causes{"a trailing empty line", "the reference's last line left out"}));
+}
+
+TEST(Findings, TellAnOffsetNotABaseWhereBothReadTheSame)
+{
+    // 6 higher everywhere: 0x10 + 6 prints 0016, which reads as 16 in
+    // decimal on three lines; the offset explains all six.
+    EXPECT_EQ(causesOf("0006 START\n0016 LOOP\n0018 NEXT\n0019 DONE\n0026 HALT\n002C BUF\n"),
+              Causes{"addresses off by +6 (6 lines)"});
+    EXPECT_EQ(causesOf("0000 START\n0016 LOOP\n0018 NEXT\n0019 DONE\n0032 HALT\n0038 BUF\n"),
+              Causes{"addresses in decimal (5 lines)"});
+}
+
+TEST(Findings, CallOneMistypedLineNoPattern)
+{
+    EXPECT_EQ(causesOf("0000 START\n0016 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"), Causes{});
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\nE020 HALT\n0026 BUF\n"), Causes{});
+    EXPECT_EQ(causesOf("0000 START\n0010 loop\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"), Causes{});
+    // Two typos side by side that happen to share an offset, the file going
+    // on as before after them: no range of one offset is that short.
+    std::string text = longReference(20);
+    std::string typos = text;
+    typos[3 * 11 + 0] = '1';  // lines 4 and 5 start 1 instead of 0: +0x1000
+    typos[4 * 11 + 0] = '1';
+    EXPECT_EQ(causesOf(typos, text), Causes{});
+}
+
+TEST(Findings, TellALineOutOfPlaceAsMovedNotAsLeftOut)
+{
+    EXPECT_EQ(causesOf("0000 START\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n0010 LOOP\n"),
+              Causes{"line 2 printed after line 6"});
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0013 DONE\n0012 NEXT\n0020 HALT\n0026 BUF\n"),
+              Causes{"line 4 printed after line 2"});
+}
+
+TEST(Findings, TellAShiftWhereTheSlipIs)
+{
+    EXPECT_EQ(causesOf("0000 START\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              Causes{"line 2 left out (what follows is a line early)"});
+    EXPECT_EQ(causesOf("Address Label\n0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              Causes{"a line added before line 1 (what follows is a line late)"});
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n"),
+              Causes{"the reference's last line left out"});
+    // A typo on the first line after the slip does not move it.
+    EXPECT_EQ(causesOf("0000 START\n0012 NEXX\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              Causes{"line 2 left out (what follows is a line early)"});
+    std::string text = longReference(30);
+    std::string twoOut = text.substr(0, 11 * 9) + text.substr(11 * 11);
+    EXPECT_EQ(causesOf(twoOut, text), Causes{"lines 10 and 11 left out (what follows is 2 lines early)"});
+}
+
+TEST(Findings, TellAShiftTogetherWithAFormOrCase)
+{
+    EXPECT_EQ(causesOf("0000 start\n0012 next\n0013 done\n0020 halt\n0026 buf\n"),
+              (Causes{"line 2 left out (what follows is a line early)", "labels right but for letter case (5 lines)"}));
+    EXPECT_EQ(causesOf("ADDR SYMBOL\n0 START\n10 LOOP\n12 NEXT\n13 DONE\n20 HALT\n26 BUF\n"),
+              (Causes{"a line added before line 1 (what follows is a line late)",
+                      "addresses written with another width (5 lines)"}));
+}
+
+TEST(Findings, TellAddressesInAnotherFormAndOffsetsWithTheirRange)
+{
+    EXPECT_EQ(causesOf("0x0 START\n0x10 LOOP\n0x12 NEXT\n0x13 DONE\n0x20 HALT\n0x26 BUF\n"),
+              Causes{"addresses written with a 0x prefix and another width (6 lines)"});
+    // One line alone, which may be a typo, does not show where a range
+    // starts; two do.
+    EXPECT_EQ(causesOf("0000 START\n000F LOOP\n0011 NEXT\n0012 DONE\n001F HALT\n0025 BUF\n"),
+              Causes{"addresses off by -1 from reference line 1 or 2 on (5 lines)"});
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0011 NEXT\n0012 DONE\n001F HALT\n0025 BUF\n"),
+              Causes{"addresses off by -1 from reference line 3 on (4 lines)"});
+    std::string text = longReference(20);
+    std::string later;
+    std::string_view rest = text;
+    for (int line = 0; !rest.empty(); ++line) {
+        std::string_view one = nextLine(rest);
+        if (line < 7) {
+            later += std::string(one) + "\n";
+            continue;
+        }
+        char address[16];
+        std::snprintf(address, sizeof address, "%04X", 3 * line + 0x100);
+        later += address + std::string(one.substr(4)) + "\n";
+    }
+    EXPECT_EQ(causesOf(later, text), Causes{"addresses off by +256 from reference line 8 on (13 lines)"});
+}
+
+TEST(Findings, TellLabelsInAnotherCaseCutShortOrSwapped)
+{
+    EXPECT_EQ(causesOf("0000 start\n0010 loop\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              Causes{"labels right but for letter case (2 lines)"});
+    EXPECT_EQ(causesOf("START 0000\nLOOP 0010\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              Causes{"address and label swapped (2 lines)"});
+    EXPECT_EQ(causesOf("0000 STA\n0010 LOO\n0012 NEX\n0013 DON\n0020 HAL\n0026 BUF\n"),
+              Causes{"labels cut to 3 characters (5 lines)"});
+}
+
+TEST(Findings, TellNoPatternThatExplainsLessThanMostWrongLines)
+{
+    std::string text = longReference(12);
+    std::string student = text;
+    // Two labels in lower case, and four lines mistyped past telling.
+    for (int line : {0, 1})
+        for (int i = 5; i < 10; ++i)
+            student[static_cast<std::size_t>(11 * line + i)] = static_cast<char>(std::tolower(student[11 * line + i]));
+    for (int line : {4, 6, 8, 10})
+        student.replace(static_cast<std::size_t>(11 * line), 10, "ZZZZ ZZZZZ");
+    EXPECT_EQ(causesOf(student, text), Causes{});
+}
+
+TEST(Findings, MarkOnlyTheWrongLinesNoCauseExplains)
+{
+    // A lower-case file with one typo: the case is one piece of evidence,
+    // the typo another, at the reference line it holds.
+    Watched watched = watch("0000 start\n0010 loop\n0012 nexx\n0013 done\n0020 halt\n0026 buf\n", reference, 7);
+    MarkPlaces places({6});
+    ASSERT_EQ(watched.tally.marks.size(), 2u);
+    EXPECT_EQ(places.placeOf(watched.tally.marks[0].place).line, 2u);
+    EXPECT_FALSE(places.placeOf(watched.tally.marks[0].place).causes);
+    EXPECT_TRUE(places.placeOf(watched.tally.marks[1].place).causes);
+    EXPECT_EQ(watched.tally.marks[0].student, 7u);
+    // Every wrong line is counted for the summary, with its text.
+    EXPECT_EQ(watched.tally.wrongLines.lines.size(), 6u);
+    EXPECT_EQ(watched.tally.wrongLines.textOf(watched.tally.wrongLines.lines[2]), "0012 nexx");
+}
+
+TEST(Findings, MarkTheSameEvidenceWhateverTheBlanksAndLineEnds)
+{
+    std::string_view plain = "0000 START\n0010 LOOP\n0012 NEXX\n0013 DONE\n0020 HALT\n0026 BUF\n";
+    Watched first = watch(plain);
+    for (std::string_view disguised : {"0000\tSTART\n0010\tLOOP\n0012\tNEXX\n0013\tDONE\n0020\tHALT\n0026\tBUF\n",
+                                       "0000 START \n0010 LOOP \n0012 NEXX \n0013 DONE \n0020 HALT \n0026 BUF \n"}) {
+        Watched second = watch(disguised);
+        ASSERT_EQ(second.tally.marks.size(), first.tally.marks.size());
+        EXPECT_EQ(second.tally.marks[0].hash, first.tally.marks[0].hash);
+    }
+    // With CR LF: the same line, and one piece more, the line ends.
+    Watched crlf = watch("0000 START\r\n0010 LOOP\r\n0012 NEXX\r\n0013 DONE\r\n0020 HALT\r\n0026 BUF\r\n");
+    ASSERT_EQ(crlf.tally.marks.size(), 2u);
+    EXPECT_EQ(crlf.tally.marks[0].hash, first.tally.marks[0].hash);
+}
+
+TEST(Findings, LeaveNoEvidenceInAnEmptyFile)
+{
+    EXPECT_TRUE(watch("").tally.marks.empty());
+}
+
+TEST(Findings, ExplainALargeFileByItsBytesAlone)
+{
+    std::string text;
+    std::string student;
+    for (std::size_t line = 0; line < mostKeptLines + 10; ++line) {
+        char symbol[32];
+        std::snprintf(symbol, sizeof symbol, "%06zX S%zu", line, line);
+        text += std::string(symbol) + "\n";
+        student += std::string(symbol) + "\r\n";
+    }
+    Causes causes = causesOf(student, text);
+    ASSERT_EQ(causes.size(), 1u);
+    EXPECT_EQ(causes[0], "CR LF line ends");
+}

@@ -1,0 +1,399 @@
+#include "class/intake/download_archive.h"
+
+#include "io/archive.h"
+#include "io/archive_path.h"
+#include "io/folder.h"
+#include "class/intake/layout.h"
+#include "class/intake/lms_names.h"
+
+#include <algorithm>
+
+namespace {
+
+// While the first pass reads, it keeps the bytes of the files it meets, up
+// to a bound, so that a class that fits needs no second pass: a
+// compressed tar can only be read again by decompressing it all again.
+constexpr std::uint64_t keptBound = 8 * mebibyte;
+
+bool fitsKept(const ArchiveReader& reader, const DownloadPlan& plan)
+{
+    const ArchiveEntry& entry = reader.entry;
+    return entry.sizeKnown && entry.size <= largestStudentFile && plan.keptBytes + entry.size <= keptBound;
+}
+
+void keep(std::uint64_t index, std::string bytes, DownloadPlan& plan)
+{
+    plan.keptBytes += bytes.size();
+    plan.kept.emplace(index, std::move(bytes));
+}
+
+// An entry's data, as the first pass meets it: an upload is read to list
+// what it holds, a file kept where it fits.
+void readData(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, bool upload, DownloadPlan& plan)
+{
+    bool fits = fitsKept(download, plan);
+    if (!upload && !fits)
+        return;
+    std::string bytes;
+    ArchiveStatus read = readEntry(download, upload ? studentUploadLimits.bytes : largestStudentFile, bytes);
+    if (upload) {
+        // An upload that cannot be read is its student's trouble, noted
+        // where it costs them a file.
+        ArchiveReader inside;
+        UploadListing listing;
+        if (read != ArchiveStatus::ok)
+            listing.problem = download.message;
+        else
+            listing = listUpload(inside, openArchiveInside(download, bytes, inside));
+        entry.uploaded = static_cast<std::uint32_t>(plan.uploads.size());
+        plan.uploads.push_back(std::move(listing));
+    }
+    if (read != ArchiveStatus::ok)
+        return;
+    if (fits)
+        keep(index, std::move(bytes), plan);
+}
+
+// Lists every entry the download holds, but for a Mac's litter and paths
+// that leave it; false where nothing at all can be read.
+bool listEntries(int fd, DownloadPlan& plan, std::string& error)
+{
+    ArchiveReader reader;
+    ArchiveStatus status = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders);
+    if (status != ArchiveStatus::ok) {
+        error = status == ArchiveStatus::notArchive ? "it is neither a folder nor a zip or tar archive"
+                                                    : "it cannot be read as an archive: " + reader.message;
+        return false;
+    }
+    for (std::uint64_t index = 0;; ++index) {
+        status = nextEntry(reader);
+        if (status == ArchiveStatus::end)
+            break;
+        if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged) {
+            plan.warnings.push_back("cannot be read past its entry " + std::to_string(index) + ": " + reader.message +
+                                    "; students whose files lay after it are not graded");
+            plan.broken = true;
+            break;
+        }
+        plan.entries = index + 1;
+        EntryPath path = splitEntryPath(reader.entry.path);
+        if (status == ArchiveStatus::damaged || path.problem != PathProblem::none || isMacLitter(path.components))
+            continue;
+        ListedEntry entry;
+        entry.index = index;
+        std::string joined = joinPath(path.components);
+        entry.path = static_cast<std::uint32_t>(plan.paths.size());
+        entry.size = static_cast<std::uint32_t>(joined.size());
+        entry.top = static_cast<std::uint32_t>(path.components.front().size());
+        entry.nested = path.components.size() > 1;
+        entry.folder = reader.entry.kind == EntryKind::folder;
+        entry.refused = refusalOf(reader.entry);
+        plan.paths += joined;
+        if (entry.refused == FileState::graded && !entry.folder)
+            readData(reader, index, entry, looksLikeUpload(path.components.back()), plan);
+        plan.listed.push_back(entry);
+    }
+    return true;
+}
+
+std::string_view topOf(const DownloadPlan& plan, const ListedEntry& entry)
+{
+    return plan.pathOf(entry).substr(plan.unwrapped, entry.top - plan.unwrapped);
+}
+
+// A download whose every entry lies in one folder (a class zipped as its
+// folder) is read from inside that folder; but not a download of one
+// student, whose folder is named as a site names a student's, or holds
+// files of its own: its student's subfolders must not pass for students.
+void unwrap(DownloadPlan& plan)
+{
+    if (plan.listed.empty())
+        return;
+    std::string_view first = plan.pathOf(plan.listed.front()).substr(0, plan.listed.front().top);
+    MoodleName moodle;
+    if (readMoodleFolder(first, moodle))
+        return;
+    for (const ListedEntry& entry : plan.listed) {
+        std::string_view path = plan.pathOf(entry);
+        bool fileRightInside = !entry.folder && entry.nested && path.find('/', entry.top + 1) == std::string_view::npos;
+        if (path.substr(0, entry.top) != first || (!entry.nested && !entry.folder) || fileRightInside)
+            return;
+    }
+    std::erase_if(plan.listed, [](const ListedEntry& entry) { return !entry.nested; });
+    std::uint32_t cut = static_cast<std::uint32_t>(first.size()) + 1;
+    for (ListedEntry& entry : plan.listed) {
+        std::string_view rest = plan.pathOf(entry).substr(cut);
+        entry.top = cut + static_cast<std::uint32_t>(std::min(rest.find('/'), rest.size()));
+        entry.nested = rest.find('/') != std::string_view::npos;
+    }
+    plan.unwrapped = cut;
+}
+
+// The entries at the top, each once, and for each listed entry which.
+std::vector<TopEntry> topEntries(const DownloadPlan& plan, std::vector<std::uint32_t>& topOfEntry)
+{
+    std::map<std::string_view, std::uint32_t> index;
+    std::vector<TopEntry> top;
+    topOfEntry.reserve(plan.listed.size());
+    for (const ListedEntry& entry : plan.listed) {
+        auto [found, added] = index.try_emplace(topOf(plan, entry), static_cast<std::uint32_t>(top.size()));
+        if (added)
+            top.push_back(TopEntry{found->first, false});
+        top[found->second].folder = top[found->second].folder || entry.folder || entry.nested;
+        topOfEntry.push_back(found->second);
+    }
+    return top;
+}
+
+// What one student handed in, gathered from their entries: files at the
+// top, or right in a folder of theirs, and what their uploads hold.
+Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& entryOf)
+{
+    Handed handed;
+    for (std::uint32_t e : entries) {
+        const ListedEntry& entry = plan.listed[e];
+        std::string_view path = plan.pathOf(entry).substr(plan.unwrapped);
+        std::string_view rest = path.substr(std::min<std::size_t>(path.size(), entry.top - plan.unwrapped + 1));
+        bool flat = !entry.nested;
+        if (entry.folder || (!flat && rest.find('/') != std::string_view::npos))
+            continue;
+        // Canvas's and Moodle's flat names hold the student's own file name
+        // after their ids.
+        std::string name = flat ? flatFileName(plan.listing.layout, path) : std::string(rest);
+        if (name.empty())
+            continue;
+        std::size_t own = handed.files.size();
+        handed.files.push_back(HandedIn{name, name, false});
+        handed.sources.push_back(FileSource{SourceKind::inDownload, 0, std::string(plan.pathOf(entry)), entry.refused});
+        entryOf.push_back(e);
+        if (entry.uploaded == UINT32_MAX)
+            continue;
+        const UploadListing& upload = plan.uploads[entry.uploaded];
+        if (std::string trouble = uploadTrouble(upload, name); !trouble.empty())
+            handed.troubles.push_back(trouble);
+        for (const UploadEntry& inner : upload.entries) {
+            handed.files.push_back(HandedIn{inner.name, name + "/" + inner.path, true});
+            handed.sources.push_back(
+                FileSource{SourceKind::inUpload, static_cast<std::uint32_t>(own), inner.path, inner.state});
+            entryOf.push_back(e);
+        }
+    }
+    return handed;
+}
+
+void markBrokenOff(std::vector<Choice>& choices, Student& student)
+{
+    for (std::uint32_t t = 0; t < choices.size(); ++t) {
+        if (choices[t].state != FileState::missing)
+            continue;
+        choices[t].state = FileState::unreadable;
+        std::erase_if(student.notes, [&](const FileNote& note) { return note.test == t && note.kind == NoteKind::why; });
+        student.notes.push_back(FileNote{t, NoteKind::why, "could not read: the archive breaks off among this student's files"});
+    }
+}
+
+// Chooses a student's files, and notes which to read for them.
+void chooseFor(DownloadPlan& plan, const std::vector<Test>& tests, std::uint32_t s, const std::vector<std::uint32_t>& entries)
+{
+    Student& student = plan.students[s];
+    std::vector<std::uint32_t> entryOf;
+    Handed handed = handedBy(plan, entries, entryOf);
+    plan.choices[s] = chooseFiles(tests, handed, student.notes);
+    for (std::uint32_t t = 0; t < tests.size(); ++t) {
+        Choice& chosen = plan.choices[s][t];
+        if (chosen.state != FileState::graded)
+            continue;
+        const FileSource& source = handed.sources[chosen.file];
+        bool inside = source.kind == SourceKind::inUpload;
+        // A link, a device, an encrypted file: refused unread.
+        FileState refused = inside ? handed.sources[source.container].refused : FileState::graded;
+        if (refused == FileState::graded)
+            refused = source.refused;
+        if (refused != FileState::graded) {
+            chosen.state = refused;
+            continue;
+        }
+        const ListedEntry& entry = plan.listed[entryOf[chosen.file]];
+        WantedFile wanted{entry.index, s, t, entry.path, entry.size};
+        if (inside) {
+            wanted.insideAt = static_cast<std::uint32_t>(plan.insidePaths.size());
+            wanted.insideSize = static_cast<std::uint32_t>(source.entry.size());
+            plan.insidePaths += source.entry;
+        }
+        plan.wanted.push_back(wanted);
+        ++plan.filesLeft[s];
+    }
+}
+
+}  // namespace
+
+bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& tests, DownloadPlan& plan,
+                  std::string& error)
+{
+    if (!listEntries(fd, plan, error))
+        return false;
+    unwrap(plan);
+    std::vector<std::uint32_t> topOfEntry;
+    std::vector<TopEntry> top = topEntries(plan, topOfEntry);
+    plan.listing.layout = choice.given ? choice.layout : detectLayout(top);
+    std::vector<std::uint32_t> owners;
+    plan.students = studentsOf(plan.listing.layout, top, plan.listing.ignored, &owners);
+    std::vector<TopEntry>().swap(top);
+
+    // Each student's entries, in the download's order.
+    std::vector<std::vector<std::uint32_t>> entriesOf(plan.students.size());
+    for (std::uint32_t e = 0; e < plan.listed.size(); ++e)
+        if (std::uint32_t owner = owners[topOfEntry[e]]; owner != noOwner)
+            entriesOf[owner].push_back(e);
+    // The student whose files the download broke off among: a file of
+    // theirs not found may lie past the break.
+    std::uint32_t lastRead = plan.broken && !plan.listed.empty() ? owners[topOfEntry.back()] : noOwner;
+    std::vector<std::uint32_t>().swap(topOfEntry);
+    plan.choices.resize(plan.students.size());
+    plan.filesLeft.assign(plan.students.size(), 0);
+    plan.wanted.reserve(std::min(plan.listed.size(), plan.students.size() * tests.size()));
+    for (std::uint32_t s = 0; s < plan.students.size(); ++s) {
+        plan.students[s].planIndex = s;
+        chooseFor(plan, tests, s, entriesOf[s]);
+        if (s == lastRead)
+            markBrokenOff(plan.choices[s], plan.students[s]);
+        std::vector<std::uint32_t>().swap(entriesOf[s]);
+    }
+    std::stable_sort(plan.wanted.begin(), plan.wanted.end(),
+                     [](const WantedFile& a, const WantedFile& b) { return a.entry < b.entry; });
+    if (plan.unwrapped != 0)
+        plan.unwrappedFolder = plan.paths.substr(0, plan.unwrapped - 1);
+    std::vector<ListedEntry>().swap(plan.listed);
+    std::vector<UploadListing>().swap(plan.uploads);
+    plan.wanted.shrink_to_fit();
+    plan.paths.shrink_to_fit();
+    return true;
+}
+
+namespace {
+
+StudentFile refusedFile(FileState state)
+{
+    StudentFile file;
+    file.state = state;
+    return file;
+}
+
+StudentFile fileOfBytes(ArchiveStatus status, std::string bytes)
+{
+    StudentFile file;
+    file.state = stateOfRead(status);
+    if (file.state == FileState::graded) {
+        file.inMemory = true;
+        file.size = bytes.size();
+        file.bytes = std::move(bytes);
+    }
+    return file;
+}
+
+std::vector<StudentFile> unreadableFiles(std::size_t count)
+{
+    std::vector<StudentFile> files;
+    for (std::size_t i = 0; i < count; ++i)
+        files.push_back(refusedFile(FileState::unreadable));
+    return files;
+}
+
+// The files wanted inside an upload, read out of its bytes in one pass.
+std::vector<StudentFile> readInside(ArchiveReader& download, const std::string& bytes,
+                                    const std::vector<std::string_view>& inside)
+{
+    std::vector<StudentFile> files;
+    ArchiveReader upload;
+    if (inside.empty())
+        return files;
+    if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok)
+        return unreadableFiles(inside.size());
+    for (UploadFile& read : readUploadEntries(upload, inside))
+        files.push_back(read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes))
+                                                        : refusedFile(read.state));
+    return files;
+}
+
+}  // namespace
+
+void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector<std::vector<StudentFile>>& files,
+                  const std::function<void(std::uint32_t student)>& ready)
+{
+    files.clear();
+    files.resize(plan.choices.size());
+    for (std::uint32_t s = 0; s < plan.choices.size(); ++s)
+        if (plan.filesLeft[s] == 0)
+            ready(s);
+    ArchiveReader reader;
+    bool opened = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders) == ArchiveStatus::ok;
+    // What an entry's bytes give each student who wants them.
+    auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+        std::vector<std::string_view> inside;
+        for (std::size_t w = from; w < to; ++w)
+            if (plan.wanted[w].insideSize != 0)
+                inside.push_back(plan.insideOf(plan.wanted[w]));
+        std::vector<StudentFile> insideFiles = read == ArchiveStatus::ok && opened ? readInside(reader, bytes, inside)
+                                                                                  : unreadableFiles(inside.size());
+        std::size_t nextInside = 0;
+        for (std::size_t w = from; w < to; ++w) {
+            const WantedFile& want = plan.wanted[w];
+            std::vector<StudentFile>& theirs = files[want.student];
+            if (theirs.empty())
+                theirs.resize(plan.choices[want.student].size());
+            StudentFile& file = theirs[want.test];
+            if (want.insideSize == 0)
+                file = fileOfBytes(read, bytes);
+            else
+                file = std::move(insideFiles[nextInside++]);
+            file.shownPath = pathInFolder(root, plan.pathOf(want));
+            if (want.insideSize != 0)
+                file.shownPath.append("/").append(plan.insideOf(want));
+            if (--plan.filesLeft[want.student] == 0)
+                ready(want.student);
+        }
+    };
+    // The wanted files of one entry lie together: [from, to).
+    auto span = [&](std::size_t from) {
+        std::size_t to = from;
+        while (to < plan.wanted.size() && plan.wanted[to].entry == plan.wanted[from].entry)
+            ++to;
+        return to;
+    };
+    // What the first pass kept needs no second.
+    std::vector<std::size_t> unkept;
+    for (std::size_t from = 0; from < plan.wanted.size();) {
+        std::size_t to = span(from);
+        auto kept = plan.kept.find(plan.wanted[from].entry);
+        if (kept == plan.kept.end()) {
+            unkept.push_back(from);
+        } else {
+            deliver(from, to, ArchiveStatus::ok, kept->second);
+            plan.kept.erase(kept);
+        }
+        from = to;
+    }
+    auto next = unkept.begin();
+    for (std::uint64_t index = 0; opened && next != unkept.end(); ++index) {
+        ArchiveStatus status = nextEntry(reader);
+        if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
+            break;
+        std::uint64_t entry = plan.wanted[*next].entry;
+        if (index != entry)
+            continue;
+        std::size_t from = *next++;
+        std::size_t to = span(from);
+        bool whole = std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
+                                 plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
+                                 [](const WantedFile& w) { return w.insideSize == 0; });
+        std::string bytes;
+        // The entry must be the one the first pass listed there.
+        ArchiveStatus read = status == ArchiveStatus::damaged ? status : ArchiveStatus::broken;
+        if (status == ArchiveStatus::ok && joinPath(splitEntryPath(reader.entry.path).components) == plan.pathOf(plan.wanted[from]))
+            read = readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
+        deliver(from, to, read, bytes);
+    }
+    // What the second pass could not reach could not be read.
+    for (; next != unkept.end(); ++next)
+        deliver(*next, span(*next), ArchiveStatus::broken, std::string());
+}

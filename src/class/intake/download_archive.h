@@ -1,0 +1,102 @@
+// SUBMISSIONS as an archive, a learning system's download as it comes (zip,
+// tar, tar.gz, tar.xz), read in place and never extracted to disk, in two
+// passes: the first lists what every student handed in (and what each
+// archive they uploaded holds) and chooses each test's file, keeping the
+// bytes of the files it meets up to a bound; the second reads the chosen
+// files it did not keep, and each student is handed over to be graded as
+// soon as all of theirs are read.  A download of hundreds of thousands of
+// files costs a few dozen bytes a file: its paths are held once, and a zip
+// is read by its local headers (whose memory does not grow with the
+// entries), so that a link in a zip download is a file holding its target,
+// never followed.
+#ifndef LABELGRADE_DOWNLOAD_ARCHIVE_H
+#define LABELGRADE_DOWNLOAD_ARCHIVE_H
+
+#include "class/model/class.h"
+#include "class/intake/handed_in.h"
+#include "class/intake/student_files.h"
+#include "class/intake/students.h"
+#include "class/intake/uploads.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// An entry the first pass listed: where its path lies among the paths, and
+// what it is.
+struct ListedEntry {
+    std::uint64_t index = 0;  // its place in the archive
+    std::uint32_t path = 0;   // where its path starts in DownloadPlan::paths
+    std::uint32_t size = 0;   // the path's length
+    std::uint32_t top = 0;    // the length of its first component
+    std::uint32_t uploaded = UINT32_MAX;  // for an upload: its listing in DownloadPlan::uploads
+    bool nested = false;      // its path has more than one component
+    bool folder = false;
+    FileState refused = FileState::graded;
+};
+
+// A file to read for a student's test: an entry of the download, or a path
+// inside an upload that is one.
+// Its paths lie in the plan's strings: a class of thousands wants hundreds
+// of thousands of files, and a string each would cost more than their paths.
+struct WantedFile {
+    std::uint64_t entry = 0;
+    std::uint32_t student = 0;
+    std::uint32_t test = 0;
+    std::uint32_t pathAt = 0;      // the entry's path, in DownloadPlan::paths
+    std::uint32_t pathSize = 0;
+    std::uint32_t insideAt = 0;    // the path inside the upload, in DownloadPlan::insidePaths;
+    std::uint32_t insideSize = 0;  // empty for the entry itself
+};
+
+// The listing (`listed`, `uploads`) serves the first pass alone, and is let
+// go once the files to read are chosen: a large class's is much of what a
+// run would hold while it grades.
+struct DownloadPlan {
+    std::string paths;                  // every listed entry's path, one after another
+    std::vector<ListedEntry> listed;
+    std::vector<UploadListing> uploads;  // what each upload holds
+    std::uint32_t unwrapped = 0;        // the length of one folder all else lay in, read as the top
+    std::string unwrappedFolder;        // that folder's name
+    std::string insidePaths;            // wanted files' paths inside uploads, one after another
+    std::vector<Student> students;      // taken by the class
+    std::vector<std::vector<Choice>> choices;  // per student, per test
+    std::vector<WantedFile> wanted;     // in the download's order
+    std::vector<std::uint32_t> filesLeft;      // per student, files still to read
+    std::map<std::uint64_t, std::string> kept; // entries' bytes the first pass kept, by entry
+    std::uint64_t keptBytes = 0;
+    Listing listing;
+    std::uint64_t entries = 0;          // entries read
+    bool broken = false;                // the download could not be read to its end
+    std::vector<std::string> warnings;  // of the download, as "<entry>: <what>" or "<what>"
+
+    std::string_view pathOf(const ListedEntry& entry) const { return std::string_view(paths).substr(entry.path, entry.size); }
+    std::string_view pathOf(const WantedFile& file) const
+    {
+        return std::string_view(paths).substr(file.pathAt, file.pathSize);
+    }
+    std::string_view insideOf(const WantedFile& file) const
+    {
+        return std::string_view(insidePaths).substr(file.insideAt, file.insideSize);
+    }
+};
+
+// The first pass: the students and their chosen files.  False, with
+// `error` saying why, where the archive cannot be read at all (no zip or
+// tar, or broken from its start); a download that breaks further on is
+// read as far as it goes, and a warning says so.
+bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& tests, DownloadPlan& plan,
+                  std::string& error);
+
+// The second pass: reads each wanted file into `files` (per student, per
+// test, each student's made when their first is read: the bytes, or why
+// they could not be read; `shown` the path reports give, beneath `root`),
+// and calls `ready` with each student once all their files are read, every
+// student once.
+void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector<std::vector<StudentFile>>& files,
+                  const std::function<void(std::uint32_t student)>& ready);
+
+#endif

@@ -1,0 +1,73 @@
+// Names of learning systems' downloads, read back as their systems write
+// them.
+#include "class/intake/lms_names.h"
+
+#include <gtest/gtest.h>
+
+TEST(CanvasName, SplitsTheNameOffByTheIdsNotByTheLastUnderscore)
+{
+    CanvasName read;
+    ASSERT_TRUE(readCanvasName("ada_12346_900001_t1.sym", read));
+    EXPECT_EQ(read.name, "ada");
+    EXPECT_EQ(read.userId, "12346");
+    EXPECT_EQ(read.attachmentId, "900001");
+    EXPECT_EQ(read.fileName, "t1.sym");
+    EXPECT_FALSE(read.late);
+    ASSERT_TRUE(readCanvasName("brook_LATE_12347_900003_my_lab_t1 (1).sym", read));
+    EXPECT_EQ(read.name, "brook");
+    EXPECT_TRUE(read.late);
+    EXPECT_EQ(read.fileName, "my_lab_t1 (1).sym");
+    ASSERT_TRUE(readCanvasName("o_brien_late_5_6_t1-1.sym", read));
+    EXPECT_EQ(read.name, "o_brien");
+    EXPECT_TRUE(read.late);
+    EXPECT_EQ(read.fileName, "t1-1.sym");
+}
+
+TEST(CanvasName, ReadsAnonymousGradingAndTextEntries)
+{
+    CanvasName read;
+    ASSERT_TRUE(readCanvasName("LATE_anon_xQ8zk_900007_t2.sym", read));
+    EXPECT_EQ(read.name, "anon");
+    EXPECT_EQ(read.userId, "xQ8zk");
+    EXPECT_TRUE(read.late);
+    EXPECT_EQ(read.fileName, "t2.sym");
+    ASSERT_TRUE(readCanvasName("chen_12348_text.html", read));
+    EXPECT_TRUE(isCanvasText(read));
+    EXPECT_EQ(read.userId, "12348");
+    ASSERT_TRUE(readCanvasName("chen_LATE_12348_link.html", read));
+    EXPECT_TRUE(isCanvasText(read));
+}
+
+TEST(CanvasName, RefusesWhatCanvasDoesNotWrite)
+{
+    CanvasName read;
+    for (const char* name : {"t1.sym", "ada_t1.sym", "ada_12_t1.sym", "_12_34_t1.sym", "ada_12_34_", "ada__12_34_t1.sym"})
+        EXPECT_FALSE(readCanvasName(name, read)) << name;
+}
+
+TEST(MoodleName, ReadsFoldersOfEitherAgeAndFlatFiles)
+{
+    MoodleName read;
+    ASSERT_TRUE(readMoodleFolder("Pat O'Brien_123456_assignsubmission_file", read));
+    EXPECT_EQ(read.fullName, "Pat O'Brien");
+    EXPECT_EQ(read.participantId, "123456");
+    EXPECT_EQ(read.plugin, "file");
+    ASSERT_TRUE(readMoodleFolder("Ada_Lovelace_7_assignsubmission_file_", read));
+    EXPECT_EQ(read.fullName, "Ada_Lovelace");
+    EXPECT_EQ(read.participantId, "7");
+    ASSERT_TRUE(readMoodleFolder("Participant_42_assignsubmission_onlinetext", read));
+    EXPECT_EQ(read.plugin, "onlinetext");
+    ASSERT_TRUE(readMoodleFile("Pat O'Brien_123456_assignsubmission_file_t1 (1).sym", read));
+    EXPECT_EQ(read.fileName, "t1 (1).sym");
+    EXPECT_EQ(read.plugin, "file");
+}
+
+TEST(MoodleName, RefusesWhatMoodleDoesNotWrite)
+{
+    MoodleName read;
+    for (const char* name : {"Pat_assignsubmission_file", "_12_assignsubmission_file", "Pat_x1_assignsubmission_file",
+                             "Pat_12_assignsubmission_", "Pat_12_assignsubmission_file_t1.sym"})
+        EXPECT_FALSE(readMoodleFolder(name, read)) << name;
+    EXPECT_FALSE(readMoodleFile("Pat_12_assignsubmission_file", read));
+    EXPECT_FALSE(readMoodleFile("Pat_12_assignsubmission_file_", read));
+}

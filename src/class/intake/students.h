@@ -1,0 +1,41 @@
+// The students of a class: a folder each in the submissions folder, and
+// whoever the roster names.
+#ifndef LABELGRADE_STUDENTS_H
+#define LABELGRADE_STUDENTS_H
+
+#include "class/model/class.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// The layout asked for, or none: then the one the names read as.
+struct LayoutChoice {
+    bool given = false;
+    Layout layout = Layout::folders;
+};
+
+// What listing the students found, and what is worth a warning.
+struct Listing {
+    Layout layout = Layout::folders;
+    std::vector<std::string> ignored;  // entries that are not folders
+    // Entries that lead to a folder an earlier entry leads to: a link one
+    // student's name makes to another's folder gets that student's grades.
+    std::vector<std::pair<std::string, std::string>> sameFolder;
+    // With links followed anywhere: each student's folder that is a link,
+    // and the folder it leads to.
+    std::vector<std::pair<std::string, std::string>> followed;
+};
+
+// The students of `submissions`, in byte order of names, as the layout
+// chosen (or the one its names read as) lays them out: a folder for each,
+// or a learning system's download.  Names that start with a dot are no
+// one's.  A link is a folder where it leads to a folder inside
+// `submissions`; one that leads out makes its student's folder refused,
+// unless `followLinks` (the instructor gathered the folders by links), and
+// then where it led is kept.  False, with `error` saying why, when the
+// folder cannot be read.
+bool listStudents(const std::string& submissions, const LayoutChoice& choice, bool followLinks,
+                  std::vector<Student>& students, Listing& listing, std::string& error);
+
+#endif

@@ -1,0 +1,57 @@
+// A cause that explains points a student's file lost, as the class keeps
+// it: small, since a large class holds hundreds of thousands.
+#ifndef LABELGRADE_DIAGNOSIS_H
+#define LABELGRADE_DIAGNOSIS_H
+
+#include "class/model/addresses.h"
+
+#include <cstdint>
+
+// In the order the notes tell them.
+enum class Cause : std::uint8_t {
+    crlfLineEnds,
+    byteOrderMark,
+    zeroBytes,
+    emptyFile,
+    trailingEmptyLine,
+    shiftedLines,
+    movedLine,
+    lastLinesLeftOut,
+    addressForm,
+    decimalAddresses,
+    addressOffset,
+    labelCase,
+    cutLabels,
+    swappedColumns,
+};
+
+// What each cause keeps (lines are numbered from 1; 0 is none):
+//   crlfLineEnds      amount: lines ending in CR LF; value: lines that end at all
+//   shiftedLines      amount: lines left out (or, below 0, added); value: the
+//                     first reference line left out, or the one the lines
+//                     were added before (0: at the end)
+//   movedLine         value: the reference line; from: the reference line
+//                     printed before it; to, where none is: the one after it;
+//                     value 0: more slips than are told one by one, amount
+//                     of them
+//   lastLinesLeftOut  amount: how many
+//   addressOffset     amount: lines it explains; value: how far the addresses
+//                     lie from the reference's (below it where `negative`;
+//                     0: offsets that change too often to tell one by one);
+//                     from, to: the reference lines it holds on (to: 0 when
+//                     to the end); since: where typos hide whether it
+//                     starts before `from`, the first line it may start at
+//   cutLabels         amount: lines; value: the characters kept
+//   the other line causes: amount, the lines they explain
+struct Diagnosis {
+    Cause cause = Cause::emptyFile;
+    std::uint8_t forms = 0;  // for addressForm: which AddressForm bits
+    bool negative = false;
+    std::int32_t amount = 0;
+    std::uint64_t value = 0;
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    std::uint32_t since = 0;
+};
+
+#endif

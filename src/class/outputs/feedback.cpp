@@ -1,0 +1,204 @@
+#include "class/outputs/feedback.h"
+
+#include "io/visible_text.h"
+#include "class/outputs/wording.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <unicase.h>
+
+namespace {
+
+// A part of a path in the zip as every unzipping system takes it: no byte
+// that Windows refuses in a name, nothing that a terminal would act on or
+// that would hide or pass for another character, and UTF-8 throughout, as
+// the zip says its names are.
+std::string safePart(std::string_view part)
+{
+    std::string safe;
+    for (std::size_t at = 0; at < part.size();) {
+        auto byte = static_cast<unsigned char>(part[at]);
+        std::uint32_t codePoint = byte;
+        std::size_t length = byte < 0x80 ? 1 : decodeUtf8(part.substr(at), codePoint);
+        bool refused = length == 0 || byte < 0x20 || byte == 0x7F || isInvisible(codePoint) ||
+                       std::string_view("/\\:*?\"<>|").find(static_cast<char>(byte)) != std::string_view::npos;
+        if (refused) {
+            safe += '_';
+            at += length > 0 ? length : 1;
+            continue;
+        }
+        safe.append(part.substr(at, length));
+        at += length;
+    }
+    return safe.empty() || safe == "." || safe == ".." ? "_" + safe : safe;
+}
+
+// Canvas reads the first two all-digit parts between underscores as the
+// user id and the attachment id: the name before them holds no underscore,
+// and is never all digits.
+std::string canvasNamePart(std::string_view name)
+{
+    std::string kept = safePart(name);
+    std::erase(kept, '_');
+    bool allDigits = std::all_of(kept.begin(), kept.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return allDigits ? "student" + kept : kept;
+}
+
+// How a case-blind file system (Windows', a Mac's) compares names: two
+// that differ only in case or in how their accents are composed are one.
+std::string foldedKey(std::string_view path)
+{
+    std::size_t size = 0;
+    std::unique_ptr<std::uint8_t, decltype(&std::free)> folded(
+        u8_casefold(reinterpret_cast<const std::uint8_t*>(path.data()), path.size(), nullptr, UNINORM_NFC, nullptr,
+                    &size),
+        &std::free);
+    if (!folded)
+        return std::string(path);
+    return std::string(reinterpret_cast<const char*>(folded.get()), size);
+}
+
+// The path, or, where a case-blind system would take it for one written
+// before, the path with its first part told apart ("ann_2/feedback.txt").
+std::string toldApart(const std::string& path, std::set<std::string>& used)
+{
+    std::size_t slash = path.find('/');
+    std::size_t cut = slash != std::string::npos ? slash : path.rfind('.');
+    if (cut == std::string::npos)
+        cut = path.size();
+    std::string chosen = path;
+    for (int attempt = 2; !used.insert(foldedKey(chosen)).second; ++attempt)
+        chosen = path.substr(0, cut) + "_" + std::to_string(attempt) + path.substr(cut);
+    return chosen;
+}
+
+std::string scoreLine(const Test& test, const TestResult& result)
+{
+    return test.name + ": " + std::to_string(result.score) + " / " + std::to_string(test.lineCount) + "\n";
+}
+
+// Where Moodle's download put the student's files, which its feedback
+// upload reads back.
+std::string moodleFolder(const Student& student)
+{
+    for (const std::string& folder : student.folders)
+        if (folder.find("_assignsubmission_file") != std::string::npos) {
+            std::string name = folder;
+            if (name.back() == '_')
+                name.pop_back();
+            return safePart(name);
+        }
+    // Moodle ignores what comes before the first underscore: the name must
+    // hold none.
+    std::string name = student.name;
+    std::replace(name.begin(), name.end(), '_', ' ');
+    return safePart(name + "_" + student.lmsId + "_assignsubmission_file");
+}
+
+}  // namespace
+
+std::string feedbackPath(Layout layout, const Student& student)
+{
+    switch (layout) {
+    case Layout::canvas:
+        for (const FlatFile& file : student.flatFiles)
+            if (!file.attachmentId.empty())
+                return canvasNamePart(student.name) + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) +
+                       "_feedback.txt";
+        return {};
+    case Layout::moodle:
+        return moodleFolder(student) + "/feedback.txt";
+    case Layout::folders:
+        break;
+    }
+    return safePart(student.name) + "/feedback.txt";
+}
+
+std::string feedbackText(const std::vector<Test>& tests, const Student& student, const std::vector<std::string>& reports)
+{
+    // A student reads it as text, where a carriage return or a control byte
+    // of theirs would show as nothing: all of it is shown as on a terminal,
+    // and a newline in a name or a cause starts no line of its own.
+    std::vector<std::string> found(tests.size());
+    forEachFindingOf(student, [&](std::size_t test, const std::string& text) {
+        found[test] += "  " + visibleText(text, true) + "\n";
+    });
+    std::string text = "Feedback for " + visibleText(student.name, true) + "\n\n";
+    std::uint64_t possible = 0;
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+        text += visibleLines(scoreLine(tests[t], student.results[t]), true) + found[t];
+        possible += tests[t].lineCount;
+    }
+    text += "\nTotal: " + std::to_string(totalOf(student)) + " / " + std::to_string(possible) + "\n";
+    for (std::size_t t = 0; t < tests.size() && t < reports.size(); ++t)
+        text += "\n--- " + tests[t].name + " ---\n" + visibleLines(reports[t], true);
+    return text;
+}
+
+namespace {
+
+// Past this many students' feedback waiting, a worker that finishes a
+// student waits to write rather than go back to grading: what waits is
+// held in memory.
+constexpr std::size_t mostWaiting = 64;
+
+void writeOne(FeedbackZip& feedback, std::size_t student, const std::string& given, const std::string& text)
+{
+    // A name the zip refuses (it would land outside the folder it is
+    // unzipped in) is that student's; any other failure, the zip's.
+    std::string path = given.empty() ? given : toldApart(given, feedback.used);
+    if (path != given)
+        feedback.renamed.emplace_back(student, path);
+    bool added = !path.empty() && !feedback.failed && addZipFile(feedback.zip, path, text);
+    if (!added && (given.empty() || feedback.zip.error == EINVAL))
+        feedback.skipped.push_back(student);
+    else if (!added)
+        feedback.failed = true;
+}
+
+// Writes the feedback next in the students' order for as long as it is
+// there; the caller holds `writing`.
+void writeReady(FeedbackZip& feedback)
+{
+    for (;;) {
+        std::size_t student = 0;
+        std::pair<std::string, std::string> entry;
+        {
+            std::lock_guard lock(feedback.mutex);
+            auto ready = feedback.waiting.find(feedback.next);
+            if (ready == feedback.waiting.end())
+                return;
+            student = ready->first;
+            entry = std::move(ready->second);
+            feedback.waiting.erase(ready);
+            ++feedback.next;
+        }
+        writeOne(feedback, student, entry.first, entry.second);
+    }
+}
+
+}  // namespace
+
+void addFeedback(FeedbackZip& feedback, std::size_t student, std::string path, std::string text)
+{
+    bool crowded = false;
+    {
+        std::lock_guard lock(feedback.mutex);
+        feedback.waiting.emplace(student, std::make_pair(std::move(path), std::move(text)));
+        crowded = feedback.waiting.size() > mostWaiting;
+    }
+    std::unique_lock writer(feedback.writing, std::defer_lock);
+    if (crowded)
+        writer.lock();
+    else if (!writer.try_lock())
+        return;
+    writeReady(feedback);
+}
+
+void writeWaitingFeedback(FeedbackZip& feedback)
+{
+    std::lock_guard writer(feedback.writing);
+    writeReady(feedback);
+}

@@ -1,0 +1,51 @@
+// Feedback for each student, in one zip laid out as the course site takes
+// it back: Canvas's "Re-upload submissions" (each name keeps the student's
+// user id and one of their attachments' ids), Moodle's "Upload multiple
+// feedback files in a zip" (the download's own folder names), or a folder
+// per student.  A student's feedback says, in plain words, each test's
+// score and every cause found for it, then each test's report.
+#ifndef LABELGRADE_FEEDBACK_H
+#define LABELGRADE_FEEDBACK_H
+
+#include "class/model/class.h"
+#include "io/zip_writer.h"
+
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+// Where a student's feedback goes in the zip; none where the course site
+// could not take it (a Canvas student who handed in no file to attach it to).
+std::string feedbackPath(Layout layout, const Student& student);
+
+// The feedback, once the student is graded: `reports` holds each test's
+// report, in the tests' order.
+std::string feedbackText(const std::vector<Test>& tests, const Student& student, const std::vector<std::string>& reports);
+
+// The zip, written by whichever worker finds it free when it finishes a
+// student, while the others go back to grading: students' files go in in
+// the students' order, whatever order they finish in, so that a run gives
+// the same bytes whatever the number of workers.
+struct FeedbackZip {
+    ZipWriter zip;
+    std::mutex mutex;    // guards `next` and `waiting`
+    std::mutex writing;  // held by the worker that writes the zip; guards `zip` and what follows
+    std::size_t next = 0;
+    std::map<std::size_t, std::pair<std::string, std::string>> waiting;  // path and text, by student
+    std::set<std::string> used;         // names written, as a case-blind system compares them
+    bool failed = false;                // the zip cannot be written: `zip` says why
+    std::vector<std::size_t> skipped;   // students whose feedback the site could not take
+    std::vector<std::pair<std::size_t, std::string>> renamed;  // students' feedback told apart from another's
+};
+
+// Adds the student's feedback (an empty path: none), writing what is ready
+// where no other worker is writing, or where many students' feedback waits.
+void addFeedback(FeedbackZip& feedback, std::size_t student, std::string path, std::string text);
+
+// Writes what still waits, once every student's feedback is added.
+void writeWaitingFeedback(FeedbackZip& feedback);
+
+#endif

@@ -1,0 +1,83 @@
+// The class command's words for what it finds: why a file was not graded,
+// and each cause that explains lost points, as the gradebook's notes, the
+// reports, the summary and the page all say them.
+#ifndef LABELGRADE_WORDING_H
+#define LABELGRADE_WORDING_H
+
+#include "class/model/class.h"
+#include "class/model/diagnosis.h"
+
+#include <string>
+#include <string_view>
+
+std::string describe(const Diagnosis& diagnosis);
+
+// Why a report could not be written, from the errno that says so.
+std::string reportNotWritten(int error);
+
+// The kind of cause, as the class's summary counts students by it: what no
+// test's numbering changes ("addresses off by +1", "a line left out").
+std::string kindOf(const Diagnosis& diagnosis);
+
+// Calls `finding(test, text)`, test by test, for each note on a student's
+// file (one file with another student's, graded under another name), for
+// why each file that was not graded was not, for each cause found in those
+// that were, and for a report that could not be written.
+template <typename Finding>
+void forEachFindingOf(const Student& student, Finding&& finding)
+{
+    for (std::size_t t = 0; t < student.results.size(); ++t) {
+        const TestResult& result = student.results[t];
+        bool graded = result.state == FileState::graded;
+        const FileNote* why = nullptr;
+        const FileNote* chosen = nullptr;
+        for (const FileNote& note : student.notes) {
+            if (note.test != t)
+                continue;
+            if (note.kind == NoteKind::why)
+                why = &note;
+            else if (note.kind == NoteKind::gradedAs)
+                chosen = &note;
+            else
+                finding(t, note.text);
+        }
+        if (graded && chosen != nullptr)
+            finding(t, "graded " + chosen->text);
+        if (!graded && why != nullptr)
+            finding(t, why->text);
+        else if (!graded)
+            finding(t, std::string(reasonOf(result.state)) + (chosen != nullptr ? " (" + chosen->text + ")" : ""));
+        for (const Diagnosis& diagnosis : result.diagnoses)
+            finding(t, describe(diagnosis));
+        if (result.reportError != 0)
+            finding(t, reportNotWritten(result.reportError));
+    }
+}
+
+// Calls `kind(test, kind, text)` for each file not graded and each cause
+// found, with its kind besides its words; and for a report not written.
+// The notes that are no cause (one file with another student's, graded
+// under another name) have no kind: the summary tells those apart.
+template <typename Kind>
+void forEachKindOf(const Student& student, Kind&& kind)
+{
+    for (std::size_t t = 0; t < student.results.size(); ++t) {
+        const TestResult& result = student.results[t];
+        if (result.state != FileState::graded) {
+            std::string reason(reasonOf(result.state));
+            std::string whole = reason;
+            for (const FileNote& note : student.notes)
+                if (note.test == t && note.kind == NoteKind::why)
+                    whole = note.text;
+            kind(t, reason, whole);
+        }
+        for (const Diagnosis& diagnosis : result.diagnoses)
+            kind(t, kindOf(diagnosis), describe(diagnosis));
+        if (result.reportError != 0) {
+            std::string why = reportNotWritten(result.reportError);
+            kind(t, why, why);
+        }
+    }
+}
+
+#endif

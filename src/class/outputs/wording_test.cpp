@@ -1,0 +1,68 @@
+// The words of each cause that the bare findings tests do not reach: every
+// kind of shift and moved line, ranges of offsets, and the kinds the
+// summary counts students by.
+#include "class/outputs/wording.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Diagnosis offset(std::uint64_t by, bool below, std::uint32_t from, std::uint32_t to, std::uint32_t since)
+{
+    Diagnosis diagnosis{Cause::addressOffset, 0, below, 12, by};
+    diagnosis.from = from;
+    diagnosis.to = to;
+    diagnosis.since = since;
+    return diagnosis;
+}
+
+}  // namespace
+
+TEST(Describe, NamesAShiftBySizeAndPlace)
+{
+    EXPECT_EQ(describe(Diagnosis{Cause::shiftedLines, 0, false, 3, 7}),
+              "lines 7 to 9 left out (what follows is 3 lines early)");
+    EXPECT_EQ(describe(Diagnosis{Cause::shiftedLines, 0, false, -2, 4}),
+              "2 lines added before line 4 (what follows is 2 lines late)");
+    EXPECT_EQ(describe(Diagnosis{Cause::shiftedLines, 0, false, -1, 0}), "a line added at the end");
+    EXPECT_EQ(describe(Diagnosis{Cause::lastLinesLeftOut, 0, false, 2}), "the reference's last 2 lines left out");
+}
+
+TEST(Describe, NamesAMovedLineByTheLineBeforeItOrAfterIt)
+{
+    Diagnosis moved{Cause::movedLine, 0, false, 0, 5};
+    moved.from = 9;
+    EXPECT_EQ(describe(moved), "line 5 printed after line 9");
+    moved.from = 0;
+    moved.to = 1;
+    EXPECT_EQ(describe(moved), "line 5 printed before line 1");
+}
+
+TEST(Describe, NamesTheLinesAnOffsetHoldsOnAndWhereTyposHideItsStart)
+{
+    EXPECT_EQ(describe(offset(256, false, 1, 0, 1)), "addresses off by +256 (12 lines)");
+    EXPECT_EQ(describe(offset(1, true, 40, 0, 40)), "addresses off by -1 from reference line 40 on (12 lines)");
+    EXPECT_EQ(describe(offset(1, false, 40, 0, 39)), "addresses off by +1 from reference line 39 or 40 on (12 lines)");
+    EXPECT_EQ(describe(offset(1, false, 40, 0, 36)), "addresses off by +1 from reference line 36 to 40 on (12 lines)");
+    EXPECT_EQ(describe(offset(4, false, 3, 9, 3)), "addresses off by +4 on reference lines 3 to 9 (12 lines)");
+}
+
+TEST(Describe, CountsLinesWhereAPatternIsToldAndCrLfOnlyWhereNotAll)
+{
+    EXPECT_EQ(describe(Diagnosis{Cause::cutLabels, 0, false, 1, 1}), "labels cut to 1 character (1 line)");
+    EXPECT_EQ(describe(Diagnosis{Cause::addressForm, prefixed | lowercase, false, 3}),
+              "addresses written with a 0x prefix and lowercase digits (3 lines)");
+    EXPECT_EQ(describe(Diagnosis{Cause::crlfLineEnds, 0, false, 5, 5}), "CR LF line ends");
+    EXPECT_EQ(describe(Diagnosis{Cause::crlfLineEnds, 0, false, 1, 6}), "CR LF line ends on 1 of 6 lines");
+}
+
+TEST(KindOf, LeavesOutWhatOneFileShows)
+{
+    EXPECT_EQ(kindOf(offset(1, false, 40, 0, 39)), "addresses off by +1");
+    EXPECT_EQ(kindOf(Diagnosis{Cause::crlfLineEnds, 0, false, 1, 6}), "CR LF line ends");
+    EXPECT_EQ(kindOf(Diagnosis{Cause::shiftedLines, 0, false, 2, 7}), "lines left out, putting the rest out of place");
+    for (Cause cause : {Cause::byteOrderMark, Cause::zeroBytes, Cause::emptyFile, Cause::trailingEmptyLine,
+                        Cause::movedLine, Cause::lastLinesLeftOut, Cause::decimalAddresses, Cause::labelCase,
+                        Cause::swappedColumns})
+        EXPECT_FALSE(kindOf(Diagnosis{cause, 0, false, 1}).empty());
+}

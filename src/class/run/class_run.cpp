@@ -1,0 +1,453 @@
+#include "class/run/class_run.h"
+
+#include "class/intake/download_archive.h"
+#include "class/run/grade_class.h"
+#include "class/intake/layout.h"
+#include "class/outputs/gradebook.h"
+#include "class/outputs/html_page.h"
+#include "io/descriptor.h"
+#include "io/folder.h"
+#include "io/output.h"
+#include "io/paths.h"
+#include "io/visible_text.h"
+#include "class/intake/references.h"
+#include "class/intake/roster.h"
+#include "class/intake/students.h"
+#include "class/outputs/summary.h"
+#include "class/outputs/summary_text.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+int usageTrouble(const std::string& problem)
+{
+    std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage);
+    return statusUsage;
+}
+
+namespace {
+
+// SUBMISSIONS, open: a folder, or an archive and what its first pass found.
+struct OpenSubmissions {
+    Descriptor fd;
+    bool archive = false;
+    Layout layout = Layout::folders;
+    DownloadPlan plan;
+};
+
+// The run's time, as a gradebook dates its grades: SOURCE_DATE_EPOCH where
+// it is set (so that a run can be repeated to the byte), else now; local.
+std::string runTime()
+{
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    std::time_t when = std::time(nullptr);
+    if (epoch != nullptr && *epoch != '\0' && std::strspn(epoch, "0123456789") == std::strlen(epoch))
+        when = static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10));
+    std::tm local{};
+    char text[32] = "";
+    if (localtime_r(&when, &local) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+void warn(const std::string& message)
+{
+    std::fprintf(stderr, "Warning: %s\n", message.c_str());
+}
+
+// The instructor's own mistake, told once per line: every student loses the
+// line, since no student's line can match half a symbol.
+void warnIncompleteReferences(const ClassOptions& options, const std::vector<Test>& tests)
+{
+    for (const Test& test : tests)
+        for (std::uint64_t line : incompleteLines(test.text))
+            warn(pathInFolder(options.references, test.name) + " line " + std::to_string(line) +
+                 " holds no address and label: no student can be right there");
+}
+
+// Why an entry at SUBMISSIONS's top is no student's, as the layout reads it.
+std::string_view whyIgnored(Layout layout)
+{
+    switch (layout) {
+    case Layout::canvas:
+        return " is not named as Canvas names a student's file: ignored";
+    case Layout::moodle:
+        return " is not named as Moodle names a student's submission: ignored";
+    case Layout::folders:
+        break;
+    }
+    return " is not a folder: ignored";
+}
+
+// The words for a layout found, which the summary says.
+std::string layoutFound(Layout layout, bool archive)
+{
+    std::string source = archive ? "an archive" : "a folder";
+    switch (layout) {
+    case Layout::canvas:
+        return "SUBMISSIONS is Canvas's download, as " + source + ": each student's files named with their user id";
+    case Layout::moodle:
+        return "SUBMISSIONS is Moodle's download, as " + source + ": each student's files named with their participant id";
+    case Layout::folders:
+        break;
+    }
+    return "SUBMISSIONS is " + source + " of a folder for each student";
+}
+
+// SUBMISSIONS, listed: a folder, or an archive's first pass.
+bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests, OpenSubmissions& submissions,
+                     std::vector<Student>& students, Listing& listing, std::string& error)
+{
+    // Not blocking: SUBMISSIONS named as a FIFO must not hold the run.
+    submissions.fd = Descriptor(open(options.submissions.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info;
+    if (submissions.fd.fd < 0 || fstat(submissions.fd.fd, &info) != 0) {
+        error = "could not read " + options.submissions + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode))
+        return listStudents(options.submissions, options.layout, options.followLinks, students, listing, error);
+    if (!S_ISREG(info.st_mode)) {
+        error = "could not read " + options.submissions + ": it is neither a folder nor an archive";
+        return false;
+    }
+    submissions.archive = true;
+    if (!planDownload(submissions.fd.fd, options.layout, tests, submissions.plan, error)) {
+        error = "could not read " + options.submissions + ": " + visibleText(error, options.utf8);
+        return false;
+    }
+    students = std::move(submissions.plan.students);
+    listing = std::move(submissions.plan.listing);
+    for (const std::string& warning : submissions.plan.warnings)
+        warn(options.submissions + ": " + visibleText(warning, options.utf8));
+    return true;
+}
+
+// What SUBMISSIONS held when it yields no student: the entries at its top,
+// and the layouts tried.
+std::string noStudent(const ClassOptions& options, const Listing& listing)
+{
+    std::string tried = options.layout.given ? "in the layout asked for, " + std::string(layoutName(options.layout.layout))
+                                             : std::string("in any of the layouts folders, canvas and moodle");
+    return options.submissions + " holds no student: " + std::to_string(listing.ignored.size()) +
+           (listing.ignored.size() == 1 ? " entry" : " entries") + " at its top, none of them a student's " + tried +
+           " (--layout chooses one)";
+}
+
+// The students, in `notices` what the summary names before its figures, and
+// in `about` what it says of SUBMISSIONS.
+bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, OpenSubmissions& submissions,
+                  std::vector<Student>& students, std::vector<std::string>& notices, std::vector<std::string>& about,
+                  std::string& error)
+{
+    Listing listing;
+    if (!listSubmissions(options, tests, submissions, students, listing, error))
+        return false;
+    submissions.layout = listing.layout;
+    if (students.empty() && !listing.ignored.empty() && options.roster.empty()) {
+        error = noStudent(options, listing);
+        return false;
+    }
+    if (submissions.archive || listing.layout != Layout::folders)
+        about.push_back(layoutFound(listing.layout, submissions.archive));
+    std::string top = submissions.plan.unwrapped == 0
+                          ? options.submissions
+                          : pathInFolder(options.submissions, visibleText(submissions.plan.unwrappedFolder, options.utf8));
+    auto shown = [&](const std::string& name) { return pathInFolder(top, visibleText(name, options.utf8)); };
+    for (const auto& [name, target] : listing.followed)
+        notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));
+    for (const std::string& name : listing.ignored)
+        warn(shown(name) + std::string(whyIgnored(listing.layout)));
+    for (const auto& [name, earlier] : listing.sameFolder)
+        warn(shown(name) + " is the same folder as " + shown(earlier) + ": both are graded on its files");
+    if (options.roster.empty())
+        return true;
+    std::vector<std::string> roster;
+    if (!readRoster(options.roster, roster, error))
+        return false;
+    for (const std::string& name : applyRoster(students, std::move(roster)))
+        warn(shown(name) + " is not on the roster: graded all the same");
+    return true;
+}
+
+// The page is opened before the class is graded, so that a path that
+// cannot be written is told at once, not after the whole run.
+bool openPage(const ClassOptions& options, Descriptor& page, std::string& error)
+{
+    if (options.htmlPage.empty())
+        return true;
+    page = Descriptor(open(options.htmlPage.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (page.fd >= 0)
+        return true;
+    error = "could not write " + options.htmlPage + ": " + std::strerror(errno);
+    return false;
+}
+
+bool writePage(const ClassOptions& options, int page, const ClassSummary& summary, const std::vector<Test>& tests,
+               const std::vector<Student>& students, std::string& error)
+{
+    PageHeading heading{options.title, options.date, ""};
+    if (!options.reportsDir.empty() && !reportsLinkFrom(options.htmlPage, options.reportsDir, heading.reportsLink)) {
+        error = "could not write " + options.htmlPage + ": its folder cannot be found";
+        return false;
+    }
+    auto report = std::make_unique<Output>();
+    report->fd = page;
+    writeClassPage(*report, summary, tests, students, heading);
+    if (flushOutput(*report))
+        return true;
+    error = "could not write " + options.htmlPage + ": " + std::strerror(report->error);
+    return false;
+}
+
+// The page, written, and the summary, kept in `summaryText` (it is short:
+// it names at most a hundred findings) to be told once the gradebook is
+// out; `error` says what could not be written.
+void explainClass(const ClassOptions& options, int page, const std::vector<Test>& tests,
+                  const std::vector<Student>& students, const SummaryNotes& notes, const MarkPlaces& places,
+                  std::vector<Tally>& tallies, std::string& summaryText, std::string& error)
+{
+    ClassSummary summary = summarizeClass(tests, students, places, tallies);
+    tallies.clear();
+    if (page >= 0 && !writePage(options, page, summary, tests, students, error))
+        return;
+    if (!options.quiet) {
+        auto text = std::make_unique<Output>();
+        text->kept = &summaryText;
+        writeSummary(*text, summary, tests, students, notes, options.utf8);
+        flushOutput(*text);
+    }
+}
+
+// The feedback zip is started before the class is graded, so that a path
+// that cannot be written is told at once.
+bool openFeedback(const ClassOptions& options, Descriptor& file, std::unique_ptr<FeedbackZip>& feedback,
+                  std::string& error)
+{
+    if (options.feedback.empty())
+        return true;
+    file = Descriptor(open(options.feedback.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    feedback = std::make_unique<FeedbackZip>();
+    if (file.fd >= 0 && openZipWriter(file.fd, feedback->zip))
+        return true;
+    error = "could not write " + options.feedback + ": " + std::strerror(file.fd < 0 ? errno : feedback->zip.error);
+    return false;
+}
+
+// Ends the feedback zip, and names the students it could not take.
+bool closeFeedback(const ClassOptions& options, FeedbackZip& feedback, const std::vector<Student>& students,
+                   std::string& error)
+{
+    writeWaitingFeedback(feedback);
+    for (std::size_t student : feedback.skipped)
+        warn("no feedback for " + visibleText(students[student].name, options.utf8) +
+             ": the course site takes it back only against a file the student handed in, under a name it takes");
+    for (const auto& [student, path] : feedback.renamed)
+        warn(visibleText(students[student].name, options.utf8) + "'s feedback is " + visibleText(path, options.utf8) +
+             " in " + options.feedback +
+             ": its own name would be taken for another student's where the zip is unzipped");
+    if (!feedback.failed && closeZipWriter(feedback.zip))
+        return true;
+    error = "could not write " + options.feedback + ": " + std::strerror(feedback.zip.error);
+    return false;
+}
+
+// The identities of the run's outputs that are files: the page, the feedback, and
+// standard output and standard error where they are files, which no report
+// may be.
+std::vector<FileId> outputsOf(int page, int feedback)
+{
+    std::vector<FileId> outputs;
+    for (int fd : {page, feedback, STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat info;
+        if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+            outputs.push_back(FileId{info.st_dev, info.st_ino});
+    }
+    return outputs;
+}
+
+// The paths that the run reads or writes besides the reports.
+std::vector<std::string> takenPaths(const ClassOptions& options)
+{
+    std::vector<std::string> taken{options.submissions, options.references};
+    for (const std::string* path : {&options.roster, &options.htmlPage, &options.feedback})
+        if (!path->empty())
+            taken.push_back(*path);
+    for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        char target[4096];
+        ssize_t size = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+        if (size > 0 && target[0] == '/' && static_cast<std::size_t>(size) < sizeof target)
+            taken.emplace_back(target, static_cast<std::size_t>(size));
+    }
+    return taken;
+}
+
+// Whether a report could not be written: each is noted on its student's
+// row, and the run ends telling it, with the first one's path.
+bool reportsFailed(const ClassOptions& options, const ReportFolders& reports, const std::vector<Test>& tests,
+                   const std::vector<Student>& students, std::string& error)
+{
+    std::uint64_t failed = 0;
+    std::string first;
+    for (const Student& student : students)
+        for (std::size_t t = 0; t < tests.size(); ++t)
+            if (int reportError = student.results[t].reportError; reportError != 0 && failed++ == 0)
+                first = (student.reportFolder.empty()
+                             ? pathInFolder(options.reportsDir, visibleText(student.name, options.utf8))
+                             : shownReportPath(reports, student, tests[t])) +
+                        ": " + std::strerror(reportError);
+    if (failed == 0)
+        return false;
+    error = "could not write " + std::to_string(failed) + (failed == 1 ? " report" : " reports") +
+            ", each noted on its student's row; the first: " + first;
+    return true;
+}
+
+// Whether every file looked for could not be read, and in the same way:
+// then the trouble is the grader's (a sandbox that denies a call, say), not
+// every student's, and a class of zeros would hide it.
+bool failedAlike(const std::vector<Student>& students, std::string& error)
+{
+    const TestResult* first = nullptr;
+    for (const Student& student : students)
+        for (const TestResult& result : student.results) {
+            if (result.state == FileState::noSubmission)
+                continue;
+            if (result.state == FileState::graded)
+                return false;
+            if (first == nullptr)
+                first = &result;
+            else if (result.state != first->state || result.error != first->error)
+                return false;
+        }
+    if (first == nullptr || (first->state != FileState::unreadable && first->state != FileState::outOfMemory))
+        return false;
+    if (first->state == FileState::outOfMemory) {
+        error = "out of memory: no student's file could be graded";
+        return true;
+    }
+    error = "no student's file could be read";
+    if (first->error != 0)
+        error += std::string(": ") + std::strerror(first->error);
+    return true;
+}
+
+}  // namespace
+
+int runClass(const ClassOptions& options)
+{
+    std::string error;
+    std::vector<Test> tests;
+    std::vector<std::string> skipped;
+    if (!loadTests(options.references, tests, skipped, error))
+        return trouble(error);
+    for (const std::string& name : skipped)
+        warn(pathInFolder(options.references, visibleText(name, options.utf8)) + " is not a regular file: not a test");
+    if (tests.empty())
+        return trouble("the folder " + options.references + " holds no test: no regular file whose name does not "
+                       "start with a dot");
+    warnIncompleteReferences(options, tests);
+
+    std::vector<Student> students;
+    std::vector<std::string> notices;
+    std::vector<std::string> about;
+    OpenSubmissions submissions;
+    if (!loadStudents(options, tests, submissions, students, notices, about, error))
+        return trouble(error);
+    // The reports folder is made before the page is opened, which may lie
+    // in it, and each student's folder in it is chosen once the page and
+    // the other outputs stand, so that no name can take theirs.
+    ReportFolders reports;
+    Descriptor reportsRoot;
+    if (!options.reportsDir.empty()) {
+        if (liesWithin(resolvedPath(options.submissions), resolvedPath(options.reportsDir)))
+            return usageTrouble("--reports may not lie inside SUBMISSIONS, where a student's name could take its "
+                                "place: write the reports elsewhere");
+        if (!openReportsRoot(options.reportsDir, options.utf8, reports, reportsRoot, error))
+            return trouble(error);
+    }
+    Descriptor page;
+    if (!openPage(options, page, error))
+        return trouble(error);
+    Descriptor feedbackFile;
+    std::unique_ptr<FeedbackZip> feedback;
+    if (!openFeedback(options, feedbackFile, feedback, error))
+        return trouble(error);
+    if (reports.root >= 0) {
+        reports.outputs = outputsOf(page.fd, feedbackFile.fd);
+        std::vector<std::string> troubles;
+        chooseReportFolders(reports, takenPaths(options), students, notices, troubles);
+        for (const std::string& folderTrouble : troubles)
+            warn(folderTrouble);
+    }
+    std::vector<std::uint64_t> lineCounts;
+    for (const Test& test : tests)
+        lineCounts.push_back(test.lineCount);
+    MarkPlaces places(lineCounts);
+    std::vector<Tally> tallies;
+    std::vector<LinkedFile> linked;
+    Submissions open{submissions.fd.fd, submissions.archive ? &submissions.plan : nullptr, submissions.layout};
+    if (!gradeClass(options, tests, places, reports, open, feedback.get(), students, tallies, linked, error))
+        return trouble(error);
+    if (feedback && !closeFeedback(options, *feedback, students, error))
+        return trouble(error);
+    noteSameFiles(std::move(linked), students, tests, options.utf8, notices);
+    if (failedAlike(students, error))
+        return trouble(error);
+
+    // The gradebook and the explaining read the same results and write to
+    // different places: they are written side by side.
+    std::string summaryText;
+    std::string explainError;
+    auto explain = [&] {
+        try {
+            explainClass(options, page.fd, tests, students, SummaryNotes{about, notices, options.htmlPage}, places, tallies, summaryText,
+                         explainError);
+        } catch (const std::bad_alloc&) {
+            explainError = "out of memory";
+        }
+    };
+    std::thread explaining;
+    if (!options.quiet || page.fd >= 0) {
+        try {
+            explaining = std::thread(explain);
+        } catch (const std::system_error&) {
+            explain();
+        }
+    }
+    auto gradebook = std::make_unique<Output>();
+    gradebook->fd = STDOUT_FILENO;
+    if (options.outputClosed) {
+        gradebook->failed = true;
+        gradebook->error = EBADF;
+    }
+    GradebookShape shape{options.format, submissions.layout, options.assignment, runTime(),
+                         isatty(STDOUT_FILENO) != 0, options.utf8};
+    writeGradebook(*gradebook, tests, students, shape);
+    bool written = flushOutput(*gradebook);
+    int writeError = gradebook->error;
+    if (explaining.joinable())
+        explaining.join();
+    if (!written)
+        return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(writeError));
+    if (!explainError.empty())
+        return trouble(explainError);
+    // What cannot be written to standard error cannot be told either.
+    auto text = std::make_unique<Output>();
+    text->fd = STDERR_FILENO;
+    put(*text, summaryText);
+    flushOutput(*text);
+    if (reportsFailed(options, reports, tests, students, error))
+        return trouble(error);
+    return statusGraded;
+}

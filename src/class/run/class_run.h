@@ -1,0 +1,13 @@
+// A class run from start to end: the tests and the students loaded, the
+// class graded, the gradebook written beside the summary and the page.
+#ifndef LABELGRADE_CLASS_RUN_H
+#define LABELGRADE_CLASS_RUN_H
+
+#include "class/run/exit_status.h"
+#include "class/run/options.h"
+
+// Runs the class that `options` describe; gives the exit status, having
+// told on standard error what went wrong.
+int runClass(const ClassOptions& options);
+
+#endif

@@ -1,3 +1,0 @@
-#include "shared_heap.h"
-
-void shareOneHeap() {}
