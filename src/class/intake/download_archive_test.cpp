@@ -50,7 +50,8 @@ std::string zipOf(const Files& files)
     return fileBytes(file.fd);
 }
 
-// A tar entry: a file, or a link when `link` names its target.  The zip
+// A tar entry: a file, a folder where the path ends in a slash, or a link
+// when `link` names its target.  The zip
 // writer refuses what a student's tar may hold (links, climbing paths), so
 // tars are written here with libarchive itself.
 struct TarEntry {
@@ -70,7 +71,9 @@ std::string tarOf(const std::vector<TarEntry>& entries)
         archive_entry* entry = archive_entry_new();
         archive_entry_set_pathname(entry, wanted.path.c_str());
         archive_entry_set_perm(entry, 0644);
-        if (wanted.link.empty()) {
+        if (wanted.path.ends_with('/')) {
+            archive_entry_set_filetype(entry, AE_IFDIR);
+        } else if (wanted.link.empty()) {
             archive_entry_set_filetype(entry, AE_IFREG);
             archive_entry_set_size(entry, static_cast<la_int64_t>(wanted.bytes.size()));
         } else if (wanted.hard) {
@@ -81,7 +84,7 @@ std::string tarOf(const std::vector<TarEntry>& entries)
         }
         written = written && archive_write_header(tar, entry) == ARCHIVE_OK &&
                   archive_write_data(tar, wanted.bytes.data(), wanted.bytes.size()) ==
-                      static_cast<la_ssize_t>(wanted.link.empty() ? wanted.bytes.size() : 0);
+                      static_cast<la_ssize_t>(wanted.bytes.size());
         archive_entry_free(entry);
     }
     written = written && archive_write_close(tar) == ARCHIVE_OK;
@@ -194,6 +197,16 @@ TEST(DownloadArchive, ReadsAClassZippedAsItsFolderFromInsideIt)
     EXPECT_EQ(read.plan.unwrappedFolder, "lab3");
     EXPECT_EQ(read.bytes("bo", 0), "bo\n");
     EXPECT_EQ(read.shown("bo", 0), "class.zip/lab3/bo/t1.sym");
+
+    // As tar writes a folder: each folder an entry of its own.
+    read = readAll(tarOf({{"lab3/", "", "", false},
+                          {"lab3/ada/", "", "", false},
+                          {"lab3/ada/t1.sym", "ada\n", "", false},
+                          {"lab3/bo/", "", "", false},
+                          {"lab3/bo/t2.sym", "bo\n", "", false}}));
+    EXPECT_EQ(read.names(), (Names{"ada", "bo"}));
+    EXPECT_EQ(read.bytes("bo", 1), "bo\n");
+    EXPECT_TRUE(read.plan.listing.ignored.empty());
 
     // One student's download: their folder, holding their files and a
     // folder of drafts, is the student, not a class of one named "drafts".
