@@ -13,8 +13,9 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <map>
+#include <memory>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -61,35 +62,37 @@ struct TarEntry {
     bool hard = false;
 };
 
+struct TarDeleter {
+    void operator()(archive* tar) const { archive_write_free(tar); }
+    void operator()(archive_entry* entry) const { archive_entry_free(entry); }
+};
+
 std::string tarOf(const std::vector<TarEntry>& entries)
 {
     Descriptor file(memfd_create("tar", 0));
-    archive* tar = archive_write_new();
-    bool written = tar != nullptr && archive_write_set_format_pax_restricted(tar) == ARCHIVE_OK &&
-                   archive_write_open_fd(tar, file.fd) == ARCHIVE_OK;
+    std::unique_ptr<archive, TarDeleter> tar(archive_write_new());
+    bool written = tar && archive_write_set_format_pax_restricted(tar.get()) == ARCHIVE_OK &&
+                   archive_write_open_fd(tar.get(), file.fd) == ARCHIVE_OK;
     for (const TarEntry& wanted : entries) {
-        archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname(entry, wanted.path.c_str());
-        archive_entry_set_perm(entry, 0644);
+        std::unique_ptr<archive_entry, TarDeleter> entry(archive_entry_new());
+        archive_entry_set_pathname(entry.get(), wanted.path.c_str());
+        archive_entry_set_perm(entry.get(), 0644);
         if (wanted.path.ends_with('/')) {
-            archive_entry_set_filetype(entry, AE_IFDIR);
+            archive_entry_set_filetype(entry.get(), AE_IFDIR);
         } else if (wanted.link.empty()) {
-            archive_entry_set_filetype(entry, AE_IFREG);
-            archive_entry_set_size(entry, static_cast<la_int64_t>(wanted.bytes.size()));
+            archive_entry_set_filetype(entry.get(), AE_IFREG);
+            archive_entry_set_size(entry.get(), static_cast<la_int64_t>(wanted.bytes.size()));
         } else if (wanted.hard) {
-            archive_entry_set_hardlink(entry, wanted.link.c_str());
+            archive_entry_set_hardlink(entry.get(), wanted.link.c_str());
         } else {
-            archive_entry_set_filetype(entry, AE_IFLNK);
-            archive_entry_set_symlink(entry, wanted.link.c_str());
+            archive_entry_set_filetype(entry.get(), AE_IFLNK);
+            archive_entry_set_symlink(entry.get(), wanted.link.c_str());
         }
-        written = written && archive_write_header(tar, entry) == ARCHIVE_OK &&
-                  archive_write_data(tar, wanted.bytes.data(), wanted.bytes.size()) ==
+        written = written && archive_write_header(tar.get(), entry.get()) == ARCHIVE_OK &&
+                  archive_write_data(tar.get(), wanted.bytes.data(), wanted.bytes.size()) ==
                       static_cast<la_ssize_t>(wanted.bytes.size());
-        archive_entry_free(entry);
     }
-    written = written && archive_write_close(tar) == ARCHIVE_OK;
-    archive_write_free(tar);
-    if (!written)
+    if (!written || archive_write_close(tar.get()) != ARCHIVE_OK)
         std::abort();
     return fileBytes(file.fd);
 }
