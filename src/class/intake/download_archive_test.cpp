@@ -249,10 +249,12 @@ TEST(DownloadArchive, ReadsTheFilesInsideAStudentsUpload)
 {
     std::string upload = zipOf({{"lab3/t1.sym", "inside 1\n"}, {"lab3/t2.sym", "inside 2\n"}});
     std::string linked = tarOf({{"t1.sym", "", "/etc/shadow", false}});
+    std::string climbing = tarOf({{"../t1.sym", "out\n", "", false}, {"/t2.sym", "abs\n", "", false}});
     Read read = readAll(zipOf({{"ada/lab3.zip", upload},
                                {"ada/t3.sym", "ada 3\n"},
                                {"bo/lab3.tar", linked},
-                               {"cy/lab3.zip", "no zip at all"}}));
+                               {"cy/lab3.zip", "no zip at all"},
+                               {"dee/lab3.tar", climbing}}));
     ASSERT_TRUE(read.planned) << read.error;
     EXPECT_EQ(read.bytes("ada", 0), "inside 1\n");
     EXPECT_EQ(read.bytes("ada", 1), "inside 2\n");
@@ -260,6 +262,8 @@ TEST(DownloadArchive, ReadsTheFilesInsideAStudentsUpload)
     EXPECT_EQ(read.shown("ada", 1), "class.zip/ada/lab3.zip/lab3/t2.sym");
     EXPECT_EQ(read.state("bo", 0), FileState::refusedArchiveLink);
     EXPECT_EQ(read.state("cy", 0), FileState::missing);
+    EXPECT_EQ(read.state("dee", 0), FileState::refusedArchivePath);
+    EXPECT_EQ(read.state("dee", 1), FileState::refusedArchivePath);
     // The upload that could not be read is its student's note, no one else's.
     bool noted = false;
     for (const FileNote& note : read.student("cy")->notes)
