@@ -11,7 +11,6 @@
 
 #include <sys/mman.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
