@@ -4,6 +4,7 @@
 #ifndef LABELGRADE_WORDING_H
 #define LABELGRADE_WORDING_H
 
+#include "class/explaining/cause_kinds.h"
 #include "class/model/class.h"
 #include "class/model/diagnosis.h"
 
@@ -15,8 +16,10 @@ std::string describe(const Diagnosis& diagnosis);
 // Why a report could not be written, from the errno that says so.
 std::string reportNotWritten(int error);
 
-// The kind of cause, as the class's summary counts students by it: what no
+// A kind of cause, as the class's summary counts students by it: what no
 // test's numbering changes ("addresses off by +1", "a line left out").
+std::string kindWords(const CauseKind& kind);
+// The kind of a cause, in those words.
 std::string kindOf(const Diagnosis& diagnosis);
 
 // Calls `finding(test, text)`, test by test, for each note on a student's
