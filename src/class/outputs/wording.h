@@ -57,30 +57,4 @@ void forEachFindingOf(const Student& student, Finding&& finding)
     }
 }
 
-// Calls `kind(test, kind, text)` for each file not graded and each cause
-// found, with its kind besides its words; and for a report not written.
-// The notes that are no cause (one file with another student's, graded
-// under another name) have no kind: the summary tells those apart.
-template <typename Kind>
-void forEachKindOf(const Student& student, Kind&& kind)
-{
-    for (std::size_t t = 0; t < student.results.size(); ++t) {
-        const TestResult& result = student.results[t];
-        if (result.state != FileState::graded) {
-            std::string reason(reasonOf(result.state));
-            std::string whole = reason;
-            for (const FileNote& note : student.notes)
-                if (note.test == t && note.kind == NoteKind::why)
-                    whole = note.text;
-            kind(t, reason, whole);
-        }
-        for (const Diagnosis& diagnosis : result.diagnoses)
-            kind(t, kindOf(diagnosis), describe(diagnosis));
-        if (result.reportError != 0) {
-            std::string why = reportNotWritten(result.reportError);
-            kind(t, why, why);
-        }
-    }
-}
-
 #endif

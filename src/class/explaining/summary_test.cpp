@@ -1,5 +1,5 @@
 // A test's statistics and the spread of its scores at their edges.
-#include "class/outputs/summary.h"
+#include "class/explaining/summary.h"
 
 #include <gtest/gtest.h>
 
