@@ -32,6 +32,19 @@ constexpr std::size_t indexOf(Cause cause)
     return static_cast<std::size_t>(cause);
 }
 
+// Causes as bits of one word, so that a line's needs are checked against
+// what is told at once.
+using CauseBits = std::uint32_t;
+static_assert(causeCount <= 32, "a bit for every kind of cause");
+
+constexpr CauseBits bitOf(Cause cause)
+{
+    return CauseBits{1} << indexOf(cause);
+}
+
+// An offset is told range by range, not by its bit.
+constexpr CauseBits offsetBit = bitOf(Cause::addressOffset);
+
 // The kinds told from the wrong lines that need them, taken from the
 // table once, so that every step below walks them all.
 constexpr std::size_t patternCount =
@@ -54,6 +67,7 @@ struct PositionNeeds {
     bool aligned = false;
     bool bytes = false;    // needs a carriage return or byte-order mark that is not told
     bool patterned = false;  // needs a pattern or a slip, not the bytes alone
+    CauseBits patterns = 0;  // the patterns it needs, where aligned
 };
 
 // How many wrong lines need each pattern, by cause; an offset's also
@@ -67,16 +81,16 @@ struct Support {
 // The causes told, as flags the positions are checked against: patterns by
 // cause, but an offset by range.
 struct Told {
-    std::array<bool, causeCount> patterns{};
+    CauseBits patterns = 0;  // never the offset's bit
     // Offsets in too many ranges to tell: told as one, whatever the other
     // patterns explain.
     bool scattered = false;
     std::vector<bool> ranges;
     std::vector<bool> events;
 
-    bool has(Cause cause, const LineNeeds& line) const
+    bool hasOffsetOf(const PositionNeeds& needs) const
     {
-        return cause == Cause::addressOffset ? ranges[line.range] : patterns[indexOf(cause)];
+        return (needs.patterns & offsetBit) != 0 && ranges[needs.line.range];
     }
     bool explains(const PositionNeeds& needs) const
     {
@@ -86,25 +100,18 @@ struct Told {
             return true;
         if (!needs.aligned || !needs.line.explained)
             return false;
-        for (const CauseKindRow& row : patternRows)
-            if (row.needed(needs.line) && !has(row.cause, needs.line))
-                return false;
-        return true;
+        bool offsetTold = (needs.patterns & offsetBit) == 0 || hasOffsetOf(needs);
+        return (needs.patterns & ~offsetBit & ~patterns) == 0 && offsetTold;
     }
     bool anyOf(const PositionNeeds& needs) const
     {
         if (needs.event != noLine && events[needs.event])
             return true;
-        if (!needs.aligned)
-            return false;
-        for (const CauseKindRow& row : patternRows)
-            if (row.needed(needs.line) && has(row.cause, needs.line))
-                return true;
-        return false;
+        return needs.aligned && ((needs.patterns & patterns) != 0 || hasOffsetOf(needs));
     }
     void clearPatterns()
     {
-        patterns.fill(false);
+        patterns = 0;
         std::fill(ranges.begin(), ranges.end(), false);
     }
 };
@@ -173,7 +180,7 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
             tellOffsets(support, told, model, referenceLines, causes);
             continue;
         }
-        if (!told.patterns[indexOf(row.cause)])
+        if ((told.patterns & bitOf(row.cause)) == 0)
             continue;
         Diagnosis pattern{row.cause, 0, false, lineCount(support.lines[indexOf(row.cause)])};
         if (row.cause == Cause::addressForm)
@@ -220,12 +227,12 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
             need.line = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
             need.line.swapped = readsSwapped(alignment, p);
             const LineNeeds& l = need.line;
-            bool patterned = false;
-            for (const CauseKindRow& row : patternRows) {
-                bool needed = row.needed(l);
-                patterned = patterned || needed;
-                support.lines[indexOf(row.cause)] += needed ? 1 : 0;
-            }
+            for (const CauseKindRow& row : patternRows)
+                if (row.needed(l)) {
+                    need.patterns |= bitOf(row.cause);
+                    ++support.lines[indexOf(row.cause)];
+                }
+            bool patterned = need.patterns != 0;
             if (l.explained && !patterned && need.event == noLine && !line.crCosts && !line.bomCosts)
                 need.line.explained = false;  // wrong for no reason that can be named
             if (l.explained)
@@ -241,9 +248,11 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
 
     Told told;
     for (const CauseKindRow& row : patternRows)
-        told.patterns[indexOf(row.cause)] = support.lines[indexOf(row.cause)] >= leastEvidence;
+        if (row.cause != Cause::addressOffset && support.lines[indexOf(row.cause)] >= leastEvidence)
+            told.patterns |= bitOf(row.cause);
     // A form is told by the forms it names, which only the lines it explains show.
-    told.patterns[indexOf(Cause::addressForm)] = told.patterns[indexOf(Cause::addressForm)] && support.formBits != 0;
+    if (support.formBits == 0)
+        told.patterns &= ~bitOf(Cause::addressForm);
     for (std::uint64_t lines : support.ranges)
         told.ranges.push_back(lines >= leastEvidence);
     if (static_cast<std::size_t>(std::count(told.ranges.begin(), told.ranges.end(), true)) > mostRangesTold) {
