@@ -1,10 +1,12 @@
 #include "class/explaining/explanation.h"
 
 #include "class/explaining/alignment.h"
+#include "class/explaining/cause_kinds.h"
 #include "class/explaining/line_causes.h"
 #include "class/explaining/structure.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 namespace {
@@ -25,6 +27,38 @@ std::int32_t lineCount(std::uint64_t lines)
     return static_cast<std::int32_t>(std::min<std::uint64_t>(lines, INT32_MAX));
 }
 
+constexpr std::size_t indexOf(Cause cause)
+{
+    return static_cast<std::size_t>(cause);
+}
+
+// Causes as bits of one word, so that a line's needs are checked against
+// what is told at once.
+using CauseBits = std::uint32_t;
+static_assert(causeCount <= 32, "a bit for every kind of cause");
+
+constexpr CauseBits bitOf(Cause cause)
+{
+    return CauseBits{1} << indexOf(cause);
+}
+
+// An offset is told range by range, not by its bit.
+constexpr CauseBits offsetBit = bitOf(Cause::addressOffset);
+
+// The kinds told from the wrong lines that need them, taken from the
+// table once, so that every step below walks them all.
+constexpr std::size_t patternCount =
+    static_cast<std::size_t>(std::count_if(std::begin(causeKindRows), std::end(causeKindRows),
+                                           [](const CauseKindRow& row) { return row.found == Found::inLines; }));
+constexpr std::array<CauseKindRow, patternCount> patternRows = [] {
+    std::array<CauseKindRow, patternCount> rows{};
+    std::size_t at = 0;
+    for (const CauseKindRow& row : causeKindRows)
+        if (row.found == Found::inLines)
+            rows[at++] = row;
+    return rows;
+}();
+
 // What one wrong position needs to be explained.
 struct PositionNeeds {
     LineNeeds line;
@@ -32,54 +66,52 @@ struct PositionNeeds {
     bool added = false;  // a line that is no reference line's, which its event explains whole
     bool aligned = false;
     bool bytes = false;    // needs a carriage return or byte-order mark that is not told
-    bool swapped = false;  // read label first
     bool patterned = false;  // needs a pattern or a slip, not the bytes alone
+    CauseBits patterns = 0;  // the patterns it needs, where aligned
 };
 
-// How many wrong lines need each cause.
+// How many wrong lines need each pattern, by cause; an offset's also
+// range by range.
 struct Support {
-    std::uint64_t swapped = 0;
-    std::uint64_t labelCase = 0;
-    std::uint64_t cut = 0;
-    std::uint64_t decimal = 0;
-    std::uint64_t forms = 0;
+    std::array<std::uint64_t, causeCount> lines{};
     std::uint8_t formBits = 0;
     std::vector<std::uint64_t> ranges;
 };
 
-// The causes told, as flags the positions are checked against.
+// The causes told, as flags the positions are checked against: patterns by
+// cause, but an offset by range.
 struct Told {
-    bool swapped = false;
-    bool labelCase = false;
-    bool cut = false;
-    bool decimal = false;
-    bool forms = false;
-    bool scattered = false;  // offsets in too many ranges to tell
+    CauseBits patterns = 0;  // never the offset's bit
+    // Offsets in too many ranges to tell: told as one, whatever the other
+    // patterns explain.
+    bool scattered = false;
     std::vector<bool> ranges;
     std::vector<bool> events;
 
+    bool hasOffsetOf(const PositionNeeds& needs) const
+    {
+        return (needs.patterns & offsetBit) != 0 && ranges[needs.line.range];
+    }
     bool explains(const PositionNeeds& needs) const
     {
         if ((needs.event != noLine && !events[needs.event]) || needs.bytes)
             return false;
         if (needs.added)
             return true;
-        const LineNeeds& line = needs.line;
-        return needs.aligned && line.explained && (!needs.swapped || swapped) && (!line.labelCase || labelCase) &&
-               (!line.cut || cut) && (!line.decimal || decimal) && (line.forms == 0 || forms) &&
-               (line.range == noLine || ranges[line.range]);
+        if (!needs.aligned || !needs.line.explained)
+            return false;
+        bool offsetTold = (needs.patterns & offsetBit) == 0 || hasOffsetOf(needs);
+        return (needs.patterns & ~offsetBit & ~patterns) == 0 && offsetTold;
     }
     bool anyOf(const PositionNeeds& needs) const
     {
-        const LineNeeds& line = needs.line;
-        return (needs.event != noLine && events[needs.event]) ||
-               (needs.aligned && ((needs.swapped && swapped) || (line.labelCase && labelCase) || (line.cut && cut) ||
-                                  (line.decimal && decimal) || (line.forms != 0 && forms) ||
-                                  (line.range != noLine && ranges[line.range])));
+        if (needs.event != noLine && events[needs.event])
+            return true;
+        return needs.aligned && ((needs.patterns & patterns) != 0 || hasOffsetOf(needs));
     }
     void clearPatterns()
     {
-        swapped = labelCase = cut = decimal = forms = false;
+        patterns = 0;
         std::fill(ranges.begin(), ranges.end(), false);
     }
 };
@@ -115,19 +147,13 @@ void tellEvents(const Structure& structure, const Told& told, std::vector<Diagno
     }
 }
 
-void tellPatterns(const Support& support, const Told& told, const AddressModel& model, std::uint32_t cutTo,
-                  std::uint64_t referenceLines, std::vector<Diagnosis>& causes)
+void tellOffsets(const Support& support, const Told& told, const AddressModel& model, std::uint64_t referenceLines,
+                 std::vector<Diagnosis>& causes)
 {
-    if (told.forms)
-        causes.push_back(Diagnosis{Cause::addressForm, support.formBits, false, lineCount(support.forms)});
     if (told.scattered) {
-        std::uint64_t lines = 0;
-        for (std::uint64_t held : support.ranges)
-            lines += held;
+        std::uint64_t lines = support.lines[indexOf(Cause::addressOffset)];
         causes.push_back(Diagnosis{Cause::addressOffset, 0, false, lineCount(lines), 0});
     }
-    if (told.decimal)
-        causes.push_back(Diagnosis{Cause::decimalAddresses, 0, false, lineCount(support.decimal)});
     for (std::size_t r = 0; r < model.ranges.size(); ++r) {
         if (!told.ranges[r])
             continue;
@@ -144,12 +170,25 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
             offset.to = 0;
         causes.push_back(offset);
     }
-    if (told.labelCase)
-        causes.push_back(Diagnosis{Cause::labelCase, 0, false, lineCount(support.labelCase)});
-    if (told.cut)
-        causes.push_back(Diagnosis{Cause::cutLabels, 0, false, lineCount(support.cut), cutTo});
-    if (told.swapped)
-        causes.push_back(Diagnosis{Cause::swappedColumns, 0, false, lineCount(support.swapped)});
+}
+
+void tellPatterns(const Support& support, const Told& told, const AddressModel& model, std::uint32_t cutTo,
+                  std::uint64_t referenceLines, std::vector<Diagnosis>& causes)
+{
+    for (const CauseKindRow& row : patternRows) {
+        if (row.cause == Cause::addressOffset) {
+            tellOffsets(support, told, model, referenceLines, causes);
+            continue;
+        }
+        if ((told.patterns & bitOf(row.cause)) == 0)
+            continue;
+        Diagnosis pattern{row.cause, 0, false, lineCount(support.lines[indexOf(row.cause)])};
+        if (row.cause == Cause::addressForm)
+            pattern.forms = support.formBits;
+        if (row.cause == Cause::cutLabels)
+            pattern.value = cutTo;
+        causes.push_back(pattern);
+    }
 }
 
 }  // namespace
@@ -186,16 +225,16 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         need.aligned = r != noLine && !need.added;
         if (need.aligned) {
             need.line = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
-            need.swapped = readsSwapped(alignment, p);
+            need.line.swapped = readsSwapped(alignment, p);
             const LineNeeds& l = need.line;
-            bool patterned = need.swapped || l.labelCase || l.cut || l.decimal || l.forms != 0 || l.range != noLine;
+            for (const CauseKindRow& row : patternRows)
+                if (row.needed(l)) {
+                    need.patterns |= bitOf(row.cause);
+                    ++support.lines[indexOf(row.cause)];
+                }
+            bool patterned = need.patterns != 0;
             if (l.explained && !patterned && need.event == noLine && !line.crCosts && !line.bomCosts)
                 need.line.explained = false;  // wrong for no reason that can be named
-            support.swapped += need.swapped ? 1 : 0;
-            support.labelCase += l.labelCase ? 1 : 0;
-            support.cut += l.cut ? 1 : 0;
-            support.decimal += l.decimal ? 1 : 0;
-            support.forms += l.forms != 0 ? 1 : 0;
             if (l.explained)
                 support.formBits |= l.forms;
             if (l.range != noLine)
@@ -208,11 +247,12 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     }
 
     Told told;
-    told.swapped = support.swapped >= leastEvidence;
-    told.labelCase = support.labelCase >= leastEvidence;
-    told.cut = support.cut >= leastEvidence;
-    told.decimal = support.decimal >= leastEvidence;
-    told.forms = support.forms >= leastEvidence && support.formBits != 0;
+    for (const CauseKindRow& row : patternRows)
+        if (row.cause != Cause::addressOffset && support.lines[indexOf(row.cause)] >= leastEvidence)
+            told.patterns |= bitOf(row.cause);
+    // A form is told by the forms it names, which only the lines it explains show.
+    if (support.formBits == 0)
+        told.patterns &= ~bitOf(Cause::addressForm);
     for (std::uint64_t lines : support.ranges)
         told.ranges.push_back(lines >= leastEvidence);
     if (static_cast<std::size_t>(std::count(told.ranges.begin(), told.ranges.end(), true)) > mostRangesTold) {

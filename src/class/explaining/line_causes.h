@@ -43,6 +43,7 @@ struct LineNeeds {
     bool decimal = false;
     bool labelCase = false;
     bool cut = false;
+    bool swapped = false;  // read label first, which the alignment tells
     std::uint8_t forms = 0;  // AddressForm bits
     std::uint32_t range = noLine;  // the offset range whose offset it shows, if not 0
 };

@@ -5,9 +5,12 @@
 
 #include "class/model/addresses.h"
 
+#include <cstddef>
 #include <cstdint>
 
-// In the order the notes tell them.
+// In the order the notes tell them.  Each kind has a row in the explaining's
+// table of kinds and in the outputs' table of words, which are checked
+// against `count` when they compile.
 enum class Cause : std::uint8_t {
     crlfLineEnds,
     byteOrderMark,
@@ -23,7 +26,10 @@ enum class Cause : std::uint8_t {
     labelCase,
     cutLabels,
     swappedColumns,
+    count,  // no cause: how many there are
 };
+
+constexpr std::size_t causeCount = static_cast<std::size_t>(Cause::count);
 
 // What each cause keeps (lines are numbered from 1; 0 is none):
 //   crlfLineEnds      amount: lines ending in CR LF; value: lines that end at all

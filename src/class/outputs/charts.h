@@ -2,7 +2,7 @@
 #ifndef LABELGRADE_CHARTS_H
 #define LABELGRADE_CHARTS_H
 
-#include "class/outputs/summary.h"
+#include "class/explaining/summary.h"
 
 #include <string>
 #include <vector>

@@ -5,6 +5,7 @@
 #include "class/outputs/html_text.h"
 #include "io/paths.h"
 #include "class/outputs/summary_text.h"
+#include "class/outputs/summary_words.h"
 #include "class/outputs/wording.h"
 
 #include <cerrno>
@@ -103,7 +104,8 @@ void appendMissed(Output& out, const ClassSummary& summary, const std::vector<Te
     put(out, "</table></div>\n");
 }
 
-void appendKinds(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)
+void appendKinds(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                 const std::vector<Student>& students)
 {
     put(out, "<h2>What was found</h2>\n");
     if (summary.kinds.empty()) {
@@ -114,11 +116,12 @@ void appendKinds(Output& out, const ClassSummary& summary, const std::vector<Tes
              "students it hit; each student's own are in the notes beside their scores, below.</p>\n"
              "<div class=\"wide\"><table>\n<tr><th>what was found</th><th>students</th><th>files</th>"
              "<th>tests</th></tr>\n");
-    for (const FindingCount& kind : summary.kinds) {
+    for (const WordedKind& worded : wordedKinds(summary, students)) {
+        const FindingCount& kind = *worded.count;
         std::string names;
         for (std::uint32_t t : kind.tests)
             names += (names.empty() ? "" : ", ") + htmlText(tests[t].name);
-        put(out, "<tr>" + cell(htmlText(kind.text)) + cell(std::to_string(kind.students), true) +
+        put(out, "<tr>" + cell(htmlText(worded.text)) + cell(std::to_string(kind.students), true) +
                      cell(std::to_string(kind.files), true) + cell(names) + "</tr>\n");
     }
     put(out, "</table></div>\n");
@@ -257,7 +260,7 @@ void writeClassPage(Output& out, const ClassSummary& summary, const std::vector<
     put(out, spreadChart(summary.totals, summary.possible, totalsWidth, totalsHeight, true) + "\n");
     appendTests(out, summary, tests);
     appendMissed(out, summary, tests);
-    appendKinds(out, summary, tests);
+    appendKinds(out, summary, tests, students);
     appendPairs(out, summary, tests, students);
     appendStudents(out, tests, students, heading.reportsLink);
     put(out, "</body>\n</html>\n");

@@ -2,6 +2,7 @@
 
 #include "class/explaining/findings.h"
 #include "io/visible_text.h"
+#include "class/outputs/summary_words.h"
 #include "class/outputs/wording.h"
 
 #include <cstdio>
@@ -154,16 +155,17 @@ std::string testNames(const FindingCount& kind, const std::vector<Test>& tests, 
     return names;
 }
 
-void writeKind(Output& out, const FindingCount& kind, const std::vector<Test>& tests,
+void writeKind(Output& out, const WordedKind& worded, const std::vector<Test>& tests,
                const std::vector<Student>& students, bool utf8)
 {
+    const FindingCount& kind = *worded.count;
     if (kind.files == 1) {
         put80(out, "  " + visibleText(students[kind.firstStudent].name, utf8) + ", " +
-                       visibleText(tests[kind.firstTest].name, utf8) + ": " + visibleText(kind.firstText, utf8));
+                       visibleText(tests[kind.firstTest].name, utf8) + ": " + visibleText(worded.firstText, utf8));
         return;
     }
     put80(out, "  " + counted(kind.students, "student", "students") + ", " + counted(kind.files, "file", "files") +
-                   ": " + visibleText(kind.text, utf8) + " (" + testNames(kind, tests, utf8) + ")");
+                   ": " + visibleText(worded.text, utf8) + " (" + testNames(kind, tests, utf8) + ")");
 }
 
 void writePair(Output& out, const SuspectedPair& pair, const std::vector<Test>& tests,
@@ -192,8 +194,9 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
         put(out, "Causes found: none.\n");
     } else {
         put80(out, "Causes found, by the students they hit:");
+        std::vector<WordedKind> worded = wordedKinds(summary, students);
         for (std::size_t k = 0; k < kinds; ++k)
-            writeKind(out, summary.kinds[k], tests, students, utf8);
+            writeKind(out, worded[k], tests, students, utf8);
         if (kinds < summary.kinds.size())
             put80(out, "  and " + counted(summary.kinds.size() - kinds, "more kind", "more kinds"));
     }

@@ -6,7 +6,7 @@
 
 #include "class/model/class.h"
 #include "io/output.h"
-#include "class/outputs/summary.h"
+#include "class/explaining/summary.h"
 
 #include <string>
 #include <string_view>

@@ -43,7 +43,8 @@ TEST(WriteSummary, FitsTwoScreensWhateverTheClass)
             result.diagnoses.push_back(Diagnosis{Cause::labelCase, 0, false, 4});
         }
     }
-    summary.kinds.resize(40, FindingCount{"labels right but for letter case", "", 0, 0, 500, 500, {0, 1, 2}});
+    summary.kinds.resize(40, FindingCount{FindingKind{.of = FindingOf::cause, .cause = CauseKind{Cause::labelCase}},
+                                           Diagnosis{Cause::labelCase, 0, false, 4}, 0, 0, 500, 500, {0, 1, 2}});
     for (std::uint32_t p = 0; p < 30; ++p)
         summary.pairs.push_back(SuspectedPair{p, p + 1, 9, 4.5, {}});
     auto out = std::make_unique<Output>();

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 // The note below names the size.
@@ -115,11 +116,124 @@ void describeRange(Words& words, const Diagnosis& diagnosis)
     }
 }
 
-// The causes told with the lines they explain.
-bool countsLines(Cause cause)
+void describeLastLines(Words& words, const Diagnosis& diagnosis)
 {
-    return cause == Cause::addressForm || cause == Cause::decimalAddresses || cause == Cause::addressOffset ||
-           cause == Cause::labelCase || cause == Cause::cutLabels || cause == Cause::swappedColumns;
+    auto amount = static_cast<std::uint64_t>(diagnosis.amount);
+    if (amount == 1) {
+        words.out += "the reference's last line left out";
+        return;
+    }
+    words.out += "the reference's last ";
+    words.lines(amount);
+    words.out += " left out";
+}
+
+// Only where not every line ends so.
+void describeCrLf(Words& words, const Diagnosis& diagnosis)
+{
+    auto amount = static_cast<std::uint64_t>(diagnosis.amount);
+    if (amount == diagnosis.value)
+        return;
+    words.out += " on ";
+    words.number(amount);
+    words.out += " of ";
+    words.lines(diagnosis.value);
+}
+
+void describeOffset(Words& words, const Diagnosis& diagnosis)
+{
+    if (diagnosis.value != 0)
+        describeRange(words, diagnosis);
+}
+
+void shiftKind(Words& words, const CauseKind& kind)
+{
+    words.out += kind.negative ? "lines added, putting the rest out of place"
+                               : "lines left out, putting the rest out of place";
+}
+
+void lastLinesKind(Words& words, const CauseKind& kind)
+{
+    words.out += kind.single ? "the reference's last line left out" : "the reference's last lines left out";
+}
+
+void formKind(Words& words, const CauseKind& kind)
+{
+    words.out += "addresses written with ";
+    words.out += formsText(kind.forms);
+}
+
+void offsetKind(Words& words, const CauseKind& kind)
+{
+    if (kind.value == 0) {
+        words.out += "addresses off by amounts that keep changing";
+        return;
+    }
+    words.out += "addresses off by ";
+    words.out += kind.negative ? '-' : '+';
+    words.number(kind.value);
+}
+
+void cutKind(Words& words, const CauseKind& kind)
+{
+    words.out += "labels cut to ";
+    words.number(kind.value);
+    words.out += kind.value == 1 ? " character" : " characters";
+}
+
+// Each kind's words, a row each in Cause's order: the kind's, fixed or made
+// from what the summary keeps of it; and what one file's note says
+// besides, after them or in their place.  A line cause's note ends with the
+// lines it explains.
+struct CauseWords {
+    Cause cause;
+    std::string_view words;                              // the kind's, where nothing it keeps changes them
+    void (*kind)(Words&, const CauseKind&) = nullptr;    // else, from what it keeps
+    void (*more)(Words&, const Diagnosis&) = nullptr;    // a note's words after the kind's
+    void (*whole)(Words&, const Diagnosis&) = nullptr;   // a note's words in place of the kind's
+};
+
+constexpr CauseWords causeWords[] = {
+    {Cause::crlfLineEnds, "CR LF line ends", nullptr, describeCrLf},
+    {Cause::byteOrderMark, "starts with a UTF-8 byte-order mark"},
+    {Cause::zeroBytes, "holds zero bytes"},
+    {Cause::emptyFile, "empty file"},
+    {Cause::trailingEmptyLine, "a trailing empty line"},
+    {Cause::shiftedLines, "", shiftKind, nullptr, describeShift},
+    {Cause::movedLine, "a line printed out of order", nullptr, nullptr, describeMoved},
+    {Cause::lastLinesLeftOut, "", lastLinesKind, nullptr, describeLastLines},
+    {Cause::addressForm, "", formKind},
+    {Cause::decimalAddresses, "addresses in decimal"},
+    {Cause::addressOffset, "", offsetKind, describeOffset},
+    {Cause::labelCase, "labels right but for letter case"},
+    {Cause::cutLabels, "", cutKind},
+    {Cause::swappedColumns, "address and label swapped"},
+};
+
+constexpr bool wordsForEveryKind()
+{
+    for (std::size_t i = 0; i < std::size(causeWords); ++i) {
+        const CauseWords& row = causeWords[i];
+        if (static_cast<std::size_t>(row.cause) != i || row.words.empty() == (row.kind == nullptr))
+            return false;
+    }
+    return true;
+}
+static_assert(std::size(causeWords) == causeCount, "words for every kind of cause");
+static_assert(wordsForEveryKind(), "rows in Cause's order, each with its kind's words, fixed or made");
+
+const CauseWords& wordsOf(Cause cause)
+{
+    return causeWords[static_cast<std::size_t>(cause)];
+}
+
+void kindInto(Words& words, const CauseKind& kind)
+{
+    const CauseWords& row = wordsOf(kind.cause);
+    if (row.kind != nullptr)
+        row.kind(words, kind);
+    else
+        words.out += row.words;
 }
 
 }  // namespace
@@ -134,81 +248,30 @@ std::string describe(const Diagnosis& diagnosis)
     // The kind of cause, then what this file shows of it.
     Words words;
     words.out.reserve(96);
-    auto amount = static_cast<std::uint64_t>(diagnosis.amount);
-    switch (diagnosis.cause) {
-    case Cause::shiftedLines:
-        describeShift(words, diagnosis);
+    const CauseWords& row = wordsOf(diagnosis.cause);
+    if (row.whole != nullptr) {
+        row.whole(words, diagnosis);
         return words.out;
-    case Cause::movedLine:
-        describeMoved(words, diagnosis);
-        return words.out;
-    case Cause::lastLinesLeftOut:
-        if (amount == 1)
-            return "the reference's last line left out";
-        words.out += "the reference's last ";
-        words.lines(amount);
-        words.out += " left out";
-        return words.out;
-    default:
-        break;
     }
-    words.out += kindOf(diagnosis);
-    if (diagnosis.cause == Cause::crlfLineEnds && amount != diagnosis.value) {
-        words.out += " on ";
-        words.number(amount);
-        words.out += " of ";
-        words.lines(diagnosis.value);
-    }
-    if (diagnosis.cause == Cause::addressOffset && diagnosis.value != 0)
-        describeRange(words, diagnosis);
-    if (countsLines(diagnosis.cause)) {
+    kindInto(words, causeKindOf(diagnosis));
+    if (row.more != nullptr)
+        row.more(words, diagnosis);
+    if (isLineCause(diagnosis.cause)) {
         words.out += " (";
-        words.lines(amount);
+        words.lines(static_cast<std::uint64_t>(diagnosis.amount));
         words.out += ')';
     }
     return words.out;
 }
 
-std::string kindOf(const Diagnosis& diagnosis)
+std::string kindWords(const CauseKind& kind)
 {
     Words words;
-    switch (diagnosis.cause) {
-    case Cause::shiftedLines:
-        return diagnosis.amount > 0 ? "lines left out, putting the rest out of place" : "lines added, putting the rest out of place";
-    case Cause::movedLine:
-        return "a line printed out of order";
-    case Cause::addressForm:
-        return "addresses written with " + formsText(diagnosis.forms);
-    case Cause::addressOffset:
-        if (diagnosis.value == 0)
-            return "addresses off by amounts that keep changing";
-        words.out += "addresses off by ";
-        words.out += diagnosis.negative ? '-' : '+';
-        words.number(diagnosis.value);
-        return words.out;
-    case Cause::cutLabels:
-        words.out += "labels cut to ";
-        words.number(diagnosis.value);
-        words.out += diagnosis.value == 1 ? " character" : " characters";
-        return words.out;
-    case Cause::crlfLineEnds:
-        return "CR LF line ends";
-    case Cause::decimalAddresses:
-        return "addresses in decimal";
-    case Cause::labelCase:
-        return "labels right but for letter case";
-    case Cause::swappedColumns:
-        return "address and label swapped";
-    case Cause::byteOrderMark:
-        return "starts with a UTF-8 byte-order mark";
-    case Cause::zeroBytes:
-        return "holds zero bytes";
-    case Cause::emptyFile:
-        return "empty file";
-    case Cause::trailingEmptyLine:
-        return "a trailing empty line";
-    case Cause::lastLinesLeftOut:
-        return diagnosis.amount == 1 ? "the reference's last line left out" : "the reference's last lines left out";
-    }
-    return "";
+    kindInto(words, kind);
+    return words.out;
+}
+
+std::string kindOf(const Diagnosis& diagnosis)
+{
+    return kindWords(causeKindOf(diagnosis));
 }

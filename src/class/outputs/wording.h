@@ -4,6 +4,7 @@
 #ifndef LABELGRADE_WORDING_H
 #define LABELGRADE_WORDING_H
 
+#include "class/explaining/cause_kinds.h"
 #include "class/model/class.h"
 #include "class/model/diagnosis.h"
 
@@ -15,8 +16,10 @@ std::string describe(const Diagnosis& diagnosis);
 // Why a report could not be written, from the errno that says so.
 std::string reportNotWritten(int error);
 
-// The kind of cause, as the class's summary counts students by it: what no
+// A kind of cause, as the class's summary counts students by it: what no
 // test's numbering changes ("addresses off by +1", "a line left out").
+std::string kindWords(const CauseKind& kind);
+// The kind of a cause, in those words.
 std::string kindOf(const Diagnosis& diagnosis);
 
 // Calls `finding(test, text)`, test by test, for each note on a student's
@@ -51,32 +54,6 @@ void forEachFindingOf(const Student& student, Finding&& finding)
             finding(t, describe(diagnosis));
         if (result.reportError != 0)
             finding(t, reportNotWritten(result.reportError));
-    }
-}
-
-// Calls `kind(test, kind, text)` for each file not graded and each cause
-// found, with its kind besides its words; and for a report not written.
-// The notes that are no cause (one file with another student's, graded
-// under another name) have no kind: the summary tells those apart.
-template <typename Kind>
-void forEachKindOf(const Student& student, Kind&& kind)
-{
-    for (std::size_t t = 0; t < student.results.size(); ++t) {
-        const TestResult& result = student.results[t];
-        if (result.state != FileState::graded) {
-            std::string reason(reasonOf(result.state));
-            std::string whole = reason;
-            for (const FileNote& note : student.notes)
-                if (note.test == t && note.kind == NoteKind::why)
-                    whole = note.text;
-            kind(t, reason, whole);
-        }
-        for (const Diagnosis& diagnosis : result.diagnoses)
-            kind(t, kindOf(diagnosis), describe(diagnosis));
-        if (result.reportError != 0) {
-            std::string why = reportNotWritten(result.reportError);
-            kind(t, why, why);
-        }
     }
 }
 

@@ -66,3 +66,53 @@ TEST(KindOf, LeavesOutWhatOneFileShows)
                         Cause::swappedColumns})
         EXPECT_FALSE(kindOf(Diagnosis{cause, 0, false, 1}).empty());
 }
+
+// A file's note and the summary's kind for one cause of each kind, as
+// scripts read them: a new kind fails here until its words are pinned.
+TEST(Words, OfEveryKindStayAsScriptsReadThem)
+{
+    struct Said {
+        Diagnosis diagnosis;
+        std::string_view note;
+        std::string_view kind;
+    };
+    const Said said[] = {
+        {{Cause::crlfLineEnds, 0, false, 2, 9}, "CR LF line ends on 2 of 9 lines", "CR LF line ends"},
+        {{Cause::byteOrderMark}, "starts with a UTF-8 byte-order mark", "starts with a UTF-8 byte-order mark"},
+        {{Cause::zeroBytes}, "holds zero bytes", "holds zero bytes"},
+        {{Cause::emptyFile}, "empty file", "empty file"},
+        {{Cause::trailingEmptyLine}, "a trailing empty line", "a trailing empty line"},
+        {{Cause::shiftedLines, 0, false, 1, 4}, "line 4 left out (what follows is a line early)",
+         "lines left out, putting the rest out of place"},
+        {{Cause::movedLine, 0, false, 7, 0}, "lines out of the reference's order in 7 places",
+         "a line printed out of order"},
+        {{Cause::lastLinesLeftOut, 0, false, 1}, "the reference's last line left out",
+         "the reference's last line left out"},
+        {{Cause::addressForm, otherWidth, false, 2}, "addresses written with another width (2 lines)",
+         "addresses written with another width"},
+        {{Cause::decimalAddresses, 0, false, 1}, "addresses in decimal (1 line)", "addresses in decimal"},
+        {{Cause::addressOffset, 0, false, 9, 0}, "addresses off by amounts that keep changing (9 lines)",
+         "addresses off by amounts that keep changing"},
+        {{Cause::labelCase, 0, false, 3}, "labels right but for letter case (3 lines)",
+         "labels right but for letter case"},
+        {{Cause::cutLabels, 0, false, 5, 6}, "labels cut to 6 characters (5 lines)", "labels cut to 6 characters"},
+        {{Cause::swappedColumns, 0, false, 2}, "address and label swapped (2 lines)", "address and label swapped"},
+    };
+    std::vector<bool> pinned(causeCount, false);
+    for (const Said& one : said) {
+        pinned[static_cast<std::size_t>(one.diagnosis.cause)] = true;
+        EXPECT_EQ(describe(one.diagnosis), one.note);
+        EXPECT_EQ(kindOf(one.diagnosis), one.kind);
+        EXPECT_EQ(kindWords(causeKindOf(one.diagnosis)), one.kind);
+    }
+    for (std::size_t c = 0; c < causeCount; ++c)
+        EXPECT_TRUE(pinned[c]) << "no words pinned for cause " << c;
+}
+
+TEST(KindOf, TellsApartWhatTheSummaryKeepsOfAKind)
+{
+    EXPECT_EQ(kindOf(Diagnosis{Cause::shiftedLines, 0, false, -3, 2}), "lines added, putting the rest out of place");
+    EXPECT_EQ(kindOf(Diagnosis{Cause::lastLinesLeftOut, 0, false, 4}), "the reference's last lines left out");
+    EXPECT_EQ(kindOf(offset(10, true, 1, 0, 1)), "addresses off by -10");
+    EXPECT_EQ(kindOf(Diagnosis{Cause::cutLabels, 0, false, 5, 1}), "labels cut to 1 character");
+}

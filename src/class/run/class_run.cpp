@@ -13,7 +13,7 @@
 #include "class/intake/references.h"
 #include "class/intake/roster.h"
 #include "class/intake/students.h"
-#include "class/outputs/summary.h"
+#include "class/explaining/summary.h"
 #include "class/outputs/summary_text.h"
 
 #include <cerrno>

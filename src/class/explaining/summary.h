@@ -6,9 +6,11 @@
 #define LABELGRADE_SUMMARY_H
 
 #include "class/model/class.h"
+#include "class/explaining/cause_kinds.h"
 #include "class/explaining/copying.h"
 #include "class/explaining/tally.h"
 
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,11 +55,24 @@ struct TestSummary {
     std::vector<std::uint64_t> wrongAt;      // per reference line, graded files wrong there
 };
 
+// What a finding is a kind of: a file not graded, by its state; a cause,
+// by what no test's numbering changes; a report not written, by why.
+enum class FindingOf : std::uint8_t { notGraded, cause, noReport };
+
+struct FindingKind {
+    FindingOf of = FindingOf::cause;
+    FileState state = FileState::graded;  // a file not graded's
+    CauseKind cause{};
+    int error = 0;  // a report not written's
+    auto operator<=>(const FindingKind&) const = default;
+};
+
 // A kind of cause, or of file not graded, and how far through the class
-// it reaches.
+// it reaches.  The words are the outputs': the kind's, and the first
+// file's finding as its notes say it (of its cause, `first`).
 struct FindingCount {
-    std::string text;                 // as `kindOf` words it
-    std::string firstText;            // the first file's finding as its notes word it
+    FindingKind kind;
+    Diagnosis first;
     std::uint32_t firstStudent = 0;
     std::uint32_t firstTest = 0;
     std::uint64_t students = 0;
@@ -68,7 +83,10 @@ struct FindingCount {
 struct ClassSummary {
     std::vector<TestSummary> tests;
     std::uint64_t findings = 0;            // causes found, and files not graded
-    std::vector<FindingCount> kinds;       // the students they hit, most first
+    // The students they hit, most first, then the class's order and the
+    // test's; kinds tied even so are put in the order of their words where
+    // they are worded.
+    std::vector<FindingCount> kinds;
     std::vector<SuspectedPair> pairs;      // strongest first
     CopyThreshold copyThreshold;
     std::uint64_t studentsGraded = 0;      // students with a file graded

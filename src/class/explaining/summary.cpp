@@ -1,13 +1,30 @@
-#include "class/outputs/summary.h"
+#include "class/explaining/summary.h"
 
 #include "grading/line_walk.h"
-#include "class/outputs/wording.h"
 
 #include <algorithm>
 #include <map>
 #include <tuple>
 
 namespace {
+
+// Calls `found(test, kind, diagnosis)` for each file not graded, each cause
+// found (`diagnosis` is the cause) and each report not written.  The notes
+// that are no cause (one file with another student's, graded under another
+// name) have no kind: the summary tells those apart.
+template <typename Found>
+void forEachKindOf(const Student& student, Found&& found)
+{
+    for (std::size_t t = 0; t < student.results.size(); ++t) {
+        const TestResult& result = student.results[t];
+        if (result.state != FileState::graded)
+            found(t, FindingKind{.of = FindingOf::notGraded, .state = result.state}, Diagnosis{});
+        for (const Diagnosis& diagnosis : result.diagnoses)
+            found(t, FindingKind{.of = FindingOf::cause, .cause = causeKindOf(diagnosis)}, diagnosis);
+        if (result.reportError != 0)
+            found(t, FindingKind{.of = FindingOf::noReport, .error = result.reportError}, Diagnosis{});
+    }
+}
 
 // Keeps the few most common wrong lines at a position as they come, most
 // common first, then in order of text.
@@ -97,13 +114,13 @@ std::vector<FindingCount> countKinds(const std::vector<Student>& students)
         FindingCount found;
         std::size_t lastStudent = SIZE_MAX;
     };
-    std::map<std::string, Count> kinds;
+    std::map<FindingKind, Count> kinds;
     for (std::size_t s = 0; s < students.size(); ++s)
-        forEachKindOf(students[s], [&](std::size_t test, const std::string& text, const std::string& whole) {
-            Count& count = kinds[text];
+        forEachKindOf(students[s], [&](std::size_t test, const FindingKind& kind, const Diagnosis& diagnosis) {
+            Count& count = kinds[kind];
             if (count.found.files == 0) {
-                count.found.text = text;
-                count.found.firstText = whole;
+                count.found.kind = kind;
+                count.found.first = diagnosis;
                 count.found.firstStudent = static_cast<std::uint32_t>(s);
                 count.found.firstTest = static_cast<std::uint32_t>(test);
             }
@@ -115,14 +132,14 @@ std::vector<FindingCount> countKinds(const std::vector<Student>& students)
                 count.found.tests.push_back(static_cast<std::uint32_t>(test));
         });
     std::vector<FindingCount> counted;
-    for (auto& [text, count] : kinds) {
+    for (auto& [kind, count] : kinds) {
         std::sort(count.found.tests.begin(), count.found.tests.end());
         count.found.tests.erase(std::unique(count.found.tests.begin(), count.found.tests.end()), count.found.tests.end());
         counted.push_back(std::move(count.found));
     }
     std::sort(counted.begin(), counted.end(), [](const FindingCount& a, const FindingCount& b) {
-        return std::tie(b.students, a.firstStudent, a.firstTest, a.text) <
-               std::tie(a.students, b.firstStudent, b.firstTest, b.text);
+        return std::tie(b.students, a.firstStudent, a.firstTest, a.kind) <
+               std::tie(a.students, b.firstStudent, b.firstTest, b.kind);
     });
     return counted;
 }

@@ -1,0 +1,96 @@
+// Every kind of cause in one table, a row each in Cause's order: where it
+// shows, what a wrong line needs of it, and what the summary counts
+// students by.  The explaining tells a pattern from its row alone, so that
+// a new one is its detector (a need that needsOf sets), its row here and a
+// row of words in the outputs; a kind left out of either table does not
+// compile.
+#ifndef LABELGRADE_CAUSE_KINDS_H
+#define LABELGRADE_CAUSE_KINDS_H
+
+#include "class/explaining/line_causes.h"
+#include "class/model/diagnosis.h"
+
+#include <compare>
+#include <cstdint>
+#include <iterator>
+
+// Where a kind of cause shows.
+enum class Found : std::uint8_t {
+    inBytes,  // in the file's bytes, whatever its lines hold
+    inOrder,  // in the order of its lines: a slip, told one by one
+    inLines,  // in the wrong lines that need it: a pattern, told with how many
+};
+
+// What a kind keeps of a cause's parameters for the summary: only what no
+// test's numbering changes.
+enum class Keeps : std::uint8_t {
+    nothing,
+    forms,      // the address forms
+    offset,     // how far and which way, unless it keeps changing
+    value,      // the characters labels are cut to
+    direction,  // lines left out or lines added
+    single,     // one line or more than one
+};
+
+struct CauseKindRow {
+    Cause cause;
+    Found found;
+    Keeps keeps;
+    // For a pattern: whether a wrong line needs it.
+    bool (*needed)(const LineNeeds& line) = nullptr;
+};
+
+inline constexpr CauseKindRow causeKindRows[] = {
+    {Cause::crlfLineEnds, Found::inBytes, Keeps::nothing},
+    {Cause::byteOrderMark, Found::inBytes, Keeps::nothing},
+    {Cause::zeroBytes, Found::inBytes, Keeps::nothing},
+    {Cause::emptyFile, Found::inBytes, Keeps::nothing},
+    {Cause::trailingEmptyLine, Found::inBytes, Keeps::nothing},
+    {Cause::shiftedLines, Found::inOrder, Keeps::direction},
+    {Cause::movedLine, Found::inOrder, Keeps::nothing},
+    {Cause::lastLinesLeftOut, Found::inOrder, Keeps::single},
+    {Cause::addressForm, Found::inLines, Keeps::forms, [](const LineNeeds& line) { return line.forms != 0; }},
+    {Cause::decimalAddresses, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.decimal; }},
+    {Cause::addressOffset, Found::inLines, Keeps::offset, [](const LineNeeds& line) { return line.range != noLine; }},
+    {Cause::labelCase, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.labelCase; }},
+    {Cause::cutLabels, Found::inLines, Keeps::value, [](const LineNeeds& line) { return line.cut; }},
+    {Cause::swappedColumns, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.swapped; }},
+};
+
+constexpr bool rowsInCauseOrder()
+{
+    for (std::size_t i = 0; i < std::size(causeKindRows); ++i) {
+        const CauseKindRow& row = causeKindRows[i];
+        if (static_cast<std::size_t>(row.cause) != i || (row.found == Found::inLines) != (row.needed != nullptr))
+            return false;
+    }
+    return true;
+}
+static_assert(std::size(causeKindRows) == causeCount, "a row for every kind of cause");
+static_assert(rowsInCauseOrder(), "rows in Cause's order, a pattern's with what a line needs of it");
+
+constexpr const CauseKindRow& rowOf(Cause cause)
+{
+    return causeKindRows[static_cast<std::size_t>(cause)];
+}
+
+// A cause told with the wrong lines it explains.
+constexpr bool isLineCause(Cause cause)
+{
+    return rowOf(cause).found == Found::inLines;
+}
+
+// A cause as the summary counts students by it: its kind, and of its
+// parameters what its row keeps.
+struct CauseKind {
+    Cause cause = Cause::emptyFile;
+    std::uint8_t forms = 0;
+    bool negative = false;  // an offset below the reference's addresses; lines added, not left out
+    bool single = false;    // one line, not more
+    std::uint64_t value = 0;  // an offset's size (0: one that keeps changing); the characters kept
+    auto operator<=>(const CauseKind&) const = default;
+};
+
+CauseKind causeKindOf(const Diagnosis& diagnosis);
+
+#endif
