@@ -4,6 +4,7 @@
 #include "class/outputs/html_page.h"
 #include "class/run/options.h"
 #include "class/run/student_run.h"
+#include "class/run/threads.h"
 #include "io/standard_streams.h"
 #include "io/visible_text.h"
 
@@ -11,12 +12,34 @@
 #include <cstdlib>
 #include <cstdio>
 #include <malloc.h>
-#include <new>
 #include <string>
 
 namespace {
 
 constexpr int trimThreshold = 4 << 20;
+
+int runCommand(int argc, char** argv, const StandardStreams& streams)
+{
+    ClassOptions options;
+    std::string problem;
+    switch (parseOptions(argc, argv, options, problem)) {
+    case ParseResult::help:
+        std::fputs(classUsage, stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
+    case ParseResult::version:
+        std::fputs("labelgrade-class " LABELGRADE_VERSION "\n", stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
+    case ParseResult::usageError:
+        std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage);
+        return statusUsage;
+    case ParseResult::run:
+        break;
+    }
+    options.utf8 = terminalReadsUtf8();
+    options.outputClosed = streams.outputClosed;
+    options.date = runDate(std::getenv("SOURCE_DATE_EPOCH"));
+    return options.student ? runStudent(options) : runClass(options);
+}
 
 }  // namespace
 
@@ -37,27 +60,10 @@ int main(int argc, char** argv)
     // limit is a failed write, told as one.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-    try {
-        ClassOptions options;
-        std::string problem;
-        switch (parseOptions(argc, argv, options, problem)) {
-        case ParseResult::help:
-            std::fputs(classUsage, stdout);
-            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
-        case ParseResult::version:
-            std::fputs("labelgrade-class " LABELGRADE_VERSION "\n", stdout);
-            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
-        case ParseResult::usageError:
-            std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage);
-            return statusUsage;
-        case ParseResult::run:
-            break;
-        }
-        options.utf8 = terminalReadsUtf8();
-        options.outputClosed = streams.outputClosed;
-        options.date = runDate(std::getenv("SOURCE_DATE_EPOCH"));
-        return options.student ? runStudent(options) : runClass(options);
-    } catch (const std::bad_alloc&) {
-        return trouble("out of memory");
-    }
+    // Whatever the run throws (memory that runs out, above all) ends it
+    // telling why, as a failure on any of its threads does.
+    StopSignal failed;
+    int status = statusTrouble;
+    runStopping(failed, [&] { status = runCommand(argc, argv, streams); });
+    return failed.stopped ? trouble(failed.reason()) : status;
 }

@@ -7,6 +7,7 @@
 #include "class/intake/lms_names.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -328,30 +329,50 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
     ArchiveReader reader;
     bool opened = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders) == ArchiveStatus::ok;
     // What an entry's bytes give each student who wants them.
-    auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+    auto filesOf = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
         std::vector<std::string_view> inside;
         for (std::size_t w = from; w < to; ++w)
             if (plan.wanted[w].insideSize != 0)
                 inside.push_back(plan.insideOf(plan.wanted[w]));
         std::vector<StudentFile> insideFiles = read == ArchiveStatus::ok && opened ? readInside(reader, bytes, inside)
                                                                                   : unreadableFiles(inside.size());
+        std::vector<StudentFile> made;
         std::size_t nextInside = 0;
+        for (std::size_t w = from; w < to; ++w)
+            made.push_back(plan.wanted[w].insideSize == 0 ? fileOfBytes(read, bytes) : std::move(insideFiles[nextInside++]));
+        return made;
+    };
+    // A file too large for the memory the run has is its student's note,
+    // as it is when read from a folder.
+    auto outOfMemory = [](std::size_t count) {
+        std::vector<StudentFile> files(count);
+        for (StudentFile& file : files)
+            file.state = FileState::outOfMemory;
+        return files;
+    };
+    auto deliverFiles = [&](std::size_t from, std::size_t to, std::vector<StudentFile> made) {
         for (std::size_t w = from; w < to; ++w) {
             const WantedFile& want = plan.wanted[w];
             std::vector<StudentFile>& theirs = files[want.student];
             if (theirs.empty())
                 theirs.resize(plan.choices[want.student].size());
             StudentFile& file = theirs[want.test];
-            if (want.insideSize == 0)
-                file = fileOfBytes(read, bytes);
-            else
-                file = std::move(insideFiles[nextInside++]);
+            file = std::move(made[w - from]);
             file.shownPath = pathInFolder(root, plan.pathOf(want));
             if (want.insideSize != 0)
                 file.shownPath.append("/").append(plan.insideOf(want));
             if (--plan.filesLeft[want.student] == 0)
                 ready(want.student);
         }
+    };
+    auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+        std::vector<StudentFile> made;
+        try {
+            made = filesOf(from, to, read, bytes);
+        } catch (const std::bad_alloc&) {
+            made = outOfMemory(to - from);
+        }
+        deliverFiles(from, to, std::move(made));
     };
     // The wanted files of one entry lie together: [from, to).
     auto span = [&](std::size_t from) {
@@ -389,8 +410,15 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         std::string bytes;
         // The entry must be the one the first pass listed there.
         ArchiveStatus read = status == ArchiveStatus::damaged ? status : ArchiveStatus::broken;
-        if (status == ArchiveStatus::ok && joinPath(splitEntryPath(reader.entry.path).components) == plan.pathOf(plan.wanted[from]))
-            read = readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
+        try {
+            if (status == ArchiveStatus::ok &&
+                joinPath(splitEntryPath(reader.entry.path).components) == plan.pathOf(plan.wanted[from]))
+                read = readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
+        } catch (const std::bad_alloc&) {
+            std::string().swap(bytes);
+            deliverFiles(from, to, outOfMemory(to - from));
+            continue;
+        }
         deliver(from, to, read, bytes);
     }
     // What the second pass could not reach could not be read.

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <unicase.h>
+#include <unistd.h>
 
 namespace {
 
@@ -144,6 +146,76 @@ namespace {
 // held in memory.
 constexpr std::size_t mostWaiting = 64;
 
+// Past this many bytes of feedback held waiting, more goes to the spill:
+// a few dozen students' worth, small beside what grading a class holds.
+constexpr std::size_t mostHeldBytes = 1 << 20;
+
+// An unnamed file in TMPDIR, where temporary files belong, gone with the
+// run however it ends.
+Descriptor openSpill()
+{
+    const char* given = std::getenv("TMPDIR");
+    std::string folder = given != nullptr && *given != '\0' ? given : "/tmp";
+    Descriptor file(open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (file.fd >= 0)
+        return file;
+    // A file system without unnamed files: named, and the name let go at once.
+    std::string name = folder + "/labelgrade-feedback-XXXXXX";
+    file = Descriptor(mkostemp(name.data(), O_CLOEXEC));
+    if (file.fd >= 0)
+        unlink(name.c_str());
+    return file;
+}
+
+bool writeAt(int fd, std::string_view bytes, std::uint64_t at)
+{
+    while (!bytes.empty()) {
+        ssize_t wrote = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+        at += static_cast<std::uint64_t>(wrote);
+    }
+    return true;
+}
+
+// False, with errno set, where the whole could not be read back.
+bool readAt(int fd, std::string& bytes, std::uint64_t at)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        ssize_t got = pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            errno = got == 0 ? EIO : errno;
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// Writes the text to the spill, where the bound is passed; where no spill
+// can be written it stays held.  The caller holds `mutex`.
+void spillPast(FeedbackZip& feedback, WaitingFeedback& entry)
+{
+    if (feedback.heldBytes + entry.text.size() <= mostHeldBytes || feedback.spillRefused)
+        return;
+    if (feedback.spill.fd < 0)
+        feedback.spill = openSpill();
+    if (feedback.spill.fd < 0 || !writeAt(feedback.spill.fd, entry.text, feedback.spillEnd)) {
+        feedback.spillRefused = true;
+        return;
+    }
+    entry.spilled = true;
+    entry.spilledAt = feedback.spillEnd;
+    entry.spilledSize = entry.text.size();
+    feedback.spillEnd += entry.text.size();
+    std::string().swap(entry.text);
+}
+
 void writeOne(FeedbackZip& feedback, std::size_t student, const std::string& given, const std::string& text)
 {
     // A name the zip refuses (it would land outside the folder it is
@@ -158,13 +230,23 @@ void writeOne(FeedbackZip& feedback, std::size_t student, const std::string& giv
         feedback.failed = true;
 }
 
+// A spilled text, read back; the zip fails where it cannot be.
+void readBack(FeedbackZip& feedback, WaitingFeedback& entry)
+{
+    entry.text.resize(entry.spilledSize);
+    if (!readAt(feedback.spill.fd, entry.text, entry.spilledAt) && !feedback.failed) {
+        feedback.failed = true;
+        feedback.zip.error = errno;
+    }
+}
+
 // Writes the feedback next in the students' order for as long as it is
 // there; the caller holds `writing`.
 void writeReady(FeedbackZip& feedback)
 {
     for (;;) {
         std::size_t student = 0;
-        std::pair<std::string, std::string> entry;
+        WaitingFeedback entry;
         {
             std::lock_guard lock(feedback.mutex);
             auto ready = feedback.waiting.find(feedback.next);
@@ -172,10 +254,15 @@ void writeReady(FeedbackZip& feedback)
                 return;
             student = ready->first;
             entry = std::move(ready->second);
+            feedback.heldBytes -= entry.text.size();
             feedback.waiting.erase(ready);
             ++feedback.next;
         }
-        writeOne(feedback, student, entry.first, entry.second);
+        // The spill is only appended to past what was spilled: read
+        // without the lock.
+        if (entry.spilled)
+            readBack(feedback, entry);
+        writeOne(feedback, student, entry.path, entry.text);
     }
 }
 
@@ -186,7 +273,12 @@ void addFeedback(FeedbackZip& feedback, std::size_t student, std::string path, s
     bool crowded = false;
     {
         std::lock_guard lock(feedback.mutex);
-        feedback.waiting.emplace(student, std::make_pair(std::move(path), std::move(text)));
+        WaitingFeedback entry{std::move(path), std::move(text)};
+        // The next student's is written at once: it need not wait.
+        if (student != feedback.next)
+            spillPast(feedback, entry);
+        feedback.heldBytes += entry.text.size();
+        feedback.waiting.emplace(student, std::move(entry));
         crowded = feedback.waiting.size() > mostWaiting;
     }
     std::unique_lock writer(feedback.writing, std::defer_lock);

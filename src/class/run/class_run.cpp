@@ -2,6 +2,7 @@
 
 #include "class/intake/download_archive.h"
 #include "class/run/grade_class.h"
+#include "class/run/threads.h"
 #include "class/intake/layout.h"
 #include "class/outputs/gradebook.h"
 #include "class/outputs/html_page.h"
@@ -24,8 +25,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <memory>
-#include <new>
-#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -409,22 +408,16 @@ int runClass(const ClassOptions& options)
     // different places: they are written side by side.
     std::string summaryText;
     std::string explainError;
+    StopSignal explainStop;
     auto explain = [&] {
-        try {
-            explainClass(options, page.fd, tests, students, SummaryNotes{about, notices, options.htmlPage}, places, tallies, summaryText,
-                         explainError);
-        } catch (const std::bad_alloc&) {
-            explainError = "out of memory";
-        }
+        explainClass(options, page.fd, tests, students, SummaryNotes{about, notices, options.htmlPage}, places, tallies, summaryText,
+                     explainError);
     };
-    std::thread explaining;
-    if (!options.quiet || page.fd >= 0) {
-        try {
-            explaining = std::thread(explain);
-        } catch (const std::system_error&) {
-            explain();
-        }
-    }
+    std::jthread explaining;
+    std::string why;
+    // Where no thread can start, the explaining is done here, first.
+    if ((!options.quiet || page.fd >= 0) && !startThread(explaining, explainStop, explain, why))
+        runStopping(explainStop, explain);
     auto gradebook = std::make_unique<Output>();
     gradebook->fd = STDOUT_FILENO;
     if (options.outputClosed) {
@@ -440,6 +433,8 @@ int runClass(const ClassOptions& options)
         explaining.join();
     if (!written)
         return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(writeError));
+    if (explainStop.stopped)
+        return trouble(explainStop.reason());
     if (!explainError.empty())
         return trouble(explainError);
     // What cannot be written to standard error cannot be told either.

@@ -10,6 +10,7 @@
 #include "class/outputs/report_files.h"
 #include "class/run/shared_heap.h"
 #include "class/intake/student_files.h"
+#include "class/run/threads.h"
 #include "class/run/workers.h"
 
 #include <algorithm>
@@ -248,6 +249,12 @@ void work(ClassRun& run, Tally& tally, std::vector<LinkedFile>& linked)
 // read; a student it did not find (on the roster alone) first.
 void readInTurn(ClassRun& run, int fd)
 {
+    // However the reading ends, the workers waiting for a student must hear
+    // that none will come.
+    struct Finishing {
+        ReadyQueue& ready;
+        ~Finishing() { ready.finish(); }
+    } finishing{run.ready};
     std::vector<std::size_t> studentOfPlan(run.plan->choices.size());
     for (std::size_t s = 0; s < run.students.size(); ++s) {
         if (run.students[s].planIndex == UINT32_MAX)
@@ -257,7 +264,6 @@ void readInTurn(ClassRun& run, int fd)
     }
     readDownload(fd, run.options.submissions, *run.plan, run.prepared,
                  [&](std::uint32_t s) { run.ready.push(studentOfPlan[s]); });
-    run.ready.finish();
 }
 
 unsigned workerCount(const ClassOptions& options, std::size_t students)
@@ -289,10 +295,20 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
     std::vector<std::vector<LinkedFile>> linkedByWorker(jobs);
     // An archive is read by one thread, its second pass handing students to
     // the workers as their files are read.
-    std::thread reading;
+    std::jthread reading;
+    // However the grading ends, the reading is let go before it is joined:
+    // with no worker to take them, it would wait on its students forever.
+    struct Abandoning {
+        ReadyQueue& ready;
+        ~Abandoning() { ready.abandon(); }
+    } abandoning{run.ready};
+    std::string why;
     if (run.plan != nullptr) {
         shareOneHeap();
-        reading = std::thread([&] { readInTurn(run, submissions.fd); });
+        if (!startThread(reading, run.stop, [&] { readInTurn(run, submissions.fd); }, why)) {
+            run.stop.stopWith("could not start a thread to read " + options.submissions + ": " + why);
+            run.ready.finish();
+        }
     }
     runWorkers(jobs, [&](unsigned worker) { work(run, tallies[worker], linkedByWorker[worker]); }, run.stop,
                run.filesDone, students.size() * tests.size());

@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <new>
 #include <sched.h>
-#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -22,35 +20,19 @@ struct Waiting {
     unsigned left = 0;
 };
 
-void runOne(const std::function<void(unsigned)>& work, unsigned worker, StopSignal& stop, Waiting& waiting)
-{
-    try {
-        work(worker);
-    } catch (const std::bad_alloc&) {
-        stop.stopWith("out of memory");
-    } catch (const std::exception& trouble) {
-        stop.stopWith(trouble.what());
+// A worker's end, told however it ends.
+struct Ending {
+    Waiting& waiting;
+
+    ~Ending()
+    {
+        std::lock_guard lock(waiting.mutex);
+        --waiting.left;
+        waiting.ended.notify_one();
     }
-    std::lock_guard lock(waiting.mutex);
-    --waiting.left;
-    waiting.ended.notify_one();
-}
+};
 
 }  // namespace
-
-void StopSignal::stopWith(std::string reason)
-{
-    std::lock_guard lock(mutex_);
-    if (reason_.empty())
-        reason_ = std::move(reason);
-    stopped = true;
-}
-
-std::string StopSignal::reason()
-{
-    std::lock_guard lock(mutex_);
-    return reason_;
-}
 
 unsigned processorCount()
 {
@@ -69,20 +51,26 @@ bool runWorkers(unsigned jobs, const std::function<void(unsigned worker)>& work,
     // Drawn once before any worker starts, so that a terminal always sees
     // the line, however soon the run ends.
     drawProgress(progress, 0, total);
-    std::vector<std::thread> threads;
+    std::vector<std::jthread> threads;
     for (unsigned i = 0; i < jobs; ++i) {
-        try {
-            threads.emplace_back(runOne, std::cref(work), i, std::ref(stop), std::ref(waiting));
-        } catch (const std::system_error& trouble) {
+        std::jthread thread;
+        std::string why;
+        if (!startThread(thread, stop,
+                         [&work, &waiting, i] {
+                             Ending ending{waiting};
+                             work(i);
+                         },
+                         why)) {
             // Fewer workers than asked for grade the same class, the same way.
             std::lock_guard lock(waiting.mutex);
             waiting.left -= jobs - i;
             if (threads.empty()) {
-                stop.stopWith(std::string("could not start a worker: ") + trouble.what());
+                stop.stopWith("could not start a worker: " + why);
                 return false;
             }
             break;
         }
+        threads.push_back(std::move(thread));
     }
     {
         std::unique_lock lock(waiting.mutex);
@@ -92,7 +80,7 @@ bool runWorkers(unsigned jobs, const std::function<void(unsigned worker)>& work,
             lock.lock();
         }
     }
-    for (std::thread& thread : threads)
+    for (std::jthread& thread : threads)
         thread.join();
     endProgress(progress);
     return true;

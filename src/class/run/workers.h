@@ -4,23 +4,11 @@
 #ifndef LABELGRADE_WORKERS_H
 #define LABELGRADE_WORKERS_H
 
+#include "class/run/threads.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <string>
-
-struct StopSignal {
-    std::atomic<bool> stopped{false};
-
-    // The first reason given is kept.
-    void stopWith(std::string reason);
-    std::string reason();
-
-private:
-    std::mutex mutex_;
-    std::string reason_;
-};
 
 // The processors this run may use, which a container or taskset may make
 // fewer than the machine has.
