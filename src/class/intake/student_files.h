@@ -40,6 +40,13 @@ struct StudentFolder {
     std::vector<FolderEntry> entries;
 };
 
+// Where a student's files lie, open while the student is graded.
+struct StudentPlaces {
+    int submissions = -1;
+    std::vector<StudentFolder> folders;  // each of the student's, in their order
+    std::vector<bool> listed;            // which could be opened and listed
+};
+
 // Opens `name` beneath `folder` with `flags`, following links only as far
 // as they stay beneath it; one that leads out fails with EXDEV, as an
 // absolute one does (an archive cannot know where it will be unpacked).
