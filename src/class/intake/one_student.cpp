@@ -5,6 +5,7 @@
 #include "io/archive.h"
 #include "io/descriptor.h"
 #include "io/folder.h"
+#include "io/paths.h"
 
 #include <cerrno>
 #include <cstring>
@@ -55,7 +56,14 @@ struct OneStudent final : SubmissionSource {
     }
 };
 
-// An archive's regular files, at any depth, are the student's own.
+std::string nameOf(const std::string& path)
+{
+    std::vector<std::string_view> components = componentsOf(path);
+    return components.empty() ? path : std::string(components.back());
+}
+
+// An archive's regular files, at any depth, are the student's own.  One
+// that cannot be read to its end is named as a class names an upload.
 bool gatherArchive(OneStudent& submission, std::string& why)
 {
     ArchiveReader reader;
@@ -64,7 +72,7 @@ bool gatherArchive(OneStudent& submission, std::string& why)
         why = "it cannot be read as an archive: " + listing.problem;
         return false;
     }
-    if (std::string trouble = uploadTrouble(listing, "the archive"); !trouble.empty())
+    if (std::string trouble = uploadTrouble(listing, nameOf(submission.root)); !trouble.empty())
         submission.handed.troubles.push_back(trouble);
     for (UploadEntry& entry : listing.entries) {
         submission.handed.files.push_back(HandedIn{entry.name, entry.path, false});
