@@ -1,6 +1,7 @@
 // What a student handed in, where SUBMISSIONS is a folder: the entries of
 // the student's folders, their files at its top, and what each archive
 // they uploaded holds; and the one chosen for a test, opened to be graded.
+// The source of submissions that a folder SUBMISSIONS is.
 #ifndef LABELGRADE_FOLDER_SUBMISSIONS_H
 #define LABELGRADE_FOLDER_SUBMISSIONS_H
 

@@ -21,10 +21,10 @@ struct StudentFile {
     int error = 0;           // why it could not be read, where it could not
     FileId id;               // which file it is, whatever its path
     bool hardLinked = false; // other names lead to it too
-    // Read whole into memory, from inside an archive, instead of `file`,
-    // and the path its report gives it there.
+    // Read whole into memory, from inside an archive, instead of `file`.
     bool inMemory = false;
     std::string bytes;
+    // The path its report gives it, as the source of submissions names it.
     std::string shownPath;
     // Set when the failure is the grader's, not the file's (no file
     // descriptor or memory left): then no student may be charged with it.

@@ -9,10 +9,10 @@ void keepRead(StudentSubmission& submission, std::size_t test, StudentFile file)
 {
     if (submission.read.size() < submission.choices.size()) {
         submission.read.resize(submission.choices.size());
-        submission.readAhead.resize(submission.choices.size(), false);
+        submission.hasRead.resize(submission.choices.size(), false);
     }
     submission.read[test] = std::move(file);
-    submission.readAhead[test] = true;
+    submission.hasRead[test] = true;
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ void markRead(StudentSubmission& submission, const std::vector<std::size_t>& tes
 
 bool wasRead(const StudentSubmission& submission, std::size_t test)
 {
-    return test < submission.readAhead.size() && submission.readAhead[test];
+    return test < submission.hasRead.size() && submission.hasRead[test];
 }
 
 StudentFile takeRead(StudentSubmission& submission, std::size_t test)

@@ -27,7 +27,7 @@ struct StudentSubmission {
     // Files read ahead, per test: those of an upload or a download, read
     // together in one pass.
     std::vector<StudentFile> read;
-    std::vector<bool> readAhead;
+    std::vector<bool> hasRead;
 };
 
 // The interface every source gives.  A source is shared by the workers,
@@ -51,13 +51,14 @@ struct SubmissionSource {
 
 // The tests whose chosen file lies in one archive: in the upload that is
 // handed-in file `container` (SourceKind::inUpload), or in the archive the
-// whole submission is (SourceKind::inDownload, container 0).
+// whole submission is (SourceKind::inDownload, container 0).  A file the
+// archive refuses (a link, a path out of it) is none of them: it is refused
+// without the archive being opened.
 std::vector<std::size_t> testsInArchive(const StudentSubmission& submission, SourceKind kind, std::uint32_t container);
 
 // Reads the chosen file of each of `tests` out of the archive open on `fd`,
 // in one pass, to be taken by takeRead: an upload is decompressed once,
-// however many tests want files of it.  A file the archive refuses (a
-// link, a path out of it) is not read.
+// however many tests want files of it.
 void readAhead(int fd, StudentSubmission& submission, const std::vector<std::size_t>& tests);
 
 // Where the archive cannot be opened: each of `tests` is given `state`.
