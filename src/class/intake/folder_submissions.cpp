@@ -1,10 +1,18 @@
 #include "class/intake/folder_submissions.h"
 
 #include "class/intake/uploads.h"
+#include "io/folder.h"
 
 #include <cerrno>
 
 namespace {
+
+StudentFile refusedAs(FileState state)
+{
+    StudentFile file;
+    file.state = state;
+    return file;
+}
 
 // Opens a file that lies in one of the student's folders, or at the top.
 StudentFile openPlaced(const StudentPlaces& places, const FileSource& source,
@@ -12,11 +20,8 @@ StudentFile openPlaced(const StudentPlaces& places, const FileSource& source,
 {
     if (source.kind == SourceKind::flat)
         return openFlatFile(places.submissions, source.entry, references);
-    if (!places.listed[source.container]) {
-        StudentFile file;
-        file.state = FileState::unreadable;
-        return file;
-    }
+    if (!places.listed[source.container])
+        return refusedAs(FileState::unreadable);
     return openListedFile(places.folders[source.container], source.entry, references);
 }
 
@@ -73,21 +78,87 @@ Handed gatherHanded(int submissions, bool followLinks, const Student& student, c
     return handed;
 }
 
-StudentFile openHanded(const StudentPlaces& places, const Handed& handed, std::size_t file,
+StudentFile openHanded(const StudentPlaces& places, StudentSubmission& submission, std::size_t test,
                        const std::vector<FileId>& references)
 {
-    const FileSource& source = handed.sources[file];
+    const Handed& handed = submission.handed;
+    const FileSource& source = handed.sources[submission.choices[test].file];
     if (source.kind != SourceKind::inUpload)
         return openPlaced(places, source, references);
-    StudentFile opened;
-    if (source.refused != FileState::graded) {
-        opened.state = source.refused;
-        return opened;
+    if (source.refused != FileState::graded)
+        return refusedAs(source.refused);
+    if (!wasRead(submission, test)) {
+        std::vector<std::size_t> tests = testsInArchive(submission, SourceKind::inUpload, source.container);
+        StudentFile upload = openPlaced(places, handed.sources[source.container], references);
+        if (upload.state != FileState::graded)
+            markRead(submission, tests, upload.state);
+        else
+            readAhead(upload.file.fd, submission, tests);
     }
-    StudentFile upload = openPlaced(places, handed.sources[source.container], references);
-    if (upload.state != FileState::graded) {
-        opened.state = upload.state;
-        return opened;
+    return takeRead(submission, test);
+}
+
+namespace {
+
+// Where a handed-in file lies, as its report names it: the path an
+// instructor would give labelgrade, the upload's own path before the path
+// inside it.
+std::string pathOfHanded(const std::string& root, const Student& student, const Handed& handed, std::size_t file)
+{
+    const FileSource& source = handed.sources[file];
+    switch (source.kind) {
+    case SourceKind::inFolder:
+        return pathInFolder(pathInFolder(root, student.folders[source.container]), source.entry);
+    case SourceKind::flat:
+    case SourceKind::inDownload:
+        return pathInFolder(root, source.entry);
+    case SourceKind::inUpload:
+        return pathOfHanded(root, student, handed, source.container) + "/" + source.entry;
     }
-    return readFromUpload(upload.file.fd, source.entry);
+    return {};
+}
+
+struct FolderSource final : SubmissionSource {
+    int submissions = -1;
+    std::string root;
+    bool followLinks = false;
+    const std::vector<Test>& tests;
+    std::vector<FileId> references;
+
+    FolderSource(int submissions, std::string root, bool followLinks, const std::vector<Test>& tests)
+        : submissions(submissions), root(std::move(root)), followLinks(followLinks), tests(tests)
+    {
+        for (const Test& test : tests)
+            references.push_back(test.file);
+    }
+
+    void gather(Student& student, StudentSubmission& submission) const override
+    {
+        submission.choices.assign(tests.size(), Choice{});
+        if (!student.hasFolder || student.folderOutside)
+            return;
+        int error = 0;
+        submission.handed = gatherHanded(submissions, followLinks, student, references, submission.places, error);
+        if (isGraderTrouble(error)) {
+            submission.graderError = error;
+            return;
+        }
+        submission.readable = error == 0 || !submission.handed.files.empty();
+        submission.choices = chooseFiles(tests, submission.handed, student.notes);
+    }
+
+    StudentFile open(const Student& student, StudentSubmission& submission, std::size_t test) const override
+    {
+        StudentFile file = openHanded(submission.places, submission, test, references);
+        file.shownPath = pathOfHanded(root, student, submission.handed, submission.choices[test].file);
+        return file;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SubmissionSource> folderSource(int submissions, std::string root, bool followLinks,
+                                               const std::vector<Test>& tests)
+{
+    return std::make_unique<FolderSource>(submissions, std::move(root), followLinks, tests);
 }

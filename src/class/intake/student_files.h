@@ -21,10 +21,10 @@ struct StudentFile {
     int error = 0;           // why it could not be read, where it could not
     FileId id;               // which file it is, whatever its path
     bool hardLinked = false; // other names lead to it too
-    // Read whole into memory, from inside an archive, instead of `file`,
-    // and the path its report gives it there.
+    // Read whole into memory, from inside an archive, instead of `file`.
     bool inMemory = false;
     std::string bytes;
+    // The path its report gives it, as the source of submissions names it.
     std::string shownPath;
     // Set when the failure is the grader's, not the file's (no file
     // descriptor or memory left): then no student may be charged with it.
@@ -38,6 +38,13 @@ bool isGraderTrouble(int error);
 struct StudentFolder {
     Descriptor fd;
     std::vector<FolderEntry> entries;
+};
+
+// Where a student's files lie, open while the student is graded.
+struct StudentPlaces {
+    int submissions = -1;
+    std::vector<StudentFolder> folders;  // each of the student's, in their order
+    std::vector<bool> listed;            // which could be opened and listed
 };
 
 // Opens `name` beneath `folder` with `flags`, following links only as far

@@ -110,11 +110,6 @@ std::vector<UploadFile> readUploadEntries(ArchiveReader& reader, const std::vect
     return files;
 }
 
-UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path)
-{
-    return std::move(readUploadEntries(reader, {path}).front());
-}
-
 FileState stateOfRead(ArchiveStatus status)
 {
     switch (status) {
@@ -128,20 +123,4 @@ FileState stateOfRead(ArchiveStatus status)
     default:
         return FileState::unreadable;
     }
-}
-
-StudentFile readFromUpload(int fd, std::string_view path)
-{
-    StudentFile opened;
-    ArchiveReader reader;
-    if (openArchive(fd, ArchiveKind::studentUpload, reader) != ArchiveStatus::ok) {
-        opened.state = FileState::unreadable;
-        return opened;
-    }
-    UploadFile read = readUploadEntry(reader, path);
-    opened.state = read.state;
-    opened.inMemory = true;
-    opened.size = read.bytes.size();
-    opened.bytes = std::move(read.bytes);
-    return opened;
 }

@@ -39,19 +39,17 @@ UploadListing listUpload(ArchiveReader& reader, ArchiveStatus opened);
 // was read whole.
 std::string uploadTrouble(const UploadListing& listing, const std::string& shown);
 
-// Reads the regular entry `path` of the upload in `reader`, opened anew by
-// the caller: its bytes, up to the largest file a student may hand in.
-// `state` is graded when they were read; else why not.
+// A regular entry of an upload, read: its bytes, up to the largest file a
+// student may hand in.  `state` is graded when they were read; else why
+// not.
 struct UploadFile {
     FileState state = FileState::missing;
     std::string bytes;
 };
 
-UploadFile readUploadEntry(ArchiveReader& reader, std::string_view path);
-
-// The same for every path of `paths` at once, in one pass over the upload:
-// each pass decompresses it again, against the bounds of the download it
-// lies in.
+// Reads every path of `paths` of the upload in `reader`, opened anew by the
+// caller, in one pass: each pass decompresses it again, against the bounds
+// of the download it lies in, if any.
 std::vector<UploadFile> readUploadEntries(ArchiveReader& reader, const std::vector<std::string_view>& paths);
 
 // Why an archive's entry is no file to grade: a link, a device or FIFO, or
@@ -61,9 +59,5 @@ FileState refusalOf(const ArchiveEntry& entry);
 // What reading an entry's data leaves of the file: graded where it was
 // read, else why not.
 FileState stateOfRead(ArchiveStatus status);
-
-// The regular entry `path` of the upload open on `fd`, read into memory
-// for grading, or why it could not be.
-StudentFile readFromUpload(int fd, std::string_view path);
 
 #endif

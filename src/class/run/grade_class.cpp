@@ -1,8 +1,9 @@
 #include "class/run/grade_class.h"
 
 #include "class/intake/download_archive.h"
+#include "class/intake/download_source.h"
 #include "class/intake/folder_submissions.h"
-#include "class/run/grade_file.h"
+#include "class/run/grade_student.h"
 #include "io/descriptor.h"
 #include "io/folder.h"
 #include "io/visible_text.h"
@@ -37,10 +38,9 @@ struct ClassRun {
     const std::vector<Test>& tests;
     std::vector<Student>& students;
     const MarkPlaces& places;
-    std::vector<FileId> references;
     std::vector<ReferenceIndex> indexes;  // one per test
-    int submissions = -1;
     ReportFolders reports;
+    const StudentGrading* grading = nullptr;
     // Where SUBMISSIONS is an archive: what its first pass found, and the
     // files its second pass reads, per student and test.
     DownloadPlan* plan = nullptr;
@@ -56,166 +56,17 @@ struct ClassRun {
     alignas(64) std::atomic<std::uint64_t> filesDone{0};
 };
 
-TestToGrade testToGrade(const ClassRun& run, std::size_t t)
-{
-    return TestToGrade{run.tests[t], static_cast<std::uint32_t>(t), run.indexes[t], run.places,
-                       reportLimitFor(run.tests[t])};
-}
-
-// What each worker owns: its buffers and watcher, and its part of what the
-// class's files show, merged after.
-struct Worker {
-    Grader grader;
-    Tally& tally;
-    std::vector<LinkedFile>& linked;
-};
-
-// Where a handed-in file lies, as its report names it: the path an
-// instructor would give labelgrade, the upload's own path before the path
-// inside it.
-std::string pathOfHanded(const ClassRun& run, const Student& student, const Handed& handed, std::size_t file)
-{
-    const FileSource& source = handed.sources[file];
-    switch (source.kind) {
-    case SourceKind::inFolder:
-        return pathInFolder(pathInFolder(run.options.submissions, student.folders[source.container]), source.entry);
-    case SourceKind::flat:
-    case SourceKind::inDownload:
-        return pathInFolder(run.options.submissions, source.entry);
-    case SourceKind::inUpload:
-        return pathOfHanded(run, student, handed, source.container) + "/" + source.entry;
-    }
-    return {};
-}
-
-// What a student handed in, gathered once, and each test's file chosen.
-struct HandedAndChosen {
-    StudentPlaces places;
-    Handed handed;
-    std::vector<Choice> choices;
-    bool readable = true;  // some place of the student's could be read
-};
-
-TestResult gradeChosen(ClassRun& run, Worker& worker, const HandedAndChosen& chosen, std::size_t studentIndex,
-                       std::size_t t)
-{
-    const Student& student = run.students[studentIndex];
-    const Test& test = run.tests[t];
-    std::size_t chosenFile = chosen.choices[t].file;
-    StudentFile file = run.plan != nullptr ? std::move(run.prepared[student.planIndex][t])
-                                           : openHanded(chosen.places, chosen.handed, chosenFile, run.references);
-    TestResult result;
-    if (file.graderError != 0) {
-        run.stop.stopWith("could not open " + visibleText(pathOfHanded(run, student, chosen.handed, chosenFile), run.options.utf8) +
-                          ": " + std::strerror(file.graderError));
-        return result;
-    }
-    result.state = file.state;
-    result.error = file.error;
-    if (file.state != FileState::graded)
-        return result;
-    std::string studentPath =
-        file.shownPath.empty() ? pathOfHanded(run, student, chosen.handed, chosenFile) : std::move(file.shownPath);
-    std::string referencePath = pathInFolder(run.options.references, test.name);
-    result = gradeFile(worker.grader, worker.tally, testToGrade(run, t), static_cast<std::uint32_t>(studentIndex), file,
-                       ReportHeading{test.number, studentPath, referencePath});
-    if (file.hardLinked && result.state == FileState::graded)
-        worker.linked.push_back(LinkedFile{file.id, static_cast<std::uint32_t>(studentIndex), static_cast<std::uint32_t>(t)});
-    // The grader's own trouble is no student's: the run stops.
-    if (isGraderTrouble(result.error) && result.state == FileState::unreadable)
-        run.stop.stopWith("out of memory");
-    return result;
-}
-
-// What became of one file, and its report: what `labelgrade N
-// SUBMISSIONS/student/test REFERENCES/test` writes, byte for byte, or one
-// line saying why the file was not graded.
-TestResult gradeOne(ClassRun& run, Worker& worker, const HandedAndChosen& chosen, std::size_t studentIndex,
-                    std::size_t t, int reportFd)
-{
-    Grader& grader = worker.grader;
-    const Student& student = run.students[studentIndex];
-    restartOutput(grader.report, reportFd);
-    TestResult result;
-    if (!student.hasFolder)
-        result.state = FileState::noSubmission;
-    else if (student.folderOutside)
-        result.state = FileState::folderOutside;
-    else if (!chosen.readable)
-        result.state = FileState::unreadable;
-    else if (chosen.choices[t].state != FileState::graded)
-        result.state = chosen.choices[t].state;
-    else
-        result = gradeChosen(run, worker, chosen, studentIndex, t);
-    if (result.state != FileState::graded) {
-        // What a file cut short wrote is written over.
-        restartOutput(grader.report, reportFd);
-        if (reportFd >= 0 && (ftruncate(reportFd, 0) != 0 || lseek(reportFd, 0, SEEK_SET) != 0))
-            grader.report.failed = true;
-        printNotGraded(grader.report, run.tests[t], result.state);
-    }
-    return result;
-}
-
-// Gathers what the student handed in and chooses each test's file; false
-// where the grader's own trouble stops the run.
-bool gatherAndChoose(ClassRun& run, std::size_t studentIndex, HandedAndChosen& chosen)
+void gradeInTurn(ClassRun& run, Worker& worker, std::size_t studentIndex)
 {
     Student& student = run.students[studentIndex];
-    chosen.choices.assign(run.tests.size(), Choice{});
-    if (!student.hasFolder || student.folderOutside)
-        return true;
-    // An archive's students were gathered and chosen for by its first pass.
-    if (run.plan != nullptr) {
-        chosen.choices = std::move(run.plan->choices[student.planIndex]);
-        return true;
-    }
-    int error = 0;
-    chosen.handed = gatherHanded(run.submissions, run.options.followLinks, student, run.references, chosen.places, error);
-    if (isGraderTrouble(error)) {
-        run.stop.stopWith("could not open " +
-                          pathInFolder(run.options.submissions, visibleText(student.folders.front(), run.options.utf8)) +
-                          ": " + std::strerror(error));
-        return false;
-    }
-    chosen.readable = error == 0 || !chosen.handed.files.empty();
-    chosen.choices = chooseFiles(run.tests, chosen.handed, student.notes);
-    return true;
-}
-
-void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
-{
-    Grader& grader = worker.grader;
-    Student& student = run.students[studentIndex];
-    student.results.assign(run.tests.size(), TestResult{});
-    // A report that cannot be written is its student's note; the class
-    // goes on, and the run ends telling it.
-    bool reported = run.reports.root >= 0;
-    Descriptor reportFolder = openStudentReports(run.reports, student);
-    int folderError = reportFolder.fd >= 0 || !reported ? 0 : student.reportFolder.empty() ? student.reportFolderError : errno;
-    HandedAndChosen chosen;
-    if (!gatherAndChoose(run, studentIndex, chosen))
-        return;
     // The feedback holds each report: kept as it is written.
     std::vector<std::string> reports(run.feedback != nullptr ? run.tests.size() : 0);
-    for (std::size_t t = 0; t < run.tests.size() && !run.stop.stopped; ++t) {
-        const Test& test = run.tests[t];
-        Descriptor report = openReportFile(run.reports, reportFolder.fd, test);
-        int reportError = folderError != 0 ? folderError : reported && report.fd < 0 ? errno : 0;
-        grader.report.kept = reports.empty() ? nullptr : &reports[t];
-        TestResult& result = student.results[t];
-        result = gradeOne(run, worker, chosen, studentIndex, t, report.fd);
-        if (!flushOutput(grader.report) && report.fd >= 0)
-            reportError = grader.report.error;
-        grader.report.kept = nullptr;
-        result.reportError = reportError;
-    }
+    if (!gradeStudent(*run.grading, worker, run.students, studentIndex, run.stop,
+                      run.feedback != nullptr ? &reports : nullptr))
+        return;
     if (run.feedback != nullptr)
         addFeedback(*run.feedback, studentIndex, feedbackPath(run.layout, student),
                     feedbackText(run.tests, student, reports));
-    // An archive's files for the student are read and graded: let go.
-    if (run.plan != nullptr && student.planIndex != UINT32_MAX)
-        std::vector<StudentFile>().swap(run.prepared[student.planIndex]);
     run.filesDone += run.tests.size();
 }
 
@@ -237,7 +88,7 @@ void work(ClassRun& run, Tally& tally, std::vector<LinkedFile>& linked)
         // A stopped run still takes every student an archive hands over, so
         // that the reading can end.
         if (!run.stop.stopped)
-            gradeStudent(run, *worker, next);
+            gradeInTurn(run, *worker, next);
     }
     // Sorted here, in parallel, so that the merge after has only to walk
     // the tallies.
@@ -280,15 +131,18 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
                 std::string& error)
 {
     ClassRun run(options, tests, students, places);
-    for (const Test& test : tests) {
-        run.references.push_back(test.file);
+    for (const Test& test : tests)
         run.indexes.push_back(indexReference(test.text));
-    }
-    run.submissions = submissions.fd;
     run.plan = submissions.plan;
     run.layout = submissions.layout;
     run.feedback = feedback;
     run.reports = reports;
+    std::unique_ptr<SubmissionSource> source =
+        run.plan != nullptr ? downloadSource(*run.plan, run.prepared, tests.size())
+                            : folderSource(submissions.fd, options.submissions, options.followLinks, tests);
+    StudentGrading grading{tests, run.indexes, places, run.reports, *source, options.submissions, options.references,
+                           options.utf8};
+    run.grading = &grading;
 
     unsigned jobs = workerCount(options, students.size());
     tallies.assign(jobs, Tally());

@@ -1,16 +1,12 @@
 #include "class/run/student_run.h"
 
 #include "class/run/exit_status.h"
-#include "class/intake/folder_submissions.h"
-#include "class/run/grade_file.h"
-#include "io/archive.h"
+#include "class/run/grade_student.h"
 #include "io/descriptor.h"
-#include "io/folder.h"
 #include "io/paths.h"
-#include "io/visible_text.h"
 #include "class/outputs/platform_results.h"
+#include "class/intake/one_student.h"
 #include "class/intake/references.h"
-#include "class/intake/uploads.h"
 #include "class/outputs/wording.h"
 
 #include <cerrno>
@@ -22,131 +18,43 @@
 
 namespace {
 
-// What the student handed in, and where each file is read from.
-struct Submission {
-    Descriptor fd;
-    bool archive = false;
-    StudentPlaces places;
-    Handed handed;
-};
-
 std::string baseName(const std::string& path)
 {
     std::vector<std::string_view> components = componentsOf(path);
     return components.empty() ? path : std::string(components.back());
 }
 
-// A submission that is an archive: its regular files, at any depth, are the
-// student's own.
-bool gatherArchive(Submission& submission, std::string& why)
-{
-    ArchiveReader reader;
-    UploadListing listing = listUpload(reader, openArchive(submission.fd.fd, ArchiveKind::studentUpload, reader));
-    if (listing.entries.empty() && !listing.problem.empty()) {
-        why = "it cannot be read as an archive: " + listing.problem;
-        return false;
-    }
-    if (std::string trouble = uploadTrouble(listing, "the archive"); !trouble.empty())
-        submission.handed.troubles.push_back(trouble);
-    for (UploadEntry& entry : listing.entries) {
-        submission.handed.files.push_back(HandedIn{entry.name, entry.path, false});
-        submission.handed.sources.push_back(FileSource{SourceKind::inDownload, 0, entry.path, entry.state});
-    }
-    return true;
-}
-
-bool openSubmission(const ClassOptions& options, const std::vector<FileId>& references, Submission& submission,
-                    std::string& why)
-{
-    submission.fd = Descriptor(open(options.submissions.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat info;
-    if (submission.fd.fd < 0 || fstat(submission.fd.fd, &info) != 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    if (S_ISREG(info.st_mode)) {
-        submission.archive = true;
-        return gatherArchive(submission, why);
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        why = "it is neither a folder nor an archive";
-        return false;
-    }
-    Student student;
-    student.folders.push_back(".");
-    int error = 0;
-    submission.handed = gatherHanded(submission.fd.fd, false, student, references, submission.places, error);
-    if (error != 0) {
-        why = std::strerror(error);
-        return false;
-    }
-    return true;
-}
-
-// The chosen file, opened to be graded.
-StudentFile openChosen(const Submission& submission, std::size_t file, const std::vector<FileId>& references)
-{
-    if (!submission.archive)
-        return openHanded(submission.places, submission.handed, file, references);
-    const FileSource& source = submission.handed.sources[file];
-    StudentFile opened;
-    if (source.refused != FileState::graded) {
-        opened.state = source.refused;
-        return opened;
-    }
-    return readFromUpload(submission.fd.fd, source.entry);
-}
-
-// A file inside an upload is shown beneath the upload's own name.
-std::string pathOf(const ClassOptions& options, const Submission& submission, std::size_t file)
-{
-    return pathInFolder(options.submissions, submission.handed.files[file].shown);
-}
-
-// Grades every test of the student into `outcome`.
-void gradeStudentAlone(const ClassOptions& options, const std::vector<Test>& tests, const Submission& submission,
-                       Student& student, StudentOutcome& outcome)
+// Grades every test of the student into `outcome`, as a class run grades
+// each of its students; false, with `why`, where the grader's own trouble
+// stopped it.
+bool gradeStudentAlone(const ClassOptions& options, const std::vector<Test>& tests, const SubmissionSource& source,
+                       std::vector<Student>& students, StudentOutcome& outcome, std::string& why)
 {
     std::vector<std::uint64_t> lineCounts;
-    std::vector<FileId> references;
+    std::vector<ReferenceIndex> indexes;
     for (const Test& test : tests) {
         lineCounts.push_back(test.lineCount);
-        references.push_back(test.file);
+        indexes.push_back(indexReference(test.text));
     }
     MarkPlaces places(lineCounts);
+    ReportFolders reports;
+    StudentGrading grading{tests, indexes, places, reports, source, options.submissions, options.references, options.utf8};
     Tally tally;
-    auto grader = std::make_unique<Grader>();
-    std::vector<Choice> choices = chooseFiles(tests, submission.handed, student.notes);
-    student.results.assign(tests.size(), TestResult{});
-    std::vector<std::string> reports(tests.size());
-    for (std::size_t t = 0; t < tests.size(); ++t) {
-        const Test& test = tests[t];
-        TestResult& result = student.results[t];
-        result.state = choices[t].state;
-        restartOutput(grader->report, -1);
-        grader->report.kept = &reports[t];
-        if (result.state == FileState::graded) {
-            StudentFile file = openChosen(submission, choices[t].file, references);
-            result.state = file.state;
-            if (file.state == FileState::graded) {
-                ReferenceIndex index = indexReference(test.text);
-                TestToGrade toGrade{test, static_cast<std::uint32_t>(t), index, places, reportLimitFor(test)};
-                result = gradeFile(*grader, tally, toGrade, 0, file,
-                                   ReportHeading{test.number, pathOf(options, submission, choices[t].file),
-                                                 pathInFolder(options.references, test.name)});
-            }
-        }
-        if (result.state != FileState::graded) {
-            restartOutput(grader->report, -1);
-            put(grader->report, test.name + ": " + std::string(reasonOf(result.state)) + "\n");
-        }
-        flushOutput(grader->report);
-        grader->report.kept = nullptr;
+    std::vector<LinkedFile> linked;
+    auto worker = std::unique_ptr<Worker>(new Worker{Grader(), tally, linked});
+    StopSignal stop;
+    std::vector<std::string> kept(tests.size());
+    gradeStudent(grading, *worker, students, 0, stop, &kept);
+    if (stop.stopped) {
+        why = stop.reason();
+        return false;
     }
+    const Student& student = students.front();
     for (std::size_t t = 0; t < tests.size(); ++t)
         outcome.tests.push_back(TestOutcome{tests[t].name, tests[t].number, student.results[t].score, tests[t].lineCount,
-                                            {}, std::move(reports[t])});
+                                            {}, std::move(kept[t])});
     forEachFindingOf(student, [&](std::size_t test, const std::string& text) { outcome.tests[test].causes.push_back(text); });
+    return true;
 }
 
 std::string resultsText(const ClassOptions& options, const StudentOutcome& outcome)
@@ -231,17 +139,16 @@ int runStudent(const ClassOptions& options)
         return cannotGrade(options, error);
     if (tests.empty())
         return cannotGrade(options, "the folder " + options.references + " holds no test");
-    std::vector<FileId> references;
-    for (const Test& test : tests)
-        references.push_back(test.file);
-    Submission submission;
     std::string why;
-    if (!openSubmission(options, references, submission, why))
+    std::unique_ptr<SubmissionSource> source = oneStudentSource(options.submissions, tests, why);
+    if (source == nullptr)
         return cannotGrade(options, "could not read " + options.submissions + ": " + why);
-    Student student;
-    student.name = baseName(options.submissions);
+    std::vector<Student> students(1);
+    students.front().name = baseName(options.submissions);
+    students.front().hasFolder = true;
     StudentOutcome outcome;
-    gradeStudentAlone(options, tests, submission, student, outcome);
+    if (!gradeStudentAlone(options, tests, *source, students, outcome, why))
+        return cannotGrade(options, why);
     if (!writeResults(options, resultsText(options, outcome), error))
         return trouble(error);
     return statusGraded;
