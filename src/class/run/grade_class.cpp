@@ -45,7 +45,7 @@ struct ClassRun {
     DownloadPlan* plan = nullptr;
     std::vector<std::vector<StudentFile>> prepared;
     ReadyQueue ready;
-    Layout layout = Layout::folders;
+    const CourseSite* site = nullptr;  // the layout read, which says where feedback goes
     FeedbackZip* feedback = nullptr;
 
     StopSignal stop;
@@ -210,7 +210,7 @@ void gradeStudent(ClassRun& run, Worker& worker, std::size_t studentIndex)
         result.reportError = reportError;
     }
     if (run.feedback != nullptr)
-        addFeedback(*run.feedback, studentIndex, feedbackPath(run.layout, student),
+        addFeedback(*run.feedback, studentIndex, run.site->feedbackPath(student),
                     feedbackText(run.tests, student, reports));
     // An archive's files for the student are read and graded: let go.
     if (run.plan != nullptr && student.planIndex != UINT32_MAX)
@@ -280,7 +280,7 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
     }
     run.submissions = submissions.fd;
     run.plan = submissions.plan;
-    run.layout = submissions.layout;
+    run.site = submissions.site;
     run.feedback = feedback;
     run.reports = reports;
 
