@@ -15,7 +15,7 @@ struct ClassOptions {
     std::string roster;      // empty: no roster
     std::string htmlPage;    // empty: no page
     std::string feedback;    // empty: no feedback zip
-    std::string assignment;  // with Canvas's format: one column, the total, titled so
+    std::string assignment;  // with a gradebook that has the column: the total, titled so
     std::string title;       // the page's; empty: a plain one
     const CourseSite* gradebook = courseSites().front();  // whose gradebook --format chose: the plain one
     PlatformFormat platform = PlatformFormat::text;  // --student's
