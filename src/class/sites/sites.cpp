@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <array>
 
-// The table: a site is added by a row here and its own file.
+// The table's rows, each defined in the site's own file: a site is added
+// here and there alone.
 extern const CourseSite foldersSite, canvasSite, moodleSite;
-constexpr std::array<const CourseSite*, 3> rows{&foldersSite, &canvasSite, &moodleSite};
+constexpr std::array rows{&foldersSite, &canvasSite, &moodleSite};
 
 std::span<const CourseSite* const> courseSites()
 {
