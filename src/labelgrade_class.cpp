@@ -24,13 +24,13 @@ int runCommand(int argc, char** argv, const StandardStreams& streams)
     std::string problem;
     switch (parseOptions(argc, argv, options, problem)) {
     case ParseResult::help:
-        std::fputs(classUsage, stdout);
+        std::fputs(classUsage().c_str(), stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
     case ParseResult::version:
         std::fputs("labelgrade-class " LABELGRADE_VERSION "\n", stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
     case ParseResult::usageError:
-        std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage);
+        std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage().c_str());
         return statusUsage;
     case ParseResult::run:
         break;

@@ -4,7 +4,6 @@
 #include "io/archive_path.h"
 #include "io/folder.h"
 #include "class/intake/layout.h"
-#include "class/intake/lms_names.h"
 
 #include <algorithm>
 #include <new>
@@ -106,13 +105,12 @@ std::string_view topOf(const DownloadPlan& plan, const ListedEntry& entry)
 // folder) is read from inside that folder; but not a download of one
 // student, whose folder is named as a site names a student's, or holds
 // files of its own: its student's subfolders must not pass for students.
-void unwrap(DownloadPlan& plan)
+void unwrap(DownloadPlan& plan, SiteList sites)
 {
     if (plan.listed.empty())
         return;
     std::string_view first = plan.pathOf(plan.listed.front()).substr(0, plan.listed.front().top);
-    MoodleName moodle;
-    if (readMoodleFolder(first, moodle))
+    if (namesOneStudent(sites, first))
         return;
     for (const ListedEntry& entry : plan.listed) {
         std::string_view path = plan.pathOf(entry);
@@ -148,7 +146,8 @@ std::vector<TopEntry> topEntries(const DownloadPlan& plan, std::vector<std::uint
 
 // What one student handed in, gathered from their entries: files at the
 // top, or right in a folder of theirs, and what their uploads hold.
-Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& entryOf)
+Handed handedBy(const DownloadPlan& plan, const SiteNames& site, const std::vector<std::uint32_t>& entries,
+                std::vector<std::uint32_t>& entryOf)
 {
     Handed handed;
     for (std::uint32_t e : entries) {
@@ -158,9 +157,9 @@ Handed handedBy(const DownloadPlan& plan, const std::vector<std::uint32_t>& entr
         bool flat = !entry.nested;
         if (entry.folder || (!flat && rest.find('/') != std::string_view::npos))
             continue;
-        // Canvas's and Moodle's flat names hold the student's own file name
-        // after their ids.
-        std::string name = flat ? flatFileName(plan.listing.layout, path) : std::string(rest);
+        // A site's flat names hold the student's own file name after their
+        // ids.
+        std::string name = flat ? flatFileName(site, path) : std::string(rest);
         if (name.empty())
             continue;
         std::size_t own = handed.files.size();
@@ -194,11 +193,12 @@ void markBrokenOff(std::vector<Choice>& choices, Student& student)
 }
 
 // Chooses a student's files, and notes which to read for them.
-void chooseFor(DownloadPlan& plan, const std::vector<Test>& tests, std::uint32_t s, const std::vector<std::uint32_t>& entries)
+void chooseFor(DownloadPlan& plan, const SiteNames& site, const std::vector<Test>& tests, std::uint32_t s,
+               const std::vector<std::uint32_t>& entries)
 {
     Student& student = plan.students[s];
     std::vector<std::uint32_t> entryOf;
-    Handed handed = handedBy(plan, entries, entryOf);
+    Handed handed = handedBy(plan, site, entries, entryOf);
     plan.choices[s] = chooseFiles(tests, handed, student.notes);
     for (std::uint32_t t = 0; t < tests.size(); ++t) {
         Choice& chosen = plan.choices[s][t];
@@ -233,12 +233,12 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
 {
     if (!listEntries(fd, plan, error))
         return false;
-    unwrap(plan);
+    unwrap(plan, choice.sites);
     std::vector<std::uint32_t> topOfEntry;
     std::vector<TopEntry> top = topEntries(plan, topOfEntry);
-    plan.listing.layout = choice.given ? choice.layout : detectLayout(top);
+    plan.listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);
     std::vector<std::uint32_t> owners;
-    plan.students = studentsOf(plan.listing.layout, top, plan.listing.ignored, &owners);
+    plan.students = studentsOf(*choice.sites[plan.listing.site], top, plan.listing.ignored, &owners);
     std::vector<TopEntry>().swap(top);
 
     // Each student's entries, in the download's order.
@@ -255,7 +255,7 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     plan.wanted.reserve(std::min(plan.listed.size(), plan.students.size() * tests.size()));
     for (std::uint32_t s = 0; s < plan.students.size(); ++s) {
         plan.students[s].planIndex = s;
-        chooseFor(plan, tests, s, entriesOf[s]);
+        chooseFor(plan, *choice.sites[plan.listing.site], tests, s, entriesOf[s]);
         if (s == lastRead)
             markBrokenOff(plan.choices[s], plan.students[s]);
         std::vector<std::uint32_t>().swap(entriesOf[s]);

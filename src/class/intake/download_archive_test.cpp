@@ -4,6 +4,7 @@
 // then the bytes each file holds, whether the first pass kept them or the
 // second has to find them again.
 #include "class/intake/download_archive.h"
+#include "class/sites/site.h"
 
 #include "io/descriptor.h"
 #include "io/zip_writer.h"
@@ -152,7 +153,7 @@ struct Read {
     }
 };
 
-Read readAll(std::string_view download, const std::vector<Test>& tests = threeTests, LayoutChoice choice = {})
+Read readAll(std::string_view download, const std::vector<Test>& tests = threeTests, LayoutChoice choice = LayoutChoice{siteNames(), false, 0})
 {
     Read read;
     Descriptor file = memoryFile(download);
@@ -177,7 +178,7 @@ TEST(DownloadArchive, FindsAFolderPerStudentAndIgnoresWhatIsNoStudents)
                                {"__MACOSX/ada/._t1.sym", "litter"},
                                {"ada/.DS_Store", "litter"}}));
     ASSERT_TRUE(read.planned) << read.error;
-    EXPECT_EQ(read.plan.listing.layout, Layout::folders);
+    EXPECT_EQ(siteNames()[read.plan.listing.site]->name, "folders");
     EXPECT_EQ(read.names(), (Names{"ada", "bo"}));
     EXPECT_EQ(read.plan.listing.ignored, (Names{"notes.txt"}));
     EXPECT_EQ(read.plan.unwrapped, 0u);
@@ -280,7 +281,7 @@ TEST(DownloadArchive, ReadsCanvasFlatNamesAsTheirStudents)
                                {"brook_LATE_12347_900003_t1.sym", "brook 1\n"},
                                {"brook_12347_text.html", "<p>hi</p>"}}));
     ASSERT_TRUE(read.planned) << read.error;
-    EXPECT_EQ(read.plan.listing.layout, Layout::canvas);
+    EXPECT_EQ(siteNames()[read.plan.listing.site]->name, "canvas");
     ASSERT_EQ(read.plan.students.size(), 2u);
     EXPECT_EQ(read.plan.students[0].lmsId, "12346");
     EXPECT_EQ(read.plan.students[1].lmsId, "12347");
@@ -290,8 +291,8 @@ TEST(DownloadArchive, ReadsCanvasFlatNamesAsTheirStudents)
 
     // Told the layout, a download is read as told, even where it reads as
     // another.
-    read = readAll(zipOf({{"ada_12346_900001_t1.sym", "ada 1\n"}}), threeTests, LayoutChoice{true, Layout::folders});
-    EXPECT_EQ(read.plan.listing.layout, Layout::folders);
+    read = readAll(zipOf({{"ada_12346_900001_t1.sym", "ada 1\n"}}), threeTests, LayoutChoice{siteNames(), true, 0});
+    EXPECT_EQ(siteNames()[read.plan.listing.site]->name, "folders");
     EXPECT_TRUE(read.plan.students.empty());
 }
 

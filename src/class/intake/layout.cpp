@@ -1,38 +1,10 @@
 #include "class/intake/layout.h"
 
-#include "class/intake/lms_names.h"
-
 #include <algorithm>
 #include <map>
 #include <tuple>
 
 namespace {
-
-struct Counts {
-    std::size_t files = 0;
-    std::size_t folders = 0;
-    std::size_t canvasFiles = 0;
-    std::size_t moodleFolders = 0;
-    std::size_t moodleFiles = 0;
-};
-
-Counts countNames(const std::vector<TopEntry>& entries)
-{
-    Counts counts;
-    for (const TopEntry& entry : entries) {
-        CanvasName canvas;
-        MoodleName moodle;
-        if (entry.folder) {
-            ++counts.folders;
-            counts.moodleFolders += readMoodleFolder(entry.name, moodle) ? 1 : 0;
-        } else {
-            ++counts.files;
-            counts.canvasFiles += readCanvasName(entry.name, canvas) ? 1 : 0;
-            counts.moodleFiles += readMoodleFile(entry.name, moodle) ? 1 : 0;
-        }
-    }
-    return counts;
-}
 
 // Most: more than half, and at least one.
 bool most(std::size_t part, std::size_t whole)
@@ -40,52 +12,34 @@ bool most(std::size_t part, std::size_t whole)
     return part > 0 && 2 * part > whole;
 }
 
-// What one entry at the top is in a layout: whose, and what of theirs.
-struct Placed {
-    bool theirs = false;  // false: no student's, and ignored
-    std::string key;      // who: a user id, a participant id, a folder's name
-    std::string name;     // as shown
-    bool folder = false;
-    bool text = false;    // a text or a link handed in, which is no file
-    std::string fileName;
-    std::string attachmentId;
-};
-
-Placed place(Layout layout, const TopEntry& entry)
+// How many of the top's entries a site names, where it names most of the
+// files or most of the folders; else none.
+std::size_t entriesNamed(const SiteNames& site, const std::vector<TopEntry>& entries)
 {
-    Placed placed;
-    CanvasName canvas;
-    MoodleName moodle;
-    switch (layout) {
-    case Layout::canvas:
-        if (entry.folder || !readCanvasName(entry.name, canvas))
-            return placed;
-        return Placed{true, canvas.userId, canvas.name, false, isCanvasText(canvas), canvas.fileName, canvas.attachmentId};
-    case Layout::moodle:
-        if (entry.folder ? !readMoodleFolder(entry.name, moodle) : !readMoodleFile(entry.name, moodle))
-            return placed;
-        return Placed{true, moodle.participantId, moodle.fullName, entry.folder, !entry.folder && moodle.plugin != "file",
-                      moodle.fileName, {}};
-    case Layout::folders:
-        break;
+    std::size_t files = 0;
+    std::size_t folders = 0;
+    std::size_t filesNamed = 0;
+    std::size_t foldersNamed = 0;
+    for (const TopEntry& entry : entries) {
+        bool named = site.place(entry).theirs;
+        (entry.folder ? folders : files) += 1;
+        (entry.folder ? foldersNamed : filesNamed) += named ? 1 : 0;
     }
-    if (!entry.folder)
-        return placed;
-    std::string name(entry.name);
-    return Placed{true, name, name, true, false, {}, {}};
+    bool holds = most(filesNamed, files) || most(foldersNamed, folders);
+    return holds ? filesNamed + foldersNamed : 0;
 }
 
 }  // namespace
 
-std::vector<Student> studentsOf(Layout layout, const std::vector<TopEntry>& entries, std::vector<std::string>& ignored,
-                                std::vector<std::uint32_t>* owners)
+std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
+                                std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners)
 {
     std::vector<Student> students;
     std::map<std::string, std::uint32_t> byKey;
     if (owners != nullptr)
         owners->assign(entries.size(), noOwner);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        Placed placed = place(layout, entries[i]);
+        Placed placed = site.place(entries[i]);
         if (!placed.theirs) {
             ignored.emplace_back(entries[i].name);
             continue;
@@ -94,7 +48,7 @@ std::vector<Student> studentsOf(Layout layout, const std::vector<TopEntry>& entr
         if (added) {
             Student student;
             student.name = placed.name;
-            student.lmsId = layout == Layout::folders ? std::string() : placed.key;
+            student.lmsId = placed.siteId;
             student.hasFolder = true;
             students.push_back(std::move(student));
         }
@@ -106,7 +60,7 @@ std::vector<Student> studentsOf(Layout layout, const std::vector<TopEntry>& entr
         // A download's files are found through `owners`: a student keeps
         // their first, which their feedback's name needs.
         else if (!placed.text && (owners == nullptr || student.flatFiles.empty()))
-            student.flatFiles.push_back(FlatFile{std::string(entries[i].name), placed.fileName, placed.attachmentId});
+            student.flatFiles.push_back(FlatFile{std::string(entries[i].name), placed.fileName, placed.fileId});
     }
     // In byte order of names; a learning system's namesakes, by id.
     std::vector<std::uint32_t> order(students.size());
@@ -128,31 +82,30 @@ std::vector<Student> studentsOf(Layout layout, const std::vector<TopEntry>& entr
     return ordered;
 }
 
-std::string flatFileName(Layout layout, std::string_view entry)
+std::string flatFileName(const SiteNames& site, std::string_view entry)
 {
-    Placed placed = place(layout, TopEntry{entry, false});
+    Placed placed = site.place(TopEntry{entry, false});
     return placed.theirs && !placed.text ? placed.fileName : std::string();
 }
 
-Layout detectLayout(const std::vector<TopEntry>& entries)
+std::size_t detectLayout(SiteList sites, const std::vector<TopEntry>& entries)
 {
-    Counts counts = countNames(entries);
-    if (most(counts.canvasFiles, counts.files) && counts.canvasFiles >= counts.moodleFolders)
-        return Layout::canvas;
-    if (most(counts.moodleFolders, counts.folders) || most(counts.moodleFiles, counts.files))
-        return Layout::moodle;
-    return Layout::folders;
+    auto left = std::find_if(sites.begin(), sites.end(), [](const SiteNames* site) { return !site->recognised; });
+    std::size_t chosen = left == sites.end() ? 0 : static_cast<std::size_t>(left - sites.begin());
+    std::size_t mostNamed = 0;
+    for (std::size_t s = 0; s < sites.size(); ++s) {
+        std::size_t named = sites[s]->recognised ? entriesNamed(*sites[s], entries) : 0;
+        if (named > mostNamed) {
+            mostNamed = named;
+            chosen = s;
+        }
+    }
+    return chosen;
 }
 
-std::string_view layoutName(Layout layout)
+bool namesOneStudent(SiteList sites, std::string_view folder)
 {
-    switch (layout) {
-    case Layout::folders:
-        return "folders";
-    case Layout::canvas:
-        return "canvas";
-    case Layout::moodle:
-        return "moodle";
-    }
-    return "";
+    return std::any_of(sites.begin(), sites.end(), [&](const SiteNames* site) {
+        return site->recognised && site->place(TopEntry{folder, true}).theirs;
+    });
 }

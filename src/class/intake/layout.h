@@ -1,12 +1,14 @@
 // How SUBMISSIONS lays out the students' files: a folder per student, or as
-// a learning system's download hands them out, found by looking at the
-// names of what it holds at its top.
+// a course site's download hands them out, found by looking at the names of
+// what it holds at its top.  Intake knows a site only by how it names what
+// it holds, which the sites give it.
 #ifndef LABELGRADE_LAYOUT_H
 #define LABELGRADE_LAYOUT_H
 
 #include "class/model/class.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,27 +19,53 @@ struct TopEntry {
     bool folder = false;
 };
 
-// The layout the names read as: Canvas where most files are named as
-// Canvas names them, Moodle where most folders (or, with its folders
-// setting off, most files) are named as Moodle names them, else a folder
-// per student.
-Layout detectLayout(const std::vector<TopEntry>& entries);
+// What one entry at the top is as a site names it: whose, and what of theirs.
+struct Placed {
+    bool theirs = false;  // false: no student's, and ignored
+    std::string key;      // who: the site's id for them, or a folder's name
+    std::string name;     // as shown
+    std::string siteId;   // the site's id for the student, kept for its gradebook; none for a folder of one's own
+    bool folder = false;
+    bool text = false;    // a text or a link handed in, which is no file
+    std::string fileName;
+    std::string fileId;   // the site's id for the file, which its feedback may name
+};
 
-std::string_view layoutName(Layout layout);
+// How a course site names what its download holds.
+struct SiteNames {
+    std::string_view name;  // as --layout takes it
+    // Whether the names alone tell the site: false for the one layout that
+    // is left where no site's names are found.
+    bool recognised = true;
+    Placed (*place)(const TopEntry& entry) = nullptr;
+};
+
+// The sites known, in the order their names are listed and tried.
+using SiteList = std::span<const SiteNames* const>;
+
+// The site the names read as: of the sites where most of the files, or
+// most of the folders, are named as the site names them, the one that
+// names the most entries (the first listed, on a tie); where there is none,
+// the site that is not recognised by names.
+std::size_t detectLayout(SiteList sites, const std::vector<TopEntry>& entries);
+
+// Whether a folder is named as a site names one student's: a download of
+// that one student, not a class.
+bool namesOneStudent(SiteList sites, std::string_view folder);
 
 constexpr std::uint32_t noOwner = UINT32_MAX;
 
 // The name the student gave a file that a download lays out flat, read
-// out of the name the layout gave it; empty where the entry is none.
-std::string flatFileName(Layout layout, std::string_view entry);
+// out of the name the site gave it; empty where the entry is none.
+std::string flatFileName(const SiteNames& site, std::string_view entry);
 
-// The students that the top entries make in `layout`, in byte order of
-// names (a Canvas user id or a Moodle participant id is one student,
-// whatever files or folders hold them); `ignored` gets the entries that are
-// no student's.  With `owners`, each entry's student is told there instead
-// of kept as the student's file (but for their first), as a download of
-// hundreds of thousands of files needs.
-std::vector<Student> studentsOf(Layout layout, const std::vector<TopEntry>& entries, std::vector<std::string>& ignored,
-                                std::vector<std::uint32_t>* owners = nullptr);
+// The students that the top entries make as `site` names them, in byte
+// order of names (a site's id for a student is one student, whatever files
+// or folders hold them); `ignored` gets the entries that are no student's.
+// With `owners`, each entry's student is told there instead of kept as the
+// student's file (but for their first), as a download of hundreds of
+// thousands of files needs.
+std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
+                                std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners = nullptr);
 
 #endif

@@ -78,8 +78,8 @@ bool listStudents(const std::string& submissions, const LayoutChoice& choice, bo
         if (followLinks && judged == FolderLink::inside && entry.type == DT_LNK)
             listing.followed.emplace_back(entry.name, whereLinkLeads(submissions, entry.name));
     }
-    listing.layout = choice.given ? choice.layout : detectLayout(top);
-    students = studentsOf(listing.layout, top, listing.ignored);
+    listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);
+    students = studentsOf(*choice.sites[listing.site], top, listing.ignored);
     std::sort(outside.begin(), outside.end());
     for (Student& student : students)
         for (const std::string& name : student.folders)

@@ -3,21 +3,24 @@
 #ifndef LABELGRADE_STUDENTS_H
 #define LABELGRADE_STUDENTS_H
 
+#include "class/intake/layout.h"
 #include "class/model/class.h"
 
 #include <string>
 #include <utility>
 #include <vector>
 
-// The layout asked for, or none: then the one the names read as.
+// The sites known, and the one asked for, or none: then the one the names
+// read as.
 struct LayoutChoice {
+    std::vector<const SiteNames*> sites;
     bool given = false;
-    Layout layout = Layout::folders;
+    std::size_t site = 0;  // in `sites`
 };
 
 // What listing the students found, and what is worth a warning.
 struct Listing {
-    Layout layout = Layout::folders;
+    std::size_t site = 0;  // the layout read, in the choice's sites
     std::vector<std::string> ignored;  // entries that are not folders
     // Entries that lead to a folder an earlier entry leads to: a link one
     // student's name makes to another's folder gets that student's grades.

@@ -19,9 +19,6 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 
-// How SUBMISSIONS lays out the students' files.
-enum class Layout : std::uint8_t { folders, canvas, moodle };
-
 struct Test {
     std::string name;             // the reference's file name, and the students'
     std::int32_t number = 0;      // for the score line
@@ -84,14 +81,14 @@ struct FileNote {
 struct FlatFile {
     std::string entry;
     std::string fileName;
-    std::string attachmentId;  // Canvas's, which its feedback upload names
+    std::string attachmentId;  // the course site's id for the file, which its feedback may name
 };
 
 struct Student {
-    std::string name;   // as shown: the folder's name, Canvas's name, Moodle's full name
-    std::string lmsId;  // Canvas's user id or Moodle's participant id; none for a folder of one's own
+    std::string name;   // as shown: the folder's name, or the name the course site gives
+    std::string lmsId;  // the course site's id for the student; none for a folder of one's own
     // Where the student's files are in SUBMISSIONS: folders of theirs (one,
-    // or Moodle's for each kind of submission), and files at its top.
+    // or a site's for each kind of submission), and files at its top.
     std::vector<std::string> folders;
     std::vector<FlatFile> flatFiles;
     bool hasFolder = false;  // handed something in: SUBMISSIONS holds a place of theirs

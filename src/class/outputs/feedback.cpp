@@ -11,8 +11,6 @@
 #include <unicase.h>
 #include <unistd.h>
 
-namespace {
-
 // A part of a path in the zip as every unzipping system takes it: no byte
 // that Windows refuses in a name, nothing that a terminal would act on or
 // that would hide or pass for another character, and UTF-8 throughout, as
@@ -37,16 +35,7 @@ std::string safePart(std::string_view part)
     return safe.empty() || safe == "." || safe == ".." ? "_" + safe : safe;
 }
 
-// Canvas reads the first two all-digit parts between underscores as the
-// user id and the attachment id: the name before them holds no underscore,
-// and is never all digits.
-std::string canvasNamePart(std::string_view name)
-{
-    std::string kept = safePart(name);
-    std::erase(kept, '_');
-    bool allDigits = std::all_of(kept.begin(), kept.end(), [](char c) { return c >= '0' && c <= '9'; });
-    return allDigits ? "student" + kept : kept;
-}
+namespace {
 
 // How a case-blind file system (Windows', a Mac's) compares names: two
 // that differ only in case or in how their accents are composed are one.
@@ -81,42 +70,7 @@ std::string scoreLine(const Test& test, const TestResult& result)
     return test.name + ": " + std::to_string(result.score) + " / " + std::to_string(test.lineCount) + "\n";
 }
 
-// Where Moodle's download put the student's files, which its feedback
-// upload reads back.
-std::string moodleFolder(const Student& student)
-{
-    for (const std::string& folder : student.folders)
-        if (folder.find("_assignsubmission_file") != std::string::npos) {
-            std::string name = folder;
-            if (name.back() == '_')
-                name.pop_back();
-            return safePart(name);
-        }
-    // Moodle ignores what comes before the first underscore: the name must
-    // hold none.
-    std::string name = student.name;
-    std::replace(name.begin(), name.end(), '_', ' ');
-    return safePart(name + "_" + student.lmsId + "_assignsubmission_file");
-}
-
 }  // namespace
-
-std::string feedbackPath(Layout layout, const Student& student)
-{
-    switch (layout) {
-    case Layout::canvas:
-        for (const FlatFile& file : student.flatFiles)
-            if (!file.attachmentId.empty())
-                return canvasNamePart(student.name) + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) +
-                       "_feedback.txt";
-        return {};
-    case Layout::moodle:
-        return moodleFolder(student) + "/feedback.txt";
-    case Layout::folders:
-        break;
-    }
-    return safePart(student.name) + "/feedback.txt";
-}
 
 std::string feedbackText(const std::vector<Test>& tests, const Student& student, const std::vector<std::string>& reports)
 {

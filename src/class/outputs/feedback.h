@@ -1,8 +1,5 @@
 // Feedback for each student, in one zip laid out as the course site takes
-// it back: Canvas's "Re-upload submissions" (each name keeps the student's
-// user id and one of their attachments' ids), Moodle's "Upload multiple
-// feedback files in a zip" (the download's own folder names), or a folder
-// per student.  A student's feedback says, in plain words, each test's
+// it back (where each student's goes, each site says).  A student's feedback says, in plain words, each test's
 // score and every cause found for it, then each test's report.
 #ifndef LABELGRADE_FEEDBACK_H
 #define LABELGRADE_FEEDBACK_H
@@ -17,11 +14,12 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
-// Where a student's feedback goes in the zip; none where the course site
-// could not take it (a Canvas student who handed in no file to attach it to).
-std::string feedbackPath(Layout layout, const Student& student);
+// A part of a path in the zip as every unzipping system takes it: a byte a
+// file system refuses in a name, or one a terminal would act on, is "_".
+std::string safePart(std::string_view part);
 
 // The feedback, once the student is graded: `reports` holds each test's
 // report, in the tests' order.

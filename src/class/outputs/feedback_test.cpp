@@ -3,6 +3,7 @@
 // its folder, over another's on a case-blind disk, or shows a student's
 // control bytes; and the same zip whatever order the workers finish in.
 #include "class/outputs/feedback.h"
+#include "class/sites/site.h"
 
 #include "io/archive.h"
 #include "io/descriptor.h"
@@ -31,7 +32,7 @@ Student named(std::string name, std::string lmsId = {})
 
 std::string folderPath(std::string name)
 {
-    return feedbackPath(Layout::folders, named(std::move(name)));
+    return siteNamed("folders")->feedbackPath(named(std::move(name)));
 }
 
 struct ZipEntry {
@@ -92,35 +93,35 @@ TEST(Feedback, AFolderPerStudentKeepsEveryNameInsideItsFolder)
 TEST(Feedback, CanvasNamesCarryTheIdsItMatchesBy)
 {
     Student student = named("o_brien_pat", "4321");
-    EXPECT_EQ(feedbackPath(Layout::canvas, student), "") << "no file handed in to attach it to";
+    EXPECT_EQ(siteNamed("canvas")->feedbackPath(student), "") << "no file handed in to attach it to";
     student.flatFiles.push_back(FlatFile{"obrienpat_4321_text.html", "text.html", ""});
-    EXPECT_EQ(feedbackPath(Layout::canvas, student), "") << "a text handed in takes no feedback";
+    EXPECT_EQ(siteNamed("canvas")->feedbackPath(student), "") << "a text handed in takes no feedback";
     student.flatFiles.push_back(FlatFile{"obrienpat_4321_998_t1.sym", "t1.sym", "998"});
     student.flatFiles.push_back(FlatFile{"obrienpat_4321_999_t2.sym", "t2.sym", "999"});
     // Canvas reads the first all-digit parts as the ids: the name before
     // them keeps no underscore, and is never itself all digits.
-    EXPECT_EQ(feedbackPath(Layout::canvas, student), "obrienpat_4321_998_feedback.txt");
+    EXPECT_EQ(siteNamed("canvas")->feedbackPath(student), "obrienpat_4321_998_feedback.txt");
     student.name = "2024_007";
-    EXPECT_EQ(feedbackPath(Layout::canvas, student), "student2024007_4321_998_feedback.txt");
+    EXPECT_EQ(siteNamed("canvas")->feedbackPath(student), "student2024007_4321_998_feedback.txt");
     student.name = "";
-    EXPECT_EQ(feedbackPath(Layout::canvas, student), "student_4321_998_feedback.txt");
+    EXPECT_EQ(siteNamed("canvas")->feedbackPath(student), "student_4321_998_feedback.txt");
     student.name = "a/b";
-    EXPECT_EQ(feedbackPath(Layout::canvas, student), "ab_4321_998_feedback.txt");
+    EXPECT_EQ(siteNamed("canvas")->feedbackPath(student), "ab_4321_998_feedback.txt");
 }
 
 TEST(Feedback, MoodleGetsBackTheFolderItsDownloadMade)
 {
     Student student = named("Ann_Lee", "1234567");
     student.folders = {"Ann_Lee_1234567_assignsubmission_onlinetext_", "Ann_Lee_1234567_assignsubmission_file_"};
-    EXPECT_EQ(feedbackPath(Layout::moodle, student), "Ann_Lee_1234567_assignsubmission_file/feedback.txt");
+    EXPECT_EQ(siteNamed("moodle")->feedbackPath(student), "Ann_Lee_1234567_assignsubmission_file/feedback.txt");
     student.folders = {"Ann_Lee_1234567_assignsubmission_file"};
-    EXPECT_EQ(feedbackPath(Layout::moodle, student), "Ann_Lee_1234567_assignsubmission_file/feedback.txt");
+    EXPECT_EQ(siteNamed("moodle")->feedbackPath(student), "Ann_Lee_1234567_assignsubmission_file/feedback.txt");
     // Files laid out flat: the folder is made, and Moodle, which ignores
     // what comes before the first underscore, must find the id after it.
     student.folders.clear();
-    EXPECT_EQ(feedbackPath(Layout::moodle, student), "Ann Lee_1234567_assignsubmission_file/feedback.txt");
+    EXPECT_EQ(siteNamed("moodle")->feedbackPath(student), "Ann Lee_1234567_assignsubmission_file/feedback.txt");
     student.name = "a/b\\c";
-    EXPECT_EQ(feedbackPath(Layout::moodle, student), "a_b_c_1234567_assignsubmission_file/feedback.txt");
+    EXPECT_EQ(siteNamed("moodle")->feedbackPath(student), "a_b_c_1234567_assignsubmission_file/feedback.txt");
 }
 
 TEST(Feedback, NamesThatOneDiskWouldTakeForOneAreToldApart)

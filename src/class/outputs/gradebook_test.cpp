@@ -2,6 +2,7 @@
 // a student named their folder, each row stays one row of as many fields
 // as the header, no cell runs as a formula, and the totals add up.
 #include "class/outputs/gradebook.h"
+#include "class/sites/site.h"
 
 #include <gtest/gtest.h>
 
@@ -90,12 +91,12 @@ Student studentOf(std::string name, std::vector<std::uint64_t> scores, std::stri
 }
 
 std::string gradebookOf(const std::vector<Test>& tests, const std::vector<Student>& students,
-                        const GradebookShape& shape)
+                        const GradebookShape& shape, GradebookWriter write = plainGradebook)
 {
     std::string kept;
     Output out;
     out.kept = &kept;
-    writeGradebook(out, tests, students, shape);
+    write(out, tests, students, shape);
     EXPECT_TRUE(flushOutput(out));
     return kept;
 }
@@ -155,9 +156,9 @@ TEST(Gradebook, PlainKeepsEveryRowWholeAndNoNameAFormula)
 TEST(Gradebook, CanvasGuardsTheNameButKeepsTheIdsCanvasMatches)
 {
     GradebookShape shape;
-    shape.format = GradebookFormat::canvas;
-    shape.layout = Layout::canvas;
-    Records records = parseCsv(gradebookOf(twoTests, hostileClass(), shape));
+    GradebookWriter canvas = siteNamed("canvas")->gradebook.write;
+    shape.siteIds = true;
+    Records records = parseCsv(gradebookOf(twoTests, hostileClass(), shape, canvas));
     ASSERT_EQ(records.size(), hostileNames.size() + 2);
     for (std::size_t s = 0; s < hostileNames.size(); ++s) {
         const std::vector<std::string>& row = records[s + 2];
@@ -169,8 +170,8 @@ TEST(Gradebook, CanvasGuardsTheNameButKeepsTheIdsCanvasMatches)
 
     // A folder per student: Canvas matches by SIS Login ID, which must be
     // the name as the folder has it.
-    shape.layout = Layout::folders;
-    records = parseCsv(gradebookOf(twoTests, hostileClass(), shape));
+    shape.siteIds = false;
+    records = parseCsv(gradebookOf(twoTests, hostileClass(), shape, canvas));
     for (std::size_t s = 0; s < hostileNames.size(); ++s) {
         EXPECT_EQ(records[s + 2][1], "");
         EXPECT_EQ(records[s + 2][3], hostileNames[s].name);
@@ -180,12 +181,12 @@ TEST(Gradebook, CanvasGuardsTheNameButKeepsTheIdsCanvasMatches)
 TEST(Gradebook, MoodleNamesItsParticipantsAndGuardsTheComments)
 {
     GradebookShape shape;
-    shape.format = GradebookFormat::moodle;
-    shape.layout = Layout::moodle;
+    GradebookWriter moodle = siteNamed("moodle")->gradebook.write;
+    shape.siteIds = true;
     shape.when = "2026-12-09 14:05";
     std::vector<Student> students = hostileClass();
     students.push_back(studentOf("no id", {0, 0}));
-    Records records = parseCsv(gradebookOf(twoTests, students, shape));
+    Records records = parseCsv(gradebookOf(twoTests, students, shape, moodle));
     ASSERT_EQ(records.size(), students.size() + 1) << "Moodle's worksheet has no out of row";
     for (std::size_t s = 0; s < hostileNames.size(); ++s) {
         const std::vector<std::string>& row = records[s + 1];
@@ -200,8 +201,8 @@ TEST(Gradebook, MoodleNamesItsParticipantsAndGuardsTheComments)
     // Moodle passes over a row that names no participant; one of another
     // site's ids would name the wrong one.
     EXPECT_EQ(records.back()[0], "");
-    shape.layout = Layout::canvas;
-    records = parseCsv(gradebookOf(twoTests, hostileClass(), shape));
+    shape.siteIds = false;
+    records = parseCsv(gradebookOf(twoTests, hostileClass(), shape, moodle));
     EXPECT_EQ(records[1][0], "");
 }
 
@@ -215,11 +216,11 @@ TEST(Gradebook, TotalsAndTheOutOfRowAddUp)
     EXPECT_EQ(plain[3], (std::vector<std::string>{"out of", "0", "3", "3", ""})) << "a student named so stays a student";
 
     GradebookShape shape;
-    shape.format = GradebookFormat::canvas;
-    Records canvas = parseCsv(gradebookOf(twoTests, students, shape));
+    GradebookWriter canvasWriter = siteNamed("canvas")->gradebook.write;
+    Records canvas = parseCsv(gradebookOf(twoTests, students, shape, canvasWriter));
     EXPECT_EQ(canvas[1], (std::vector<std::string>{"Points Possible", "", "", "", "", "10", "8"}));
     shape.assignment = "Lab 3, \"symbols\" (1234)";
-    canvas = parseCsv(gradebookOf(twoTests, students, shape));
+    canvas = parseCsv(gradebookOf(twoTests, students, shape, canvasWriter));
     EXPECT_EQ(canvas[0].back(), shape.assignment);
     EXPECT_EQ(canvas[1], (std::vector<std::string>{"Points Possible", "", "", "", "", "18"}));
     EXPECT_EQ(canvas[3].back(), "3");
@@ -262,15 +263,14 @@ TEST(Gradebook, OnATerminalNoStudentByteActsOnIt)
     std::vector<Student> students{studentOf("\x1b]0;owned\x07name", {1, 2}), studentOf("new\nline", {1, 2}),
                                   studentOf("bad \xff byte", {1, 2})};
     students[0].notes.push_back(FileNote{0, NoteKind::sameFile, "with \x1b[2J"});
-    for (GradebookFormat format : {GradebookFormat::plain, GradebookFormat::canvas, GradebookFormat::moodle}) {
-        shape.format = format;
-        std::string text = gradebookOf(twoTests, students, shape);
+    for (std::string_view format : {"csv", "canvas", "moodle"}) {
+        std::string text = gradebookOf(twoTests, students, shape, siteWithGradebook(format)->gradebook.write);
         for (std::size_t at = 0; at < text.size(); ++at) {
             auto byte = static_cast<unsigned char>(text[at]);
             bool recordEnd = text.compare(at, 2, "\r\n") == 0 || (byte == '\n' && at > 0 && text[at - 1] == '\r');
             EXPECT_TRUE((byte >= 0x20 && byte != 0x7F && byte < 0x80) || recordEnd)
                 << "byte " << int(byte) << " at " << at << " in " << text;
         }
-        EXPECT_EQ(parseCsv(text).size(), format == GradebookFormat::moodle ? 4u : 5u);
+        EXPECT_EQ(parseCsv(text).size(), format == "moodle" ? 4u : 5u);
     }
 }

@@ -3,7 +3,6 @@
 #include "class/intake/download_archive.h"
 #include "class/run/grade_class.h"
 #include "class/run/threads.h"
-#include "class/intake/layout.h"
 #include "class/outputs/gradebook.h"
 #include "class/outputs/html_page.h"
 #include "io/descriptor.h"
@@ -16,6 +15,7 @@
 #include "class/intake/students.h"
 #include "class/explaining/summary.h"
 #include "class/outputs/summary_text.h"
+#include "class/sites/site.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -30,7 +30,7 @@
 
 int usageTrouble(const std::string& problem)
 {
-    std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage);
+    std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage().c_str());
     return statusUsage;
 }
 
@@ -40,7 +40,7 @@ namespace {
 struct OpenSubmissions {
     Descriptor fd;
     bool archive = false;
-    Layout layout = Layout::folders;
+    const CourseSite* site = courseSites().front();  // the layout read
     DownloadPlan plan;
 };
 
@@ -72,35 +72,6 @@ void warnIncompleteReferences(const ClassOptions& options, const std::vector<Tes
         for (std::uint64_t line : incompleteLines(test.text))
             warn(pathInFolder(options.references, test.name) + " line " + std::to_string(line) +
                  " holds no address and label: no student can be right there");
-}
-
-// Why an entry at SUBMISSIONS's top is no student's, as the layout reads it.
-std::string_view whyIgnored(Layout layout)
-{
-    switch (layout) {
-    case Layout::canvas:
-        return " is not named as Canvas names a student's file: ignored";
-    case Layout::moodle:
-        return " is not named as Moodle names a student's submission: ignored";
-    case Layout::folders:
-        break;
-    }
-    return " is not a folder: ignored";
-}
-
-// The words for a layout found, which the summary says.
-std::string layoutFound(Layout layout, bool archive)
-{
-    std::string source = archive ? "an archive" : "a folder";
-    switch (layout) {
-    case Layout::canvas:
-        return "SUBMISSIONS is Canvas's download, as " + source + ": each student's files named with their user id";
-    case Layout::moodle:
-        return "SUBMISSIONS is Moodle's download, as " + source + ": each student's files named with their participant id";
-    case Layout::folders:
-        break;
-    }
-    return "SUBMISSIONS is " + source + " of a folder for each student";
 }
 
 // SUBMISSIONS, listed: a folder, or an archive's first pass.
@@ -136,8 +107,12 @@ bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests
 // and the layouts tried.
 std::string noStudent(const ClassOptions& options, const Listing& listing)
 {
-    std::string tried = options.layout.given ? "in the layout asked for, " + std::string(layoutName(options.layout.layout))
-                                             : std::string("in any of the layouts folders, canvas and moodle");
+    std::vector<std::string_view> names;
+    for (const SiteNames* site : options.layout.sites)
+        names.push_back(site->name);
+    std::string tried = options.layout.given
+                            ? "in the layout asked for, " + std::string(names[options.layout.site])
+                            : "in any of the layouts " + listed(names, " and ");
     return options.submissions + " holds no student: " + std::to_string(listing.ignored.size()) +
            (listing.ignored.size() == 1 ? " entry" : " entries") + " at its top, none of them a student's " + tried +
            " (--layout chooses one)";
@@ -152,13 +127,13 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
     Listing listing;
     if (!listSubmissions(options, tests, submissions, students, listing, error))
         return false;
-    submissions.layout = listing.layout;
+    submissions.site = courseSites()[listing.site];
     if (students.empty() && !listing.ignored.empty() && options.roster.empty()) {
         error = noStudent(options, listing);
         return false;
     }
-    if (submissions.archive || listing.layout != Layout::folders)
-        about.push_back(layoutFound(listing.layout, submissions.archive));
+    if (submissions.archive || submissions.site->foundOfFolder)
+        about.push_back(foundWords(*submissions.site, submissions.archive));
     std::string top = submissions.plan.unwrapped == 0
                           ? options.submissions
                           : pathInFolder(options.submissions, visibleText(submissions.plan.unwrappedFolder, options.utf8));
@@ -166,7 +141,7 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
     for (const auto& [name, target] : listing.followed)
         notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));
     for (const std::string& name : listing.ignored)
-        warn(shown(name) + std::string(whyIgnored(listing.layout)));
+        warn(shown(name) + std::string(submissions.site->ignoredWhy));
     for (const auto& [name, earlier] : listing.sameFolder)
         warn(shown(name) + " is the same folder as " + shown(earlier) + ": both are graded on its files");
     if (options.roster.empty())
@@ -395,7 +370,7 @@ int runClass(const ClassOptions& options)
     MarkPlaces places(lineCounts);
     std::vector<Tally> tallies;
     std::vector<LinkedFile> linked;
-    Submissions open{submissions.fd.fd, submissions.archive ? &submissions.plan : nullptr, submissions.layout};
+    Submissions open{submissions.fd.fd, submissions.archive ? &submissions.plan : nullptr, submissions.site};
     if (!gradeClass(options, tests, places, reports, open, feedback.get(), students, tallies, linked, error))
         return trouble(error);
     if (feedback && !closeFeedback(options, *feedback, students, error))
@@ -424,9 +399,9 @@ int runClass(const ClassOptions& options)
         gradebook->failed = true;
         gradebook->error = EBADF;
     }
-    GradebookShape shape{options.format, submissions.layout, options.assignment, runTime(),
+    GradebookShape shape{options.gradebook == submissions.site, options.assignment, runTime(),
                          isatty(STDOUT_FILENO) != 0, options.utf8};
-    writeGradebook(*gradebook, tests, students, shape);
+    options.gradebook->gradebook.write(*gradebook, tests, students, shape);
     bool written = flushOutput(*gradebook);
     int writeError = gradebook->error;
     if (explaining.joinable())

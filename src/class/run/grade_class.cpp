@@ -46,7 +46,7 @@ struct ClassRun {
     DownloadPlan* plan = nullptr;
     std::vector<std::vector<StudentFile>> prepared;
     ReadyQueue ready;
-    Layout layout = Layout::folders;
+    const CourseSite* site = nullptr;  // the layout read, which says where feedback goes
     FeedbackZip* feedback = nullptr;
 
     StopSignal stop;
@@ -65,7 +65,7 @@ void gradeInTurn(ClassRun& run, Worker& worker, std::size_t studentIndex)
                       run.feedback != nullptr ? &reports : nullptr))
         return;
     if (run.feedback != nullptr)
-        addFeedback(*run.feedback, studentIndex, feedbackPath(run.layout, student),
+        addFeedback(*run.feedback, studentIndex, run.site->feedbackPath(student),
                     feedbackText(run.tests, student, reports));
     run.filesDone += run.tests.size();
 }
@@ -134,7 +134,7 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
     for (const Test& test : tests)
         run.indexes.push_back(indexReference(test.text));
     run.plan = submissions.plan;
-    run.layout = submissions.layout;
+    run.site = submissions.site;
     run.feedback = feedback;
     run.reports = reports;
     std::unique_ptr<SubmissionSource> source =

@@ -8,6 +8,7 @@
 #include "class/intake/download_archive.h"
 #include "class/outputs/feedback.h"
 #include "class/run/options.h"
+#include "class/sites/site.h"
 #include "class/outputs/report_files.h"
 #include "class/explaining/same_files.h"
 #include "class/explaining/tally.h"
@@ -24,7 +25,7 @@
 struct Submissions {
     int fd = -1;
     DownloadPlan* plan = nullptr;  // none for a folder
-    Layout layout = Layout::folders;
+    const CourseSite* site = nullptr;  // the layout read
 };
 
 // With `feedback`, each student's feedback goes into it as they are graded.

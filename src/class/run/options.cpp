@@ -1,49 +1,132 @@
 #include "class/run/options.h"
 
+#include "class/sites/site.h"
+
+#include <array>
 #include <charconv>
 #include <string_view>
-
-const char classUsage[] =
-    "Usage: labelgrade-class [OPTIONS] REFERENCES SUBMISSIONS > gradebook.csv\n"
-    "       labelgrade-class --student [OPTIONS] REFERENCES SUBMISSION\n"
-    "Grade every student's file for every test against the test's reference.\n"
-    "\n"
-    "REFERENCES is a folder of reference files, one a test, named as the\n"
-    "students' files are; SUBMISSIONS, a folder or an archive (zip, tar,\n"
-    "tar.gz, tar.xz), holds a folder for each student, or a download from\n"
-    "Canvas or Moodle as it comes.\n"
-    "\n"
-    "Options:\n"
-    "  --reports DIR      write each student's report for each test to\n"
-    "                     DIR/STUDENT/TEST.txt\n"
-    "  --roster FILE      the students enrolled, one name a line\n"
-    "  --format FORMAT    the gradebook's layout: csv (the default), canvas or\n"
-    "                     moodle (Moodle's grading worksheet)\n"
-    "  --assignment TITLE with --format canvas: one column, the total, titled\n"
-    "                     TITLE (as \"Lab 3 (1234)\", to fill that assignment)\n"
-    "  --layout LAYOUT    how SUBMISSIONS lays out the files: auto (the\n"
-    "                     default), folders, canvas or moodle\n"
-    "  --feedback FILE    write each student's feedback to the zip FILE, laid\n"
-    "                     out as the course site takes it back\n"
-    "  --student          grade one student's folder or archive, SUBMISSION,\n"
-    "                     for an autograding platform: with --format gradescope\n"
-    "                     or prairielearn, write its results file (to --output\n"
-    "                     FILE, or standard output); else a line a test\n"
-    "  --output FILE      with --student: where the results go\n"
-    "  --visibility WHEN  with --format gradescope: each test's visibility\n"
-    "  --jobs N           grade with N workers (default: one per processor)\n"
-    "  --html FILE        write a page of the class's results to FILE\n"
-    "  --title TEXT       the page's title (a course, an assignment)\n"
-    "  --quiet            leave out the summary on standard error\n"
-    "  --follow-links     follow students' folders that are links wherever they\n"
-    "                     lead (else only those that stay in SUBMISSIONS)\n"
-    "  --help             show this help and exit\n"
-    "  --version          show the version and exit\n"
-    "\n"
-    "Exit status: 0 when the class was graded, 1 for a bad command line,\n"
-    "2 when a folder cannot be read or an output cannot be written.\n";
+#include <vector>
 
 namespace {
+
+// The usage's text is wrapped at this width, as a terminal of 80 shows it
+// with room to spare.
+constexpr std::size_t usageWidth = 74;
+// An option's description starts at this column.
+constexpr std::size_t optionColumn = 21;
+
+std::string orList(const std::vector<std::string_view>& names)
+{
+    return listed(names, " or ");
+}
+
+// `text` wrapped at the usage's width, its first line after `lead`, the
+// others indented as far as `lead` is long.
+std::string wrapped(std::string_view lead, std::string_view text)
+{
+    std::string result(lead);
+    std::size_t lineStart = 0;
+    bool lineEmpty = true;
+    while (!text.empty()) {
+        std::size_t space = text.find(' ');
+        std::string_view word = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (!lineEmpty && result.size() - lineStart + 1 + word.size() > usageWidth) {
+            result += '\n';
+            lineStart = result.size();
+            result.append(lead.size(), ' ');
+            lineEmpty = true;
+        }
+        if (!lineEmpty)
+            result += ' ';
+        result += word;
+        lineEmpty = false;
+    }
+    return result + "\n";
+}
+
+std::string optionHelp(std::string_view option, std::string_view text)
+{
+    std::string lead = "  " + std::string(option);
+    lead.resize(optionColumn, ' ');
+    return wrapped(lead, text);
+}
+
+// Where the platforms' results go with --student, by --format's name.
+struct PlatformName {
+    std::string_view name;
+    PlatformFormat format;
+};
+constexpr std::array<PlatformName, 2> platformNames{{{"gradescope", PlatformFormat::gradescope},
+                                                     {"prairielearn", PlatformFormat::prairielearn}}};
+
+// Every name --format takes: the sites' gradebooks, then the platforms'.
+std::vector<std::string_view> formatNames()
+{
+    std::vector<std::string_view> names;
+    for (const CourseSite* site : courseSites())
+        names.push_back(site->gradebook.format);
+    for (const PlatformName& platform : platformNames)
+        names.push_back(platform.name);
+    return names;
+}
+
+std::vector<std::string_view> layoutNames()
+{
+    std::vector<std::string_view> names{"auto"};
+    for (const CourseSite* site : courseSites())
+        names.push_back(site->names.name);
+    return names;
+}
+
+bool setFormat(std::string_view value, ClassOptions& options, std::string& problem)
+{
+    if (const CourseSite* site = siteWithGradebook(value)) {
+        options.gradebook = site;
+        return true;
+    }
+    for (const PlatformName& platform : platformNames)
+        if (platform.name == value) {
+            options.platform = platform.format;
+            return true;
+        }
+    problem = "--format takes " + orList(formatNames());
+    return false;
+}
+
+bool setLayout(std::string_view value, ClassOptions& options, std::string& problem)
+{
+    options.layout.given = value != "auto";
+    if (!options.layout.given)
+        return true;
+    const std::vector<const SiteNames*>& sites = options.layout.sites;
+    for (std::size_t s = 0; s < sites.size(); ++s)
+        if (sites[s]->name == value) {
+            options.layout.site = s;
+            return true;
+        }
+    problem = "--layout takes " + orList(layoutNames());
+    return false;
+}
+
+// --assignment titles a column only some sites' gradebooks have.
+std::vector<std::string_view> assignmentFormats()
+{
+    std::vector<std::string_view> formats;
+    for (const CourseSite* site : courseSites())
+        if (!site->gradebook.assignmentColumnIn.empty())
+            formats.push_back(site->gradebook.format);
+    return formats;
+}
+
+std::string assignmentProblem()
+{
+    std::string_view column;
+    for (const CourseSite* site : courseSites())
+        column = column.empty() ? site->gradebook.assignmentColumnIn : column;
+    return "--assignment titles a column of " + std::string(column) + ": it needs --format " +
+           orList(assignmentFormats());
+}
 
 // Takes more workers than any machine it runs on has processors, but not so
 // many that a typo starts a million threads.
@@ -77,22 +160,9 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
         options.feedback = value;
     else if (name == "--title")
         options.title = value;
-    else if (name == "--format") {
-        if (value == "csv")
-            options.format = GradebookFormat::plain;
-        else if (value == "canvas")
-            options.format = GradebookFormat::canvas;
-        else if (value == "moodle")
-            options.format = GradebookFormat::moodle;
-        else if (value == "gradescope")
-            options.platform = PlatformFormat::gradescope;
-        else if (value == "prairielearn")
-            options.platform = PlatformFormat::prairielearn;
-        else {
-            problem = "--format takes csv, canvas, moodle, gradescope or prairielearn";
-            return false;
-        }
-    } else if (name == "--output") {
+    else if (name == "--format")
+        return setFormat(value, options, problem);
+    else if (name == "--output") {
         options.output = value;
     } else if (name == "--visibility") {
         if (value != "hidden" && value != "after_due_date" && value != "after_published" && value != "visible") {
@@ -101,17 +171,7 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
         }
         options.visibility = value;
     } else if (name == "--layout") {
-        options.layout.given = value != "auto";
-        if (value == "folders")
-            options.layout.layout = Layout::folders;
-        else if (value == "canvas")
-            options.layout.layout = Layout::canvas;
-        else if (value == "moodle")
-            options.layout.layout = Layout::moodle;
-        else if (value != "auto") {
-            problem = "--layout takes auto, folders, canvas or moodle";
-            return false;
-        }
+        return setLayout(value, options, problem);
     } else if (name == "--jobs") {
         if (!parseJobs(value, options.jobs)) {
             problem = "--jobs takes a number from 1 to 1024";
@@ -189,12 +249,12 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
     }
     options.references = operands[0];
     options.submissions = operands[1];
-    if (!options.assignment.empty() && options.format != GradebookFormat::canvas) {
-        problem = "--assignment titles a column of Canvas's gradebook: it needs --format canvas";
+    if (!options.assignment.empty() && options.gradebook->gradebook.assignmentColumnIn.empty()) {
+        problem = assignmentProblem();
         return ParseResult::usageError;
     }
     bool platform = options.platform != PlatformFormat::text;
-    bool classOnly = options.format == GradebookFormat::canvas || options.format == GradebookFormat::moodle ||
+    bool classOnly = options.gradebook != courseSites().front() ||
                      !options.reportsDir.empty() || !options.roster.empty() || !options.htmlPage.empty() ||
                      !options.feedback.empty();
     if (options.student ? classOnly : platform || !options.output.empty()) {
@@ -203,4 +263,57 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
         return ParseResult::usageError;
     }
     return ParseResult::run;
+}
+
+std::string classUsage()
+{
+    std::vector<std::string_view> downloads;
+    std::vector<std::string> gradebooks;
+    for (const CourseSite* site : courseSites()) {
+        if (!site->shownName.empty())
+            downloads.push_back(site->shownName);
+        const SiteGradebook& gradebook = site->gradebook;
+        std::string& entry = gradebooks.emplace_back(gradebook.format);
+        if (!gradebook.gloss.empty())
+            entry.append(" ").append(gradebook.gloss);
+    }
+    std::vector<std::string_view> layouts = layoutNames();
+    layouts.front() = "auto (the default)";
+    std::vector<std::string_view> gradebookList(gradebooks.begin(), gradebooks.end());
+    return "Usage: labelgrade-class [OPTIONS] REFERENCES SUBMISSIONS > gradebook.csv\n"
+           "       labelgrade-class --student [OPTIONS] REFERENCES SUBMISSION\n"
+           "Grade every student's file for every test against the test's reference.\n"
+           "\n" +
+           wrapped("", "REFERENCES is a folder of reference files, one a test, named as the students' files are; "
+                       "SUBMISSIONS, a folder or an archive (zip, tar, tar.gz, tar.xz), holds a folder for each "
+                       "student, or a download from " + orList(downloads) + " as it comes.") +
+           "\n"
+           "Options:\n"
+           "  --reports DIR      write each student's report for each test to\n"
+           "                     DIR/STUDENT/TEST.txt\n"
+           "  --roster FILE      the students enrolled, one name a line\n" +
+           optionHelp("--format FORMAT", "the gradebook's layout: " + orList(gradebookList)) +
+           optionHelp("--assignment TITLE", "with --format " + orList(assignmentFormats()) +
+                                                ": one column, the total, titled TITLE (as \"Lab 3 (1234)\", to "
+                                                "fill that assignment)") +
+           optionHelp("--layout LAYOUT", "how SUBMISSIONS lays out the files: " + orList(layouts)) +
+           "  --feedback FILE    write each student's feedback to the zip FILE, laid\n"
+           "                     out as the course site takes it back\n"
+           "  --student          grade one student's folder or archive, SUBMISSION,\n"
+           "                     for an autograding platform: with --format gradescope\n"
+           "                     or prairielearn, write its results file (to --output\n"
+           "                     FILE, or standard output); else a line a test\n"
+           "  --output FILE      with --student: where the results go\n"
+           "  --visibility WHEN  with --format gradescope: each test's visibility\n"
+           "  --jobs N           grade with N workers (default: one per processor)\n"
+           "  --html FILE        write a page of the class's results to FILE\n"
+           "  --title TEXT       the page's title (a course, an assignment)\n"
+           "  --quiet            leave out the summary on standard error\n"
+           "  --follow-links     follow students' folders that are links wherever they\n"
+           "                     lead (else only those that stay in SUBMISSIONS)\n"
+           "  --help             show this help and exit\n"
+           "  --version          show the version and exit\n"
+           "\n"
+           "Exit status: 0 when the class was graded, 1 for a bad command line,\n"
+           "2 when a folder cannot be read or an output cannot be written.\n";
 }

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "class/intake/students.h"
-#include "class/outputs/gradebook.h"
 #include "class/outputs/platform_results.h"
+#include "class/sites/site.h"
 
 struct ClassOptions {
     std::string references;
@@ -15,14 +15,14 @@ struct ClassOptions {
     std::string roster;      // empty: no roster
     std::string htmlPage;    // empty: no page
     std::string feedback;    // empty: no feedback zip
-    std::string assignment;  // with Canvas's format: one column, the total, titled so
+    std::string assignment;  // with a gradebook that has the column: the total, titled so
     std::string title;       // the page's; empty: a plain one
-    GradebookFormat format = GradebookFormat::plain;
+    const CourseSite* gradebook = courseSites().front();  // whose gradebook --format chose: the plain one
     PlatformFormat platform = PlatformFormat::text;  // --student's
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;
     bool followLinks = false;  // students' folders that are links, followed wherever they lead
-    LayoutChoice layout;        // how SUBMISSIONS lays out the students' files
+    LayoutChoice layout{siteNames()};  // the sites, and the one SUBMISSIONS is laid out as, if given
     // One student graded, for an autograding platform: SUBMISSIONS is then
     // that student's folder or archive.
     bool student = false;
@@ -44,6 +44,7 @@ enum class ParseResult { run, help, version, usageError };
 // was wrong.
 ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::string& problem);
 
-extern const char classUsage[];
+// The usage, its lists of names the sites'.
+std::string classUsage();
 
 #endif

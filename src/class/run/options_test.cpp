@@ -1,0 +1,101 @@
+// The class command's line: the names --format and --layout take come from
+// the sites' table, and the options that go only together.
+#include "class/run/options.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+struct Parsed {
+    ParseResult result;
+    ClassOptions options;
+    std::string problem;
+};
+
+Parsed parse(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "labelgrade-class");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    Parsed parsed{ParseResult::run, {}, {}};
+    parsed.result = parseOptions(static_cast<int>(argv.size()), argv.data(), parsed.options, parsed.problem);
+    return parsed;
+}
+
+}  // namespace
+
+TEST(ClassOptions, EverySitesNamesAreTakenByLayoutAndFormat)
+{
+    for (const CourseSite* site : courseSites()) {
+        SCOPED_TRACE(site->names.name);
+        Parsed layout = parse({"--layout", std::string(site->names.name), "refs", "subs"});
+        ASSERT_EQ(layout.result, ParseResult::run);
+        EXPECT_TRUE(layout.options.layout.given);
+        EXPECT_EQ(layout.options.layout.sites[layout.options.layout.site], &site->names);
+        Parsed format = parse({"--format=" + std::string(site->gradebook.format), "refs", "subs"});
+        ASSERT_EQ(format.result, ParseResult::run);
+        EXPECT_EQ(format.options.gradebook, site);
+    }
+    Parsed automatic = parse({"--layout", "canvas", "--layout", "auto", "refs", "subs"});
+    EXPECT_FALSE(automatic.options.layout.given);
+    EXPECT_EQ(parse({"refs", "subs"}).options.gradebook, courseSites().front());
+}
+
+TEST(ClassOptions, UnknownNamesAreRefusedWithEveryNameTaken)
+{
+    Parsed layout = parse({"--layout", "blackboard", "refs", "subs"});
+    EXPECT_EQ(layout.result, ParseResult::usageError);
+    EXPECT_EQ(layout.problem, "--layout takes auto, folders, canvas or moodle");
+    Parsed format = parse({"--format", "Canvas", "refs", "subs"});
+    EXPECT_EQ(format.result, ParseResult::usageError);
+    EXPECT_EQ(format.problem, "--format takes csv, canvas, moodle, gradescope or prairielearn");
+    EXPECT_EQ(parse({"--format", "", "refs", "subs"}).problem, "--format takes a value that is not empty");
+    EXPECT_EQ(parse({"refs", "subs", "--layout"}).problem, "--layout needs a value");
+}
+
+TEST(ClassOptions, AssignmentNeedsTheGradebookWithItsColumn)
+{
+    Parsed alone = parse({"--assignment", "Lab 3 (1234)", "refs", "subs"});
+    EXPECT_EQ(alone.result, ParseResult::usageError);
+    EXPECT_EQ(alone.problem, "--assignment titles a column of Canvas's gradebook: it needs --format canvas");
+    EXPECT_EQ(parse({"--assignment", "Lab 3", "--format", "moodle", "refs", "subs"}).result,
+              ParseResult::usageError);
+    Parsed canvas = parse({"--assignment", "Lab 3", "--format", "canvas", "refs", "subs"});
+    EXPECT_EQ(canvas.result, ParseResult::run);
+    EXPECT_EQ(canvas.options.assignment, "Lab 3");
+}
+
+TEST(ClassOptions, StudentGoesWithThePlatformsAndNoClassOutput)
+{
+    constexpr std::string_view studentOnly = "--student grades one student: it writes no gradebook, report folder, "
+                                             "page or feedback";
+    for (const char* format : {"canvas", "moodle"})
+        EXPECT_EQ(parse({"--student", "--format", format, "refs", "sub"}).problem, studentOnly) << format;
+    EXPECT_EQ(parse({"--student", "--feedback", "f.zip", "refs", "sub"}).problem, studentOnly);
+    EXPECT_EQ(parse({"--student", "--format", "csv", "refs", "sub"}).result, ParseResult::run);
+    Parsed gradescope = parse({"--student", "--format", "gradescope", "--output", "r.json", "refs", "sub"});
+    ASSERT_EQ(gradescope.result, ParseResult::run);
+    EXPECT_EQ(gradescope.options.platform, PlatformFormat::gradescope);
+    EXPECT_EQ(parse({"--format", "prairielearn", "refs", "subs"}).problem,
+              "--format gradescope, --format prairielearn and --output go with --student");
+    EXPECT_EQ(parse({"--output", "r.json", "refs", "subs"}).result, ParseResult::usageError);
+}
+
+TEST(ClassUsage, ListsEverySiteWithinTheWidth)
+{
+    std::string usage = classUsage();
+    for (const CourseSite* site : courseSites()) {
+        EXPECT_NE(usage.find(site->names.name), std::string::npos) << site->names.name;
+        EXPECT_NE(usage.find(site->gradebook.format), std::string::npos) << site->gradebook.format;
+    }
+    EXPECT_NE(usage.find("a download from\nCanvas or Moodle as it comes.\n"), std::string::npos);
+    EXPECT_NE(usage.find("  --layout LAYOUT    how SUBMISSIONS lays out the files: auto (the\n"
+                         "                     default), folders, canvas or moodle\n"),
+              std::string::npos);
+    std::istringstream lines(usage);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(line.size(), 80u) << line;
+}
