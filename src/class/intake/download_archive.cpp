@@ -254,7 +254,7 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     plan.filesLeft.assign(plan.students.size(), 0);
     plan.wanted.reserve(std::min(plan.listed.size(), plan.students.size() * tests.size()));
     for (std::uint32_t s = 0; s < plan.students.size(); ++s) {
-        plan.students[s].planIndex = s;
+        plan.students[s].sourceIndex = s;
         chooseFor(plan, *choice.sites[plan.listing.site], tests, s, entriesOf[s]);
         if (s == lastRead)
             markBrokenOff(plan.choices[s], plan.students[s]);

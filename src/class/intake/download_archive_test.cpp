@@ -129,20 +129,20 @@ struct Read {
     FileState state(std::string_view name, std::size_t test) const
     {
         const Student* found = student(name);
-        return found == nullptr ? FileState::noSubmission : plan.choices[found->planIndex][test].state;
+        return found == nullptr ? FileState::noSubmission : plan.choices[found->sourceIndex][test].state;
     }
     // The bytes the second pass gave the student's file, or why there are none.
     std::string bytes(std::string_view name, std::size_t test) const
     {
         const Student* found = student(name);
-        if (found == nullptr || files[found->planIndex].empty())
+        if (found == nullptr || files[found->sourceIndex].empty())
             return "<nothing read>";
-        const StudentFile& file = files[found->planIndex][test];
+        const StudentFile& file = files[found->sourceIndex][test];
         return file.state == FileState::graded ? file.bytes : "<" + std::string(reasonOf(file.state)) + ">";
     }
     std::string shown(std::string_view name, std::size_t test) const
     {
-        return files[student(name)->planIndex][test].shownPath;
+        return files[student(name)->sourceIndex][test].shownPath;
     }
     std::vector<std::string> names() const
     {

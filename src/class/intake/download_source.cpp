@@ -16,20 +16,20 @@ struct DownloadSource final : SubmissionSource {
     {
         submission.choices.assign(tests, Choice{});
         if (student.hasFolder && !student.folderOutside)
-            submission.choices = std::move(plan.choices[student.planIndex]);
+            submission.choices = std::move(plan.choices[student.sourceIndex]);
     }
 
     StudentFile open(const Student& student, StudentSubmission&, std::size_t test) const override
     {
-        return std::move(files[student.planIndex][test]);
+        return std::move(files[student.sourceIndex][test]);
     }
 
     // A class's files are let go as each student is graded, not held to
     // the end of the run.
     void release(const Student& student) const override
     {
-        if (student.planIndex != UINT32_MAX)
-            std::vector<StudentFile>().swap(files[student.planIndex]);
+        if (student.sourceIndex != UINT32_MAX)
+            std::vector<StudentFile>().swap(files[student.sourceIndex]);
     }
 };
 

@@ -92,9 +92,9 @@ struct Student {
     std::vector<std::string> folders;
     std::vector<FlatFile> flatFiles;
     bool hasFolder = false;  // handed something in: SUBMISSIONS holds a place of theirs
-    // Where SUBMISSIONS is an archive, the student's place in what its first
-    // pass found.
-    std::uint32_t planIndex = UINT32_MAX;
+    // The student's place in what their source of submissions listed, which
+    // the source finds their files by; none for a student on the roster alone.
+    std::uint32_t sourceIndex = UINT32_MAX;
     // The folder is a link that leads out of SUBMISSIONS: none of it is read.
     bool folderOutside = false;
     bool onRoster = false;

@@ -108,10 +108,10 @@ void readInTurn(ClassRun& run, int fd)
     } finishing{run.ready};
     std::vector<std::size_t> studentOfPlan(run.plan->choices.size());
     for (std::size_t s = 0; s < run.students.size(); ++s) {
-        if (run.students[s].planIndex == UINT32_MAX)
+        if (run.students[s].sourceIndex == UINT32_MAX)
             run.ready.push(s);
         else
-            studentOfPlan[run.students[s].planIndex] = s;
+            studentOfPlan[run.students[s].sourceIndex] = s;
     }
     readDownload(fd, run.options.submissions, *run.plan, run.prepared,
                  [&](std::uint32_t s) { run.ready.push(studentOfPlan[s]); });
