@@ -6,6 +6,7 @@
 #include "archive.h"
 #include "archive_path.h"
 #include "descriptor.h"
+#include "memory_files_for_tests.h"
 #include "zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -54,36 +55,6 @@ Descriptor sample(const std::string& name)
         std::system(("python3 '" LABELGRADE_MAKE_ARCHIVES "' '" + samplesFolder() + "' '" + name + "'").c_str()) != 0)
         std::abort();
     return Descriptor(open(path.c_str(), O_RDONLY));
-}
-
-Descriptor memoryFile(std::string_view bytes)
-{
-    Descriptor file(memfd_create("archive", 0));
-    if (file.fd < 0 || write(file.fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        std::abort();
-    return file;
-}
-
-std::string fileBytes(int fd)
-{
-    std::string bytes(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
-    if (pread(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-        std::abort();
-    return bytes;
-}
-
-using Files = std::vector<std::pair<std::string, std::string>>;
-
-std::string zipOf(const Files& files)
-{
-    Descriptor file(memfd_create("zip", 0));
-    ZipWriter zip;
-    bool written = openZipWriter(file.fd, zip);
-    for (const auto& [path, bytes] : files)
-        written = written && addZipFile(zip, path, bytes);
-    if (!written || !closeZipWriter(zip))
-        std::abort();
-    return fileBytes(file.fd);
 }
 
 struct Seen {

@@ -7,6 +7,7 @@
 #include "class/sites/site.h"
 
 #include "io/descriptor.h"
+#include "io/memory_files_for_tests.h"
 #include "io/zip_writer.h"
 
 #include <gtest/gtest.h>
@@ -21,36 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-using Files = std::vector<std::pair<std::string, std::string>>;
-
-std::string fileBytes(int fd)
-{
-    std::string bytes(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
-    if (pread(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-        std::abort();
-    return bytes;
-}
-
-Descriptor memoryFile(std::string_view bytes)
-{
-    Descriptor file(memfd_create("download", 0));
-    if (file.fd < 0 || write(file.fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        std::abort();
-    return file;
-}
-
-std::string zipOf(const Files& files)
-{
-    Descriptor file(memfd_create("zip", 0));
-    ZipWriter zip;
-    bool written = openZipWriter(file.fd, zip);
-    for (const auto& [path, bytes] : files)
-        written = written && addZipFile(zip, path, bytes);
-    if (!written || !closeZipWriter(zip))
-        std::abort();
-    return fileBytes(file.fd);
-}
 
 // A tar entry: a file, a folder where the path ends in a slash, or a link
 // when `link` names its target.  The zip
