@@ -82,9 +82,11 @@ bool gather(StudentInGrading& graded, Student& student)
     graded.grading.source.gather(student, graded.submission);
     if (graded.submission.graderError == 0)
         return true;
+    // A student of a download laid out flat has files, not a folder.
+    const std::string& place = student.folders.empty() ? student.name : student.folders.front();
     graded.stop.stopWith("could not open " +
-                         pathInFolder(graded.grading.submissions, visibleText(student.folders.front(), graded.grading.utf8)) +
-                         ": " + std::strerror(graded.submission.graderError));
+                         pathInFolder(graded.grading.submissions, visibleText(place, graded.grading.utf8)) + ": " +
+                         std::strerror(graded.submission.graderError));
     return false;
 }
 
