@@ -7,12 +7,9 @@ namespace {
 
 void keepRead(StudentSubmission& submission, std::size_t test, StudentFile file)
 {
-    if (submission.read.size() < submission.choices.size()) {
+    if (submission.read.size() < submission.choices.size())
         submission.read.resize(submission.choices.size());
-        submission.hasRead.resize(submission.choices.size(), false);
-    }
     submission.read[test] = std::move(file);
-    submission.hasRead[test] = true;
 }
 
 }  // namespace
@@ -63,10 +60,10 @@ void markRead(StudentSubmission& submission, const std::vector<std::size_t>& tes
 
 bool wasRead(const StudentSubmission& submission, std::size_t test)
 {
-    return test < submission.hasRead.size() && submission.hasRead[test];
+    return test < submission.read.size() && submission.read[test].has_value();
 }
 
 StudentFile takeRead(StudentSubmission& submission, std::size_t test)
 {
-    return std::move(submission.read[test]);
+    return std::move(*submission.read[test]);
 }

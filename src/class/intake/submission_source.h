@@ -11,6 +11,7 @@
 #include "class/intake/handed_in.h"
 #include "class/intake/student_files.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,7 @@ struct StudentSubmission {
     StudentPlaces places;  // where the student's files lie, for a folder
     // Files read ahead, per test: those of an upload or a download, read
     // together in one pass.
-    std::vector<StudentFile> read;
-    std::vector<bool> hasRead;
+    std::vector<std::optional<StudentFile>> read;
 };
 
 // The interface every source gives.  A source is shared by the workers,

@@ -3,25 +3,16 @@
 #include "class/intake/download_archive.h"
 #include "class/intake/download_source.h"
 #include "class/intake/folder_submissions.h"
-#include "class/run/grade_student.h"
-#include "io/descriptor.h"
-#include "io/folder.h"
-#include "io/visible_text.h"
-#include "class/run/ready_queue.h"
 #include "class/outputs/report_files.h"
+#include "class/run/grade_student.h"
+#include "class/run/ready_queue.h"
 #include "class/run/shared_heap.h"
-#include "class/intake/student_files.h"
 #include "class/run/threads.h"
 #include "class/run/workers.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
