@@ -103,13 +103,20 @@ struct Claims {
 Claim claimFolder(const ReportFolders& folders, const std::string& name, Claims& claims, int& error)
 {
     if (mkdirat(folders.root, name.c_str(), 0777) == 0) {
+        // A folder just made is no one else's, and no other name the
+        // folder listed leads to it (that name would have made this one
+        // fail): nothing to open and compare, in the part of the run that
+        // no other thread shares.
         claims.names.insert(name);
-    } else if (errno != EEXIST) {
+        claims.claimed.insert(name);
+        return Claim::made;
+    }
+    if (errno != EEXIST) {
         error = errno;
         return Claim::refused;
-    } else if (claims.names.count(name) == 0 || claims.claimed.count(name) != 0) {
-        return Claim::taken;
     }
+    if (claims.names.count(name) == 0 || claims.claimed.count(name) != 0)
+        return Claim::taken;
     Descriptor folder(openat(folders.root, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info;
     // A file named so (the page, say), or a link: not a folder of ours.
@@ -185,6 +192,11 @@ Descriptor openReportFile(const ReportFolders& folders, int studentFolder, const
     if (studentFolder < 0)
         return Descriptor();
     std::string name = test.name + ".txt";
+    // A file this call made is empty and no one else's: two system calls a
+    // report fewer than checking and emptying one that was there.
+    Descriptor made(openat(studentFolder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (made.fd >= 0 || errno != EEXIST)
+        return made;
     // Not emptied until it is known to be a file of its own.
     Descriptor report(openat(studentFolder, name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
     struct stat info;
