@@ -82,14 +82,24 @@ std::string feedbackText(const std::vector<Test>& tests, const Student& student,
         found[test] += "  " + visibleText(text, true) + "\n";
     });
     std::string text = "Feedback for " + visibleText(student.name, true) + "\n\n";
+    // Room for the reports from the start: a class's feedback is mostly
+    // them, and a string that doubles as it goes copies each several times.
+    std::size_t room = text.size() + 64;
+    for (std::size_t t = 0; t < tests.size(); ++t)
+        room += found[t].size() + 2 * tests[t].name.size() + 48 + (t < reports.size() ? reports[t].size() : 0);
+    text.reserve(room);
     std::uint64_t possible = 0;
     for (std::size_t t = 0; t < tests.size(); ++t) {
         text += visibleLines(scoreLine(tests[t], student.results[t]), true) + found[t];
         possible += tests[t].lineCount;
     }
     text += "\nTotal: " + std::to_string(totalOf(student)) + " / " + std::to_string(possible) + "\n";
-    for (std::size_t t = 0; t < tests.size() && t < reports.size(); ++t)
-        text += "\n--- " + tests[t].name + " ---\n" + visibleLines(reports[t], true);
+    for (std::size_t t = 0; t < tests.size() && t < reports.size(); ++t) {
+        text += "\n--- ";
+        text += tests[t].name;
+        text += " ---\n";
+        text += visibleLines(reports[t], true);
+    }
     return text;
 }
 

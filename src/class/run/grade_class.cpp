@@ -47,11 +47,14 @@ struct ClassRun {
     alignas(64) std::atomic<std::uint64_t> filesDone{0};
 };
 
-void gradeInTurn(ClassRun& run, Worker& worker, std::size_t studentIndex)
+// `reports` is the worker's, used again for each student so that a report
+// kept for the feedback grows into memory the one before it held.
+void gradeInTurn(ClassRun& run, Worker& worker, std::size_t studentIndex, std::vector<std::string>& reports)
 {
     Student& student = run.students[studentIndex];
     // The feedback holds each report: kept as it is written.
-    std::vector<std::string> reports(run.feedback != nullptr ? run.tests.size() : 0);
+    for (std::string& report : reports)
+        report.clear();
     if (!gradeStudent(*run.grading, worker, run.students, studentIndex, run.stop,
                       run.feedback != nullptr ? &reports : nullptr))
         return;
@@ -74,12 +77,13 @@ bool takeStudent(ClassRun& run, std::size_t& next)
 void work(ClassRun& run, Tally& tally, std::vector<LinkedFile>& linked)
 {
     auto worker = std::unique_ptr<Worker>(new Worker{Grader(), tally, linked});
+    std::vector<std::string> reports(run.feedback != nullptr ? run.tests.size() : 0);
     std::size_t next = 0;
     while (takeStudent(run, next)) {
         // A stopped run still takes every student an archive hands over, so
         // that the reading can end.
         if (!run.stop.stopped)
-            gradeInTurn(run, *worker, next);
+            gradeInTurn(run, *worker, next, reports);
     }
     // Sorted here, in parallel, so that the merge after has only to walk
     // the tallies.
