@@ -137,7 +137,10 @@ void fillCanvasExport(const FillRequest& request, Filled& filled)
             std::string cell = cellValue(file, r, column);
             form = numberFormOf(cell);
             if (readHundredths(cell, maximum))
-                filled.problem = maximumProblem(request, "The points possible of " + cellValue(file, 0, column), maximum);
+                filled.problem = maximumProblem(request,
+                                                "the points possible of \"" + visibleText(cellValue(file, 0, column), request.utf8) +
+                                                    "\" in " + request.shownFile,
+                                                maximum);
             else
                 maximum = 0;
             if (!filled.problem.empty())

@@ -127,9 +127,9 @@ std::vector<std::string> matchWarnings(const FillRequest& request, const std::ve
         warnings.push_back(studentLabel(request, s) + " is named by no row of " + request.shownFile +
                            ": their grade is written nowhere");
     for (const auto& [s, r] : matches.refusedId)
-        warnings.push_back(studentLabel(request, s) + "'s id is " + rowLabel(request, rows, r) +
-                           ", plainly someone else (a team's submission is placed only where the export names "
-                           "its team): their grade is written nowhere");
+        warnings.push_back(studentLabel(request, s) + "'s number names " + rowLabel(request, rows, r) +
+                           ", plainly someone else: a team's grade is placed only where the export has a column "
+                           "of teams; written nowhere");
     for (const auto& [s, which] : matches.manyRows)
         warnings.push_back(studentLabel(request, s) + " could be " + rowsLabel(request, rows, which) +
                            ": their grade is written in none of them");

@@ -143,7 +143,7 @@ void fillMoodleWorksheet(const FillRequest& request, Filled& filled)
             continue;
         std::uint64_t maximum = 0;
         if (columns.maximum != SIZE_MAX && readHundredths(cellValue(file, r, columns.maximum), maximum)) {
-            filled.problem = maximumProblem(request, "The maximum grade of row " + std::to_string(r + 1) + " of " +
+            filled.problem = maximumProblem(request, "the maximum grade in row " + std::to_string(r + 1) + " of " +
                                                          request.shownFile, maximum);
             if (!filled.problem.empty())
                 return;
@@ -252,7 +252,7 @@ extern constinit const CourseSite moodleSite{
                   .assignmentColumnIn = {}, .assignmentTitled = nullptr,
                   .exportName = "Moodle's grading worksheet", .isExport = isMoodleWorksheet,
                   .fill = fillMoodleWorksheet,
-                  .ownMakingNote = "This worksheet is the run's own: a grade changed on Moodle since the download "
-                                   "is overwritten, and a team's grade reaches no one. --into with the worksheet "
-                                   "Moodle gives keeps the one and places the other"},
+                  .ownMakingNote = "This worksheet is the run's own: it overwrites a grade changed on Moodle since the "
+                                   "download, and places no team's grade; --into with Moodle's own worksheet keeps "
+                                   "the one and places the other"},
 };
