@@ -149,6 +149,9 @@ int readInto(const ClassOptions& options, const std::vector<Test>& tests, IntoFi
         return optionTrouble("--format " + std::string(options.gradebook->gradebook.format) + " and --into " +
                              options.into + ", which is " + std::string(into.site->gradebook.exportName) +
                              ", name different gradebooks");
+    if (!options.assignment.empty() && into.site->gradebook.assignmentColumnIn.empty())
+        return optionTrouble("--assignment names a column of an export that has one for each assignment; " +
+                             options.into + ", " + std::string(into.site->gradebook.exportName) + ", has none");
     Filled filled;
     into.site->gradebook.fill(request, filled);
     if (!filled.problem.empty())
