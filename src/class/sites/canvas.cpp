@@ -33,7 +33,8 @@ std::string titledId(std::string_view title)
     if (title.size() < 4 || title.back() != ')' || open == std::string_view::npos || open < 1)
         return {};
     std::string_view id = title.substr(open + 1, title.size() - open - 2);
-    if (!allDigits(id) || !isRubySpace(title[open - 1]) || title.substr(0, open - 1).find('\n') != std::string_view::npos)
+    bool lineBreak = title.substr(0, open - 1).find('\n') != std::string_view::npos;
+    if (!allDigits(id) || !isRubySpace(title[open - 1]) || lineBreak)
         return {};
     return std::string(id);
 }
@@ -68,7 +69,8 @@ bool isCanvasExport(const CsvFile& file)
 {
     if (file.records.empty() || file.records.front().cells.size() < 4)
         return false;
-    return cellValue(file, 0, 0).find("Student") != std::string::npos && cellValue(file, 0, 1).find("ID") != std::string::npos;
+    return cellValue(file, 0, 0).find("Student") != std::string::npos &&
+           cellValue(file, 0, 1).find("ID") != std::string::npos;
 }
 
 std::size_t columnNamed(const CsvFile& file, std::string_view name)
@@ -99,7 +101,8 @@ bool isPointsPossible(const CsvFile& file, std::size_t record)
 std::size_t assignmentColumn(const FillRequest& request, std::string& problem)
 {
     const CsvFile& file = request.file;
-    std::string wanted = allDigits(request.assignment) ? std::string(request.assignment) : titledId(request.assignment);
+    std::string wanted =
+        allDigits(request.assignment) ? std::string(request.assignment) : titledId(request.assignment);
     std::vector<std::string> found;
     const std::vector<CsvCell>& header = file.records.front().cells;
     for (std::size_t c = 0; c < header.size(); ++c) {
@@ -115,36 +118,45 @@ std::size_t assignmentColumn(const FillRequest& request, std::string& problem)
     for (std::size_t i = 0; i < found.size(); ++i)
         list += (i == 0 ? "" : ", ") + found[i];
     std::string columns = found.empty() ? "it has no assignment's column" : "its assignments' columns: " + list;
-    problem = request.assignment.empty() ? "--into " + request.shownFile + " needs --assignment, the id or \"Title (id)\" of the column to fill; " + columns
-              : wanted.empty() ? "--assignment names no assignment's id (\"Title (id)\", or the id alone); " + request.shownFile + ": " + columns
-                               : request.shownFile + " has no column of assignment " + wanted + "; " + columns;
+    if (request.assignment.empty())
+        problem = "--into " + request.shownFile + " needs --assignment, the id or \"Title (id)\" of the column to "
+                  "fill; " + columns;
+    else if (wanted.empty())
+        problem = "--assignment names no assignment's id (\"Title (id)\", or the id alone); " + request.shownFile +
+                  ": " + columns;
+    else
+        problem = request.shownFile + " has no column of assignment " + wanted + "; " + columns;
     return SIZE_MAX;
 }
 
-void fillCanvasExport(const FillRequest& request, Filled& filled)
+// What the export says of the column: its points possible, in hundredths
+// (0 where it says none), and the number form its grades share.
+struct ColumnPoints {
+    std::uint64_t maximum = 0;
+    NumberForm form;
+};
+
+// The rows that name a student, and the column's points possible; false,
+// with `problem` said, where those are not the tests' total.
+bool readCanvasRows(const FillRequest& request, std::size_t column, std::vector<ExportRow>& rows,
+                    ColumnPoints& points, std::string& problem)
 {
     const CsvFile& file = request.file;
-    std::size_t column = assignmentColumn(request, filled.problem);
-    if (column == SIZE_MAX)
-        return;
     std::size_t idColumn = columnNamed(file, "ID");
     std::size_t loginColumn = columnNamed(file, "SIS Login ID");
-    std::uint64_t maximum = 0;
-    NumberForm form;  // the points possible's, which the column's grades share
-    std::vector<ExportRow> rows;
     for (std::size_t r = 1; r < file.records.size(); ++r) {
         if (isPointsPossible(file, r)) {
             std::string cell = cellValue(file, r, column);
-            form = numberFormOf(cell);
-            if (readHundredths(cell, maximum))
-                filled.problem = maximumProblem(request,
-                                                "the points possible of \"" + visibleText(cellValue(file, 0, column), request.utf8) +
-                                                    "\" in " + request.shownFile,
-                                                maximum);
-            else
-                maximum = 0;
-            if (!filled.problem.empty())
-                return;
+            points.form = numberFormOf(cell);
+            if (!readHundredths(cell, points.maximum)) {
+                points.maximum = 0;
+                continue;
+            }
+            std::string title = visibleText(cellValue(file, 0, column), request.utf8);
+            problem = maximumProblem(request, "the points possible of \"" + title + "\" in " + request.shownFile,
+                                     points.maximum);
+            if (!problem.empty())
+                return false;
             continue;
         }
         std::string student = cellValue(file, r, 0);
@@ -153,18 +165,29 @@ void fillCanvasExport(const FillRequest& request, Filled& filled)
         // possible, is no student's.
         if (student.empty() && id.empty())
             continue;
-        rows.push_back(ExportRow{r, userIdOf(id), loginColumn == SIZE_MAX ? std::string() : cellValue(file, r, loginColumn),
-                                 {}, canvasNames(student), {}});
+        std::string login = loginColumn == SIZE_MAX ? std::string() : cellValue(file, r, loginColumn);
+        rows.push_back(ExportRow{r, userIdOf(id), login, {}, canvasNames(student), {}});
     }
+    return true;
+}
+
+void fillCanvasExport(const FillRequest& request, Filled& filled)
+{
+    std::size_t column = assignmentColumn(request, filled.problem);
+    std::vector<ExportRow> rows;
+    ColumnPoints points;
+    if (column == SIZE_MAX || !readCanvasRows(request, column, rows, points, filled.problem))
+        return;
     RowMatches matches = matchRows(request.students, request.siteIds, rows);
     filled.warnings = matchWarnings(request, rows, matches);
     std::uint64_t possible = possibleOf(request.tests);
-    std::uint64_t scaleTo = maximum == possible * 100 ? 0 : maximum;
+    std::uint64_t scaleTo = points.maximum == possible * 100 ? 0 : points.maximum;
     std::vector<CellEdit> edits;
     for (std::size_t s = 0; s < request.students.size(); ++s)
         for (std::size_t r : matches.rowsOf[s])
-            edits.push_back(CellEdit{rows[r].record, column, gradeText(totalOf(request.students[s]), possible, scaleTo, form)});
-    filled.text = withEdits(file, std::move(edits));
+            edits.push_back(CellEdit{rows[r].record, column,
+                                     gradeText(totalOf(request.students[s]), possible, scaleTo, points.form)});
+    filled.text = withEdits(request.file, std::move(edits));
 }
 
 Placed placeCanvasFile(const TopEntry& entry)

@@ -125,6 +125,32 @@ std::string cellOr(const CsvFile& file, std::size_t record, std::size_t column)
     return column == SIZE_MAX ? std::string() : cellValue(file, record, column);
 }
 
+// The rows that name someone, with each row's maximum in hundredths (0
+// where it says none); false, with `problem` said, where one is not the
+// tests' total.
+bool readWorksheetRows(const FillRequest& request, const WorksheetColumns& columns, std::vector<ExportRow>& rows,
+                       std::vector<std::uint64_t>& maximums, std::string& problem)
+{
+    const CsvFile& file = request.file;
+    for (std::size_t r = 1; r < file.records.size(); ++r) {
+        std::string identifier = cellOr(file, r, columns.identifier);
+        std::string name = cellOr(file, r, columns.fullName);
+        if (identifier.empty() && name.empty())
+            continue;
+        std::uint64_t maximum = 0;
+        if (readHundredths(cellOr(file, r, columns.maximum), maximum)) {
+            problem = maximumProblem(
+                request, "the maximum grade in row " + std::to_string(r + 1) + " of " + request.shownFile, maximum);
+            if (!problem.empty())
+                return false;
+        }
+        maximums.push_back(maximum);
+        rows.push_back(ExportRow{r, participantOf(identifier), {}, cellOr(file, r, columns.email), {name},
+                                 cellOr(file, r, columns.group)});
+    }
+    return true;
+}
+
 void fillMoodleWorksheet(const FillRequest& request, Filled& filled)
 {
     const CsvFile& file = request.file;
@@ -136,22 +162,8 @@ void fillMoodleWorksheet(const FillRequest& request, Filled& filled)
     }
     std::vector<ExportRow> rows;
     std::vector<std::uint64_t> maximums;
-    for (std::size_t r = 1; r < file.records.size(); ++r) {
-        std::string identifier = cellOr(file, r, columns.identifier);
-        std::string name = cellOr(file, r, columns.fullName);
-        if (identifier.empty() && name.empty())
-            continue;
-        std::uint64_t maximum = 0;
-        if (columns.maximum != SIZE_MAX && readHundredths(cellValue(file, r, columns.maximum), maximum)) {
-            filled.problem = maximumProblem(request, "the maximum grade in row " + std::to_string(r + 1) + " of " +
-                                                         request.shownFile, maximum);
-            if (!filled.problem.empty())
-                return;
-        }
-        maximums.push_back(maximum);
-        rows.push_back(ExportRow{r, participantOf(identifier), {}, cellOr(file, r, columns.email), {name},
-                                 cellOr(file, r, columns.group)});
-    }
+    if (!readWorksheetRows(request, columns, rows, maximums, filled.problem))
+        return;
     RowMatches matches = matchRows(request.students, request.siteIds, rows);
     filled.warnings = matchWarnings(request, rows, matches);
     Naming naming{request.forTerminal, request.utf8};
@@ -159,6 +171,7 @@ void fillMoodleWorksheet(const FillRequest& request, Filled& filled)
     std::vector<CellEdit> edits;
     for (std::size_t s = 0; s < request.students.size(); ++s) {
         const Student& student = request.students[s];
+        std::string comments = guardedText(moodleHtml(naming.raw(feedbackComments(request.tests, student))));
         for (std::size_t r : matches.rowsOf[s]) {
             std::size_t record = rows[r].record;
             std::string now = cellValue(file, record, columns.grade);
@@ -166,8 +179,7 @@ void fillMoodleWorksheet(const FillRequest& request, Filled& filled)
             std::uint64_t scaleTo = maximums[r] == possible * 100 ? 0 : maximums[r];
             edits.push_back(CellEdit{record, columns.grade, gradeText(totalOf(student), possible, scaleTo, form)});
             if (columns.feedback != SIZE_MAX)
-                edits.push_back(CellEdit{record, columns.feedback,
-                                         guardedText(moodleHtml(naming.raw(feedbackComments(request.tests, student))))});
+                edits.push_back(CellEdit{record, columns.feedback, comments});
         }
     }
     filled.text = withEdits(file, std::move(edits));
