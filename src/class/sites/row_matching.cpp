@@ -3,8 +3,8 @@
 #include "class/intake/person_names.h"
 
 #include <algorithm>
-#include <functional>
 #include <map>
+#include <unordered_map>
 
 namespace {
 
@@ -54,66 +54,100 @@ bool allDigits(std::string_view text)
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-using RowTest = std::function<bool(const ExportRow&)>;
+// The rows by each key a student is matched by, made once: a class and its
+// export may each hold thousands.
+using RowIndex = std::unordered_map<std::string, std::vector<std::size_t>>;
 
-std::vector<std::size_t> rowsWhere(const std::vector<ExportRow>& rows, const RowTest& test)
+struct RowKeys {
+    RowIndex ids;
+    // By login, email, email's local part, name, folded name: the ways a
+    // student is matched after the id, in order.
+    std::vector<RowIndex> ways;
+    RowIndex groups;
+};
+
+void indexed(RowIndex& index, const std::string& key, std::size_t row)
 {
-    std::vector<std::size_t> found;
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (test(rows[r]))
-            found.push_back(r);
-    return found;
+    if (key.empty())
+        return;
+    std::vector<std::size_t>& rows = index[key];
+    if (rows.empty() || rows.back() != row)
+        rows.push_back(row);
+}
+
+RowKeys keysOf(const std::vector<ExportRow>& rows)
+{
+    RowKeys keys;
+    keys.ways.resize(5);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const ExportRow& row = rows[r];
+        indexed(keys.ids, row.id, r);
+        indexed(keys.ways[0], keyOf(row.login), r);
+        std::string email = keyOf(row.email);
+        indexed(keys.ways[1], email, r);
+        if (std::size_t at = email.find('@'); at != std::string::npos)
+            indexed(keys.ways[2], email.substr(0, at), r);
+        for (const std::string& name : row.names)
+            indexed(keys.ways[3], keyOf(name), r);
+        if (!row.names.empty())
+            indexed(keys.ways[4], folded(row.names.front()), r);
+        indexed(keys.groups, keyOf(row.group), r);
+    }
+    return keys;
+}
+
+std::vector<std::size_t> rowsBy(const RowIndex& index, const std::string& key)
+{
+    auto found = index.find(key);
+    return found == index.end() ? std::vector<std::size_t>() : found->second;
 }
 
 struct StudentMatch {
     std::vector<std::size_t> rows;
-    bool team = false;             // the rows are a team's members'
+    bool team = false;                  // the rows are a team's members'
     std::size_t refusedRow = SIZE_MAX;  // the row the id named, plainly another's
 };
 
-StudentMatch matchStudent(const Student& student, bool siteIds, const std::vector<ExportRow>& rows)
+// The id's rows whose names could be the student's.
+std::vector<std::size_t> rowsById(const Student& student, const std::vector<ExportRow>& rows, const RowKeys& keys,
+                                  StudentMatch& match)
+{
+    std::vector<std::size_t> byId = rowsBy(keys.ids, idDigits(student.lmsId));
+    std::erase_if(byId, [&](std::size_t r) {
+        const std::vector<std::string>& names = rows[r].names;
+        bool agrees = names.empty() || std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+                          return namesAgree(name, student.name);
+                      });
+        if (!agrees)
+            match.refusedRow = r;
+        return !agrees;
+    });
+    return byId;
+}
+
+StudentMatch matchStudent(const Student& student, bool siteIds, const std::vector<ExportRow>& rows,
+                          const RowKeys& keys)
 {
     StudentMatch match;
     if (siteIds && allDigits(student.lmsId)) {
-        std::string id = idDigits(student.lmsId);
-        std::vector<std::size_t> byId = rowsWhere(rows, [&](const ExportRow& row) { return row.id == id; });
-        std::erase_if(byId, [&](std::size_t r) {
-            bool agrees = rows[r].names.empty() || std::any_of(rows[r].names.begin(), rows[r].names.end(),
-                                                                [&](const std::string& name) {
-                                                                    return namesAgree(name, student.name);
-                                                                });
-            if (!agrees)
-                match.refusedRow = r;
-            return !agrees;
-        });
-        if (!byId.empty()) {
-            match.rows = byId;
-            return match;
-        }
-    }
-    std::string key = keyOf(student.name);
-    std::string fold = folded(student.name);
-    if (key.empty())
-        return match;
-    const std::vector<RowTest> ways{
-        [&](const ExportRow& row) { return keyOf(row.login) == key; },
-        [&](const ExportRow& row) { return keyOf(row.email) == key; },
-        [&](const ExportRow& row) {
-            std::string email = keyOf(row.email);
-            return key.find('@') == std::string::npos && email.substr(0, email.find('@')) == key;
-        },
-        [&](const ExportRow& row) {
-            return std::any_of(row.names.begin(), row.names.end(),
-                               [&](const std::string& name) { return keyOf(name) == key; });
-        },
-        [&](const ExportRow& row) { return !fold.empty() && !row.names.empty() && folded(row.names.front()) == fold; },
-    };
-    for (const RowTest& way : ways) {
-        match.rows = rowsWhere(rows, way);
+        match.rows = rowsById(student, rows, keys, match);
         if (!match.rows.empty())
             return match;
     }
-    match.rows = rowsWhere(rows, [&](const ExportRow& row) { return !row.group.empty() && keyOf(row.group) == key; });
+    std::string key = keyOf(student.name);
+    if (key.empty())
+        return match;
+    std::string fold = folded(student.name);
+    const std::string* wayKeys[] = {&key, &key, &key, &key, &fold};
+    for (std::size_t way = 0; way < keys.ways.size(); ++way) {
+        // An email's local part is matched only by a name that is no email.
+        if (way == 2 && key.find('@') != std::string::npos)
+            continue;
+        match.rows = rowsBy(keys.ways[way], *wayKeys[way]);
+        if (!match.rows.empty())
+            return match;
+    }
+    match.rows = rowsBy(keys.groups, key);
     match.team = true;
     return match;
 }
@@ -155,10 +189,11 @@ RowMatches matchRows(const std::vector<Student>& students, bool siteIds, const s
     RowMatches matches;
     matches.rowsOf.resize(students.size());
     std::map<std::size_t, std::vector<std::size_t>> claims;  // row -> students
+    RowKeys keys = keysOf(rows);
     for (std::size_t s = 0; s < students.size(); ++s) {
         if (!students[s].hasFolder)
             continue;
-        StudentMatch match = matchStudent(students[s], siteIds, rows);
+        StudentMatch match = matchStudent(students[s], siteIds, rows, keys);
         if (match.rows.empty()) {
             if (match.refusedRow != SIZE_MAX)
                 matches.refusedId.emplace_back(s, match.refusedRow);
