@@ -191,10 +191,36 @@ void fillMoodleWorksheet(const FillRequest& request, Filled& filled)
 constexpr std::string_view noTeamFolder = "Default group_assignsubmission_file";
 constexpr std::string_view noTeamName = "Default group";
 
+// The students in no team, as a folder (with or without the trailing "_"
+// of Moodle 3.1 to 4.0) or, with folders off, files named after it.
+Placed placeNoTeam(const TopEntry& entry)
+{
+    std::string_view name = entry.name;
+    if (!name.starts_with(noTeamFolder))
+        return {};
+    name.remove_prefix(noTeamFolder.size());
+    if (entry.folder && (name.empty() || name == "_"))
+        return Placed{true, std::string(noTeamName), std::string(noTeamName), {}, true, false, {}, {}};
+    if (!entry.folder && name.size() > 1 && name.front() == '_')
+        return Placed{true, std::string(noTeamName), std::string(noTeamName), {}, false, false,
+                      std::string(name.substr(1)), {}};
+    return {};
+}
+
+// Whether a student is the one a team assignment's download puts the
+// students in no team under.
+bool isNoTeam(const Student& student)
+{
+    auto underIt = [](std::string_view name) { return name.starts_with(noTeamFolder); };
+    return std::any_of(student.folders.begin(), student.folders.end(), underIt) ||
+           std::any_of(student.flatFiles.begin(), student.flatFiles.end(),
+                       [&](const FlatFile& file) { return underIt(file.entry); });
+}
+
 Placed placeMoodleEntry(const TopEntry& entry)
 {
-    if (entry.folder && (entry.name == noTeamFolder || entry.name == std::string(noTeamFolder) + "_"))
-        return Placed{true, std::string(noTeamName), std::string(noTeamName), {}, true, false, {}, {}};
+    if (Placed noTeam = placeNoTeam(entry); noTeam.theirs)
+        return noTeam;
     MoodleName moodle;
     if (entry.folder ? !readMoodleFolder(entry.name, moodle) : !readMoodleFile(entry.name, moodle))
         return {};
@@ -227,10 +253,7 @@ void moodleGradebook(Output& out, const std::vector<Test>& tests, const std::vec
                      const GradebookShape& shape)
 {
     Naming naming{shape.forTerminal, shape.utf8};
-    bool teams = std::any_of(students.begin(), students.end(), [](const Student& student) {
-        return std::any_of(student.folders.begin(), student.folders.end(),
-                           [](const std::string& folder) { return folder.starts_with(noTeamFolder); });
-    });
+    bool teams = std::any_of(students.begin(), students.end(), isNoTeam);
     GradebookRow header(out);
     for (std::string_view column :
          {"Identifier", "Full name", "Grade", "Maximum Grade", "Last modified (grade)", "Feedback comments"})
