@@ -232,6 +232,10 @@ Placed placeMoodleEntry(const TopEntry& entry)
 // upload reads back.
 std::string moodleFeedbackPath(const Student& student)
 {
+    // Moodle's feedback upload takes a number after the first "_": the
+    // students in no team have none, and theirs would reach no one.
+    if (isNoTeam(student))
+        return {};
     for (const std::string& folder : student.folders)
         if (folder.find("_assignsubmission_file") != std::string::npos) {
             std::string name = folder;

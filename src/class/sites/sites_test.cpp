@@ -100,6 +100,10 @@ TEST(MoodleNames, TheStudentsInNoTeamAreOne)
     EXPECT_FALSE(place(TopEntry{"Default group_assignsubmission_filex", true}).theirs);
     Placed team = place(TopEntry{"Red team_7_assignsubmission_file", true});
     EXPECT_EQ(team.siteId, "7");
+    Student noTeam;
+    noTeam.name = "Default group";
+    noTeam.folders = {"Default group_assignsubmission_file"};
+    EXPECT_EQ(siteNamed("moodle")->feedbackPath(noTeam), "");
 }
 
 namespace {
