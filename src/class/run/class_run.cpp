@@ -3,6 +3,7 @@
 #include "class/intake/download_archive.h"
 #include "class/run/grade_class.h"
 #include "class/run/threads.h"
+#include "class/outputs/csv_records.h"
 #include "class/outputs/gradebook.h"
 #include "class/outputs/html_page.h"
 #include "io/descriptor.h"
@@ -45,23 +46,117 @@ struct OpenSubmissions {
 };
 
 // The run's time, as a gradebook dates its grades: SOURCE_DATE_EPOCH where
-// it is set (so that a run can be repeated to the byte), else now; local.
+// it is set (so that a run can be repeated to the byte), else now; in UTC,
+// and saying so, since a site reads it in its server's zone, not the run's.
 std::string runTime()
 {
     const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
     std::time_t when = std::time(nullptr);
     if (epoch != nullptr && *epoch != '\0' && std::strspn(epoch, "0123456789") == std::strlen(epoch))
         when = static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10));
-    std::tm local{};
+    std::tm utc{};
     char text[32] = "";
-    if (localtime_r(&when, &local) != nullptr)
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    if (gmtime_r(&when, &utc) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S+00:00", &utc);
     return text;
 }
 
 void warn(const std::string& message)
 {
     std::fprintf(stderr, "Warning: %s\n", message.c_str());
+}
+
+// The option's own trouble, told without the usage, which would hide it.
+int optionTrouble(const std::string& message)
+{
+    std::fprintf(stderr, "labelgrade-class: %s\n", message.c_str());
+    return statusUsage;
+}
+
+// A site's export, as --into gives it: read, and whose it is.
+struct IntoFile {
+    CsvFile file;
+    const CourseSite* site = nullptr;
+};
+
+// A gradebook export is a few megabytes at most, even for a large course.
+constexpr std::size_t largestExport = 64 << 20;
+
+bool readWhole(const std::string& path, std::string& text, std::string& error)
+{
+    // Not blocking: a FIFO named as the file must not hold the run.
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info;
+    if (fd.fd < 0 || fstat(fd.fd, &info) != 0) {
+        error = "could not read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > largestExport) {
+        error = "could not read " + path + ": it is not a gradebook export (" +
+                (S_ISREG(info.st_mode) ? "larger than any" : "not a regular file") + ")";
+        return false;
+    }
+    text.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < text.size()) {
+        ssize_t n = read(fd.fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = "could not read " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+    return true;
+}
+
+FillRequest fillRequest(const ClassOptions& options, const IntoFile& into, const std::vector<Test>& tests,
+                        const std::vector<Student>& students, bool siteIds)
+{
+    return FillRequest{into.file, options.into, tests, students, siteIds, options.assignment, options.scale,
+                       isatty(STDOUT_FILENO) != 0, options.utf8};
+}
+
+// Reads --into's file and finds whose export it is; a file no site's, or
+// another than --format's, or whose columns or maximum do not suit the
+// run, is the command line's trouble, told before any student is graded.
+int readInto(const ClassOptions& options, const std::vector<Test>& tests, IntoFile& into)
+{
+    std::string text;
+    std::string problem;
+    if (!readWhole(options.into, text, problem))
+        return trouble(problem);
+    if (!readCsvRecords(std::move(text), into.file, problem))
+        return optionTrouble("--into " + options.into + " is no CSV file a site wrote: " + problem);
+    std::vector<std::string_view> exports;
+    for (const CourseSite* site : courseSites()) {
+        if (site->gradebook.isExport == nullptr)
+            continue;
+        exports.push_back(site->gradebook.exportName);
+        if (into.site == nullptr && site->gradebook.isExport(into.file))
+            into.site = site;
+    }
+    std::vector<Student> none;
+    FillRequest request = fillRequest(options, into, tests, none, false);
+    if (into.site == nullptr)
+        return optionTrouble("--into " + options.into + " is not " + listed(exports, " or ") +
+                             ": its columns are " + columnsRead(request));
+    if (options.formatGiven && into.site != options.gradebook)
+        return optionTrouble("--format " + std::string(options.gradebook->gradebook.format) + " and --into " +
+                             options.into + ", which is " + std::string(into.site->gradebook.exportName) +
+                             ", name different gradebooks");
+    if (!options.assignment.empty() && into.site->gradebook.assignmentColumnIn.empty())
+        return optionTrouble("--assignment names a column of an export that has one for each assignment; " +
+                             options.into + ", " + std::string(into.site->gradebook.exportName) + ", has none");
+    Filled filled;
+    into.site->gradebook.fill(request, filled);
+    if (!filled.problem.empty())
+        return optionTrouble(filled.problem);
+    return statusGraded;
 }
 
 // The instructor's own mistake, told once per line: every student loses the
@@ -331,6 +426,10 @@ int runClass(const ClassOptions& options)
         return trouble("the folder " + options.references + " holds no test: no regular file whose name does not "
                        "start with a dot");
     warnIncompleteReferences(options, tests);
+    IntoFile into;
+    if (!options.into.empty())
+        if (int status = readInto(options, tests, into); status != statusGraded)
+            return status;
 
     std::vector<Student> students;
     std::vector<std::string> notices;
@@ -338,6 +437,8 @@ int runClass(const ClassOptions& options)
     OpenSubmissions submissions;
     if (!loadStudents(options, tests, submissions, students, notices, about, error))
         return trouble(error);
+    if (std::string_view note = options.gradebook->gradebook.ownMakingNote; options.into.empty() && !note.empty())
+        about.emplace_back(note);
     // The reports folder is made before the page is opened, which may lie
     // in it, and each student's folder in it is chosen once the page and
     // the other outputs stand, so that no name can take theirs.
@@ -399,9 +500,17 @@ int runClass(const ClassOptions& options)
         gradebook->failed = true;
         gradebook->error = EBADF;
     }
-    GradebookShape shape{options.gradebook == submissions.site, options.assignment, runTime(),
-                         isatty(STDOUT_FILENO) != 0, options.utf8};
-    options.gradebook->gradebook.write(*gradebook, tests, students, shape);
+    if (into.site != nullptr) {
+        Filled filled;
+        into.site->gradebook.fill(fillRequest(options, into, tests, students, into.site == submissions.site), filled);
+        for (const std::string& warning : filled.warnings)
+            warn(warning);
+        put(*gradebook, filled.text);
+    } else {
+        GradebookShape shape{options.gradebook == submissions.site, options.assignment, runTime(),
+                             isatty(STDOUT_FILENO) != 0, options.utf8};
+        options.gradebook->gradebook.write(*gradebook, tests, students, shape);
+    }
     bool written = flushOutput(*gradebook);
     int writeError = gradebook->error;
     if (explaining.joinable())

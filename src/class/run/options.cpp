@@ -71,6 +71,16 @@ std::vector<std::string_view> formatNames()
     return names;
 }
 
+// The site's own gradebooks --into fills in.
+std::vector<std::string_view> exportNames()
+{
+    std::vector<std::string_view> names;
+    for (const CourseSite* site : courseSites())
+        if (site->gradebook.fill != nullptr)
+            names.push_back(site->shownName);
+    return names;
+}
+
 std::vector<std::string_view> layoutNames()
 {
     std::vector<std::string_view> names{"auto"};
@@ -83,6 +93,7 @@ bool setFormat(std::string_view value, ClassOptions& options, std::string& probl
 {
     if (const CourseSite* site = siteWithGradebook(value)) {
         options.gradebook = site;
+        options.formatGiven = true;
         return true;
     }
     for (const PlatformName& platform : platformNames)
@@ -158,6 +169,8 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
         options.assignment = value;
     else if (name == "--feedback")
         options.feedback = value;
+    else if (name == "--into")
+        options.into = value;
     else if (name == "--title")
         options.title = value;
     else if (name == "--format")
@@ -185,7 +198,25 @@ bool takesValue(std::string_view name)
 {
     return name == "--reports" || name == "--roster" || name == "--html" || name == "--title" ||
            name == "--format" || name == "--jobs" || name == "--assignment" || name == "--layout" ||
-           name == "--feedback" || name == "--output" || name == "--visibility";
+           name == "--feedback" || name == "--output" || name == "--visibility" || name == "--into";
+}
+
+// Whether the gradebook asked for takes --assignment and --scale as given.
+// With --into, the file tells the site, and the site's filler its columns.
+bool gradebookTakes(const ClassOptions& options, std::string& problem)
+{
+    if (options.scale && options.into.empty()) {
+        problem = "--scale goes with --into: a gradebook of the run's making is out of the tests' total";
+        return false;
+    }
+    if (!options.into.empty() || options.assignment.empty())
+        return true;
+    const SiteGradebook& gradebook = options.gradebook->gradebook;
+    if (gradebook.assignmentColumnIn.empty()) {
+        problem = assignmentProblem();
+        return false;
+    }
+    return gradebook.assignmentTitled == nullptr || gradebook.assignmentTitled(options.assignment, problem);
 }
 
 }  // namespace
@@ -226,6 +257,10 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
             options.student = true;
             continue;
         }
+        if (argument == "--scale") {
+            options.scale = true;
+            continue;
+        }
         std::string_view name = argument.substr(0, argument.find('='));
         if (!takesValue(name)) {
             problem = "unknown option " + std::string(argument);
@@ -249,14 +284,12 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
     }
     options.references = operands[0];
     options.submissions = operands[1];
-    if (!options.assignment.empty() && options.gradebook->gradebook.assignmentColumnIn.empty()) {
-        problem = assignmentProblem();
+    if (!gradebookTakes(options, problem))
         return ParseResult::usageError;
-    }
     bool platform = options.platform != PlatformFormat::text;
     bool classOnly = options.gradebook != courseSites().front() ||
                      !options.reportsDir.empty() || !options.roster.empty() || !options.htmlPage.empty() ||
-                     !options.feedback.empty();
+                     !options.feedback.empty() || !options.into.empty();
     if (options.student ? classOnly : platform || !options.output.empty()) {
         problem = options.student ? "--student grades one student: it writes no gradebook, report folder, page or feedback"
                                   : "--format gradescope, --format prairielearn and --output go with --student";
@@ -296,6 +329,11 @@ std::string classUsage()
            optionHelp("--assignment TITLE", "with --format " + orList(assignmentFormats()) +
                                                 ": one column, the total, titled TITLE (as \"Lab 3 (1234)\", to "
                                                 "fill that assignment)") +
+           optionHelp("--into FILE", "fill in FILE, the gradebook " + orList(exportNames()) +
+                                         " gives, and write it: the grades (and feedback comments, where it has "
+                                         "them) changed, every other byte as it was") +
+           "  --scale            with --into: write each total scaled to the site's\n"
+           "                     maximum where that is not the tests' total\n" +
            optionHelp("--layout LAYOUT", "how SUBMISSIONS lays out the files: " + orList(layouts)) +
            "  --feedback FILE    write each student's feedback to the zip FILE, laid\n"
            "                     out as the course site takes it back\n"

@@ -16,8 +16,11 @@ struct ClassOptions {
     std::string htmlPage;    // empty: no page
     std::string feedback;    // empty: no feedback zip
     std::string assignment;  // with a gradebook that has the column: the total, titled so
+    std::string into;        // a course site's own gradebook export, filled in; empty: a gradebook of the run's making
+    bool scale = false;      // with --into: totals scaled to the site's maximum where it is not the tests' total
     std::string title;       // the page's; empty: a plain one
     const CourseSite* gradebook = courseSites().front();  // whose gradebook --format chose: the plain one
+    bool formatGiven = false;  // --format named a gradebook, which --into's file must then be
     PlatformFormat platform = PlatformFormat::text;  // --student's
     unsigned jobs = 0;       // 0: one per processor
     bool quiet = false;

@@ -63,9 +63,35 @@ TEST(ClassOptions, AssignmentNeedsTheGradebookWithItsColumn)
     EXPECT_EQ(alone.problem, "--assignment titles a column of Canvas's gradebook: it needs --format canvas");
     EXPECT_EQ(parse({"--assignment", "Lab 3", "--format", "moodle", "refs", "subs"}).result,
               ParseResult::usageError);
-    Parsed canvas = parse({"--assignment", "Lab 3", "--format", "canvas", "refs", "subs"});
+    Parsed canvas = parse({"--assignment", "Lab 3 (1234)", "--format", "canvas", "refs", "subs"});
     EXPECT_EQ(canvas.result, ParseResult::run);
-    EXPECT_EQ(canvas.options.assignment, "Lab 3");
+    EXPECT_EQ(canvas.options.assignment, "Lab 3 (1234)");
+}
+
+// Canvas's import takes a column for an existing assignment only as
+// /\A(.*)\s\((\d+)\)\z/; any other title makes a new assignment.
+TEST(ClassOptions, CanvasAssignmentIsTitledAsItsImportMatchesIt)
+{
+    for (const char* title : {"Lab 3", "Lab3(1234)", "Lab 3 (12a)", "Lab 3 (1234) ", "Lab 3 ()", "Lab\n3 (1234)"})
+        EXPECT_EQ(parse({"--assignment", title, "--format", "canvas", "refs", "subs"}).result, ParseResult::usageError)
+            << title;
+    for (const char* title : {"Lab 3 (1234)", "(1234)\t(5)", " (7)", "Lab 3\t(1234)"})
+        EXPECT_EQ(parse({"--assignment", title, "--format", "canvas", "refs", "subs"}).result, ParseResult::run)
+            << title;
+}
+
+// With --into the file says the site and its columns: the run, not the
+// command line, checks the title then.
+TEST(ClassOptions, IntoTakesAnyAssignmentAndScaleNeedsIt)
+{
+    Parsed into = parse({"--into", "export.csv", "--assignment", "1234", "--scale", "refs", "subs"});
+    ASSERT_EQ(into.result, ParseResult::run);
+    EXPECT_EQ(into.options.into, "export.csv");
+    EXPECT_TRUE(into.options.scale);
+    EXPECT_FALSE(into.options.formatGiven);
+    EXPECT_TRUE(parse({"--format", "moodle", "refs", "subs"}).options.formatGiven);
+    EXPECT_EQ(parse({"--scale", "refs", "subs"}).result, ParseResult::usageError);
+    EXPECT_EQ(parse({"--student", "--into", "export.csv", "refs", "sub"}).result, ParseResult::usageError);
 }
 
 TEST(ClassOptions, StudentGoesWithThePlatformsAndNoClassOutput)

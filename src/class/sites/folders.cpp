@@ -28,5 +28,7 @@ extern constinit const CourseSite foldersSite{
     .found = "SUBMISSIONS is SOURCE of a folder for each student",
     .foundOfFolder = false,
     .feedbackPath = feedbackInFolder,
-    .gradebook = {.format = "csv", .gloss = "(the default)", .write = plainGradebook, .assignmentColumnIn = {}},
+    .gradebook = {.format = "csv", .gloss = "(the default)", .write = plainGradebook, .assignmentColumnIn = {},
+                  .assignmentTitled = nullptr, .exportName = {}, .isExport = nullptr, .fill = nullptr,
+                  .ownMakingNote = {}},
 };

@@ -9,6 +9,7 @@
 #include "class/intake/layout.h"
 #include "class/model/class.h"
 #include "class/outputs/gradebook.h"
+#include "class/sites/export_filling.h"
 
 #include <span>
 #include <string>
@@ -24,6 +25,18 @@ struct SiteGradebook {
     // as the message that asks for it says it ("Canvas's gradebook"); empty
     // where it has no such column.
     std::string_view assignmentColumnIn;
+    // Whether a title is one the site's import takes for that column's
+    // assignment, and else why not; none where any title is.
+    bool (*assignmentTitled)(std::string_view title, std::string& problem) = nullptr;
+    // The site's own gradebook export, as --into takes it: whether a file
+    // is one (by its header), and the export filled in.  None where the
+    // site has none.
+    std::string_view exportName;  // "Canvas's gradebook export", as messages name it
+    bool (*isExport)(const CsvFile& file) = nullptr;
+    void (*fill)(const FillRequest& request, Filled& filled) = nullptr;
+    // What the summary says where the gradebook is of the run's making and
+    // the site's own export would serve better; empty where it would not.
+    std::string_view ownMakingNote;
 };
 
 struct CourseSite {

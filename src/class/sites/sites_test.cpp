@@ -81,6 +81,31 @@ TEST(FeedbackPath, IsWhereEachSiteTakesFeedbackBack)
     EXPECT_EQ(siteNamed("folders")->feedbackPath(dot), "_../feedback.txt");
 }
 
+// A team assignment's download puts the students in no team under one name
+// with no number, a folder or, with folders off, files: one student, whose
+// number is none.
+TEST(MoodleNames, TheStudentsInNoTeamAreOne)
+{
+    auto place = siteNamed("moodle")->names.place;
+    for (std::string_view folder : {"Default group_assignsubmission_file", "Default group_assignsubmission_file_"}) {
+        Placed placed = place(TopEntry{folder, true});
+        EXPECT_TRUE(placed.theirs) << folder;
+        EXPECT_EQ(placed.name, "Default group");
+        EXPECT_EQ(placed.siteId, "");
+    }
+    Placed flat = place(TopEntry{"Default group_assignsubmission_file_t1.sym", false});
+    EXPECT_TRUE(flat.theirs);
+    EXPECT_EQ(flat.fileName, "t1.sym");
+    EXPECT_FALSE(place(TopEntry{"Default group_assignsubmission_file_", false}).theirs);
+    EXPECT_FALSE(place(TopEntry{"Default group_assignsubmission_filex", true}).theirs);
+    Placed team = place(TopEntry{"Red team_7_assignsubmission_file", true});
+    EXPECT_EQ(team.siteId, "7");
+    Student noTeam;
+    noTeam.name = "Default group";
+    noTeam.folders = {"Default group_assignsubmission_file"};
+    EXPECT_EQ(siteNamed("moodle")->feedbackPath(noTeam), "");
+}
+
 namespace {
 
 // The gradebook a site writes, as text.
