@@ -97,13 +97,14 @@ void warnNotTests(const ClassOptions& options, const std::vector<Test>& tests, c
         warn(pathInFolder(options.references, visibleText(name, options.utf8)) + " is not a test: " + theirs);
 }
 
-// A test no student handed in a file for is more likely a file that is no
-// test, or one named otherwise than the students were told.
+// The tests no student handed in a file for, in one warning: more likely
+// files that are no tests, or named otherwise than the students were told.
 void warnTestsNoOneHandedIn(const ClassOptions& options, const std::vector<Test>& tests,
                             const std::vector<Student>& students)
 {
     if (students.empty())
         return;
+    std::vector<std::string> unused;
     for (std::size_t t = 0; t < tests.size(); ++t) {
         bool handedIn = std::any_of(students.begin(), students.end(), [&](const Student& student) {
             if (t >= student.results.size())
@@ -112,9 +113,16 @@ void warnTestsNoOneHandedIn(const ClassOptions& options, const std::vector<Test>
             return state != FileState::missing && state != FileState::noSubmission;
         });
         if (!handedIn)
-            warn("no student handed in a file for the test " +
-                 pathInFolder(options.references, visibleText(tests[t].name, options.utf8)));
+            unused.push_back(pathInFolder(options.references, visibleText(tests[t].name, options.utf8)));
     }
+    constexpr std::size_t mostNamed = 3;
+    std::string named;
+    for (std::size_t i = 0; i < unused.size() && i < mostNamed; ++i)
+        named += (i == 0 ? "" : i + 1 == unused.size() ? " and " : ", ") + unused[i];
+    if (unused.size() > mostNamed)
+        named += " and " + std::to_string(unused.size() - mostNamed) + " more";
+    if (!unused.empty())
+        warn("no student handed in a file for the test" + std::string(unused.size() == 1 ? " " : "s ") + named);
 }
 
 // SUBMISSIONS, listed: a folder, or an archive's first pass.
