@@ -185,6 +185,23 @@ bool loadTests(const std::string& folder, ReferenceFolder& loaded, std::string& 
     return true;
 }
 
+std::string testExtensionWords(const std::vector<Test>& tests)
+{
+    std::vector<std::string> extensions;
+    for (const Test& test : tests)
+        if (std::string extension = extensionOf(test.name);
+            std::find(extensions.begin(), extensions.end(), extension) == extensions.end())
+            extensions.push_back(extension);
+    std::sort(extensions.begin(), extensions.end());
+    if (extensions.empty() || (extensions.size() == 1 && extensions.front().empty()))
+        return "the tests' names have no extension";
+    std::string words = "the tests' names end in";
+    for (std::size_t e = 0; e < extensions.size(); ++e)
+        words += (e == 0 ? " " : e + 1 == extensions.size() ? " or " : ", ") +
+                 (extensions[e].empty() ? std::string("no extension") : "." + extensions[e]);
+    return words;
+}
+
 std::string swappedFolders(const std::string& references, const std::string& submissions, std::string_view operand)
 {
     std::vector<std::string> referenceFiles, referenceFolders, submittedFiles, submittedFolders;

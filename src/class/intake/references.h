@@ -37,6 +37,10 @@ struct ReferenceFolder {
 // a link that leads nowhere included.
 bool loadTests(const std::string& folder, ReferenceFolder& loaded, std::string& error);
 
+// What a warning says of the tests' extensions: "the tests' names end in
+// .sym", "... have no extension".
+std::string testExtensionWords(const std::vector<Test>& tests);
+
 // Why REFERENCES and SUBMISSIONS seem given the wrong way round, where
 // they do: REFERENCES a file (a site's download) or a folder of folders
 // alone, and SUBMISSIONS (named `operand` in the words) a folder of files.

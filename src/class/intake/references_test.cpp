@@ -59,6 +59,17 @@ Loaded load(const std::vector<std::string>& files)
 
 using Names = std::vector<std::string>;
 
+std::vector<::Test> testsNamed(const Names& names)
+{
+    std::vector<::Test> tests;
+    for (const std::string& name : names) {
+        ::Test test;
+        test.name = name;
+        tests.push_back(std::move(test));
+    }
+    return tests;
+}
+
 }  // namespace
 
 TEST(References, TheExtensionMostFilesHaveMakesTheTests)
@@ -85,6 +96,9 @@ TEST(References, ATieThatNamesCannotBreakKeepsEveryTiedFile)
     Loaded tie = load({"t1.sym", "t1.asm"});
     EXPECT_EQ(tie.tests, (Names{"t1.asm", "t1.sym"}));
     EXPECT_TRUE(tie.notTests.empty());
+    EXPECT_EQ(testExtensionWords(testsNamed({"t1.sym", "t2", "T3.ASM"})),
+              "the tests' names end in no extension, .asm or .sym");
+    EXPECT_EQ(testExtensionWords(testsNamed({"1", "2"})), "the tests' names have no extension");
     Loaded alone = load({"answers.sym"});
     EXPECT_EQ(alone.tests, (Names{"answers.sym"}));
 }

@@ -81,20 +81,9 @@ void warnIncompleteReferences(const ClassOptions& options, const std::vector<Tes
 // the references would be a test that every student misses.
 void warnNotTests(const ClassOptions& options, const std::vector<Test>& tests, const std::vector<std::string>& notTests)
 {
-    if (notTests.empty())
-        return;
-    std::vector<std::string> extensions;
-    for (const Test& test : tests)
-        if (std::string extension = extensionOf(test.name);
-            std::find(extensions.begin(), extensions.end(), extension) == extensions.end())
-            extensions.push_back(extension);
-    std::string theirs = extensions.size() == 1 && extensions.front().empty()
-                             ? "the tests' names have no extension"
-                             : "the tests' names end in";
-    for (std::size_t e = 0; e < extensions.size() && !extensions.front().empty(); ++e)
-        theirs += (e == 0 ? " ." : e + 1 == extensions.size() ? " or ." : ", .") + extensions[e];
     for (const std::string& name : notTests)
-        warn(pathInFolder(options.references, visibleText(name, options.utf8)) + " is not a test: " + theirs);
+        warn(pathInFolder(options.references, visibleText(name, options.utf8)) + " is not a test: " +
+             testExtensionWords(tests));
 }
 
 // The tests no student handed in a file for, in one warning: more likely

@@ -4,6 +4,7 @@
 #include "class/run/grade_student.h"
 #include "io/descriptor.h"
 #include "io/paths.h"
+#include "io/visible_text.h"
 #include "class/outputs/platform_results.h"
 #include "class/intake/one_student.h"
 #include "class/intake/references.h"
@@ -172,6 +173,11 @@ int runStudent(const ClassOptions& options)
     if (!read)
         return cannotGrade(options, error);
     const std::vector<Test>& tests = loaded.tests;
+    // The platform shows the instructor what the grader said.
+    for (const std::string& name : loaded.notTests)
+        std::fprintf(stderr, "Warning: %s is not a test: %s\n",
+                     visibleText(pathInFolder(options.references, name), options.utf8).c_str(),
+                     testExtensionWords(tests).c_str());
     if (tests.empty())
         return cannotGrade(options, "the folder " + options.references + " holds no test");
     std::string why;
