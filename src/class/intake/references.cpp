@@ -207,7 +207,8 @@ std::string swappedFolders(const std::string& references, const std::string& sub
     std::vector<std::string> referenceFiles, referenceFolders, submittedFiles, submittedFolders;
     if (!listKinds(submissions, submittedFiles, submittedFolders) || submittedFiles.empty())
         return {};
-    std::string theirs = std::string(operand) + " holds files (" + someNames(submittedFiles) + "), as REFERENCES should";
+    std::string theirs =
+        std::string(operand) + " holds files (" + someNames(submittedFiles) + "), as REFERENCES should";
     struct stat info;
     if (!listKinds(references, referenceFiles, referenceFolders)) {
         if (stat(references.c_str(), &info) != 0 || !S_ISREG(info.st_mode))

@@ -164,12 +164,12 @@ int runStudent(const ClassOptions& options)
     ReferenceFolder loaded;
     std::string error;
     bool read = loadTests(options.references, loaded, error);
-    if (!read || loaded.tests.empty())
-        if (std::string swapped = swappedFolders(options.references, options.submissions, "SUBMISSION"); !swapped.empty()) {
-            std::fputs(usageProblem("REFERENCES and SUBMISSION seem given the wrong way round: " + swapped).c_str(),
-                       stderr);
-            return statusUsage;
-        }
+    std::string swapped =
+        read && !loaded.tests.empty() ? "" : swappedFolders(options.references, options.submissions, "SUBMISSION");
+    if (!swapped.empty()) {
+        std::fputs(usageProblem("REFERENCES and SUBMISSION seem given the wrong way round: " + swapped).c_str(), stderr);
+        return statusUsage;
+    }
     if (!read)
         return cannotGrade(options, error);
     const std::vector<Test>& tests = loaded.tests;
