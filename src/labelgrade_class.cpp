@@ -30,7 +30,7 @@ int runCommand(int argc, char** argv, const StandardStreams& streams)
         std::fputs("labelgrade-class " LABELGRADE_VERSION "\n", stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? statusGraded : statusTrouble;
     case ParseResult::usageError:
-        std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage().c_str());
+        std::fputs(usageProblem(problem).c_str(), stderr);
         return statusUsage;
     case ParseResult::run:
         break;

@@ -89,3 +89,33 @@ void printScore(Output& out, std::int32_t testNumber, std::string_view studentPa
     putNumber(out, counts.reference);
     put(out, "\n");
 }
+
+std::string bannerText(std::string_view studentPath, std::string_view referencePath)
+{
+    std::string text = "Comparing ";
+    return text.append(studentPath).append(" to ").append(referencePath).append(":\n\n");
+}
+
+std::string scoreLineStart(std::int32_t testNumber, std::string_view studentPath)
+{
+    char opening[24];
+    int length = std::snprintf(opening, sizeof opening, "%3d >> ", static_cast<int>(testNumber));
+    std::string text(opening, static_cast<std::size_t>(length));
+    return text.append(" ").append(studentPath).append(" symbols: ");
+}
+
+void renamePaths(std::string& report, std::int32_t testNumber, std::string_view writtenStudent,
+                 std::string_view writtenReference, std::string_view shownStudent, std::string_view shownReference)
+{
+    std::string banner = bannerText(writtenStudent, writtenReference);
+    if (!report.starts_with(banner))
+        return;
+    // The score line is the last: a student's line that looks like one
+    // lies above it, and is left as it is.
+    std::size_t lastLine = report.size() < 2 ? 0 : report.rfind('\n', report.size() - 2);
+    lastLine = lastLine == std::string::npos ? 0 : lastLine + 1;
+    std::string score = scoreLineStart(testNumber, writtenStudent);
+    if (lastLine >= banner.size() && report.compare(lastLine, score.size(), score) == 0)
+        report.replace(lastLine, score.size(), scoreLineStart(testNumber, shownStudent));
+    report.replace(0, banner.size(), bannerText(shownStudent, shownReference));
+}

@@ -9,6 +9,7 @@
 #include "io/output.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 void printBanner(Output& out, std::string_view studentPath, std::string_view referencePath);
@@ -20,5 +21,17 @@ void printCut(Output& out, std::uint64_t limit);
 
 // The line-count error, where the counts differ, and the score line.
 void printScore(Output& out, std::int32_t testNumber, std::string_view studentPath, const LineCounts& counts);
+
+// The banner as printBanner writes it, and the score line's start, up to
+// its score, as printScore writes it.
+std::string bannerText(std::string_view studentPath, std::string_view referencePath);
+std::string scoreLineStart(std::int32_t testNumber, std::string_view studentPath);
+
+// A whole report written with the paths `writtenStudent` and
+// `writtenReference`, made to name them `shownStudent` and `shownReference`
+// instead: its banner and its score line change, every other byte stays.
+// A report without them (one cut short) keeps what it has.
+void renamePaths(std::string& report, std::int32_t testNumber, std::string_view writtenStudent,
+                 std::string_view writtenReference, std::string_view shownStudent, std::string_view shownReference);
 
 #endif

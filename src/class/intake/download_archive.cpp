@@ -216,6 +216,10 @@ void chooseFor(DownloadPlan& plan, const SiteNames& site, const std::vector<Test
         }
         const ListedEntry& entry = plan.listed[entryOf[chosen.file]];
         WantedFile wanted{entry.index, s, t, entry.path, entry.size};
+        const std::string& handedPath = handed.files[chosen.file].shown;
+        wanted.handedAt = static_cast<std::uint32_t>(plan.handedPaths.size());
+        wanted.handedSize = static_cast<std::uint32_t>(handedPath.size());
+        plan.handedPaths += handedPath;
         if (inside) {
             wanted.insideAt = static_cast<std::uint32_t>(plan.insidePaths.size());
             wanted.insideSize = static_cast<std::uint32_t>(source.entry.size());
@@ -361,6 +365,7 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
             file.shownPath = pathInFolder(root, plan.pathOf(want));
             if (want.insideSize != 0)
                 file.shownPath.append("/").append(plan.insideOf(want));
+            file.handedPath = plan.handedOf(want);
             if (--plan.filesLeft[want.student] == 0)
                 ready(want.student);
         }

@@ -50,6 +50,8 @@ struct WantedFile {
     std::uint32_t pathSize = 0;
     std::uint32_t insideAt = 0;    // the path inside the upload, in DownloadPlan::insidePaths;
     std::uint32_t insideSize = 0;  // empty for the entry itself
+    std::uint32_t handedAt = 0;    // the path as the student handed it in, in DownloadPlan::handedPaths
+    std::uint32_t handedSize = 0;
 };
 
 // The listing (`listed`, `uploads`) serves the first pass alone, and is let
@@ -62,6 +64,7 @@ struct DownloadPlan {
     std::uint32_t unwrapped = 0;        // the length of one folder all else lay in, read as the top
     std::string unwrappedFolder;        // that folder's name
     std::string insidePaths;            // wanted files' paths inside uploads, one after another
+    std::string handedPaths;            // wanted files' paths as their students handed them in
     std::vector<Student> students;      // taken by the class
     std::vector<std::vector<Choice>> choices;  // per student, per test
     std::vector<WantedFile> wanted;     // in the download's order
@@ -81,6 +84,10 @@ struct DownloadPlan {
     std::string_view insideOf(const WantedFile& file) const
     {
         return std::string_view(insidePaths).substr(file.insideAt, file.insideSize);
+    }
+    std::string_view handedOf(const WantedFile& file) const
+    {
+        return std::string_view(handedPaths).substr(file.handedAt, file.handedSize);
     }
 };
 

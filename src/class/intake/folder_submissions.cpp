@@ -151,6 +151,7 @@ struct FolderSource final : SubmissionSource {
     {
         StudentFile file = openHanded(submission.places, submission, test, references);
         file.shownPath = pathOfHanded(root, student, submission.handed, submission.choices[test].file);
+        file.handedPath = submission.handed.files[submission.choices[test].file].shown;
         return file;
     }
 };

@@ -39,6 +39,7 @@ struct OneStudent final : SubmissionSource {
     {
         StudentFile file = archive ? openInArchive(submission, test) : openHanded(places, submission, test, references);
         file.shownPath = pathInFolder(root, submission.handed.files[submission.choices[test].file].shown);
+        file.handedPath = submission.handed.files[submission.choices[test].file].shown;
         return file;
     }
 

@@ -26,6 +26,9 @@ struct StudentFile {
     std::string bytes;
     // The path its report gives it, as the source of submissions names it.
     std::string shownPath;
+    // The path as the student handed it in ("t1.sym", "lab3.zip/lab3/t1.sym"):
+    // what their feedback names it by, with no path of the instructor's.
+    std::string handedPath;
     // Set when the failure is the grader's, not the file's (no file
     // descriptor or memory left): then no student may be charged with it.
     int graderError = 0;

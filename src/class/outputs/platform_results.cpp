@@ -103,20 +103,31 @@ std::string jsonEscaped(std::string_view text)
     return out + "\"";
 }
 
-std::string gradescopeResults(const StudentOutcome& outcome, std::string_view visibility)
+std::string gradescopeResults(const StudentOutcome& outcome, std::string_view visibility, std::size_t limit)
 {
-    std::string json = "{\n  \"score\": " + std::to_string(totalOf(outcome)) + ",\n  \"output\": " +
-                       jsonEscaped(outcome.gradable ? textResults(outcome)
-                                                    : "could not grade: " + visibleText(outcome.why, true)) +
-                       ",\n  \"visibility\": " + jsonString(visibility) + ",\n  \"tests\": [";
+    // Gradescope shows the top output as HTML unless told it is text, and
+    // it names the student's files: text it is, and so is each test's.
+    std::string output = outcome.gradable ? textResults(outcome) : "could not grade: " + visibleText(outcome.why, true);
+    std::string head = "{\n  \"score\": " + std::to_string(totalOf(outcome)) + ",\n  \"output\": " +
+                       jsonEscaped(jsonFitted(output, limit / 8)) +
+                       ",\n  \"output_format\": \"text\",\n  \"test_output_format\": \"text\",\n  \"visibility\": " +
+                       jsonString(visibility) + ",\n  \"tests\": [";
+    std::vector<std::string> entries;
+    std::size_t fixed = head.size() + sizeof "\n  ]\n}\n";
     for (std::size_t t = 0; t < outcome.tests.size(); ++t) {
         const TestOutcome& test = outcome.tests[t];
-        json += std::string(t == 0 ? "\n" : ",\n") + "    {\"name\": " + jsonString(test.name) +
-                ", \"number\": " + jsonString(std::to_string(test.number)) + ", \"score\": " + std::to_string(test.score) +
-                ", \"max_score\": " + std::to_string(test.outOf) +
-                ", \"status\": " + (test.score == test.outOf ? "\"passed\"" : "\"failed\"") +
-                ", \"visibility\": " + jsonString(visibility) + ", \"output\": " + jsonEscaped(outputOf(test)) + "}";
+        entries.push_back(std::string(t == 0 ? "\n" : ",\n") + "    {\"name\": " + jsonString(test.name) +
+                          ", \"number\": " + jsonString(std::to_string(test.number)) +
+                          ", \"score\": " + std::to_string(test.score) + ", \"max_score\": " +
+                          std::to_string(test.outOf) +
+                          ", \"status\": " + (test.score == test.outOf ? "\"passed\"" : "\"failed\"") +
+                          ", \"visibility\": " + jsonString(visibility) + ", \"output\": ");
+        fixed += entries.back().size() + sizeof "\"\"}";
     }
+    std::size_t share = outcome.tests.empty() || limit <= fixed ? 0 : (limit - fixed) / outcome.tests.size();
+    std::string json = head;
+    for (std::size_t t = 0; t < outcome.tests.size(); ++t)
+        json += entries[t] + jsonEscaped(jsonFitted(outputOf(outcome.tests[t]), share)) + "}";
     return json + (outcome.tests.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 

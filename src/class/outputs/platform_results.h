@@ -35,10 +35,13 @@ struct StudentOutcome {
 // results file of a platform.
 enum class PlatformFormat : std::uint8_t { text, gradescope, prairielearn };
 
-// PrairieLearn takes a results file of at most 1 MB.
+// PrairieLearn takes a results file of at most 1 MB; Gradescope's is held
+// as small, since a student's lines are echoed in its reports.
 constexpr std::size_t prairieLearnLimit = 1000 * 1000;
+constexpr std::size_t gradescopeLimit = 1000 * 1000;
 
-std::string gradescopeResults(const StudentOutcome& outcome, std::string_view visibility);
+std::string gradescopeResults(const StudentOutcome& outcome, std::string_view visibility,
+                              std::size_t limit = gradescopeLimit);
 std::string prairieLearnResults(const StudentOutcome& outcome, std::size_t limit = prairieLearnLimit);
 // A line per test for a person, then the total, shown as on a terminal
 // (`utf8`: one that reads UTF-8): a name's newline starts no line.

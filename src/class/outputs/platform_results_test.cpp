@@ -70,6 +70,30 @@ TEST(PlatformResults, CutAReportTooLongForPrairieLearnAndKeepTheScore)
     EXPECT_LE(prairieLearnResults(many).size(), prairieLearnLimit);
 }
 
+TEST(PlatformResults, GradescopeReadsTextAndWithinItsBound)
+{
+    // A file name is markup where Gradescope renders HTML: text it is, at
+    // the top and in every test.
+    StudentOutcome named = oneTest("Comparing <img src=x>.sym to t1.sym:\n");
+    std::string json = gradescopeResults(named, "visible");
+    EXPECT_NE(json.find("\"output_format\": \"text\""), std::string::npos);
+    EXPECT_NE(json.find("\"test_output_format\": \"text\""), std::string::npos);
+    EXPECT_NE(json.find("<img src=x>"), std::string::npos);
+
+    std::string report;
+    while (report.size() < 3'000'000)
+        report += "Checking: 0000 <b>START</b>\n  Address is 0000 but should be 0001.\n";
+    StudentOutcome many;
+    for (std::int32_t t = 1; t <= 4; ++t)
+        many.tests.push_back(TestOutcome{std::string("t").append(std::to_string(t)), t, 1, 2,
+                                        {std::string(200'000, '\x01')}, report});
+    std::string big = gradescopeResults(many, "hidden");
+    EXPECT_LE(big.size(), gradescopeLimit);
+    EXPECT_NE(big.find("The report is cut here"), std::string::npos);
+    EXPECT_NE(big.find("\"score\": 4,"), std::string::npos);
+    EXPECT_NE(big.find("\"score\": 1, \"max_score\": 2"), std::string::npos);
+}
+
 TEST(PlatformResults, SayWhyAStudentCouldNotBeGraded)
 {
     StudentOutcome outcome;

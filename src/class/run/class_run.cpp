@@ -18,6 +18,7 @@
 #include "class/outputs/summary_text.h"
 #include "class/sites/site.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -31,11 +32,13 @@
 
 int usageTrouble(const std::string& problem)
 {
-    std::fprintf(stderr, "labelgrade-class: %s\n%s", problem.c_str(), classUsage().c_str());
+    std::fputs(usageProblem(problem).c_str(), stderr);
     return statusUsage;
 }
 
 namespace {
+
+constexpr std::string_view wrongWayRound = "REFERENCES and SUBMISSIONS seem given the wrong way round: ";
 
 // SUBMISSIONS, open: a folder, or an archive and what its first pass found.
 struct OpenSubmissions {
@@ -167,6 +170,43 @@ void warnIncompleteReferences(const ClassOptions& options, const std::vector<Tes
         for (std::uint64_t line : incompleteLines(test.text))
             warn(pathInFolder(options.references, test.name) + " line " + std::to_string(line) +
                  " holds no address and label: no student can be right there");
+}
+
+// The files of REFERENCES that are not tests, each named: a README beside
+// the references would be a test that every student misses.
+void warnNotTests(const ClassOptions& options, const std::vector<Test>& tests, const std::vector<std::string>& notTests)
+{
+    for (const std::string& name : notTests)
+        warn(pathInFolder(options.references, visibleText(name, options.utf8)) + " is not a test: " +
+             testExtensionWords(tests));
+}
+
+// The tests no student handed in a file for, in one warning: more likely
+// files that are no tests, or named otherwise than the students were told.
+void warnTestsNoOneHandedIn(const ClassOptions& options, const std::vector<Test>& tests,
+                            const std::vector<Student>& students)
+{
+    if (students.empty())
+        return;
+    std::vector<std::string> unused;
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+        bool handedIn = std::any_of(students.begin(), students.end(), [&](const Student& student) {
+            if (t >= student.results.size())
+                return false;
+            FileState state = student.results[t].state;
+            return state != FileState::missing && state != FileState::noSubmission;
+        });
+        if (!handedIn)
+            unused.push_back(pathInFolder(options.references, visibleText(tests[t].name, options.utf8)));
+    }
+    constexpr std::size_t mostNamed = 3;
+    std::string named;
+    for (std::size_t i = 0; i < unused.size() && i < mostNamed; ++i)
+        named += (i == 0 ? "" : i + 1 == unused.size() ? " and " : ", ") + unused[i];
+    if (unused.size() > mostNamed)
+        named += " and " + std::to_string(unused.size() - mostNamed) + " more";
+    if (!unused.empty())
+        warn("no student handed in a file for the test" + std::string(unused.size() == 1 ? " " : "s ") + named);
 }
 
 // SUBMISSIONS, listed: a folder, or an archive's first pass.
@@ -416,15 +456,20 @@ bool failedAlike(const std::vector<Student>& students, std::string& error)
 int runClass(const ClassOptions& options)
 {
     std::string error;
-    std::vector<Test> tests;
-    std::vector<std::string> skipped;
-    if (!loadTests(options.references, tests, skipped, error))
+    ReferenceFolder loaded;
+    bool read = loadTests(options.references, loaded, error);
+    if (!read || loaded.tests.empty())
+        if (std::string swapped = swappedFolders(options.references, options.submissions); !swapped.empty())
+            return usageTrouble(std::string(wrongWayRound) + swapped);
+    if (!read)
         return trouble(error);
-    for (const std::string& name : skipped)
+    std::vector<Test> tests = std::move(loaded.tests);
+    for (const std::string& name : loaded.skipped)
         warn(pathInFolder(options.references, visibleText(name, options.utf8)) + " is not a regular file: not a test");
     if (tests.empty())
         return trouble("the folder " + options.references + " holds no test: no regular file whose name does not "
                        "start with a dot");
+    warnNotTests(options, tests, loaded.notTests);
     warnIncompleteReferences(options, tests);
     IntoFile into;
     if (!options.into.empty())
@@ -479,6 +524,7 @@ int runClass(const ClassOptions& options)
     noteSameFiles(std::move(linked), students, tests, options.utf8, notices);
     if (failedAlike(students, error))
         return trouble(error);
+    warnTestsNoOneHandedIn(options, tests, students);
 
     // The gradebook and the explaining read the same results and write to
     // different places: they are written side by side.

@@ -3,6 +3,7 @@
 #include "io/descriptor.h"
 #include "io/folder.h"
 #include "io/visible_text.h"
+#include "report/report_text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -36,8 +37,15 @@ TestResult gradeChosen(StudentInGrading& graded, std::size_t t)
     if (file.state != FileState::graded)
         return result;
     TestToGrade toGrade{test, static_cast<std::uint32_t>(t), grading.indexes[t], grading.places, reportLimitFor(test)};
+    std::string referencePath = pathInFolder(grading.references, test.name);
     result = gradeFile(graded.worker.grader, graded.worker.tally, toGrade, graded.index, file,
-                       ReportHeading{test.number, file.shownPath, pathInFolder(grading.references, test.name)});
+                       ReportHeading{test.number, file.shownPath, referencePath});
+    // What the student reads names their file as they handed it in and the
+    // reference by its test, never a path of the instructor's disk.
+    if (std::string* kept = graded.worker.grader.report.kept; kept != nullptr) {
+        flushOutput(graded.worker.grader.report);
+        renamePaths(*kept, test.number, file.shownPath, referencePath, file.handedPath, test.name);
+    }
     if (file.hardLinked && result.state == FileState::graded)
         graded.worker.linked.push_back(LinkedFile{file.id, graded.index, static_cast<std::uint32_t>(t)});
     // The grader's own trouble is no student's: the run stops.

@@ -2,6 +2,7 @@
 
 #include "class/sites/site.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -194,6 +195,62 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
     return true;
 }
 
+// The options the usage lists, each once: the names a mistyped one is
+// compared with.
+std::vector<std::string> knownOptions()
+{
+    std::vector<std::string> names;
+    std::string usage = classUsage();
+    for (std::size_t at = usage.find("--"); at != std::string::npos; at = usage.find("--", at + 2)) {
+        std::size_t end = usage.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2);
+        std::string name = usage.substr(at, end - at);
+        if (name.size() > 2 && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    return names;
+}
+
+// The number of letters to add, drop, change or swap with their neighbour
+// to make `a` into `b`: "--rooster" is one from "--roster".
+std::size_t editDistance(std::string_view a, std::string_view b)
+{
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            std::size_t changed = d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, changed});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+// A typo is a slip or two, a third of the name at most: farther off, a
+// suggestion would be a guess.
+constexpr std::size_t mostSlips = 2;
+
+std::string unknownOption(std::string_view argument)
+{
+    std::string problem = "unknown option " + std::string(argument);
+    std::string_view name = argument.substr(0, argument.find('='));
+    // Over-long words are no one's typo, and would cost a table their size squared.
+    constexpr std::size_t longestCompared = 64;
+    if (name.size() > longestCompared)
+        return problem;
+    std::string nearest;
+    std::size_t best = std::min(mostSlips, name.size() / 3) + 1;
+    for (const std::string& known : knownOptions())
+        if (std::size_t distance = editDistance(name, known); distance < best) {
+            best = distance;
+            nearest = known;
+        }
+    return nearest.empty() || nearest == name ? problem : problem + ": did you mean " + nearest + "?";
+}
+
 bool takesValue(std::string_view name)
 {
     return name == "--reports" || name == "--roster" || name == "--html" || name == "--title" ||
@@ -263,7 +320,7 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
         }
         std::string_view name = argument.substr(0, argument.find('='));
         if (!takesValue(name)) {
-            problem = "unknown option " + std::string(argument);
+            problem = unknownOption(argument);
             return ParseResult::usageError;
         }
         std::string_view value;
@@ -296,6 +353,11 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
         return ParseResult::usageError;
     }
     return ParseResult::run;
+}
+
+std::string usageProblem(const std::string& problem)
+{
+    return "labelgrade-class: " + problem + "\nTry 'labelgrade-class --help' for more.\n";
 }
 
 std::string classUsage()

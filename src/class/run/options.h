@@ -47,6 +47,9 @@ enum class ParseResult { run, help, version, usageError };
 // was wrong.
 ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::string& problem);
 
+// What a bad command line is told: the problem, and where the usage is.
+std::string usageProblem(const std::string& problem);
+
 // The usage, its lists of names the sites'.
 std::string classUsage();
 

@@ -110,6 +110,21 @@ TEST(ClassOptions, StudentGoesWithThePlatformsAndNoClassOutput)
     EXPECT_EQ(parse({"--output", "r.json", "refs", "subs"}).result, ParseResult::usageError);
 }
 
+TEST(ClassOptions, AMistypedOptionNamesTheNearest)
+{
+    EXPECT_EQ(parse({"--rooster", "r.txt", "refs", "subs"}).problem,
+              "unknown option --rooster: did you mean --roster?");
+    EXPECT_EQ(parse({"--jbos=4", "refs", "subs"}).problem, "unknown option --jbos=4: did you mean --jobs?");
+    EXPECT_EQ(parse({"--Quiet", "refs", "subs"}).problem, "unknown option --Quiet: did you mean --quiet?");
+    EXPECT_EQ(parse({"--studnet", "refs", "subs"}).problem, "unknown option --studnet: did you mean --student?");
+    // Too far from any, or too short to tell: no guess.
+    EXPECT_EQ(parse({"--colour", "refs", "subs"}).problem, "unknown option --colour");
+    EXPECT_EQ(parse({"-q", "refs", "subs"}).problem, "unknown option -q");
+    EXPECT_EQ(parse({std::string(100'000, 'x').insert(0, "--"), "refs", "subs"}).result, ParseResult::usageError);
+    EXPECT_EQ(usageProblem("unknown option -q"),
+              "labelgrade-class: unknown option -q\nTry 'labelgrade-class --help' for more.\n");
+}
+
 TEST(ClassUsage, ListsEverySiteWithinTheWidth)
 {
     std::string usage = classUsage();

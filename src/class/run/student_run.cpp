@@ -4,12 +4,15 @@
 #include "class/run/grade_student.h"
 #include "io/descriptor.h"
 #include "io/paths.h"
+#include "io/visible_text.h"
 #include "class/outputs/platform_results.h"
 #include "class/intake/one_student.h"
 #include "class/intake/references.h"
 #include "class/outputs/wording.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -55,6 +58,28 @@ bool gradeStudentAlone(const ClassOptions& options, const std::vector<Test>& tes
                                             {}, std::move(kept[t])});
     forEachFindingOf(student, [&](std::size_t test, const std::string& text) { outcome.tests[test].causes.push_back(text); });
     return true;
+}
+
+// Whether the student handed in no file for any test.
+bool noTestFound(const Student& student)
+{
+    return std::all_of(student.results.begin(), student.results.end(),
+                       [](const TestResult& result) { return result.state == FileState::missing; });
+}
+
+// What was looked for, and what the submission held instead.
+std::string nothingFound(const std::vector<Test>& tests, const Student& student)
+{
+    std::string why = "no file for any test: looked for ";
+    for (std::size_t t = 0; t < tests.size(); ++t)
+        why += (t == 0 ? "" : t + 1 == tests.size() ? " and " : ", ") + tests[t].name;
+    // Each missing test's note says what the submission held that no test
+    // took: the same for every test.
+    constexpr std::string_view missing = "missing; ";
+    for (const FileNote& note : student.notes)
+        if (note.kind == NoteKind::why && note.text.starts_with(missing))
+            return why + "; " + note.text.substr(missing.size());
+    return why + "; the submission holds no file";
 }
 
 std::string resultsText(const ClassOptions& options, const StudentOutcome& outcome)
@@ -109,6 +134,10 @@ bool writeResults(const ClassOptions& options, const std::string& text, std::str
     put(*out, text);
     if (flushOutput(*out))
         return true;
+    // Half a results file is not one: a platform that finds none knows
+    // the grader failed.
+    if (!options.output.empty())
+        unlink(options.output.c_str());
     error = "could not write " + (options.output.empty() ? std::string("to standard output") : options.output) + ": " +
             std::strerror(out->error);
     return false;
@@ -132,11 +161,23 @@ int cannotGrade(const ClassOptions& options, const std::string& why)
 
 int runStudent(const ClassOptions& options)
 {
-    std::vector<Test> tests;
-    std::vector<std::string> skipped;
+    ReferenceFolder loaded;
     std::string error;
-    if (!loadTests(options.references, tests, skipped, error))
+    bool read = loadTests(options.references, loaded, error);
+    std::string swapped =
+        read && !loaded.tests.empty() ? "" : swappedFolders(options.references, options.submissions, "SUBMISSION");
+    if (!swapped.empty()) {
+        std::fputs(usageProblem("REFERENCES and SUBMISSION seem given the wrong way round: " + swapped).c_str(), stderr);
+        return statusUsage;
+    }
+    if (!read)
         return cannotGrade(options, error);
+    const std::vector<Test>& tests = loaded.tests;
+    // The platform shows the instructor what the grader said.
+    for (const std::string& name : loaded.notTests)
+        std::fprintf(stderr, "Warning: %s is not a test: %s\n",
+                     visibleText(pathInFolder(options.references, name), options.utf8).c_str(),
+                     testExtensionWords(tests).c_str());
     if (tests.empty())
         return cannotGrade(options, "the folder " + options.references + " holds no test");
     std::string why;
@@ -149,6 +190,10 @@ int runStudent(const ClassOptions& options)
     StudentOutcome outcome;
     if (!gradeStudentAlone(options, tests, *source, students, outcome, why))
         return cannotGrade(options, why);
+    // Nothing to grade is no grade of 0: PrairieLearn then charges the
+    // student no attempt.
+    if (options.platform == PlatformFormat::prairielearn && noTestFound(students.front()))
+        return cannotGrade(options, nothingFound(tests, students.front()));
     if (!writeResults(options, resultsText(options, outcome), error))
         return trouble(error);
     return statusGraded;
