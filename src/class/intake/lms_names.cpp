@@ -1,6 +1,10 @@
 #include "class/intake/lms_names.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -53,39 +57,151 @@ bool readAnonymous(const std::vector<std::string_view>& tokens, CanvasName& read
         !allDigits(tokens[at + 2]))
         return false;
     read = CanvasName{"anon", std::string(tokens[at + 1]), std::string(tokens[at + 2]),
-                      joined(tokens, at + 3, tokens.size()), at == 1};
+                      joined(tokens, at + 3, tokens.size()), at == 1, true};
     return !read.fileName.empty();
 }
 
-}  // namespace
-
-bool readCanvasName(std::string_view entry, CanvasName& read)
+// Every way the name splits into a name, the ids and a file name, the name
+// shortest first.  An anonymous entry reads one way only.
+std::vector<CanvasName> readingsOf(std::string_view entry)
 {
     std::vector<std::string_view> tokens = tokensOf(entry);
-    if (tokens.size() >= 4 && readAnonymous(tokens, read))
-        return true;
-    // The name is split off by the ids, never by the last "_": a file name
-    // keeps its own.  The first place the ids fit is taken.
+    std::vector<CanvasName> readings;
+    if (CanvasName anonymous; tokens.size() >= 4 && readAnonymous(tokens, anonymous)) {
+        readings.push_back(std::move(anonymous));
+        return readings;
+    }
     for (std::size_t at = 1; at + 1 < tokens.size(); ++at) {
         if (tokens[at - 1].empty())
-            return false;
+            break;
         bool late = isLate(tokens[at]);
         std::size_t user = late ? at + 1 : at;
         if (user + 1 >= tokens.size() || !allDigits(tokens[user]))
             continue;
         std::string name = joined(tokens, 0, at);
         std::string rest = joined(tokens, user + 1, tokens.size());
-        if (rest == "text.html" || rest == "link.html") {
-            read = CanvasName{name, std::string(tokens[user]), {}, rest, late};
-            return true;
-        }
-        if (user + 2 < tokens.size() && allDigits(tokens[user + 1])) {
-            read = CanvasName{name, std::string(tokens[user]), std::string(tokens[user + 1]),
-                              joined(tokens, user + 2, tokens.size()), late};
-            return !read.fileName.empty();
+        if (rest == "text.html" || rest == "link.html")
+            readings.push_back(CanvasName{name, std::string(tokens[user]), {}, rest, late});
+        else if (user + 2 < tokens.size() && allDigits(tokens[user + 1])) {
+            CanvasName file{name, std::string(tokens[user]), std::string(tokens[user + 1]),
+                            joined(tokens, user + 2, tokens.size()), late};
+            if (!file.fileName.empty())
+                readings.push_back(std::move(file));
         }
     }
+    return readings;
+}
+
+}  // namespace
+
+bool readCanvasName(std::string_view entry, CanvasName& read)
+{
+    std::vector<CanvasName> readings = readingsOf(entry);
+    if (readings.empty())
+        return false;
+    read = std::move(readings.front());
+    return true;
+}
+
+bool readCanvasNameAs(std::string_view entry, std::string_view name, std::string_view userId, CanvasName& read)
+{
+    for (CanvasName& reading : readingsOf(entry))
+        if (reading.name == name && reading.userId == userId) {
+            read = std::move(reading);
+            return true;
+        }
     return false;
+}
+
+namespace {
+
+using Person = std::pair<std::string, std::string>;  // name, user id
+
+// The length most of `lengths` have, or 0 where none is known.
+std::size_t usualLength(const std::map<std::size_t, std::size_t>& lengths)
+{
+    std::size_t usual = 0;
+    std::size_t most = 0;
+    for (auto [length, count] : lengths)
+        if (count > most) {
+            usual = length;
+            most = count;
+        }
+    return usual;
+}
+
+struct Evidence {
+    std::set<Person> known;             // read from entries that read one way only
+    std::set<std::string> attachments;  // taken by such entries
+    std::map<Person, std::size_t> entriesOf;  // how many entries could be each person's
+    std::map<std::pair<Person, std::string>, std::size_t> sameAttachment;
+    std::size_t userLength = 0;
+    std::size_t attachmentLength = 0;
+};
+
+Evidence evidenceOf(const std::vector<std::vector<CanvasName>>& readings)
+{
+    Evidence evidence;
+    std::map<std::size_t, std::size_t> userLengths;
+    std::map<std::size_t, std::size_t> attachmentLengths;
+    for (const std::vector<CanvasName>& ways : readings) {
+        std::set<Person> people;
+        for (const CanvasName& way : ways) {
+            people.emplace(way.name, way.userId);
+            if (!way.attachmentId.empty())
+                ++evidence.sameAttachment[{Person{way.name, way.userId}, way.attachmentId}];
+        }
+        for (const Person& person : people)
+            ++evidence.entriesOf[person];
+        if (ways.size() != 1 || ways.front().anonymous)
+            continue;
+        evidence.known.emplace(ways.front().name, ways.front().userId);
+        ++userLengths[ways.front().userId.size()];
+        if (!ways.front().attachmentId.empty()) {
+            evidence.attachments.insert(ways.front().attachmentId);
+            ++attachmentLengths[ways.front().attachmentId.size()];
+        }
+    }
+    evidence.userLength = usualLength(userLengths);
+    evidence.attachmentLength = usualLength(attachmentLengths);
+    return evidence;
+}
+
+// How well a way of reading an entry agrees with the rest of the download;
+// the ways are compared in this order.
+std::tuple<bool, bool, std::size_t, int> agreement(const Evidence& evidence, const CanvasName& way)
+{
+    Person person{way.name, way.userId};
+    // An attachment id is one entry's: one that another entry holds in the
+    // same place, or that an entry read one way only holds, is no id.
+    bool attachmentFree =
+        way.attachmentId.empty() || (!evidence.attachments.contains(way.attachmentId) &&
+                                     evidence.sameAttachment.at({person, way.attachmentId}) == 1);
+    int usual = (way.userId.size() == evidence.userLength ? 1 : 0) +
+                (!way.attachmentId.empty() && way.attachmentId.size() == evidence.attachmentLength ? 1 : 0);
+    return {attachmentFree, evidence.known.contains(person), evidence.entriesOf.at(person), usual};
+}
+
+}  // namespace
+
+std::vector<std::optional<CanvasName>> readCanvasDownload(const std::vector<std::string_view>& entries)
+{
+    std::vector<std::vector<CanvasName>> readings;
+    readings.reserve(entries.size());
+    for (std::string_view entry : entries)
+        readings.push_back(readingsOf(entry));
+    Evidence evidence = evidenceOf(readings);
+    std::vector<std::optional<CanvasName>> read(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::vector<CanvasName>& ways = readings[i];
+        const CanvasName* best = nullptr;
+        for (const CanvasName& way : ways)  // the first of the best: the shortest name
+            if (best == nullptr || agreement(evidence, way) > agreement(evidence, *best))
+                best = &way;
+        if (best != nullptr)
+            read[i] = *best;
+    }
+    return read;
 }
 
 namespace {

@@ -87,6 +87,7 @@ struct FlatFile {
 struct Student {
     std::string name;   // as shown: the folder's name, or the name the course site gives
     std::string lmsId;  // the course site's id for the student; none for a folder of one's own
+    bool anonymous = false;  // lmsId is an id for grading anonymously, which names no one in a gradebook
     // Where the student's files are in SUBMISSIONS: folders of theirs (one,
     // or a site's for each kind of submission), and files at its top.
     std::vector<std::string> folders;

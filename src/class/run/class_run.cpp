@@ -17,6 +17,7 @@
 #include "class/outputs/summary_text.h"
 #include "class/sites/site.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -144,13 +145,17 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
         warn(shown(name) + std::string(submissions.site->ignoredWhy));
     for (const auto& [name, earlier] : listing.sameFolder)
         warn(shown(name) + " is the same folder as " + shown(earlier) + ": both are graded on its files");
-    if (options.roster.empty())
-        return true;
     std::vector<std::string> roster;
-    if (!readRoster(options.roster, roster, error))
+    if (!options.roster.empty() && !readRoster(options.roster, roster, error))
         return false;
-    for (const std::string& name : applyRoster(students, std::move(roster)))
-        warn(shown(name) + " is not on the roster: graded all the same");
+    if (!options.roster.empty())
+        applyRoster(students, std::move(roster));
+    // Namesakes are named apart once the roster has matched them by the
+    // name they share.
+    nameNamesakesApart(students);
+    for (const Student& student : students)
+        if (!options.roster.empty() && !student.onRoster)
+            warn(shown(student.name) + " is not on the roster: graded all the same");
     return true;
 }
 
@@ -338,6 +343,12 @@ int runClass(const ClassOptions& options)
     OpenSubmissions submissions;
     if (!loadStudents(options, tests, submissions, students, notices, about, error))
         return trouble(error);
+    bool anonymous = std::any_of(students.begin(), students.end(), [](const Student& s) { return s.anonymous; });
+    if (std::string misfit = gradebookMisfit(*options.gradebook, *submissions.site, anonymous); !misfit.empty()) {
+        std::fprintf(stderr, "labelgrade-class: --format %s does not fit SUBMISSIONS%s\n",
+                     std::string(options.gradebook->gradebook.format).c_str(), misfit.c_str());
+        return statusUsage;
+    }
     // The reports folder is made before the page is opened, which may lie
     // in it, and each student's folder in it is chosen once the page and
     // the other outputs stand, so that no name can take theirs.

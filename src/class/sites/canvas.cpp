@@ -11,13 +11,44 @@
 
 namespace {
 
+Placed placedAs(const CanvasName& canvas)
+{
+    // An anonymous id is no user id, and may be some other student's read
+    // as one: the key keeps the two apart.
+    std::string key = canvas.anonymous ? "anon_" + canvas.userId : canvas.userId;
+    return Placed{true, key, canvas.name, canvas.userId, false, isCanvasText(canvas), canvas.fileName,
+                  canvas.attachmentId, canvas.anonymous};
+}
+
 Placed placeCanvasFile(const TopEntry& entry)
 {
     CanvasName canvas;
     if (entry.folder || !readCanvasName(entry.name, canvas))
         return {};
-    return Placed{true, canvas.userId, canvas.name, canvas.userId, false, isCanvasText(canvas), canvas.fileName,
-                  canvas.attachmentId};
+    return placedAs(canvas);
+}
+
+// The files are read together, since one name alone may split more than
+// one way.
+std::vector<Placed> placeCanvasFiles(const std::vector<TopEntry>& entries)
+{
+    std::vector<std::string_view> files;
+    for (const TopEntry& entry : entries)
+        files.push_back(entry.folder ? std::string_view() : entry.name);
+    std::vector<std::optional<CanvasName>> read = readCanvasDownload(files);
+    std::vector<Placed> placed(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!entries[i].folder && read[i])
+            placed[i] = placedAs(*read[i]);
+    return placed;
+}
+
+std::string canvasFileName(std::string_view entry, const Student& owner)
+{
+    CanvasName canvas;
+    if (!readCanvasNameAs(entry, owner.name, owner.lmsId, canvas) && !readCanvasName(entry, canvas))
+        return {};
+    return isCanvasText(canvas) ? std::string() : canvas.fileName;
 }
 
 // Canvas reads the first two all-digit parts between underscores as the
@@ -32,11 +63,15 @@ std::string canvasNamePart(std::string_view name)
 }
 
 // Each name keeps the student's user id and one of their attachments' ids:
-// a student who handed in no file has nothing to attach feedback to.
+// a student who handed in no file has nothing to attach feedback to.  An
+// anonymous student's is named as the download names them, which Canvas
+// reads back as theirs.
 std::string canvasFeedbackPath(const Student& student)
 {
     for (const FlatFile& file : student.flatFiles)
-        if (!file.attachmentId.empty())
+        if (!file.attachmentId.empty() && student.anonymous)
+            return "anon_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) + "_feedback.txt";
+        else if (!file.attachmentId.empty())
             return canvasNamePart(student.name) + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) +
                    "_feedback.txt";
     return {};
@@ -74,7 +109,7 @@ void canvasGradebook(Output& out, const std::vector<Test>& tests, const std::vec
     for (const Student& student : students) {
         GradebookRow row(out);
         row.field(naming.read(student.name));
-        row.field(shape.siteIds ? naming.raw(student.lmsId) : std::string());
+        row.field(shape.siteIds && !student.anonymous ? naming.raw(student.lmsId) : std::string());
         row.field("");
         row.field(shape.siteIds ? std::string() : naming.raw(student.name));
         row.field("");
@@ -90,12 +125,15 @@ void canvasGradebook(Output& out, const std::vector<Test>& tests, const std::vec
 }  // namespace
 
 extern constinit const CourseSite canvasSite{
-    .names = {.name = "canvas", .recognised = true, .place = placeCanvasFile},
+    .names = {.name = "canvas", .recognised = true, .place = placeCanvasFile, .placeAll = placeCanvasFiles,
+              .fileNameOf = canvasFileName},
     .shownName = "Canvas",
     .ignoredWhy = " is not named as Canvas names a student's file: ignored",
     .found = "SUBMISSIONS is Canvas's download, as SOURCE: each student's files named with their user id",
     .foundOfFolder = true,
     .feedbackPath = canvasFeedbackPath,
     .gradebook = {.format = "canvas", .gloss = {}, .write = canvasGradebook,
-                  .assignmentColumnIn = "Canvas's gradebook"},
+                  .assignmentColumnIn = "Canvas's gradebook", .matchesBy = "a user id", .namesFolders = true,
+                  .anonymousWay = "Enter the grades in SpeedGrader, or download the submissions again once "
+                                  "anonymity is off and the grades posted; --feedback's zip goes back as it is"},
 };

@@ -74,5 +74,5 @@ extern constinit const CourseSite moodleSite{
     .foundOfFolder = true,
     .feedbackPath = moodleFeedbackPath,
     .gradebook = {.format = "moodle", .gloss = "(Moodle's grading worksheet)", .write = moodleGradebook,
-                  .assignmentColumnIn = {}},
+                  .assignmentColumnIn = {}, .matchesBy = "a participant id"},
 };
