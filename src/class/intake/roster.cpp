@@ -166,6 +166,8 @@ void nameNamesakesApart(std::vector<Student>& students)
     for (const Student& student : students)
         ++count[student.name];
     for (Student& student : students)
-        if (count[student.name] > 1 && !student.lmsId.empty())
+        if (count[student.name] > 1 && !student.lmsId.empty()) {
             student.name += " (" + student.lmsId + ")";
+            student.namesake = true;
+        }
 }

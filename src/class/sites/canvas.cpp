@@ -72,7 +72,7 @@ std::string canvasFeedbackPath(const Student& student)
         if (!file.attachmentId.empty() && student.anonymous)
             return "anon_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) + "_feedback.txt";
         else if (!file.attachmentId.empty())
-            return canvasNamePart(student.name) + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) +
+            return canvasNamePart(siteName(student)) + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) +
                    "_feedback.txt";
     return {};
 }

@@ -33,7 +33,7 @@ std::string moodleFeedbackPath(const Student& student)
         }
     // Moodle ignores what comes before the first underscore: the name must
     // hold none.
-    std::string name = student.name;
+    std::string name(siteName(student));
     std::replace(name.begin(), name.end(), '_', ' ');
     return safePart(name + "_" + student.lmsId + "_assignsubmission_file") + "/feedback.txt";
 }
