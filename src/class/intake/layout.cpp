@@ -38,9 +38,11 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
     std::map<std::string, std::uint32_t> byKey;
     if (owners != nullptr)
         owners->assign(entries.size(), noOwner);
-    std::vector<Placed> together = site.placeAll != nullptr ? site.placeAll(entries) : std::vector<Placed>();
+    std::map<std::size_t, Placed> together =
+        site.placeTogether != nullptr ? site.placeTogether(entries) : std::map<std::size_t, Placed>();
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        Placed placed = together.empty() ? site.place(entries[i]) : std::move(together[i]);
+        auto read = together.find(i);
+        Placed placed = read == together.end() ? site.place(entries[i]) : std::move(read->second);
         if (!placed.theirs) {
             ignored.emplace_back(entries[i].name);
             continue;

@@ -8,6 +8,7 @@
 #include "class/model/class.h"
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,9 +40,10 @@ struct SiteNames {
     // is left where no site's names are found.
     bool recognised = true;
     Placed (*place)(const TopEntry& entry) = nullptr;
-    // Where an entry's name is read rightly only beside the others', every
-    // entry at the top read at once, in their order; else each alone.
-    std::vector<Placed> (*placeAll)(const std::vector<TopEntry>& entries) = nullptr;
+    // Where an entry's name is read rightly only beside the others', the
+    // entries at the top read at once: those, by place, that read
+    // otherwise than alone.
+    std::map<std::size_t, Placed> (*placeTogether)(const std::vector<TopEntry>& entries) = nullptr;
     // The student's own name for a file laid out flat, read as the one of
     // `owner`'s that it is; else read alone.
     std::string (*fileNameOf)(std::string_view entry, const Student& owner) = nullptr;

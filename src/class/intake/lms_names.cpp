@@ -130,37 +130,55 @@ std::size_t usualLength(const std::map<std::size_t, std::size_t>& lengths)
     return usual;
 }
 
+// What the rest of the download says of the ways the entries that split
+// more than one way could be read; only what those ways ask is kept, since
+// a download may hold hundreds of thousands of entries.
 struct Evidence {
-    std::set<Person> known;             // read from entries that read one way only
-    std::set<std::string> attachments;  // taken by such entries
+    std::set<Person> known;             // read from entries that split one way only
+    std::set<std::string> attachments;  // held by such entries
     std::map<Person, std::size_t> entriesOf;  // how many entries could be each person's
     std::map<std::pair<Person, std::string>, std::size_t> sameAttachment;
     std::size_t userLength = 0;
     std::size_t attachmentLength = 0;
 };
 
-Evidence evidenceOf(const std::vector<std::vector<CanvasName>>& readings)
+using Unsettled = std::map<std::size_t, std::vector<CanvasName>>;  // by entry
+
+Evidence evidenceOf(const std::vector<std::string_view>& entries, const Unsettled& unsettled)
 {
     Evidence evidence;
-    std::map<std::size_t, std::size_t> userLengths;
-    std::map<std::size_t, std::size_t> attachmentLengths;
-    for (const std::vector<CanvasName>& ways : readings) {
+    std::set<std::string> asked;
+    for (const auto& [entry, ways] : unsettled) {
         std::set<Person> people;
         for (const CanvasName& way : ways) {
             people.emplace(way.name, way.userId);
-            if (!way.attachmentId.empty())
+            if (!way.attachmentId.empty()) {
                 ++evidence.sameAttachment[{Person{way.name, way.userId}, way.attachmentId}];
+                asked.insert(way.attachmentId);
+            }
         }
         for (const Person& person : people)
             ++evidence.entriesOf[person];
-        if (ways.size() != 1 || ways.front().anonymous)
+    }
+    std::map<std::size_t, std::size_t> userLengths;
+    std::map<std::size_t, std::size_t> attachmentLengths;
+    // The entries that split one way only are read again rather than kept.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::vector<CanvasName> ways = unsettled.contains(i) ? std::vector<CanvasName>() : readingsOf(entries[i]);
+        const CanvasName* read = ways.size() == 1 ? &ways.front() : nullptr;
+        if (read == nullptr || read->anonymous)
             continue;
-        evidence.known.emplace(ways.front().name, ways.front().userId);
-        ++userLengths[ways.front().userId.size()];
-        if (!ways.front().attachmentId.empty()) {
-            evidence.attachments.insert(ways.front().attachmentId);
-            ++attachmentLengths[ways.front().attachmentId.size()];
+        Person person{read->name, read->userId};
+        ++userLengths[read->userId.size()];
+        if (auto found = evidence.entriesOf.find(person); found != evidence.entriesOf.end()) {
+            ++found->second;
+            evidence.known.insert(person);
         }
+        if (read->attachmentId.empty())
+            continue;
+        ++attachmentLengths[read->attachmentId.size()];
+        if (asked.contains(read->attachmentId))
+            evidence.attachments.insert(read->attachmentId);
     }
     evidence.userLength = usualLength(userLengths);
     evidence.attachmentLength = usualLength(attachmentLengths);
@@ -172,8 +190,9 @@ Evidence evidenceOf(const std::vector<std::vector<CanvasName>>& readings)
 std::tuple<bool, bool, std::size_t, int> agreement(const Evidence& evidence, const CanvasName& way)
 {
     Person person{way.name, way.userId};
-    // An attachment id is one entry's: one that another entry holds in the
-    // same place, or that an entry read one way only holds, is no id.
+    // An attachment id is one entry's: one that another entry could hold
+    // in the same place, or that an entry splitting one way only holds, is
+    // no id.
     bool attachmentFree =
         way.attachmentId.empty() || (!evidence.attachments.contains(way.attachmentId) &&
                                      evidence.sameAttachment.at({person, way.attachmentId}) == 1);
@@ -184,22 +203,22 @@ std::tuple<bool, bool, std::size_t, int> agreement(const Evidence& evidence, con
 
 }  // namespace
 
-std::vector<std::optional<CanvasName>> readCanvasDownload(const std::vector<std::string_view>& entries)
+std::map<std::size_t, CanvasName> readCanvasDownload(const std::vector<std::string_view>& entries)
 {
-    std::vector<std::vector<CanvasName>> readings;
-    readings.reserve(entries.size());
-    for (std::string_view entry : entries)
-        readings.push_back(readingsOf(entry));
-    Evidence evidence = evidenceOf(readings);
-    std::vector<std::optional<CanvasName>> read(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const std::vector<CanvasName>& ways = readings[i];
-        const CanvasName* best = nullptr;
-        for (const CanvasName& way : ways)  // the first of the best: the shortest name
-            if (best == nullptr || agreement(evidence, way) > agreement(evidence, *best))
-                best = &way;
-        if (best != nullptr)
-            read[i] = *best;
+    Unsettled unsettled;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (std::vector<CanvasName> ways = readingsOf(entries[i]); ways.size() > 1)
+            unsettled.emplace(i, std::move(ways));
+    std::map<std::size_t, CanvasName> read;
+    if (unsettled.empty())
+        return read;
+    Evidence evidence = evidenceOf(entries, unsettled);
+    for (auto& [entry, ways] : unsettled) {
+        std::size_t best = 0;
+        for (std::size_t way = 1; way < ways.size(); ++way)  // the first of the best: the shortest name
+            if (agreement(evidence, ways[way]) > agreement(evidence, ways[best]))
+                best = way;
+        read.emplace(entry, std::move(ways[best]));
     }
     return read;
 }

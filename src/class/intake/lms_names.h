@@ -3,7 +3,8 @@
 #ifndef LABELGRADE_LMS_NAMES_H
 #define LABELGRADE_LMS_NAMES_H
 
-#include <optional>
+#include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +33,10 @@ bool readCanvasName(std::string_view entry, CanvasName& read);
 // the ways an entry splits, the one taken is, in this order: the one whose
 // attachment id no other entry holds; whose name and user id an entry that
 // splits one way only shows; that the most entries could be; whose ids are
-// as long as most such entries' are; with the shortest name.  An entry
-// read no way is none.
-std::vector<std::optional<CanvasName>> readCanvasDownload(const std::vector<std::string_view>& entries);
+// as long as most such entries' are; with the shortest name.  Gives the
+// reading of each entry, by its place, that splits more than one way; any
+// other reads alone as it reads together.
+std::map<std::size_t, CanvasName> readCanvasDownload(const std::vector<std::string_view>& entries);
 
 // An entry read as the student's whose name and user id are known.
 bool readCanvasNameAs(std::string_view entry, std::string_view name, std::string_view userId, CanvasName& read);

@@ -78,10 +78,18 @@ namespace {
 // file", or "-" for none.
 std::vector<std::string> readTogether(const std::vector<std::string_view>& entries)
 {
+    std::map<std::size_t, CanvasName> together = readCanvasDownload(entries);
     std::vector<std::string> shown;
-    for (const std::optional<CanvasName>& read : readCanvasDownload(entries))
-        shown.push_back(read ? read->name + " " + read->userId + " " + read->attachmentId + " " + read->fileName
-                             : "-");
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        CanvasName read;
+        if (auto found = together.find(i); found != together.end())
+            read = found->second;
+        else if (!readCanvasName(entries[i], read)) {
+            shown.push_back("-");
+            continue;
+        }
+        shown.push_back(read.name + " " + read.userId + " " + read.attachmentId + " " + read.fileName);
+    }
     return shown;
 }
 

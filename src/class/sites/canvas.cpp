@@ -30,16 +30,14 @@ Placed placeCanvasFile(const TopEntry& entry)
 
 // The files are read together, since one name alone may split more than
 // one way.
-std::vector<Placed> placeCanvasFiles(const std::vector<TopEntry>& entries)
+std::map<std::size_t, Placed> placeCanvasFiles(const std::vector<TopEntry>& entries)
 {
     std::vector<std::string_view> files;
     for (const TopEntry& entry : entries)
         files.push_back(entry.folder ? std::string_view() : entry.name);
-    std::vector<std::optional<CanvasName>> read = readCanvasDownload(files);
-    std::vector<Placed> placed(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (!entries[i].folder && read[i])
-            placed[i] = placedAs(*read[i]);
+    std::map<std::size_t, Placed> placed;
+    for (const auto& [entry, canvas] : readCanvasDownload(files))
+        placed.emplace(entry, placedAs(canvas));
     return placed;
 }
 
@@ -125,7 +123,7 @@ void canvasGradebook(Output& out, const std::vector<Test>& tests, const std::vec
 }  // namespace
 
 extern constinit const CourseSite canvasSite{
-    .names = {.name = "canvas", .recognised = true, .place = placeCanvasFile, .placeAll = placeCanvasFiles,
+    .names = {.name = "canvas", .recognised = true, .place = placeCanvasFile, .placeTogether = placeCanvasFiles,
               .fileNameOf = canvasFileName},
     .shownName = "Canvas",
     .ignoredWhy = " is not named as Canvas names a student's file: ignored",
