@@ -76,7 +76,8 @@ std::vector<CanvasName> readingsOf(std::string_view entry)
             break;
         bool late = isLate(tokens[at]);
         std::size_t user = late ? at + 1 : at;
-        if (user + 1 >= tokens.size() || !allDigits(tokens[user]))
+        // Canvas lowercases a name: "LATE" is never part of one.
+        if (user + 1 >= tokens.size() || !allDigits(tokens[user]) || tokens[at - 1] == "LATE")
             continue;
         std::string name = joined(tokens, 0, at);
         std::string rest = joined(tokens, user + 1, tokens.size());

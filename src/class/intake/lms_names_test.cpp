@@ -140,3 +140,9 @@ TEST(CanvasName, AnAnonymousEntryIsKnownAsOne)
     ASSERT_TRUE(readCanvasName("ada_12_900007_t2.sym", read));
     EXPECT_FALSE(read.anonymous);
 }
+
+TEST(CanvasDownload, LateIsNeverPartOfAName)
+{
+    std::map<std::size_t, CanvasName> together = readCanvasDownload({"mo_LATE_12346_900051_t1.sym"});
+    EXPECT_TRUE(together.empty());  // it splits one way only
+}

@@ -66,12 +66,12 @@ std::string canvasNamePart(std::string_view name)
 // reads back as theirs.
 std::string canvasFeedbackPath(const Student& student)
 {
-    for (const FlatFile& file : student.flatFiles)
-        if (!file.attachmentId.empty() && student.anonymous)
-            return "anon_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) + "_feedback.txt";
-        else if (!file.attachmentId.empty())
-            return canvasNamePart(siteName(student)) + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) +
-                   "_feedback.txt";
+    for (const FlatFile& file : student.flatFiles) {
+        if (file.attachmentId.empty())
+            continue;
+        std::string who = student.anonymous ? "anon" : canvasNamePart(siteName(student));
+        return who + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) + "_feedback.txt";
+    }
     return {};
 }
 
