@@ -146,8 +146,8 @@ std::vector<TopEntry> topEntries(const DownloadPlan& plan, std::vector<std::uint
 
 // What one student handed in, gathered from their entries: files at the
 // top, or right in a folder of theirs, and what their uploads hold.
-Handed handedBy(const DownloadPlan& plan, const SiteNames& site, const std::vector<std::uint32_t>& entries,
-                std::vector<std::uint32_t>& entryOf)
+Handed handedBy(const DownloadPlan& plan, const SiteNames& site, const Student& owner,
+                const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& entryOf)
 {
     Handed handed;
     for (std::uint32_t e : entries) {
@@ -159,7 +159,7 @@ Handed handedBy(const DownloadPlan& plan, const SiteNames& site, const std::vect
             continue;
         // A site's flat names hold the student's own file name after their
         // ids.
-        std::string name = flat ? flatFileName(site, path) : std::string(rest);
+        std::string name = flat ? flatFileName(site, path, owner) : std::string(rest);
         if (name.empty())
             continue;
         std::size_t own = handed.files.size();
@@ -198,7 +198,7 @@ void chooseFor(DownloadPlan& plan, const SiteNames& site, const std::vector<Test
 {
     Student& student = plan.students[s];
     std::vector<std::uint32_t> entryOf;
-    Handed handed = handedBy(plan, site, entries, entryOf);
+    Handed handed = handedBy(plan, site, student, entries, entryOf);
     plan.choices[s] = chooseFiles(tests, handed, student.notes);
     for (std::uint32_t t = 0; t < tests.size(); ++t) {
         Choice& chosen = plan.choices[s][t];

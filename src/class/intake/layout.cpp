@@ -38,8 +38,11 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
     std::map<std::string, std::uint32_t> byKey;
     if (owners != nullptr)
         owners->assign(entries.size(), noOwner);
+    std::map<std::size_t, Placed> together =
+        site.placeTogether != nullptr ? site.placeTogether(entries) : std::map<std::size_t, Placed>();
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        Placed placed = site.place(entries[i]);
+        auto read = together.find(i);
+        Placed placed = read == together.end() ? site.place(entries[i]) : std::move(read->second);
         if (!placed.theirs) {
             ignored.emplace_back(entries[i].name);
             continue;
@@ -49,6 +52,7 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
             Student student;
             student.name = placed.name;
             student.lmsId = placed.siteId;
+            student.anonymous = placed.anonymous;
             student.hasFolder = true;
             students.push_back(std::move(student));
         }
@@ -82,8 +86,10 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
     return ordered;
 }
 
-std::string flatFileName(const SiteNames& site, std::string_view entry)
+std::string flatFileName(const SiteNames& site, std::string_view entry, const Student& owner)
 {
+    if (site.fileNameOf != nullptr)
+        return site.fileNameOf(entry, owner);
     Placed placed = site.place(TopEntry{entry, false});
     return placed.theirs && !placed.text ? placed.fileName : std::string();
 }

@@ -8,6 +8,7 @@
 #include "class/model/class.h"
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +30,7 @@ struct Placed {
     bool text = false;    // a text or a link handed in, which is no file
     std::string fileName;
     std::string fileId;   // the site's id for the file, which its feedback may name
+    bool anonymous = false;  // siteId is an id for grading anonymously, which names no one
 };
 
 // How a course site names what its download holds.
@@ -38,6 +40,13 @@ struct SiteNames {
     // is left where no site's names are found.
     bool recognised = true;
     Placed (*place)(const TopEntry& entry) = nullptr;
+    // Where an entry's name is read rightly only beside the others', the
+    // entries at the top read at once: those, by place, that read
+    // otherwise than alone.
+    std::map<std::size_t, Placed> (*placeTogether)(const std::vector<TopEntry>& entries) = nullptr;
+    // The student's own name for a file laid out flat, read as the one of
+    // `owner`'s that it is; else read alone.
+    std::string (*fileNameOf)(std::string_view entry, const Student& owner) = nullptr;
 };
 
 // The sites known, in the order their names are listed and tried.
@@ -56,8 +65,9 @@ bool namesOneStudent(SiteList sites, std::string_view folder);
 constexpr std::uint32_t noOwner = UINT32_MAX;
 
 // The name the student gave a file that a download lays out flat, read
-// out of the name the site gave it; empty where the entry is none.
-std::string flatFileName(const SiteNames& site, std::string_view entry);
+// out of the name the site gave it as `owner`'s; empty where the entry is
+// none.
+std::string flatFileName(const SiteNames& site, std::string_view entry, const Student& owner);
 
 // The students that the top entries make as `site` names them, in byte
 // order of names (a site's id for a student is one student, whatever files

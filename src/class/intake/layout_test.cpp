@@ -129,11 +129,19 @@ TEST(StudentsOf, AFolderPerStudentHasNoSiteIdAndFilesAreNoOnes)
 
 TEST(FlatFileName, IsTheStudentsOwnNameOnlyForASitesFile)
 {
-    EXPECT_EQ(flatFileName(site("canvas"), "ada_12346_900001_my_t1.sym"), "my_t1.sym");
-    EXPECT_EQ(flatFileName(site("canvas"), "ada_12346_text.html"), "");
-    EXPECT_EQ(flatFileName(site("moodle"), "Ada King_501_assignsubmission_file_t1.sym"), "t1.sym");
-    EXPECT_EQ(flatFileName(site("moodle"), "Ada King_501_assignsubmission_onlinetext_x.html"), "");
-    EXPECT_EQ(flatFileName(site("folders"), "t1.sym"), "");
+    Student ada;
+    ada.name = "ada";
+    ada.lmsId = "12346";
+    EXPECT_EQ(flatFileName(site("canvas"), "ada_12346_900001_my_t1.sym", ada), "my_t1.sym");
+    EXPECT_EQ(flatFileName(site("canvas"), "ada_12346_text.html", ada), "");
+    EXPECT_EQ(flatFileName(site("moodle"), "Ada King_501_assignsubmission_file_t1.sym", Student{}), "t1.sym");
+    EXPECT_EQ(flatFileName(site("moodle"), "Ada King_501_assignsubmission_onlinetext_x.html", Student{}), "");
+    EXPECT_EQ(flatFileName(site("folders"), "t1.sym", Student{}), "");
+    // Whose the entry is settles how its name splits.
+    Student team;
+    team.name = "team_7";
+    team.lmsId = "12342";
+    EXPECT_EQ(flatFileName(site("canvas"), "team_7_12342_900011_2_t1.sym", team), "2_t1.sym");
 }
 
 TEST(NamesOneStudent, OnlyAFolderASiteNamesAsAStudents)

@@ -1,6 +1,10 @@
 #include "class/intake/lms_names.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -53,39 +57,171 @@ bool readAnonymous(const std::vector<std::string_view>& tokens, CanvasName& read
         !allDigits(tokens[at + 2]))
         return false;
     read = CanvasName{"anon", std::string(tokens[at + 1]), std::string(tokens[at + 2]),
-                      joined(tokens, at + 3, tokens.size()), at == 1};
+                      joined(tokens, at + 3, tokens.size()), at == 1, true};
     return !read.fileName.empty();
+}
+
+// Every way the name splits into a name, the ids and a file name, the name
+// shortest first.  An anonymous entry reads one way only.
+std::vector<CanvasName> readingsOf(std::string_view entry)
+{
+    std::vector<std::string_view> tokens = tokensOf(entry);
+    std::vector<CanvasName> readings;
+    if (CanvasName anonymous; tokens.size() >= 4 && readAnonymous(tokens, anonymous)) {
+        readings.push_back(std::move(anonymous));
+        return readings;
+    }
+    for (std::size_t at = 1; at + 1 < tokens.size(); ++at) {
+        if (tokens[at - 1].empty())
+            break;
+        bool late = isLate(tokens[at]);
+        std::size_t user = late ? at + 1 : at;
+        // Canvas lowercases a name: "LATE" is never part of one.
+        if (user + 1 >= tokens.size() || !allDigits(tokens[user]) || tokens[at - 1] == "LATE")
+            continue;
+        std::string name = joined(tokens, 0, at);
+        std::string rest = joined(tokens, user + 1, tokens.size());
+        if (rest == "text.html" || rest == "link.html")
+            readings.push_back(CanvasName{name, std::string(tokens[user]), {}, rest, late});
+        else if (user + 2 < tokens.size() && allDigits(tokens[user + 1])) {
+            CanvasName file{name, std::string(tokens[user]), std::string(tokens[user + 1]),
+                            joined(tokens, user + 2, tokens.size()), late};
+            if (!file.fileName.empty())
+                readings.push_back(std::move(file));
+        }
+    }
+    return readings;
 }
 
 }  // namespace
 
 bool readCanvasName(std::string_view entry, CanvasName& read)
 {
-    std::vector<std::string_view> tokens = tokensOf(entry);
-    if (tokens.size() >= 4 && readAnonymous(tokens, read))
-        return true;
-    // The name is split off by the ids, never by the last "_": a file name
-    // keeps its own.  The first place the ids fit is taken.
-    for (std::size_t at = 1; at + 1 < tokens.size(); ++at) {
-        if (tokens[at - 1].empty())
-            return false;
-        bool late = isLate(tokens[at]);
-        std::size_t user = late ? at + 1 : at;
-        if (user + 1 >= tokens.size() || !allDigits(tokens[user]))
-            continue;
-        std::string name = joined(tokens, 0, at);
-        std::string rest = joined(tokens, user + 1, tokens.size());
-        if (rest == "text.html" || rest == "link.html") {
-            read = CanvasName{name, std::string(tokens[user]), {}, rest, late};
+    std::vector<CanvasName> readings = readingsOf(entry);
+    if (readings.empty())
+        return false;
+    read = std::move(readings.front());
+    return true;
+}
+
+bool readCanvasNameAs(std::string_view entry, std::string_view name, std::string_view userId, CanvasName& read)
+{
+    for (CanvasName& reading : readingsOf(entry))
+        if (reading.name == name && reading.userId == userId) {
+            read = std::move(reading);
             return true;
         }
-        if (user + 2 < tokens.size() && allDigits(tokens[user + 1])) {
-            read = CanvasName{name, std::string(tokens[user]), std::string(tokens[user + 1]),
-                              joined(tokens, user + 2, tokens.size()), late};
-            return !read.fileName.empty();
-        }
-    }
     return false;
+}
+
+namespace {
+
+using Person = std::pair<std::string, std::string>;  // name, user id
+
+// The length most of `lengths` have, or 0 where none is known.
+std::size_t usualLength(const std::map<std::size_t, std::size_t>& lengths)
+{
+    std::size_t usual = 0;
+    std::size_t most = 0;
+    for (auto [length, count] : lengths)
+        if (count > most) {
+            usual = length;
+            most = count;
+        }
+    return usual;
+}
+
+// What the rest of the download says of the ways the entries that split
+// more than one way could be read; only what those ways ask is kept, since
+// a download may hold hundreds of thousands of entries.
+struct Evidence {
+    std::set<Person> known;             // read from entries that split one way only
+    std::set<std::string> attachments;  // held by such entries
+    std::map<Person, std::size_t> entriesOf;  // how many entries could be each person's
+    std::map<std::pair<Person, std::string>, std::size_t> sameAttachment;
+    std::size_t userLength = 0;
+    std::size_t attachmentLength = 0;
+};
+
+using Unsettled = std::map<std::size_t, std::vector<CanvasName>>;  // by entry
+
+Evidence evidenceOf(const std::vector<std::string_view>& entries, const Unsettled& unsettled)
+{
+    Evidence evidence;
+    std::set<std::string> asked;
+    for (const auto& [entry, ways] : unsettled) {
+        std::set<Person> people;
+        for (const CanvasName& way : ways) {
+            people.emplace(way.name, way.userId);
+            if (!way.attachmentId.empty()) {
+                ++evidence.sameAttachment[{Person{way.name, way.userId}, way.attachmentId}];
+                asked.insert(way.attachmentId);
+            }
+        }
+        for (const Person& person : people)
+            ++evidence.entriesOf[person];
+    }
+    std::map<std::size_t, std::size_t> userLengths;
+    std::map<std::size_t, std::size_t> attachmentLengths;
+    // The entries that split one way only are read again rather than kept.
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::vector<CanvasName> ways = unsettled.contains(i) ? std::vector<CanvasName>() : readingsOf(entries[i]);
+        const CanvasName* read = ways.size() == 1 ? &ways.front() : nullptr;
+        if (read == nullptr || read->anonymous)
+            continue;
+        Person person{read->name, read->userId};
+        ++userLengths[read->userId.size()];
+        if (auto found = evidence.entriesOf.find(person); found != evidence.entriesOf.end()) {
+            ++found->second;
+            evidence.known.insert(person);
+        }
+        if (read->attachmentId.empty())
+            continue;
+        ++attachmentLengths[read->attachmentId.size()];
+        if (asked.contains(read->attachmentId))
+            evidence.attachments.insert(read->attachmentId);
+    }
+    evidence.userLength = usualLength(userLengths);
+    evidence.attachmentLength = usualLength(attachmentLengths);
+    return evidence;
+}
+
+// How well a way of reading an entry agrees with the rest of the download;
+// the ways are compared in this order.
+std::tuple<bool, bool, std::size_t, int> agreement(const Evidence& evidence, const CanvasName& way)
+{
+    Person person{way.name, way.userId};
+    // An attachment id is one entry's: one that another entry could hold
+    // in the same place, or that an entry splitting one way only holds, is
+    // no id.
+    bool attachmentFree =
+        way.attachmentId.empty() || (!evidence.attachments.contains(way.attachmentId) &&
+                                     evidence.sameAttachment.at({person, way.attachmentId}) == 1);
+    int usual = (way.userId.size() == evidence.userLength ? 1 : 0) +
+                (!way.attachmentId.empty() && way.attachmentId.size() == evidence.attachmentLength ? 1 : 0);
+    return {attachmentFree, evidence.known.contains(person), evidence.entriesOf.at(person), usual};
+}
+
+}  // namespace
+
+std::map<std::size_t, CanvasName> readCanvasDownload(const std::vector<std::string_view>& entries)
+{
+    Unsettled unsettled;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (std::vector<CanvasName> ways = readingsOf(entries[i]); ways.size() > 1)
+            unsettled.emplace(i, std::move(ways));
+    std::map<std::size_t, CanvasName> read;
+    if (unsettled.empty())
+        return read;
+    Evidence evidence = evidenceOf(entries, unsettled);
+    for (auto& [entry, ways] : unsettled) {
+        std::size_t best = 0;
+        for (std::size_t way = 1; way < ways.size(); ++way)  // the first of the best: the shortest name
+            if (agreement(evidence, ways[way]) > agreement(evidence, ways[best]))
+                best = way;
+        read.emplace(entry, std::move(ways[best]));
+    }
+    return read;
 }
 
 namespace {

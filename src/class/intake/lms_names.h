@@ -3,8 +3,11 @@
 #ifndef LABELGRADE_LMS_NAMES_H
 #define LABELGRADE_LMS_NAMES_H
 
+#include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Canvas's "Download Submissions": every file at the zip's root, named
 // `<name>[_LATE]_<user id>_<attachment id>_<file name>`, or for anonymous
@@ -16,9 +19,27 @@ struct CanvasName {
     std::string attachmentId;  // empty for a text or a link
     std::string fileName;      // what the student named the file
     bool late = false;
+    bool anonymous = false;    // the id is an anonymous id, which names no user
 };
 
+// One entry read alone: where its name could split more than one way
+// (`team_7_12342_900011_t1.sym`), the shortest name is taken.
 bool readCanvasName(std::string_view entry, CanvasName& read);
+
+// The entries of one download read together, which tells most names that
+// one entry alone does not: a student's entries share their name and user
+// id, an attachment id is one entry's, and an entry that splits one way
+// only (a text, a link) shows who is there and how long the ids run.  Of
+// the ways an entry splits, the one taken is, in this order: the one whose
+// attachment id no other entry holds; whose name and user id an entry that
+// splits one way only shows; that the most entries could be; whose ids are
+// as long as most such entries' are; with the shortest name.  Gives the
+// reading of each entry, by its place, that splits more than one way; any
+// other reads alone as it reads together.
+std::map<std::size_t, CanvasName> readCanvasDownload(const std::vector<std::string_view>& entries);
+
+// An entry read as the student's whose name and user id are known.
+bool readCanvasNameAs(std::string_view entry, std::string_view name, std::string_view userId, CanvasName& read);
 
 // Whether a Canvas entry is a text or a link handed in, which is no file of
 // any test.

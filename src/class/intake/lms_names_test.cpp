@@ -71,3 +71,78 @@ TEST(MoodleName, RefusesWhatMoodleDoesNotWrite)
     EXPECT_FALSE(readMoodleFile("Pat_12_assignsubmission_file", read));
     EXPECT_FALSE(readMoodleFile("Pat_12_assignsubmission_file_", read));
 }
+
+namespace {
+
+// Each entry of a download as read beside the others: "name user attachment
+// file", or "-" for none.
+std::vector<std::string> readTogether(const std::vector<std::string_view>& entries)
+{
+    std::map<std::size_t, CanvasName> together = readCanvasDownload(entries);
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        CanvasName read;
+        if (auto found = together.find(i); found != together.end())
+            read = found->second;
+        else if (!readCanvasName(entries[i], read)) {
+            shown.push_back("-");
+            continue;
+        }
+        shown.push_back(read.name + " " + read.userId + " " + read.attachmentId + " " + read.fileName);
+    }
+    return shown;
+}
+
+}  // namespace
+
+TEST(CanvasDownload, AStudentsEntriesShareTheirNameAndUserIdAndNoAttachmentIdIsTwoEntries)
+{
+    // Read alone, each is user 7 with attachment 12342.
+    EXPECT_EQ(readTogether({"team_7_12342_900011_t1.sym", "team_7_12342_900012_t2.sym"}),
+              (std::vector<std::string>{"team_7 12342 900011 t1.sym", "team_7 12342 900012 t2.sym"}));
+}
+
+TEST(CanvasDownload, ATextEntryShowsWhoIsThere)
+{
+    EXPECT_EQ(readTogether({"lab_2_31_text.html", "lab_2_31_44_t1.sym"}),
+              (std::vector<std::string>{"lab_2 31  text.html", "lab_2 31 44 t1.sym"}));
+}
+
+TEST(CanvasDownload, IdsRunAsLongAsTheRestOfTheDownloads)
+{
+    EXPECT_EQ(readTogether({"ada_12342_900011_t1.sym", "bo_12343_900021_t1.sym", "grp_5_12348_900071_t1.sym"})[2],
+              "grp_5 12348 900071 t1.sym");
+    // A file name that starts with digits stays the student's.
+    EXPECT_EQ(readTogether({"ada_12342_900011_t1.sym", "kim_12345_900041_1_2_t1.sym"})[1],
+              "kim 12345 900041 1_2_t1.sym");
+}
+
+TEST(CanvasDownload, WhereNothingTellsTheShortestNameIsTakenAndTheUnreadAreNone)
+{
+    EXPECT_EQ(readTogether({"mo_12_34_56_t1.sym", "notes.txt", "anon_Fg5H6_900001_t1.sym"}),
+              (std::vector<std::string>{"mo 12 34 56_t1.sym", "-", "anon Fg5H6 900001 t1.sym"}));
+}
+
+TEST(CanvasName, ReadAsAKnownStudentsSplitsWhereTheirNameAndIdAre)
+{
+    CanvasName read;
+    ASSERT_TRUE(readCanvasNameAs("team_7_12342_900011_t1.sym", "team_7", "12342", read));
+    EXPECT_EQ(read.attachmentId, "900011");
+    EXPECT_EQ(read.fileName, "t1.sym");
+    EXPECT_FALSE(readCanvasNameAs("team_7_12342_900011_t1.sym", "team", "99", read));
+}
+
+TEST(CanvasName, AnAnonymousEntryIsKnownAsOne)
+{
+    CanvasName read;
+    ASSERT_TRUE(readCanvasName("anon_12aYq_900007_t2.sym", read));
+    EXPECT_TRUE(read.anonymous);
+    ASSERT_TRUE(readCanvasName("ada_12_900007_t2.sym", read));
+    EXPECT_FALSE(read.anonymous);
+}
+
+TEST(CanvasDownload, LateIsNeverPartOfAName)
+{
+    std::map<std::size_t, CanvasName> together = readCanvasDownload({"mo_LATE_12346_900051_t1.sym"});
+    EXPECT_TRUE(together.empty());  // it splits one way only
+}

@@ -43,27 +43,112 @@ bool readRoster(const std::string& path, std::vector<std::string>& names, std::s
     return true;
 }
 
+namespace {
+
+bool isDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A name as Canvas folds it: lowercase letters, digits and "_", with
+// letters outside ASCII kept; blanks and punctuation dropped.
+std::string folded(std::string_view name)
+{
+    std::string fold;
+    for (char c : nameKey(name)) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte >= 'A' && byte <= 'Z')
+            fold += static_cast<char>(byte - 'A' + 'a');
+        else if (byte >= 0x80 || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') || byte == '_')
+            fold += c;
+    }
+    return fold;
+}
+
+// The forms a roster's line may name a site's student in, folded: as it
+// is, "Last, First" turned to "First Last", and "First Last" turned to
+// Canvas's "lastfirst" at each blank (a first or last name may hold one).
+std::vector<std::string> nameForms(std::string_view line)
+{
+    line = trimmedName(line);
+    std::vector<std::string> forms{folded(line)};
+    if (std::size_t comma = line.find(','); comma != std::string_view::npos) {
+        forms.push_back(folded(std::string(line.substr(comma + 1)) + std::string(line.substr(0, comma))));
+        return forms;
+    }
+    for (std::size_t blank = line.find(' '); blank != std::string_view::npos; blank = line.find(' ', blank + 1))
+        forms.push_back(folded(std::string(line.substr(blank + 1)) + std::string(line.substr(0, blank))));
+    return forms;
+}
+
+// The students a roster's line names, by the first of these that names
+// any: the site's id for them, exactly; their name as a person means it;
+// for a site's student, any of the line's name forms; for a folder of
+// one's own, an email's part before the "@", as a login.
+struct RosterIndex {
+    std::multimap<std::string, std::size_t> bySiteId;
+    std::multimap<std::string, std::size_t> byName;
+    std::multimap<std::string, std::size_t> byFolded;
+
+    explicit RosterIndex(const std::vector<Student>& students)
+    {
+        for (std::size_t s = 0; s < students.size(); ++s) {
+            byName.emplace(nameKey(students[s].name), s);
+            if (!students[s].lmsId.empty() && !students[s].anonymous) {
+                bySiteId.emplace(students[s].lmsId, s);
+                byFolded.emplace(folded(students[s].name), s);
+            }
+        }
+    }
+
+    std::vector<std::size_t> named(std::string_view line) const
+    {
+        std::vector<std::size_t> found;
+        auto take = [&](const std::multimap<std::string, std::size_t>& index, const std::string& key) {
+            for (auto [at, end] = index.equal_range(key); at != end; ++at)
+                if (std::find(found.begin(), found.end(), at->second) == found.end())
+                    found.push_back(at->second);
+        };
+        take(bySiteId, std::string(trimmedName(line)));
+        if (found.empty())
+            take(byName, nameKey(line));
+        if (found.empty())
+            for (const std::string& form : nameForms(line))
+                take(byFolded, form);
+        if (std::size_t at = line.find('@'); found.empty() && at != std::string_view::npos && at > 0)
+            take(byName, nameKey(line.substr(0, at)));
+        return found;
+    }
+};
+
+}  // namespace
+
 std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector<std::string> roster)
 {
-    // Each enrolled student by the key their name is matched by; the first
-    // line that names them is the name shown.
-    std::map<std::string, std::string> enrolled;
-    for (std::string& name : roster)
-        enrolled.try_emplace(nameKey(name), std::move(name));
-    std::vector<std::string> unlisted;
-    for (Student& student : students) {
-        auto found = enrolled.find(nameKey(student.name));
-        student.onRoster = found != enrolled.end();
-        if (student.onRoster)
-            found->second.clear();  // has a folder: no row of its own
-        else
-            unlisted.push_back(student.name);
+    RosterIndex index(students);
+    // Each enrolled student without a place of theirs, by the key their
+    // name is matched by; the first line that names them is the name shown.
+    std::map<std::string, std::string> absent;
+    bool siteIds = false;  // lines of digits named students by the site's id
+    for (std::string& line : roster) {
+        std::vector<std::size_t> found = index.named(line);
+        for (std::size_t s : found)
+            students[s].onRoster = true;
+        siteIds = siteIds || (!found.empty() && isDigits(line) && students[found.front()].lmsId == line);
+        if (found.empty())
+            absent.try_emplace(nameKey(line), std::move(line));
     }
+    std::vector<std::string> unlisted;
+    for (const Student& student : students)
+        if (!student.onRoster)
+            unlisted.push_back(student.name);
     std::size_t folders = students.size();
-    for (auto& [key, name] : enrolled) {
-        if (name.empty())
-            continue;
+    for (auto& [key, name] : absent) {
         Student student;
+        // A roster of the site's ids gives an absent student's id, which
+        // the site's gradebook finds them by.
+        if (siteIds && isDigits(name))
+            student.lmsId = name;
         student.name = std::move(name);
         student.onRoster = true;
         students.push_back(std::move(student));
@@ -73,4 +158,16 @@ std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector
     std::inplace_merge(students.begin(), students.begin() + static_cast<std::ptrdiff_t>(folders), students.end(),
                        [](const Student& a, const Student& b) { return a.name < b.name; });
     return unlisted;
+}
+
+void nameNamesakesApart(std::vector<Student>& students)
+{
+    std::map<std::string, std::size_t> count;
+    for (const Student& student : students)
+        ++count[student.name];
+    for (Student& student : students)
+        if (count[student.name] > 1 && !student.lmsId.empty()) {
+            student.name += " (" + student.lmsId + ")";
+            student.namesake = true;
+        }
 }

@@ -16,8 +16,17 @@ bool readRoster(const std::string& path, std::vector<std::string>& names, std::s
 
 // Marks the students the roster names and adds a row for each one with no
 // folder, keeping byte order of names; gives the folders the roster lacks.
-// Names are matched as a person means them (see nameKey); a folder's name is
-// shown as it is.
+// A line names a student by, the first that names any: the course site's
+// id for them; their name as a person means it (see nameKey); for a site's
+// student, the name as "First Last", "Last, First" or Canvas's "lastfirst"
+// (case, blanks and punctuation aside); for a folder of one's own, an
+// email whose part before the "@" is the folder's name.  A student's name
+// is shown as the download gives it.  Where lines of digits named students
+// by the site's id, an absent student's line of digits is their id.
 std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector<std::string> roster);
+
+// Students of one name that a course site tells apart are shown with its
+// id for them ("smithsam (200119)"), in every output.
+void nameNamesakesApart(std::vector<Student>& students);
 
 #endif

@@ -57,3 +57,68 @@ TEST(ApplyRoster, AddsEnrolledStudentsWithoutFoldersInOrderAndNamesTheUnlisted)
     EXPECT_FALSE(students[3].onRoster);
     EXPECT_EQ(unlisted, std::vector<std::string>{"dee"});
 }
+
+namespace {
+
+Student fromSite(const std::string& name, const std::string& id)
+{
+    Student student = folder(name);
+    student.lmsId = id;
+    return student;
+}
+
+std::vector<std::string> namesOf(const std::vector<Student>& students)
+{
+    std::vector<std::string> names;
+    for (const Student& student : students)
+        names.push_back(student.name + (student.onRoster ? "" : " (unlisted)"));
+    return names;
+}
+
+}  // namespace
+
+TEST(ApplyRoster, MatchesASitesStudentByIdOrByTheirNameInAnyCommonForm)
+{
+    std::vector<Student> students = {fromSite("obrienpat", "501"), fromSite("smithsam", "502"),
+                                     fromSite("vanderberganna", "503"), fromSite("ngann", "504")};
+    std::vector<std::string> unlisted =
+        applyRoster(students, {"501", "Sam Smith", "Anna van der Berg", "Ng, Ann", "Pat O'Brien"});
+    EXPECT_TRUE(unlisted.empty());
+    EXPECT_EQ(students.size(), 4u);
+    // Moodle's "First Last" by the other form.
+    std::vector<Student> moodle = {fromSite("Pat O'Brien", "7")};
+    EXPECT_TRUE(applyRoster(moodle, {"O'Brien, Pat"}).empty());
+}
+
+TEST(ApplyRoster, AnAbsentStudentsIdIsKeptWhereTheRosterIsOfTheSitesIds)
+{
+    std::vector<Student> students = {fromSite("ann", "501")};
+    applyRoster(students, {"501", "777"});
+    ASSERT_EQ(students.size(), 2u);
+    EXPECT_EQ(students[0].name, "777");
+    EXPECT_EQ(students[0].lmsId, "777");
+    // A number that matched no one by id may be some other id: none is given.
+    std::vector<Student> byName = {fromSite("ann", "501")};
+    applyRoster(byName, {"ann", "777"});
+    EXPECT_EQ(byName[0].lmsId, "");
+}
+
+TEST(ApplyRoster, AFolderIsNamedByItsNameOrAnEmailOfThatLogin)
+{
+    std::vector<Student> students = {folder("Bo"), folder("ada")};
+    applyRoster(students, {"ada@school.edu", "bo"});
+    // Letter case still tells folders apart: a folder is not a site's name.
+    EXPECT_EQ(namesOf(students), (std::vector<std::string>{"Bo (unlisted)", "ada", "bo"}));
+}
+
+TEST(NameNamesakesApart, OnlyStudentsASiteTellsApartAndKeepsTheSitesName)
+{
+    std::vector<Student> students = {fromSite("smithsam", "200119"), fromSite("smithsam", "200127"), folder("jo"),
+                                     folder("ann")};
+    nameNamesakesApart(students);
+    EXPECT_EQ(students[0].name, "smithsam (200119)");
+    EXPECT_EQ(students[1].name, "smithsam (200127)");
+    EXPECT_EQ(siteName(students[1]), "smithsam");
+    EXPECT_EQ(students[2].name, "jo");
+    EXPECT_EQ(siteName(students[2]), "jo");
+}

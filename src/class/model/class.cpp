@@ -1,11 +1,21 @@
 #include "class/model/class.h"
 
+#include <algorithm>
+
 std::uint64_t totalOf(const Student& student)
 {
     std::uint64_t total = 0;
     for (const TestResult& result : student.results)
         total += result.score;
     return total;
+}
+
+std::string_view siteName(const Student& student)
+{
+    std::string_view name = student.name;
+    if (student.namesake)
+        name.remove_suffix(std::min(name.size(), student.lmsId.size() + 3));
+    return name;
 }
 
 std::string_view reasonOf(FileState state)

@@ -87,6 +87,8 @@ struct FlatFile {
 struct Student {
     std::string name;   // as shown: the folder's name, or the name the course site gives
     std::string lmsId;  // the course site's id for the student; none for a folder of one's own
+    bool anonymous = false;  // lmsId is an id for grading anonymously, which names no one in a gradebook
+    bool namesake = false;   // another student has the name: " (lmsId)" is added to it
     // Where the student's files are in SUBMISSIONS: folders of theirs (one,
     // or a site's for each kind of submission), and files at its top.
     std::vector<std::string> folders;
@@ -109,5 +111,9 @@ struct Student {
 
 // The sum of a student's scores.
 std::uint64_t totalOf(const Student& student);
+
+// The student's name as the course site gives it, without the id that
+// tells namesakes apart.
+std::string_view siteName(const Student& student);
 
 #endif

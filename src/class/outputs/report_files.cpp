@@ -158,7 +158,8 @@ void chooseReportFolders(ReportFolders& folders, const std::vector<std::string>&
         int error = 0;
         // A learning system's students may share a name: their ids tell them
         // apart.
-        std::string wanted = student.lmsId.empty() ? student.name : student.name + "_" + student.lmsId;
+        std::string wanted =
+            student.lmsId.empty() ? student.name : std::string(siteName(student)) + "_" + student.lmsId;
         for (int attempt = 0; attempt < mostTries && student.reportFolder.empty(); ++attempt) {
             std::string name = candidate(wanted, attempt);
             Claim claim = claimFolder(folders, name, claims, error);

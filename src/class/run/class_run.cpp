@@ -279,13 +279,17 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
         warn(shown(name) + std::string(submissions.site->ignoredWhy));
     for (const auto& [name, earlier] : listing.sameFolder)
         warn(shown(name) + " is the same folder as " + shown(earlier) + ": both are graded on its files");
-    if (options.roster.empty())
-        return true;
     std::vector<std::string> roster;
-    if (!readRoster(options.roster, roster, error))
+    if (!options.roster.empty() && !readRoster(options.roster, roster, error))
         return false;
-    for (const std::string& name : applyRoster(students, std::move(roster)))
-        warn(shown(name) + " is not on the roster: graded all the same");
+    if (!options.roster.empty())
+        applyRoster(students, std::move(roster));
+    // Namesakes are named apart once the roster has matched them by the
+    // name they share.
+    nameNamesakesApart(students);
+    for (const Student& student : students)
+        if (!options.roster.empty() && !student.onRoster)
+            warn(shown(student.name) + " is not on the roster: graded all the same");
     return true;
 }
 
@@ -482,6 +486,15 @@ int runClass(const ClassOptions& options)
     OpenSubmissions submissions;
     if (!loadStudents(options, tests, submissions, students, notices, about, error))
         return trouble(error);
+    bool anonymous = std::any_of(students.begin(), students.end(), [](const Student& s) { return s.anonymous; });
+    // A site's own export, filled in, matches its rows by what they hold,
+    // whatever the download was.
+    if (std::string misfit = gradebookMisfit(*options.gradebook, *submissions.site, anonymous);
+        options.into.empty() && !misfit.empty()) {
+        std::fprintf(stderr, "labelgrade-class: --format %s does not fit SUBMISSIONS%s\n",
+                     std::string(options.gradebook->gradebook.format).c_str(), misfit.c_str());
+        return statusUsage;
+    }
     if (std::string_view note = options.gradebook->gradebook.ownMakingNote; options.into.empty() && !note.empty())
         about.emplace_back(note);
     // The reports folder is made before the page is opened, which may lie

@@ -190,13 +190,42 @@ void fillCanvasExport(const FillRequest& request, Filled& filled)
     filled.text = withEdits(request.file, std::move(edits));
 }
 
+Placed placedAs(const CanvasName& canvas)
+{
+    // An anonymous id is no user id, and may be some other student's read
+    // as one: the key keeps the two apart.
+    std::string key = canvas.anonymous ? "anon_" + canvas.userId : canvas.userId;
+    return Placed{true, key, canvas.name, canvas.userId, false, isCanvasText(canvas), canvas.fileName,
+                  canvas.attachmentId, canvas.anonymous};
+}
+
 Placed placeCanvasFile(const TopEntry& entry)
 {
     CanvasName canvas;
     if (entry.folder || !readCanvasName(entry.name, canvas))
         return {};
-    return Placed{true, canvas.userId, canvas.name, canvas.userId, false, isCanvasText(canvas), canvas.fileName,
-                  canvas.attachmentId};
+    return placedAs(canvas);
+}
+
+// The files are read together, since one name alone may split more than
+// one way.
+std::map<std::size_t, Placed> placeCanvasFiles(const std::vector<TopEntry>& entries)
+{
+    std::vector<std::string_view> files;
+    for (const TopEntry& entry : entries)
+        files.push_back(entry.folder ? std::string_view() : entry.name);
+    std::map<std::size_t, Placed> placed;
+    for (const auto& [entry, canvas] : readCanvasDownload(files))
+        placed.emplace(entry, placedAs(canvas));
+    return placed;
+}
+
+std::string canvasFileName(std::string_view entry, const Student& owner)
+{
+    CanvasName canvas;
+    if (!readCanvasNameAs(entry, owner.name, owner.lmsId, canvas) && !readCanvasName(entry, canvas))
+        return {};
+    return isCanvasText(canvas) ? std::string() : canvas.fileName;
 }
 
 // Canvas reads the first two all-digit parts between underscores as the
@@ -211,13 +240,17 @@ std::string canvasNamePart(std::string_view name)
 }
 
 // Each name keeps the student's user id and one of their attachments' ids:
-// a student who handed in no file has nothing to attach feedback to.
+// a student who handed in no file has nothing to attach feedback to.  An
+// anonymous student's is named as the download names them, which Canvas
+// reads back as theirs.
 std::string canvasFeedbackPath(const Student& student)
 {
-    for (const FlatFile& file : student.flatFiles)
-        if (!file.attachmentId.empty())
-            return canvasNamePart(student.name) + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) +
-                   "_feedback.txt";
+    for (const FlatFile& file : student.flatFiles) {
+        if (file.attachmentId.empty())
+            continue;
+        std::string who = student.anonymous ? "anon" : canvasNamePart(siteName(student));
+        return who + "_" + safePart(student.lmsId) + "_" + safePart(file.attachmentId) + "_feedback.txt";
+    }
     return {};
 }
 
@@ -253,7 +286,7 @@ void canvasGradebook(Output& out, const std::vector<Test>& tests, const std::vec
     for (const Student& student : students) {
         GradebookRow row(out);
         row.field(naming.read(student.name));
-        row.field(shape.siteIds ? naming.raw(student.lmsId) : std::string());
+        row.field(shape.siteIds && !student.anonymous ? naming.raw(student.lmsId) : std::string());
         row.field("");
         row.field(shape.siteIds ? std::string() : naming.raw(student.name));
         row.field("");
@@ -269,7 +302,8 @@ void canvasGradebook(Output& out, const std::vector<Test>& tests, const std::vec
 }  // namespace
 
 extern constinit const CourseSite canvasSite{
-    .names = {.name = "canvas", .recognised = true, .place = placeCanvasFile},
+    .names = {.name = "canvas", .recognised = true, .place = placeCanvasFile, .placeTogether = placeCanvasFiles,
+              .fileNameOf = canvasFileName},
     .shownName = "Canvas",
     .ignoredWhy = " is not named as Canvas names a student's file: ignored",
     .found = "SUBMISSIONS is Canvas's download, as SOURCE: each student's files named with their user id",
@@ -278,5 +312,7 @@ extern constinit const CourseSite canvasSite{
     .gradebook = {.format = "canvas", .gloss = {}, .write = canvasGradebook,
                   .assignmentColumnIn = "Canvas's gradebook", .assignmentTitled = canvasAssignmentTitled,
                   .exportName = "Canvas's gradebook export", .isExport = isCanvasExport, .fill = fillCanvasExport,
-                  .ownMakingNote = {}},
+                  .ownMakingNote = {}, .matchesBy = "a user id", .namesFolders = true,
+                  .anonymousWay = "Enter the grades in SpeedGrader, or download the submissions again once "
+                                  "anonymity is off and the grades posted; --feedback's zip goes back as it is"},
 };

@@ -245,7 +245,7 @@ std::string moodleFeedbackPath(const Student& student)
         }
     // Moodle ignores what comes before the first underscore: the name must
     // hold none.
-    std::string name = student.name;
+    std::string name(siteName(student));
     std::replace(name.begin(), name.end(), '_', ' ');
     return safePart(name + "_" + student.lmsId + "_assignsubmission_file") + "/feedback.txt";
 }
@@ -293,5 +293,6 @@ extern constinit const CourseSite moodleSite{
                   .fill = fillMoodleWorksheet,
                   .ownMakingNote = "This worksheet is the run's own: it overwrites a grade changed on Moodle since the "
                                    "download, and places no team's grade; --into with Moodle's own worksheet keeps "
-                                   "the one and places the other"},
+                                   "the one and places the other",
+                  .matchesBy = "a participant id"},
 };

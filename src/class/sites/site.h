@@ -37,6 +37,15 @@ struct SiteGradebook {
     // What the summary says where the gradebook is of the run's making and
     // the site's own export would serve better; empty where it would not.
     std::string_view ownMakingNote;
+    // What the site finds a row's student by ("a user id"); empty for the
+    // plain gradebook, which fits every layout.
+    std::string_view matchesBy = {};
+    // Whether the site also finds a student of a folder per student, by
+    // the folder's name.
+    bool namesFolders = false;
+    // How an anonymous download's grades go back, where its ids name no
+    // one in the gradebook; empty where the site's downloads are never so.
+    std::string_view anonymousWay = {};
 };
 
 struct CourseSite {
@@ -68,6 +77,12 @@ const CourseSite* siteNamed(std::string_view name);
 
 // The site whose gradebook --format names, or none.
 const CourseSite* siteWithGradebook(std::string_view format);
+
+// Why the gradebook `gradebook` names, matches no student of SUBMISSIONS read
+// as `layout` lays it out (and `anonymous` where its ids are for grading
+// anonymously), said after "--format NAME does not fit SUBMISSIONS"; empty
+// where it fits.
+std::string gradebookMisfit(const CourseSite& gradebook, const CourseSite& layout, bool anonymous);
 
 // Names as a sentence lists them: "a, b or c", with `last` " or ".
 std::string listed(const std::vector<std::string_view>& names, std::string_view last);

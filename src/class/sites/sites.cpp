@@ -53,3 +53,25 @@ std::string listed(const std::vector<std::string_view>& names, std::string_view 
     }
     return list;
 }
+
+std::string gradebookMisfit(const CourseSite& gradebook, const CourseSite& layout, bool anonymous)
+{
+    const SiteGradebook& book = gradebook.gradebook;
+    std::string site(gradebook.shownName);
+    std::string plain(rows.front()->gradebook.format);
+    if (book.matchesBy.empty() || (&layout == rows.front() && book.namesFolders))
+        return {};
+    if (&layout == &gradebook)
+        return anonymous && !book.anonymousWay.empty()
+                   ? ", " + site + "'s download for grading anonymously: its ids name no one in " + site +
+                         "'s gradebook. " + std::string(book.anonymousWay)
+                   : std::string();
+    std::string why = site + " finds a row's student by " + std::string(book.matchesBy) + ", which ";
+    if (&layout == rows.front())
+        return ", a folder for each student: " + why + "only " + site + "'s own download carries; grade " + site +
+               "'s download, or fill the gradebook exported from " + site + " with --into FILE, or write the " +
+               plain + " gradebook";
+    std::string other(layout.shownName);
+    return ", which is " + other + "'s download: " + why + other + "'s does not carry; use --format " +
+           std::string(layout.gradebook.format) + ", or the " + plain + " gradebook";
+}

@@ -68,6 +68,14 @@ TEST(FeedbackPath, IsWhereEachSiteTakesFeedbackBack)
     EXPECT_EQ(siteNamed("canvas")->feedbackPath(ada), "obrien_12346_900001_feedback.txt");
     ada.name = "2024";
     EXPECT_EQ(siteNamed("canvas")->feedbackPath(ada), "student2024_12346_900001_feedback.txt");
+    // A namesake's feedback keeps the name the site gave them.
+    ada.name = "2024 (12346)";
+    ada.namesake = true;
+    EXPECT_EQ(siteNamed("canvas")->feedbackPath(ada), "student2024_12346_900001_feedback.txt");
+    // An anonymous student's is named as the download names them.
+    ada.anonymous = true;
+    ada.lmsId = "12aYq";
+    EXPECT_EQ(siteNamed("canvas")->feedbackPath(ada), "anon_12aYq_900001_feedback.txt");
 
     Student pat;
     pat.name = "Pat O_Brien";
@@ -138,4 +146,37 @@ TEST(SiteGradebook, WritesTheSitesIdsOnlyWhereTheStudentsCameFromIt)
     EXPECT_NE(gradebookOf(*siteNamed("moodle"), true).find("Participant 12346,ada,3,4"), std::string::npos);
     EXPECT_NE(gradebookOf(*siteNamed("moodle"), false).find("\r\n,ada,3,4"), std::string::npos);
     EXPECT_EQ(gradebookOf(*siteNamed("folders"), true), "student,t1.sym,total,notes\r\nout of,4,4,\r\nada,3,3,\r\n");
+}
+
+TEST(SiteGradebook, AnAnonymousIdIsNoUserId)
+{
+    std::vector<::Test> tests(1);
+    std::vector<Student> students(1);
+    students[0].name = "anon";
+    students[0].lmsId = "12aYq";
+    students[0].anonymous = true;
+    students[0].results.resize(1);
+    std::string text;
+    auto out = std::make_unique<Output>();
+    out->kept = &text;
+    siteNamed("canvas")->gradebook.write(*out, tests, students, GradebookShape{true, {}, "", false, true});
+    flushOutput(*out);
+    EXPECT_NE(text.find("\r\nanon,,,,,0"), std::string::npos) << text;
+}
+
+TEST(GradebookMisfit, AGradebookFitsItsOwnSitesDownloadAndThePlainOneFitsAny)
+{
+    const CourseSite& folders = *siteNamed("folders");
+    const CourseSite& canvas = *siteNamed("canvas");
+    const CourseSite& moodle = *siteNamed("moodle");
+    for (const CourseSite* layout : {&folders, &canvas, &moodle})
+        EXPECT_EQ(gradebookMisfit(folders, *layout, true), "");
+    EXPECT_EQ(gradebookMisfit(canvas, canvas, false), "");
+    EXPECT_EQ(gradebookMisfit(moodle, moodle, true), "");
+    // Canvas finds a folder's student by login, the folder's name.
+    EXPECT_EQ(gradebookMisfit(canvas, folders, false), "");
+    EXPECT_NE(gradebookMisfit(moodle, canvas, false).find("use --format canvas"), std::string::npos);
+    EXPECT_NE(gradebookMisfit(canvas, moodle, false).find("use --format moodle"), std::string::npos);
+    EXPECT_NE(gradebookMisfit(moodle, folders, false).find("--into FILE"), std::string::npos);
+    EXPECT_NE(gradebookMisfit(canvas, canvas, true).find("SpeedGrader"), std::string::npos);
 }
