@@ -112,7 +112,7 @@ std::size_t assignmentColumn(const FillRequest& request, std::string& problem)
             continue;
         if (!wanted.empty() && id == wanted)
             return c;
-        found.push_back("\"" + visibleText(title, request.utf8) + "\"");
+        found.push_back(shownQuoted(title, request.utf8));
     }
     std::string list;
     for (std::size_t i = 0; i < found.size(); ++i)

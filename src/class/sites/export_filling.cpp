@@ -146,12 +146,20 @@ std::vector<std::string> matchWarnings(const FillRequest& request, const std::ve
     return warnings;
 }
 
+std::string shownQuoted(std::string_view text, bool utf8)
+{
+    std::string shown = "\"";
+    shown += visibleText(text, utf8);
+    shown += '"';
+    return shown;
+}
+
 std::string columnsRead(const FillRequest& request)
 {
     std::vector<std::string> names;
     if (!request.file.records.empty())
         for (const CsvCell& cell : request.file.records.front().cells)
-            names.push_back("\"" + visibleText(cellValue(request.file, cell), request.utf8) + "\"");
+            names.push_back(shownQuoted(cellValue(request.file, cell), request.utf8));
     std::string list;
     for (std::size_t i = 0; i < names.size(); ++i)
         list += (i == 0 ? "" : ", ") + names[i];

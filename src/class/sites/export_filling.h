@@ -63,4 +63,7 @@ std::vector<std::string> matchWarnings(const FillRequest& request, const std::ve
 // The header's cells, listed for a message.
 std::string columnsRead(const FillRequest& request);
 
+// A cell's text as a message quotes it: "Lab 3 (1234)", escaped.
+std::string shownQuoted(std::string_view text, bool utf8);
+
 #endif
