@@ -386,7 +386,7 @@ std::string classUsage()
            "Options:\n"
            "  --reports DIR      write each student's report for each test to\n"
            "                     DIR/STUDENT/TEST.txt\n"
-           "  --roster FILE      the students enrolled, one name a line\n" +
+           "  --roster FILE      the students enrolled, one a line: name, id or email\n" +
            optionHelp("--format FORMAT", "the gradebook's layout: " + orList(gradebookList)) +
            optionHelp("--assignment TITLE", "with --format " + orList(assignmentFormats()) +
                                                 ": one column, the total, titled TITLE (as \"Lab 3 (1234)\", to "
