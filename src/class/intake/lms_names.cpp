@@ -1,5 +1,7 @@
 #include "class/intake/lms_names.h"
 
+#include "class/model/ascii_case.h"
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -8,11 +10,6 @@
 #include <vector>
 
 namespace {
-
-bool allDigits(std::string_view text)
-{
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 bool isAnonymousId(std::string_view text)
 {

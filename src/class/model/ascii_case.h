@@ -1,5 +1,5 @@
-// Letter case as file names and labels are compared here: ASCII letters
-// only, so that no locale can make two names one.
+// Letter case as file names and labels are compared here, and digits as
+// ids are read: ASCII only, so that no locale can make two names one.
 #ifndef LABELGRADE_ASCII_CASE_H
 #define LABELGRADE_ASCII_CASE_H
 
@@ -9,6 +9,11 @@
 inline char lowerAscii(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline bool allDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 inline bool equalIgnoringCase(std::string_view a, std::string_view b)

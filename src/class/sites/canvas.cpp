@@ -5,6 +5,7 @@
 #include "class/sites/site.h"
 
 #include "class/intake/lms_names.h"
+#include "class/model/ascii_case.h"
 #include "class/outputs/feedback.h"
 #include "io/visible_text.h"
 
@@ -13,11 +14,6 @@
 namespace {
 
 constexpr std::string_view pointsPossible = "Points Possible";
-
-bool allDigits(std::string_view text)
-{
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 bool isRubySpace(char c)
 {
@@ -230,13 +226,12 @@ std::string canvasFileName(std::string_view entry, const Student& owner)
 
 // Canvas reads the first two all-digit parts between underscores as the
 // user id and the attachment id: the name before them holds no underscore,
-// and is never all digits.
+// and is never empty or all digits.
 std::string canvasNamePart(std::string_view name)
 {
     std::string kept = safePart(name);
     std::erase(kept, '_');
-    bool allDigits = std::all_of(kept.begin(), kept.end(), [](char c) { return c >= '0' && c <= '9'; });
-    return allDigits ? "student" + kept : kept;
+    return kept.empty() || allDigits(kept) ? "student" + kept : kept;
 }
 
 // Each name keeps the student's user id and one of their attachments' ids:

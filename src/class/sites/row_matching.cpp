@@ -1,5 +1,6 @@
 #include "class/sites/row_matching.h"
 
+#include "class/model/ascii_case.h"
 #include "class/intake/person_names.h"
 
 #include <algorithm>
@@ -13,11 +14,6 @@ bool isWordByte(unsigned char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
 }
 
-char lowered(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // What a login, an email or a name is compared by: composed, trimmed,
 // lowercased, each run of blanks one blank.
 std::string keyOf(std::string_view text)
@@ -29,7 +25,7 @@ std::string keyOf(std::string_view text)
                 key += ' ';
             continue;
         }
-        key += lowered(c);
+        key += lowerAscii(c);
     }
     return key;
 }
@@ -47,11 +43,6 @@ std::string idDigits(std::string_view id)
 {
     std::size_t first = id.find_first_not_of('0');
     return first == std::string_view::npos ? std::string(id.empty() ? "" : "0") : std::string(id.substr(first));
-}
-
-bool allDigits(std::string_view text)
-{
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The rows by each key a student is matched by, made once: a class and its
@@ -160,7 +151,7 @@ std::vector<std::string> nameWords(std::string_view name)
     std::string word;
     for (char c : name) {
         if (isWordByte(static_cast<unsigned char>(c))) {
-            word += lowered(c);
+            word += lowerAscii(c);
         } else if (!word.empty()) {
             words.push_back(std::move(word));
             word.clear();
