@@ -5,10 +5,10 @@
 // bytes of the files it meets up to a bound; the second reads the chosen
 // files it did not keep, and each student is handed over to be graded as
 // soon as all of theirs are read.  A download of hundreds of thousands of
-// files costs a few dozen bytes a file: its paths are held once, and a zip
-// is read by its local headers (whose memory does not grow with the
-// entries), so that a link in a zip download is a file holding its target,
-// never followed.
+// files costs a few dozen bytes a file: its paths are held once.  A zip is
+// read by its central directory, so that a link is known as a link, and an
+// entry is passed without being inflated, whatever its local header says:
+// no entry can hide the students after it.
 #ifndef LABELGRADE_DOWNLOAD_ARCHIVE_H
 #define LABELGRADE_DOWNLOAD_ARCHIVE_H
 
