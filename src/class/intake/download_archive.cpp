@@ -267,7 +267,7 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     if (!listEntries(fd, plan, error))
         return false;
     unwrap(plan, choice.sites);
-    std::erase_if(plan.listed, [&](const ListedEntry& entry) { return hidden(plan, entry); });
+    plan.listing.litter += std::erase_if(plan.listed, [&](const ListedEntry& entry) { return hidden(plan, entry); });
     std::vector<std::uint32_t> topOfEntry;
     std::vector<TopEntry> top = topEntries(plan, topOfEntry);
     plan.listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);

@@ -142,8 +142,8 @@ std::vector<std::string_view> testsFilesAmong(const std::vector<Test>& tests, co
 std::string noStudent(const ClassOptions& options, const std::vector<Test>& tests, const Listing& listing)
 {
     if (listing.ignored.empty())
-        return options.submissions + " holds no student: nothing but what macOS adds beside files (__MACOSX, "
-                                     "names that start with ._), as a download that lost its files on the way";
+        return options.submissions + " holds no student: nothing but __MACOSX and names that start with a dot, "
+                                     "which macOS adds beside files, as a download that lost its files on the way";
     std::vector<std::string_view> testsFiles = testsFilesAmong(tests, listing.ignored);
     if (!testsFiles.empty()) {
         std::vector<std::string> shown;
