@@ -416,6 +416,12 @@ bool isZipArchive(const ArchiveReader& reader)
     return reader.handle != nullptr && isZip(reader.handle.get());
 }
 
+bool endsByItself(const ArchiveReader& reader)
+{
+    const char* name = reader.handle ? archive_format_name(reader.handle.get()) : nullptr;
+    return !isZipArchive(reader) || (name != nullptr && std::string_view(name).ends_with("(deflation)"));
+}
+
 ArchiveStatus openArchiveInside(ArchiveReader& parent, std::string_view bytes, ArchiveReader& child)
 {
     child.kind = ArchiveKind::studentUpload;

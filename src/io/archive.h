@@ -167,6 +167,10 @@ ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader,
 // Whether the open archive is a zip.
 bool isZipArchive(const ArchiveReader& reader);
 
+// Whether the current entry's data marks its own end, as deflate's does,
+// so that the bytes it holds cannot pass for what comes after it.
+bool endsByItself(const ArchiveReader& reader);
+
 // Opens a student's upload held in memory, read out of the download
 // `parent`, as `child`.  `bytes` must outlive `child`.  tooDeep when
 // `parent` is itself a student's upload: nothing nests deeper.  `child`

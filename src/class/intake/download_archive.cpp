@@ -16,6 +16,12 @@ namespace {
 // compressed tar can only be read again by decompressing it all again.
 constexpr std::uint64_t keptBound = 8 * mebibyte;
 
+// The second pass may inflate an entry to pass it (its size after its
+// data) only within the download's first half of its bound, so that
+// entries as large as a student's file, one after another, cannot spend
+// the bound it reads with.
+constexpr std::uint64_t inflatedToPass = classDownloadLimits.bytes / 2;
+
 bool fitsKept(const ArchiveReader& reader, const DownloadPlan& plan)
 {
     const ArchiveEntry& entry = reader.entry;
@@ -66,6 +72,7 @@ bool listEntries(int fd, DownloadPlan& plan, std::string& error)
                                                     : "it cannot be read as an archive: " + reader.message;
         return false;
     }
+    std::uint64_t sizes = 0;
     for (std::uint64_t index = 0;; ++index) {
         status = nextEntry(reader);
         if (status == ArchiveStatus::end)
@@ -77,6 +84,9 @@ bool listEntries(int fd, DownloadPlan& plan, std::string& error)
             break;
         }
         plan.entries = index + 1;
+        sizes += reader.entry.sizeKnown ? reader.entry.size : 0;
+        if (reader.entry.sizeKnown && (reader.entry.size > largestStudentFile || sizes > inflatedToPass))
+            plan.large.push_back(index);
         EntryPath path = splitEntryPath(reader.entry.path);
         if (status == ArchiveStatus::damaged || path.problem != PathProblem::none)
             continue;
@@ -354,8 +364,10 @@ std::vector<StudentFile> readInside(ArchiveReader& download, const std::string& 
 // The second pass's reader.  A zip is read by its local headers, whose
 // memory does not grow with the entries (the central directory of a class
 // of 20,000 is some 30 MB in libarchive), as long as they lead from one
-// entry to the next: where they cannot (an entry whose size comes after its
-// data, which would have to be inflated to be passed; damage; an entry
+// entry to the next: an entry whose size comes after its data is passed by
+// inflating it where it is deflated (its data marks its own end) and the
+// first pass found it small.  Where they cannot (a large entry; a stored
+// one, whose bytes could pass for the entries after it; damage; an entry
 // that is not the one the first pass listed there), the reading goes on by
 // the central directory, as the first pass read it.
 struct SecondPass {
@@ -372,14 +384,17 @@ void openSecond(SecondPass& pass, ZipIndex index)
     pass.opened = openArchive(pass.fd, ArchiveKind::classDownload, *pass.reader, index) == ArchiveStatus::ok;
 }
 
-// Whether the local headers can be trusted to have led to entry `listed`
-// (empty: an entry not wanted), and past it.
-bool trusted(const SecondPass& pass, ArchiveStatus status, std::string_view listed)
+// Whether the local headers can be trusted to have led to entry `index`,
+// listed as `listed` (empty: an entry not wanted), and past it.
+bool trusted(const SecondPass& pass, const DownloadPlan& plan, std::uint64_t index, ArchiveStatus status,
+             std::string_view listed)
 {
     if (pass.indexed || !isZipArchive(*pass.reader))
         return true;
     const ArchiveEntry& entry = pass.reader->entry;
-    return status == ArchiveStatus::ok && entry.sizeKnown &&
+    bool passable = entry.sizeKnown || (endsByItself(*pass.reader) &&
+                                        !std::binary_search(plan.large.begin(), plan.large.end(), index));
+    return status == ArchiveStatus::ok && passable &&
            (listed.empty() || joinPath(splitEntryPath(entry.path).components) == listed);
 }
 
@@ -479,7 +494,7 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
     for (std::uint64_t index = 0; pass.opened && next != unkept.end(); ++index) {
         ArchiveStatus status = nextEntry(*pass.reader);
         std::uint64_t entry = plan.wanted[*next].entry;
-        if (!trusted(pass, status, index == entry ? plan.pathOf(plan.wanted[*next]) : std::string_view()))
+        if (!trusted(pass, plan, index, status, index == entry ? plan.pathOf(plan.wanted[*next]) : std::string_view()))
             status = reopenIndexed(pass, index);
         if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
             break;

@@ -70,6 +70,10 @@ struct DownloadPlan {
     std::uint64_t keptBytes = 0;
     Listing listing;
     std::uint64_t entries = 0;          // entries read
+    // Entries the second pass never inflates to pass, in order: larger
+    // than a student's file, or past the first half of the download's
+    // bound.
+    std::vector<std::uint64_t> large;
     bool broken = false;                // the download could not be read to its end
     std::vector<std::string> warnings;  // of the download, as "<entry>: <what>" or "<what>"
 
