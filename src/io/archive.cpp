@@ -90,10 +90,13 @@ la_int64_t skipSource(archive*, void* data, la_int64_t request) noexcept
     return static_cast<la_int64_t>(skipped);
 }
 
-// Only what the class command reads.  A download from a regular file may
-// get the zip reader that trusts the central directory, which alone tells a
-// link from a file, and holds some 160 bytes an entry from the start; a
-// stream, or a student's upload, gets the one that walks the local
+// Only what the class command reads.  A download from a regular file gets
+// the zip reader that trusts the central directory: it alone tells a link
+// from a file, and it knows every entry's size, so that an entry is passed
+// by a seek, never by inflating it, whatever its local header says (sizes
+// after the data, or wrong).  It holds some 160 bytes an entry from the
+// start.  A
+// stream, or a student's upload, gets the reader that walks the local
 // headers, whose memory does not grow with the number of entries, so that
 // a student's archive of a million empty names costs nothing before the
 // entry bound refuses it.  xz is read in the download alone: libarchive
@@ -106,7 +109,7 @@ archive* newHandle(ArchiveKind kind, bool centralDirectory)
     if (handle == nullptr)
         return nullptr;
     if (kind == ArchiveKind::classDownload && centralDirectory)
-        archive_read_support_format_zip(handle);
+        archive_read_support_format_zip_seekable(handle);
     else
         archive_read_support_format_zip_streamable(handle);
     archive_read_support_format_tar(handle);
@@ -243,6 +246,11 @@ EntryKind kindOf(archive_entry* header)
     }
 }
 
+bool isZip(archive* handle)
+{
+    return (archive_format(handle) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
+}
+
 // Zip entries are read only when stored or deflated, as every common zip
 // tool writes them: the other methods' decoders (bzip2, LZMA, xz, zstd,
 // PPMd) are more code for a student to aim at, and an LZMA dictionary is
@@ -346,6 +354,34 @@ Utf8Locale::~Utf8Locale()
         freelocale(handle);
 }
 
+namespace {
+
+// Opens the file from its start with the readers `newHandle` gives.
+ArchiveStatus openHandle(ArchiveReader& reader, bool centralDirectory)
+{
+    ArchiveSource& source = reader.source;
+    source.offset = 0;
+    source.bufferStart = 0;
+    source.buffered = 0;
+    reader.finished = ArchiveStatus::ok;
+    reader.handle.reset(newHandle(reader.kind, centralDirectory));
+    archive* handle = reader.handle.get();
+    if (handle == nullptr) {
+        reader.error = ENOMEM;
+        return finish(reader, ArchiveStatus::readError, "out of memory");
+    }
+    archive_read_set_callback_data(handle, &source);
+    archive_read_set_read_callback(handle, readSource);
+    if (source.seekable) {
+        archive_read_set_seek_callback(handle, seekSource);
+        archive_read_set_skip_callback(handle, skipSource);
+    }
+    LocaleScope scope(reader.locale);
+    return opened(reader, archive_read_open1(handle));
+}
+
+}  // namespace
+
 ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader, ZipIndex zipIndex)
 {
     struct stat info;
@@ -362,20 +398,28 @@ ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader, ZipIn
     reader.limits = kind == ArchiveKind::classDownload ? classDownloadLimits : studentUploadLimits;
     reader.ownLocale = std::make_unique<Utf8Locale>();
     reader.locale = reader.ownLocale->handle;
-    reader.handle.reset(newHandle(kind, source.seekable && zipIndex == ZipIndex::centralDirectory));
-    archive* handle = reader.handle.get();
-    if (handle == nullptr) {
-        reader.error = ENOMEM;
-        return finish(reader, ArchiveStatus::readError, "out of memory");
+    bool centralDirectory =
+        kind == ArchiveKind::classDownload && source.seekable && zipIndex == ZipIndex::centralDirectory;
+    ArchiveStatus status = openHandle(reader, centralDirectory);
+    // A zip cut short has no central directory to find: its local headers
+    // are walked instead, as far as they go.
+    if (status == ArchiveStatus::notArchive && centralDirectory) {
+        centralDirectory = false;
+        status = openHandle(reader, false);
     }
-    archive_read_set_callback_data(handle, &source);
-    archive_read_set_read_callback(handle, readSource);
-    if (source.seekable) {
-        archive_read_set_seek_callback(handle, seekSource);
-        archive_read_set_skip_callback(handle, skipSource);
-    }
-    LocaleScope scope(reader.locale);
-    return opened(reader, archive_read_open1(handle));
+    reader.zipIndexed = centralDirectory;
+    return status;
+}
+
+bool isZipArchive(const ArchiveReader& reader)
+{
+    return reader.handle != nullptr && isZip(reader.handle.get());
+}
+
+bool endsByItself(const ArchiveReader& reader)
+{
+    const char* name = reader.handle ? archive_format_name(reader.handle.get()) : nullptr;
+    return !isZipArchive(reader) || (name != nullptr && std::string_view(name).ends_with("(deflation)"));
 }
 
 ArchiveStatus openArchiveInside(ArchiveReader& parent, std::string_view bytes, ArchiveReader& child)
@@ -460,7 +504,10 @@ ArchiveStatus readChunk(ArchiveReader& reader, std::uint64_t cap, std::string_vi
     if (!account(reader, got > 0 ? static_cast<std::uint64_t>(got) : 0))
         return reader.finished;
     if (got < 0) {
-        if (got == ARCHIVE_FATAL)
+        // The central directory finds the next entry however this one's
+        // data breaks: only a read of the file itself ends the archive.
+        bool entryAlone = reader.zipIndexed && isZip(reader.handle.get());
+        if (got == ARCHIVE_FATAL && !entryAlone)
             return finish(reader, libarchiveProblem(reader, ArchiveStatus::broken));
         reader.entryStatus = libarchiveProblem(reader, ArchiveStatus::damaged);
         return reader.entryStatus == ArchiveStatus::readError ? finish(reader, ArchiveStatus::readError)

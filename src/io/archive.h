@@ -125,6 +125,7 @@ struct ArchiveReader {
     locale_t locale = static_cast<locale_t>(0);
     ArchiveSource source;
     bool compressed = false;  // gzip or xz around a tar
+    bool zipIndexed = false;  // a zip, if it is one, read by its central directory
     std::uint64_t streamSeen = 0;
     std::uint64_t bytesUsed = 0;
     std::uint64_t entriesUsed = 0;
@@ -149,9 +150,12 @@ struct ArchiveReader {
 };
 
 // How a class download that is a zip in a regular file is read: by its
-// central directory, which alone tells a link from a file and costs some 160
-// bytes an entry from the start, or by its local headers, whose memory does
-// not grow with the entries (a link is then a file holding its target).
+// central directory, which alone tells a link from a file and every entry's
+// size, and costs some 160 bytes an entry from the start; or by its local
+// headers, whose memory does not grow with the entries (a link is then a
+// file holding its target, and an entry whose size comes after its data is
+// inflated to be passed).  A zip with no central directory to find (cut
+// short) is read by its local headers either way.
 enum class ZipIndex { centralDirectory, localHeaders };
 
 // Opens the archive in the open file `fd`, which stays the caller's to
@@ -159,6 +163,13 @@ enum class ZipIndex { centralDirectory, localHeaders };
 // its first bytes are corrupt.
 ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader,
                           ZipIndex zipIndex = ZipIndex::centralDirectory);
+
+// Whether the open archive is a zip.
+bool isZipArchive(const ArchiveReader& reader);
+
+// Whether the current entry's data marks its own end, as deflate's does,
+// so that the bytes it holds cannot pass for what comes after it.
+bool endsByItself(const ArchiveReader& reader);
 
 // Opens a student's upload held in memory, read out of the download
 // `parent`, as `child`.  `bytes` must outlive `child`.  tooDeep when

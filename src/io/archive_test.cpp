@@ -253,6 +253,53 @@ TEST(ArchiveReading, ZipLinksAreLinksOnlyWhereTheCentralDirectoryIsRead)
     EXPECT_EQ(streamed.entries[2].bytes, "/etc/passwd");
 }
 
+TEST(ArchiveReading, AZipDownloadIsPassedByItsCentralDirectoryNotInflated)
+{
+    // Its sizes come after its data: only the central directory gives them
+    // before the data is inflated.
+    Descriptor file = sample("bomb-streamed.zip");
+    ArchiveReader reader;
+    ASSERT_EQ(openArchive(file.fd, ArchiveKind::classDownload, reader), ArchiveStatus::ok);
+    ASSERT_EQ(nextEntry(reader), ArchiveStatus::ok);
+    EXPECT_TRUE(isZipArchive(reader));
+    EXPECT_TRUE(reader.entry.sizeKnown);
+    EXPECT_EQ(reader.entry.size, 1024 * mebibyte);
+    ASSERT_EQ(nextEntry(reader), ArchiveStatus::ok);
+    EXPECT_EQ(reader.entry.path, "after.sym");
+    EXPECT_LT(reader.bytesUsed, mebibyte);
+
+    ArchiveReader local;
+    ASSERT_EQ(openArchive(file.fd, ArchiveKind::classDownload, local, ZipIndex::localHeaders), ArchiveStatus::ok);
+    ASSERT_EQ(nextEntry(local), ArchiveStatus::ok);
+    EXPECT_FALSE(local.entry.sizeKnown);
+}
+
+TEST(ArchiveReading, AZipEntryWhoseLocalHeaderLiesCostsOnlyItself)
+{
+    std::string bytes = zipOf({{"ada/t1.sym", "0000 A\n0003 B\n"}, {"bo/t1.sym", "0000 C\n"}});
+    // The first local header's compressed and uncompressed sizes.
+    bytes.replace(18, 8, std::string("\3\0\0\0\5\0\0\0", 8));
+    Descriptor file = memoryFile(bytes);
+    ArchiveReader reader;
+    ASSERT_EQ(openArchive(file.fd, ArchiveKind::classDownload, reader), ArchiveStatus::ok);
+    Walk seen = walk(reader);
+    EXPECT_EQ(seen.last, ArchiveStatus::end) << seen.message;
+    ASSERT_EQ(seen.entries.size(), 2u);
+    EXPECT_EQ(seen.entries[1].path, "bo/t1.sym");
+    EXPECT_EQ(seen.entries[1].data, ArchiveStatus::ok);
+    EXPECT_EQ(seen.entries[1].bytes, "0000 C\n");
+}
+
+TEST(ArchiveReading, AZipCutShortIsReadByItsLocalHeaders)
+{
+    // No central directory is left to find: the entries before the cut
+    // are read all the same.
+    Walk seen = walkSample("truncated.zip");
+    EXPECT_FALSE(seen.entries.empty());
+    EXPECT_EQ(seen.entries.front().path, "s000/t1.sym");
+    EXPECT_EQ(seen.entries.front().data, ArchiveStatus::ok);
+}
+
 // The test process runs in the C locale, where libarchive alone could not
 // give a name marked UTF-8 at all.
 TEST(ArchiveReading, NamesAreTheStoredBytes)

@@ -6,6 +6,7 @@
 #include "class/intake/layout.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 namespace {
@@ -14,6 +15,12 @@ namespace {
 // to a bound, so that a class that fits needs no second pass: a
 // compressed tar can only be read again by decompressing it all again.
 constexpr std::uint64_t keptBound = 8 * mebibyte;
+
+// The second pass may inflate an entry to pass it (its size after its
+// data) only within the download's first half of its bound, so that
+// entries as large as a student's file, one after another, cannot spend
+// the bound it reads with.
+constexpr std::uint64_t inflatedToPass = classDownloadLimits.bytes / 2;
 
 bool fitsKept(const ArchiveReader& reader, const DownloadPlan& plan)
 {
@@ -59,12 +66,13 @@ void readData(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, 
 bool listEntries(int fd, DownloadPlan& plan, std::string& error)
 {
     ArchiveReader reader;
-    ArchiveStatus status = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders);
+    ArchiveStatus status = openArchive(fd, ArchiveKind::classDownload, reader);
     if (status != ArchiveStatus::ok) {
         error = status == ArchiveStatus::notArchive ? "it is neither a folder nor a zip or tar archive"
                                                     : "it cannot be read as an archive: " + reader.message;
         return false;
     }
+    std::uint64_t sizes = 0;
     for (std::uint64_t index = 0;; ++index) {
         status = nextEntry(reader);
         if (status == ArchiveStatus::end)
@@ -76,9 +84,16 @@ bool listEntries(int fd, DownloadPlan& plan, std::string& error)
             break;
         }
         plan.entries = index + 1;
+        sizes += reader.entry.sizeKnown ? reader.entry.size : 0;
+        if (reader.entry.sizeKnown && (reader.entry.size > largestStudentFile || sizes > inflatedToPass))
+            plan.large.push_back(index);
         EntryPath path = splitEntryPath(reader.entry.path);
-        if (status == ArchiveStatus::damaged || path.problem != PathProblem::none || isMacLitter(path.components))
+        if (status == ArchiveStatus::damaged || path.problem != PathProblem::none)
             continue;
+        if (isMacLitter(path.components)) {
+            ++plan.listing.litter;
+            continue;
+        }
         ListedEntry entry;
         entry.index = index;
         std::string joined = joinPath(path.components);
@@ -101,25 +116,53 @@ std::string_view topOf(const DownloadPlan& plan, const ListedEntry& entry)
     return plan.pathOf(entry).substr(plan.unwrapped, entry.top - plan.unwrapped);
 }
 
+// A name at the top that starts with a dot (.DS_Store) is no one's, as in
+// a folder.
+bool hidden(const DownloadPlan& plan, const ListedEntry& entry)
+{
+    return plan.pathOf(entry).substr(plan.unwrapped).starts_with('.');
+}
+
+// What the one folder `first` holds at its top, each once.
+std::vector<TopEntry> insideOf(const DownloadPlan& plan, std::string_view first)
+{
+    std::map<std::string_view, bool> inside;
+    for (const ListedEntry& entry : plan.listed) {
+        std::string_view rest = plan.pathOf(entry).substr(std::min<std::size_t>(first.size() + 1, entry.size));
+        if (!entry.nested || rest.starts_with('.'))
+            continue;
+        std::size_t slash = rest.find('/');
+        bool& folder = inside[rest.substr(0, slash)];
+        folder = folder || entry.folder || slash != std::string_view::npos;
+    }
+    std::vector<TopEntry> top;
+    for (const auto& [name, folder] : inside)
+        top.push_back(TopEntry{name, folder});
+    return top;
+}
+
 // A download whose every entry lies in one folder (a class zipped as its
-// folder) is read from inside that folder; but not a download of one
-// student, whose folder is named as a site names a student's, or holds
-// files of its own: its student's subfolders must not pass for students.
+// folder, a site's download unzipped and zipped again, beside a Mac's
+// litter) is read from inside that folder, where what it holds reads as a
+// class; but not a download of one student, whose folder is named as a
+// site names a student's, or holds their files: its student's subfolders
+// must not pass for students.
 void unwrap(DownloadPlan& plan, SiteList sites)
 {
-    if (plan.listed.empty())
+    auto first = std::find_if(plan.listed.begin(), plan.listed.end(),
+                              [&](const ListedEntry& entry) { return !hidden(plan, entry); });
+    if (first == plan.listed.end())
         return;
-    std::string_view first = plan.pathOf(plan.listed.front()).substr(0, plan.listed.front().top);
-    if (namesOneStudent(sites, first))
+    std::string_view folder = plan.pathOf(*first).substr(0, first->top);
+    if (namesOneStudent(sites, folder))
         return;
-    for (const ListedEntry& entry : plan.listed) {
-        std::string_view path = plan.pathOf(entry);
-        bool fileRightInside = !entry.folder && entry.nested && path.find('/', entry.top + 1) == std::string_view::npos;
-        if (path.substr(0, entry.top) != first || (!entry.nested && !entry.folder) || fileRightInside)
+    for (const ListedEntry& entry : plan.listed)
+        if (!hidden(plan, entry) && (plan.pathOf(entry).substr(0, entry.top) != folder || (!entry.nested && !entry.folder)))
             return;
-    }
+    if (!readsAsClass(sites, insideOf(plan, folder)))
+        return;
     std::erase_if(plan.listed, [](const ListedEntry& entry) { return !entry.nested; });
-    std::uint32_t cut = static_cast<std::uint32_t>(first.size()) + 1;
+    std::uint32_t cut = static_cast<std::uint32_t>(folder.size()) + 1;
     for (ListedEntry& entry : plan.listed) {
         std::string_view rest = plan.pathOf(entry).substr(cut);
         entry.top = cut + static_cast<std::uint32_t>(std::min(rest.find('/'), rest.size()));
@@ -238,6 +281,7 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     if (!listEntries(fd, plan, error))
         return false;
     unwrap(plan, choice.sites);
+    plan.listing.litter += std::erase_if(plan.listed, [&](const ListedEntry& entry) { return hidden(plan, entry); });
     std::vector<std::uint32_t> topOfEntry;
     std::vector<TopEntry> top = topEntries(plan, topOfEntry);
     plan.listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);
@@ -268,6 +312,7 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
                      [](const WantedFile& a, const WantedFile& b) { return a.entry < b.entry; });
     if (plan.unwrapped != 0)
         plan.unwrappedFolder = plan.paths.substr(0, plan.unwrapped - 1);
+    plan.listing.within = plan.unwrappedFolder;
     std::vector<ListedEntry>().swap(plan.listed);
     std::vector<UploadListing>().swap(plan.uploads);
     plan.wanted.shrink_to_fit();
@@ -320,6 +365,56 @@ std::vector<StudentFile> readInside(ArchiveReader& download, const std::string& 
     return files;
 }
 
+// The second pass's reader.  A zip is read by its local headers, whose
+// memory does not grow with the entries (the central directory of a class
+// of 20,000 is some 30 MB in libarchive), as long as they lead from one
+// entry to the next: an entry whose size comes after its data is passed by
+// inflating it where it is deflated (its data marks its own end) and the
+// first pass found it small.  Where they cannot (a large entry; a stored
+// one, whose bytes could pass for the entries after it; damage; an entry
+// that is not the one the first pass listed there), the reading goes on by
+// the central directory, as the first pass read it.
+struct SecondPass {
+    int fd = -1;
+    std::unique_ptr<ArchiveReader> reader;
+    bool indexed = false;
+    bool opened = false;
+};
+
+void openSecond(SecondPass& pass, ZipIndex index)
+{
+    pass.reader = std::make_unique<ArchiveReader>();
+    pass.indexed = index == ZipIndex::centralDirectory;
+    pass.opened = openArchive(pass.fd, ArchiveKind::classDownload, *pass.reader, index) == ArchiveStatus::ok;
+}
+
+// Whether the local headers can be trusted to have led to entry `index`,
+// listed as `listed` (empty: an entry not wanted), and past it.
+bool trusted(const SecondPass& pass, const DownloadPlan& plan, std::uint64_t index, ArchiveStatus status,
+             std::string_view listed)
+{
+    if (pass.indexed || !isZipArchive(*pass.reader))
+        return true;
+    const ArchiveEntry& entry = pass.reader->entry;
+    bool passable = entry.sizeKnown || (endsByItself(*pass.reader) &&
+                                        !std::binary_search(plan.large.begin(), plan.large.end(), index));
+    return status == ArchiveStatus::ok && passable &&
+           (listed.empty() || joinPath(splitEntryPath(entry.path).components) == listed);
+}
+
+// Entry `index`, read by the central directory, the entries before it
+// passed unread.
+ArchiveStatus reopenIndexed(SecondPass& pass, std::uint64_t index)
+{
+    openSecond(pass, ZipIndex::centralDirectory);
+    if (!pass.opened)
+        return pass.reader->finished;
+    for (std::uint64_t before = 0; before < index; ++before)
+        if (ArchiveStatus status = nextEntry(*pass.reader); status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
+            return status;
+    return nextEntry(*pass.reader);
+}
+
 }  // namespace
 
 void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector<std::vector<StudentFile>>& files,
@@ -330,15 +425,16 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
     for (std::uint32_t s = 0; s < plan.choices.size(); ++s)
         if (plan.filesLeft[s] == 0)
             ready(s);
-    ArchiveReader reader;
-    bool opened = openArchive(fd, ArchiveKind::classDownload, reader, ZipIndex::localHeaders) == ArchiveStatus::ok;
+    SecondPass pass;
+    pass.fd = fd;
+    openSecond(pass, ZipIndex::localHeaders);
     // What an entry's bytes give each student who wants them.
     auto filesOf = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
         std::vector<std::string_view> inside;
         for (std::size_t w = from; w < to; ++w)
             if (plan.wanted[w].insideSize != 0)
                 inside.push_back(plan.insideOf(plan.wanted[w]));
-        std::vector<StudentFile> insideFiles = read == ArchiveStatus::ok && opened ? readInside(reader, bytes, inside)
+        std::vector<StudentFile> insideFiles = read == ArchiveStatus::ok && pass.opened ? readInside(*pass.reader, bytes, inside)
                                                                                   : unreadableFiles(inside.size());
         std::vector<StudentFile> made;
         std::size_t nextInside = 0;
@@ -400,13 +496,16 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         from = to;
     }
     auto next = unkept.begin();
-    for (std::uint64_t index = 0; opened && next != unkept.end(); ++index) {
-        ArchiveStatus status = nextEntry(reader);
+    for (std::uint64_t index = 0; pass.opened && next != unkept.end(); ++index) {
+        ArchiveStatus status = nextEntry(*pass.reader);
+        std::uint64_t entry = plan.wanted[*next].entry;
+        if (!trusted(pass, plan, index, status, index == entry ? plan.pathOf(plan.wanted[*next]) : std::string_view()))
+            status = reopenIndexed(pass, index);
         if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
             break;
-        std::uint64_t entry = plan.wanted[*next].entry;
         if (index != entry)
             continue;
+        ArchiveReader& reader = *pass.reader;
         std::size_t from = *next++;
         std::size_t to = span(from);
         bool whole = std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),

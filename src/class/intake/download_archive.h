@@ -5,10 +5,10 @@
 // bytes of the files it meets up to a bound; the second reads the chosen
 // files it did not keep, and each student is handed over to be graded as
 // soon as all of theirs are read.  A download of hundreds of thousands of
-// files costs a few dozen bytes a file: its paths are held once, and a zip
-// is read by its local headers (whose memory does not grow with the
-// entries), so that a link in a zip download is a file holding its target,
-// never followed.
+// files costs a few dozen bytes a file: its paths are held once.  A zip is
+// read by its central directory, so that a link is known as a link, and an
+// entry is passed without being inflated, whatever its local header says:
+// no entry can hide the students after it.
 #ifndef LABELGRADE_DOWNLOAD_ARCHIVE_H
 #define LABELGRADE_DOWNLOAD_ARCHIVE_H
 
@@ -73,6 +73,10 @@ struct DownloadPlan {
     std::uint64_t keptBytes = 0;
     Listing listing;
     std::uint64_t entries = 0;          // entries read
+    // Entries the second pass never inflates to pass, in order: larger
+    // than a student's file, or past the first half of the download's
+    // bound.
+    std::vector<std::uint64_t> large;
     bool broken = false;                // the download could not be read to its end
     std::vector<std::string> warnings;  // of the download, as "<entry>: <what>" or "<what>"
 

@@ -115,3 +115,11 @@ bool namesOneStudent(SiteList sites, std::string_view folder)
         return site->recognised && site->place(TopEntry{folder, true}).theirs;
     });
 }
+
+bool readsAsClass(SiteList sites, const std::vector<TopEntry>& entries)
+{
+    if (entries.empty())
+        return false;
+    bool foldersOnly = std::all_of(entries.begin(), entries.end(), [](const TopEntry& entry) { return entry.folder; });
+    return foldersOnly || sites[detectLayout(sites, entries)]->recognised;
+}

@@ -62,6 +62,12 @@ std::size_t detectLayout(SiteList sites, const std::vector<TopEntry>& entries);
 // that one student, not a class.
 bool namesOneStudent(SiteList sites, std::string_view folder);
 
+// Whether what one folder holds reads as a class: a recognised site's
+// download, or a folder for each student (folders and nothing else).  A
+// download wrapped in that folder is read from inside it; a student's own
+// folder, whose top holds their files, is not.
+bool readsAsClass(SiteList sites, const std::vector<TopEntry>& entries);
+
 constexpr std::uint32_t noOwner = UINT32_MAX;
 
 // The name the student gave a file that a download lays out flat, read

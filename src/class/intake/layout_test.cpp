@@ -152,3 +152,14 @@ TEST(NamesOneStudent, OnlyAFolderASiteNamesAsAStudents)
     EXPECT_FALSE(namesOneStudent(sites, "class"));
     EXPECT_FALSE(namesOneStudent(sites, "ada_12346_900001_t1.sym"));
 }
+
+TEST(Layout, WhatOneFolderHoldsReadsAsAClassOrAsOneStudent)
+{
+    std::vector<const SiteNames*> sites = siteNames();
+    EXPECT_TRUE(readsAsClass(sites, {{"ada", true}, {"bo", true}}));
+    EXPECT_TRUE(readsAsClass(sites, {{"ada_12_901_t1.sym", false}, {"bo_13_902_t1.sym", false}}));
+    EXPECT_TRUE(readsAsClass(sites, {{"Ann Lee_42_assignsubmission_file_t1.sym", false}}));
+    EXPECT_FALSE(readsAsClass(sites, {{"t1.sym", false}, {"t2.sym", false}}));
+    EXPECT_FALSE(readsAsClass(sites, {{"t1.sym", false}, {"drafts", true}}));
+    EXPECT_FALSE(readsAsClass(sites, {}));
+}

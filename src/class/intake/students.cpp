@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <tuple>
 #include <cerrno>
 #include <cstring>
@@ -52,6 +53,66 @@ std::string whereLinkLeads(const std::string& submissions, const std::string& na
     return real ? std::string(real.get()) : std::string("?");
 }
 
+constexpr std::string_view macFolder = "__MACOSX";
+
+// A Mac's litter, passed over and counted.
+void dropLitter(std::vector<FolderEntry>& entries, Listing& listing)
+{
+    listing.litter += std::erase_if(entries, [](const FolderEntry& entry) { return entry.name == macFolder; });
+}
+
+bool isFolder(int parent, const FolderEntry& entry)
+{
+    if (entry.type == DT_DIR || entry.type == DT_REG)
+        return entry.type == DT_DIR;
+    struct stat info;
+    return fstatat(parent, entry.name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Whether the folder holds what a Mac leaves beside files (._ names, a
+// .DS_Store), which a listing passes over with every name that starts
+// with a dot: a folder of nothing else is no empty class, but a download
+// that lost its files.
+bool holdsMacLitter(const std::string& path)
+{
+    struct CloseFolder {
+        void operator()(DIR* folder) const { closedir(folder); }
+    };
+    std::unique_ptr<DIR, CloseFolder> folder(opendir(path.c_str()));
+    if (!folder)
+        return false;
+    while (const dirent* entry = readdir(folder.get()))
+        if (std::string_view name = entry->d_name; name.starts_with("._") || name == ".DS_Store")
+            return true;
+    return false;
+}
+
+// A download unzipped into a folder may sit in one folder of its own (the
+// folder that held it, beside __MACOSX): where what that holds reads as a
+// class, it is read instead, and `listing.within` names it.
+void unwrapFolder(const LayoutChoice& choice, Descriptor& folder, std::string& root,
+                  std::vector<FolderEntry>& entries, Listing& listing)
+{
+    if (entries.size() != 1 || entries.front().type != DT_DIR || namesOneStudent(choice.sites, entries.front().name))
+        return;
+    const std::string& name = entries.front().name;
+    Descriptor inner(openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    std::vector<FolderEntry> innerEntries;
+    if (inner.fd < 0 || !readFolder(inner.fd, innerEntries))
+        return;
+    std::size_t litter = std::erase_if(innerEntries, [](const FolderEntry& entry) { return entry.name == macFolder; });
+    std::vector<TopEntry> top;
+    for (const FolderEntry& entry : innerEntries)
+        top.push_back(TopEntry{entry.name, isFolder(inner.fd, entry)});
+    if (!readsAsClass(choice.sites, top))
+        return;
+    listing.within = name;
+    listing.litter += litter;
+    root = pathInFolder(root, name);
+    folder = std::move(inner);
+    entries = std::move(innerEntries);
+}
+
 }  // namespace
 
 bool listStudents(const std::string& submissions, const LayoutChoice& choice, bool followLinks,
@@ -62,6 +123,15 @@ bool listStudents(const std::string& submissions, const LayoutChoice& choice, bo
     struct stat info;
     if (folder.fd < 0 || fstat(folder.fd, &info) != 0 || !readFolder(folder.fd, entries)) {
         error = "could not read the folder " + submissions + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string root = submissions;
+    dropLitter(entries, listing);
+    if (entries.empty() && listing.litter == 0 && holdsMacLitter(submissions))
+        ++listing.litter;
+    unwrapFolder(choice, folder, root, entries, listing);
+    if (fstat(folder.fd, &info) != 0) {
+        error = "could not read the folder " + root + ": " + std::strerror(errno);
         return false;
     }
     std::vector<TopEntry> top;
@@ -76,7 +146,7 @@ bool listStudents(const std::string& submissions, const LayoutChoice& choice, bo
         if (judged == FolderLink::inside)
             seen.emplace_back(id, entry.name);
         if (followLinks && judged == FolderLink::inside && entry.type == DT_LNK)
-            listing.followed.emplace_back(entry.name, whereLinkLeads(submissions, entry.name));
+            listing.followed.emplace_back(entry.name, whereLinkLeads(root, entry.name));
     }
     listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);
     students = studentsOf(*choice.sites[listing.site], top, listing.ignored);

@@ -22,6 +22,13 @@ struct LayoutChoice {
 struct Listing {
     std::size_t site = 0;  // the layout read, in the choice's sites
     std::vector<std::string> ignored;  // entries that are not folders
+    // The one folder SUBMISSIONS held, a download wrapped in it, read from
+    // inside; empty where SUBMISSIONS is read from its top.
+    std::string within;
+    // Entries passed over as what macOS adds beside files: __MACOSX, and
+    // (in an archive, where they are listed) names that start with "._";
+    // with nothing else, SUBMISSIONS holds no student.
+    std::size_t litter = 0;
     // Entries that lead to a folder an earlier entry leads to: a link one
     // student's name makes to another's folder gets that student's grades.
     std::vector<std::pair<std::string, std::string>> sameFolder;

@@ -11,6 +11,7 @@
 #include "io/output.h"
 #include "io/paths.h"
 #include "io/visible_text.h"
+#include "class/intake/file_matching.h"
 #include "class/intake/references.h"
 #include "class/intake/roster.h"
 #include "class/intake/students.h"
@@ -46,6 +47,7 @@ struct OpenSubmissions {
     bool archive = false;
     const CourseSite* site = courseSites().front();  // the layout read
     DownloadPlan plan;
+    std::string root;  // where the students' folders lie, as reports name it
 };
 
 // The run's time, as a gradebook dates its grades: SOURCE_DATE_EPOCH where
@@ -209,6 +211,21 @@ void warnTestsNoOneHandedIn(const ClassOptions& options, const std::vector<Test>
         warn("no student handed in a file for the test" + std::string(unused.size() == 1 ? " " : "s ") + named);
 }
 
+// A folder SUBMISSIONS whose one folder was read as the class: its
+// students' folders lie in that one.
+bool enterWithin(const ClassOptions& options, const Listing& listing, OpenSubmissions& submissions, std::string& error)
+{
+    if (listing.within.empty())
+        return true;
+    submissions.root = pathInFolder(options.submissions, listing.within);
+    submissions.fd = Descriptor(
+        openat(submissions.fd.fd, listing.within.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (submissions.fd.fd >= 0)
+        return true;
+    error = "could not read the folder " + submissions.root + ": " + std::strerror(errno);
+    return false;
+}
+
 // SUBMISSIONS, listed: a folder, or an archive's first pass.
 bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests, OpenSubmissions& submissions,
                      std::vector<Student>& students, Listing& listing, std::string& error)
@@ -220,8 +237,10 @@ bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests
         error = "could not read " + options.submissions + ": " + std::strerror(errno);
         return false;
     }
+    submissions.root = options.submissions;
     if (S_ISDIR(info.st_mode))
-        return listStudents(options.submissions, options.layout, options.followLinks, students, listing, error);
+        return listStudents(options.submissions, options.layout, options.followLinks, students, listing, error) &&
+               enterWithin(options, listing, submissions, error);
     if (!S_ISREG(info.st_mode)) {
         error = "could not read " + options.submissions + ": it is neither a folder nor an archive";
         return false;
@@ -238,10 +257,37 @@ bool listSubmissions(const ClassOptions& options, const std::vector<Test>& tests
     return true;
 }
 
-// What SUBMISSIONS held when it yields no student: the entries at its top,
-// and the layouts tried.
-std::string noStudent(const ClassOptions& options, const Listing& listing)
+// The entries at the top that are the tests' files, as one student's
+// folder holds them, found as a student's files are.
+std::vector<std::string_view> testsFilesAmong(const std::vector<Test>& tests, const std::vector<std::string>& names)
 {
+    std::vector<HandedIn> files;
+    for (const std::string& name : names)
+        files.push_back(HandedIn{name, name, false});
+    std::vector<std::string_view> found;
+    for (const Test& test : tests)
+        for (std::size_t file : matchTest(test.name, files).found)
+            found.push_back(names[file]);
+    return found;
+}
+
+// What SUBMISSIONS held when it yields no student: nothing but a Mac's
+// litter; one student's files; or the entries at its top, and the layouts
+// tried.
+std::string noStudent(const ClassOptions& options, const std::vector<Test>& tests, const Listing& listing)
+{
+    if (listing.ignored.empty())
+        return options.submissions + " holds no student: nothing but __MACOSX and names that start with a dot, "
+                                     "which macOS adds beside files, as a download that lost its files on the way";
+    std::vector<std::string_view> testsFiles = testsFilesAmong(tests, listing.ignored);
+    if (!testsFiles.empty()) {
+        std::vector<std::string> shown;
+        for (std::string_view name : testsFiles)
+            shown.push_back(visibleText(name, options.utf8));
+        return options.submissions + " holds one student's files (" +
+               listed(std::vector<std::string_view>(shown.begin(), shown.end()), " and ") +
+               "), not a folder for each student: --student grades one student";
+    }
     std::vector<std::string_view> names;
     for (const SiteNames* site : options.layout.sites)
         names.push_back(site->name);
@@ -263,15 +309,17 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
     if (!listSubmissions(options, tests, submissions, students, listing, error))
         return false;
     submissions.site = courseSites()[listing.site];
-    if (students.empty() && !listing.ignored.empty() && options.roster.empty()) {
-        error = noStudent(options, listing);
+    if (students.empty() && (!listing.ignored.empty() || listing.litter != 0) && options.roster.empty()) {
+        error = noStudent(options, tests, listing);
         return false;
     }
-    if (submissions.archive || submissions.site->foundOfFolder)
-        about.push_back(foundWords(*submissions.site, submissions.archive));
-    std::string top = submissions.plan.unwrapped == 0
+    std::string top = listing.within.empty()
                           ? options.submissions
-                          : pathInFolder(options.submissions, visibleText(submissions.plan.unwrappedFolder, options.utf8));
+                          : pathInFolder(options.submissions, visibleText(listing.within, options.utf8));
+    if (submissions.archive || submissions.site->foundOfFolder || !listing.within.empty())
+        about.push_back(foundWords(*submissions.site, submissions.archive));
+    if (!listing.within.empty())
+        about.push_back("SUBMISSIONS is read inside its one folder, " + top);
     auto shown = [&](const std::string& name) { return pathInFolder(top, visibleText(name, options.utf8)); };
     for (const auto& [name, target] : listing.followed)
         notices.push_back(shown(name) + " is a link, followed to " + visibleText(target, options.utf8));
@@ -529,7 +577,8 @@ int runClass(const ClassOptions& options)
     MarkPlaces places(lineCounts);
     std::vector<Tally> tallies;
     std::vector<LinkedFile> linked;
-    Submissions open{submissions.fd.fd, submissions.archive ? &submissions.plan : nullptr, submissions.site};
+    Submissions open{submissions.fd.fd, submissions.archive ? &submissions.plan : nullptr, submissions.site,
+                     submissions.root};
     if (!gradeClass(options, tests, places, reports, open, feedback.get(), students, tallies, linked, error))
         return trouble(error);
     if (feedback && !closeFeedback(options, *feedback, students, error))

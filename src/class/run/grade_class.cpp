@@ -134,7 +134,7 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
     run.reports = reports;
     std::unique_ptr<SubmissionSource> source =
         run.plan != nullptr ? downloadSource(*run.plan, run.prepared, tests.size())
-                            : folderSource(submissions.fd, options.submissions, options.followLinks, tests);
+                            : folderSource(submissions.fd, std::string(submissions.root), options.followLinks, tests);
     StudentGrading grading{tests, run.indexes, places, run.reports, *source, options.submissions, options.references,
                            options.utf8};
     run.grading = &grading;

@@ -26,6 +26,7 @@ struct Submissions {
     int fd = -1;
     DownloadPlan* plan = nullptr;  // none for a folder
     const CourseSite* site = nullptr;  // the layout read
+    std::string_view root;  // of a folder: where the students' folders lie, as reports name it
 };
 
 // With `feedback`, each student's feedback goes into it as they are graded.
