@@ -258,11 +258,12 @@ void chooseFor(DownloadPlan& plan, const SiteNames& site, const std::vector<Test
             continue;
         }
         const ListedEntry& entry = plan.listed[entryOf[chosen.file]];
-        WantedFile wanted{entry.index, s, t, entry.path, entry.size};
-        const std::string& handedPath = handed.files[chosen.file].shown;
-        wanted.handedAt = static_cast<std::uint32_t>(plan.handedPaths.size());
-        wanted.handedSize = static_cast<std::uint32_t>(handedPath.size());
-        plan.handedPaths += handedPath;
+        WantedFile wanted{static_cast<std::uint32_t>(entry.index), s, t, entry.path, entry.size};
+        // The name the student gave it ends the entry's path (after the
+        // ids a site's flat name puts first): its length is all to keep.
+        std::string_view handedName = handed.files[inside ? source.container : chosen.file].shown;
+        if (plan.pathOf(entry).ends_with(handedName))
+            wanted.handedSize = static_cast<std::uint32_t>(handedName.size());
         if (inside) {
             wanted.insideAt = static_cast<std::uint32_t>(plan.insidePaths.size());
             wanted.insideSize = static_cast<std::uint32_t>(source.entry.size());

@@ -43,14 +43,17 @@ struct ListedEntry {
 // Its paths lie in the plan's strings: a class of thousands wants hundreds
 // of thousands of files, and a string each would cost more than their paths.
 struct WantedFile {
-    std::uint64_t entry = 0;
+    // The entry's place in the download, which holds at most a million:
+    // a class of 20,000 wants 200,000 files, and each byte here is 200 KB.
+    std::uint32_t entry = 0;
     std::uint32_t student = 0;
     std::uint32_t test = 0;
     std::uint32_t pathAt = 0;      // the entry's path, in DownloadPlan::paths
     std::uint32_t pathSize = 0;
     std::uint32_t insideAt = 0;    // the path inside the upload, in DownloadPlan::insidePaths;
     std::uint32_t insideSize = 0;  // empty for the entry itself
-    std::uint32_t handedAt = 0;    // the path as the student handed it in, in DownloadPlan::handedPaths
+    // How much of the entry's path ends with the name the student gave
+    // it; 0: the whole path.
     std::uint32_t handedSize = 0;
 };
 
@@ -64,7 +67,6 @@ struct DownloadPlan {
     std::uint32_t unwrapped = 0;        // the length of one folder all else lay in, read as the top
     std::string unwrappedFolder;        // that folder's name
     std::string insidePaths;            // wanted files' paths inside uploads, one after another
-    std::string handedPaths;            // wanted files' paths as their students handed them in
     std::vector<Student> students;      // taken by the class
     std::vector<std::vector<Choice>> choices;  // per student, per test
     std::vector<WantedFile> wanted;     // in the download's order
@@ -89,9 +91,15 @@ struct DownloadPlan {
     {
         return std::string_view(insidePaths).substr(file.insideAt, file.insideSize);
     }
-    std::string_view handedOf(const WantedFile& file) const
+    // The file's path as its student handed it in: "t1.sym",
+    // "lab3.zip/lab3/t1.sym".
+    std::string handedOf(const WantedFile& file) const
     {
-        return std::string_view(handedPaths).substr(file.handedAt, file.handedSize);
+        std::string_view path = pathOf(file);
+        std::string handed(file.handedSize == 0 ? path : path.substr(path.size() - file.handedSize));
+        if (file.insideSize != 0)
+            handed.append("/").append(insideOf(file));
+        return handed;
     }
 };
 
