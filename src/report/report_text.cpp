@@ -32,11 +32,7 @@ void putField(Output& out, std::string_view opening, std::string_view student, s
 
 void printBanner(Output& out, std::string_view studentPath, std::string_view referencePath)
 {
-    put(out, "Comparing ");
-    put(out, studentPath);
-    put(out, " to ");
-    put(out, referencePath);
-    put(out, ":\n\n");
+    put(out, bannerText(studentPath, referencePath));
 }
 
 void printVerdict(Output& out, const Verdict& verdict)
@@ -78,12 +74,7 @@ void printScore(Output& out, std::int32_t testNumber, std::string_view studentPa
         putNumber(out, counts.reference);
         put(out, ".\n");
     }
-    char opening[24];
-    int length = std::snprintf(opening, sizeof opening, "%3d >> ", static_cast<int>(testNumber));
-    put(out, std::string_view(opening, static_cast<std::size_t>(length)));
-    put(out, " ");
-    put(out, studentPath);
-    put(out, " symbols: ");
+    put(out, scoreLineStart(testNumber, studentPath));
     putNumber(out, scoreOf(counts));
     put(out, " / ");
     putNumber(out, counts.reference);

@@ -22,8 +22,8 @@ void printCut(Output& out, std::uint64_t limit);
 // The line-count error, where the counts differ, and the score line.
 void printScore(Output& out, std::int32_t testNumber, std::string_view studentPath, const LineCounts& counts);
 
-// The banner as printBanner writes it, and the score line's start, up to
-// its score, as printScore writes it.
+// The banner, and the score line's start up to its score: what printBanner
+// and printScore write, and what a report's paths are found by.
 std::string bannerText(std::string_view studentPath, std::string_view referencePath);
 std::string scoreLineStart(std::int32_t testNumber, std::string_view studentPath);
 
