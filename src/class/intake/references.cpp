@@ -5,6 +5,7 @@
 #include "grading/test_number.h"
 #include "io/descriptor.h"
 #include "io/folder.h"
+#include "io/visible_text.h"
 #include "io/whole_file.h"
 
 #include <algorithm>
@@ -89,12 +90,12 @@ std::vector<std::string> testExtensions(const std::vector<std::string>& names)
 }
 
 // Up to a few of a folder's names, for a message.
-std::string someNames(const std::vector<std::string>& names)
+std::string someNames(const std::vector<std::string>& names, bool utf8)
 {
     constexpr std::size_t mostNamed = 3;
     std::string text;
     for (std::size_t i = 0; i < names.size() && i < mostNamed; ++i)
-        text += (i == 0 ? "" : ", ") + names[i];
+        text.append(i == 0 ? "" : ", ").append(visibleText(names[i], utf8));
     if (names.size() > mostNamed)
         text += " and " + std::to_string(names.size() - mostNamed) + " more";
     return text;
@@ -202,13 +203,14 @@ std::string testExtensionWords(const std::vector<Test>& tests)
     return words;
 }
 
-std::string swappedFolders(const std::string& references, const std::string& submissions, std::string_view operand)
+std::string swappedFolders(const std::string& references, const std::string& submissions, bool utf8,
+                           std::string_view operand)
 {
     std::vector<std::string> referenceFiles, referenceFolders, submittedFiles, submittedFolders;
     if (!listKinds(submissions, submittedFiles, submittedFolders) || submittedFiles.empty())
         return {};
     std::string theirs =
-        std::string(operand) + " holds files (" + someNames(submittedFiles) + "), as REFERENCES should";
+        std::string(operand) + " holds files (" + someNames(submittedFiles, utf8) + "), as REFERENCES should";
     struct stat info;
     if (!listKinds(references, referenceFiles, referenceFolders)) {
         if (stat(references.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
@@ -217,6 +219,6 @@ std::string swappedFolders(const std::string& references, const std::string& sub
     }
     if (!referenceFiles.empty() || referenceFolders.empty())
         return {};
-    return "REFERENCES holds folders (" + someNames(referenceFolders) + ") and no file, as " + std::string(operand) +
+    return "REFERENCES holds folders (" + someNames(referenceFolders, utf8) + ") and no file, as " + std::string(operand) +
            " should, and " + theirs;
 }

@@ -44,8 +44,9 @@ std::string testExtensionWords(const std::vector<Test>& tests);
 // Why REFERENCES and SUBMISSIONS seem given the wrong way round, where
 // they do: REFERENCES a file (a site's download) or a folder of folders
 // alone, and SUBMISSIONS (named `operand` in the words) a folder of files.
-// Empty where they do not.
-std::string swappedFolders(const std::string& references, const std::string& submissions,
+// Empty where they do not.  The names it quotes are students' and are
+// escaped, for a terminal that reads UTF-8 or not.
+std::string swappedFolders(const std::string& references, const std::string& submissions, bool utf8,
                            std::string_view operand = "SUBMISSIONS");
 
 #endif

@@ -108,16 +108,21 @@ TEST(References, FoldersGivenTheWrongWayRoundAreTold)
     Scratch scratch;
     std::string students = scratch.folder("students", {"ann/", "bob/"});
     std::string references = scratch.folder("references", {"t1.sym", "t2.sym"});
-    EXPECT_EQ(swappedFolders(students, references),
+    EXPECT_EQ(swappedFolders(students, references, true),
               "REFERENCES holds folders (ann, bob) and no file, as SUBMISSIONS should, and SUBMISSIONS holds files "
               "(t1.sym, t2.sym), as REFERENCES should");
     std::string download = scratch.folder("download", {"class.zip"}) + "/class.zip";
-    EXPECT_EQ(swappedFolders(download, references),
+    EXPECT_EQ(swappedFolders(download, references, true),
               "REFERENCES is a file, as a site's download is, and SUBMISSIONS holds files (t1.sym, t2.sym), as "
               "REFERENCES should");
     // The right way round, or a class that merely lacks something, is not.
-    EXPECT_EQ(swappedFolders(references, students), "");
-    EXPECT_EQ(swappedFolders(scratch.folder("empty", {}), references), "");
-    EXPECT_EQ(swappedFolders(students, scratch.folder("more", {"ann/"})), "");
-    EXPECT_EQ(swappedFolders(scratch.top + "/nowhere", references), "");
+    EXPECT_EQ(swappedFolders(references, students, true), "");
+    EXPECT_EQ(swappedFolders(scratch.folder("empty", {}), references, true), "");
+    EXPECT_EQ(swappedFolders(students, scratch.folder("more", {"ann/"}), true), "");
+    EXPECT_EQ(swappedFolders(scratch.top + "/nowhere", references, true), "");
+    // A student's folder name is theirs: it reaches no terminal raw.
+    std::string hostile = scratch.folder("hostile", {"\x1b]0;owned\x07ann/"});
+    std::string told = swappedFolders(hostile, references, true);
+    EXPECT_NE(told, "");
+    EXPECT_EQ(told.find('\x1b'), std::string::npos);
 }

@@ -511,7 +511,7 @@ int runClass(const ClassOptions& options)
     ReferenceFolder loaded;
     bool read = loadTests(options.references, loaded, error);
     if (!read || loaded.tests.empty())
-        if (std::string swapped = swappedFolders(options.references, options.submissions); !swapped.empty())
+        if (std::string swapped = swappedFolders(options.references, options.submissions, options.utf8); !swapped.empty())
             return usageTrouble(std::string(wrongWayRound) + swapped);
     if (!read)
         return trouble(error);

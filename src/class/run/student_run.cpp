@@ -165,7 +165,7 @@ int runStudent(const ClassOptions& options)
     std::string error;
     bool read = loadTests(options.references, loaded, error);
     std::string swapped =
-        read && !loaded.tests.empty() ? "" : swappedFolders(options.references, options.submissions, "SUBMISSION");
+        read && !loaded.tests.empty() ? "" : swappedFolders(options.references, options.submissions, options.utf8, "SUBMISSION");
     if (!swapped.empty()) {
         std::fputs(usageProblem("REFERENCES and SUBMISSION seem given the wrong way round: " + swapped).c_str(), stderr);
         return statusUsage;
