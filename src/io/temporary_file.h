@@ -1,0 +1,12 @@
+// A file with no name, in TMPDIR (or /tmp), gone when its descriptor
+// closes: bytes a run must set aside beyond what it holds in memory.
+#ifndef LABELGRADE_TEMPORARY_FILE_H
+#define LABELGRADE_TEMPORARY_FILE_H
+
+#include "io/descriptor.h"
+
+// Open for reading and writing; fd -1 with errno set where none can be
+// made.
+Descriptor unnamedTemporaryFile();
+
+#endif
