@@ -228,7 +228,7 @@ UploadListing listStored(const DownloadPlan& plan, std::uint32_t upload, UploadB
 {
     const StoredUpload& stored = plan.storedUploads[upload];
     if (!stored.problem.empty())
-        return UploadListing{{}, stored.problem};
+        return UploadListing{{}, stored.problem, false};
     return listUpload(UploadPlace{plan.store.fd, stored.offset, stored.size}, budget);
 }
 

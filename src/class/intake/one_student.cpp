@@ -70,7 +70,9 @@ std::string nameOf(const std::string& path)
 bool gatherArchive(OneStudent& submission, std::string& why)
 {
     UploadListing listing = listUpload(UploadPlace{submission.fd.fd}, submission.uploads);
-    if (listing.entries.empty() && !listing.problem.empty()) {
+    // What it costs to read is the student's note, as in a class; what it
+    // is (no archive at all) is the run's trouble.
+    if (listing.entries.empty() && !listing.problem.empty() && !listing.costly) {
         why = "it cannot be read as an archive: " + listing.problem;
         return false;
     }

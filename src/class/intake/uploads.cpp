@@ -52,6 +52,9 @@ namespace {
 // and an end mark last, so that an answer cut short is known as one.
 enum Tag : char { entryTag = 'E', fileTag = 'F', problemTag = 'P', costTag = 'C', endTag = 'Z' };
 
+// Why a listing stopped, after its problem's tag.
+enum Stop : char { forWhatItIs = 'W', forItsCost = 'B', forItsNames = 'N' };
+
 struct AnswerWriter {
     int fd = -1;
     std::string pending;
@@ -182,6 +185,7 @@ bool listInChild(const UploadPlace& place, const UploadBudget& left, int answer)
         names += entry.path.size();
         if (names > left.names) {
             out.pending += problemTag;
+            out.pending += forItsNames;
             out.text("this student's uploads name more than " + std::to_string(studentUploadBudget.names / mebibyte) +
                      " MiB of paths, in all");
             return out.finish(reader);
@@ -194,6 +198,7 @@ bool listInChild(const UploadPlace& place, const UploadBudget& left, int answer)
         _exit(confinedOutOfMemory);
     if (status != ArchiveStatus::end) {
         out.pending += problemTag;
+        out.pending += status == ArchiveStatus::overLimit ? forItsCost : forWhatItIs;
         out.text(problemOf(reader, status));
     }
     return out.finish(reader);
@@ -255,16 +260,16 @@ std::string endProblem(const Confined& run)
 std::string budgetSpent(const UploadBudget& left)
 {
     if (left.bytes == 0)
-        return "not read: this student's uploads hold more than " + std::to_string(studentUploadBudget.bytes / mebibyte) +
+        return "this student's uploads hold more than " + std::to_string(studentUploadBudget.bytes / mebibyte) +
                " MiB once decompressed, in all";
     if (left.entries == 0)
-        return "not read: this student's uploads hold more than " + std::to_string(studentUploadBudget.entries) +
+        return "this student's uploads hold more than " + std::to_string(studentUploadBudget.entries) +
                " entries, in all";
     if (left.names == 0)
-        return "not read: this student's uploads name more than " + std::to_string(studentUploadBudget.names / mebibyte) +
+        return "this student's uploads name more than " + std::to_string(studentUploadBudget.names / mebibyte) +
                " MiB of paths, in all";
     if (left.milliseconds <= 0)
-        return "not read: this student's uploads take longer than " +
+        return "this student's uploads take longer than " +
                std::to_string(studentUploadBudget.milliseconds / 1000) + " s to read, in all";
     return {};
 }
@@ -298,7 +303,9 @@ UploadListing listUpload(const UploadPlace& place, UploadBudget& left)
 {
     UploadListing listing;
     listing.problem = budgetSpent(left);
-    if (!listing.problem.empty())
+    listing.unread = !listing.problem.empty();
+    listing.costly = listing.unread;
+    if (listing.unread)
         return listing;
     // Paths within the names left, and a few bytes of each record.
     std::uint64_t bound = left.names + left.entries * 32 + 4096;
@@ -314,7 +321,11 @@ UploadListing listUpload(const UploadPlace& place, UploadBudget& left)
             left.names -= std::min<std::uint64_t>(left.names, path.size());
             listing.entries.push_back(UploadEntry{path, std::string(last), state});
         } else if (tag == problemTag) {
+            char stop = answer.tag();
             listing.problem = answer.text();
+            listing.costly = stop != forWhatItIs;
+            if (stop == forItsNames)
+                left.names = 0;
         } else if (tag == costTag) {
             charge(left, run, answer);
         } else {
@@ -325,6 +336,7 @@ UploadListing listUpload(const UploadPlace& place, UploadBudget& left)
         left.milliseconds -= run.milliseconds;
         listing.entries.clear();
         listing.problem = endProblem(run);
+        listing.costly = run.end != ConfinedEnd::notStarted;
     }
     return listing;
 }
@@ -333,7 +345,10 @@ std::string uploadTrouble(const UploadListing& listing, const std::string& shown
 {
     if (listing.problem.empty())
         return {};
-    return (listing.entries.empty() ? "could not read " : "could not read all of ") + shown + ": " + listing.problem;
+    std::string_view what = listing.unread          ? "did not read "
+                            : listing.entries.empty() ? "could not read "
+                                                      : "could not read all of ";
+    return std::string(what) + shown + ": " + listing.problem;
 }
 
 std::vector<UploadFile> readUploadEntries(const UploadPlace& place, const std::vector<std::string_view>& paths,

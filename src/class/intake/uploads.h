@@ -32,6 +32,10 @@ struct UploadEntry {
 struct UploadListing {
     std::vector<UploadEntry> entries;
     std::string problem;  // empty: read whole
+    bool unread = false;  // not opened: its student's budget was spent
+    // Stopped by what reading it cost (memory, time, the student's budget),
+    // not for what it is.
+    bool costly = false;
 };
 
 // What all of one student's uploads may cost, in every read of each: past
