@@ -32,20 +32,6 @@ bool fitsKept(const ArchiveReader& reader, const DownloadPlan& plan)
     return entry.sizeKnown && entry.size <= largestStudentFile && plan.keptBytes + entry.size <= keptBound;
 }
 
-bool writeAt(int fd, std::string_view bytes, std::uint64_t offset)
-{
-    while (!bytes.empty()) {
-        ssize_t put = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-        offset += static_cast<std::uint64_t>(put);
-    }
-    return true;
-}
-
 void keep(std::uint64_t index, std::string bytes, DownloadPlan& plan)
 {
     plan.keptBytes += bytes.size();
