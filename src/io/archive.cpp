@@ -54,7 +54,7 @@ la_ssize_t readSource(archive* handle, void* data, const void** buffer) noexcept
         return 0;
     ssize_t got;
     do
-        got = source.seekable ? pread(source.fd, source.buffer.data(), want, static_cast<off_t>(source.offset))
+        got = source.seekable ? pread(source.fd, source.buffer.data(), want, static_cast<off_t>(source.base + source.offset))
                               : read(source.fd, source.buffer.data(), want);
     while (got < 0 && errno == EINTR);
     if (got < 0) {
@@ -90,25 +90,23 @@ la_int64_t skipSource(archive*, void* data, la_int64_t request) noexcept
     return static_cast<la_int64_t>(skipped);
 }
 
-// Only what the class command reads.  A download from a regular file gets
-// the zip reader that trusts the central directory: it alone tells a link
-// from a file, and it knows every entry's size, so that an entry is passed
-// by a seek, never by inflating it, whatever its local header says (sizes
-// after the data, or wrong).  It holds some 160 bytes an entry from the
-// start.  A
-// stream, or a student's upload, gets the reader that walks the local
-// headers, whose memory does not grow with the number of entries, so that
-// a student's archive of a million empty names costs nothing before the
-// entry bound refuses it.  xz is read in the download alone: libarchive
-// lets an xz stream's header size its dictionary (up to 1.5 GiB), which is
-// the instructor's own choice there and would be a student's anywhere
-// else.
+// Only what the class command reads.  An archive in a regular file gets
+// the zip reader that trusts the central directory, as the course sites and
+// unzip read a zip: it alone tells a link from a file, an entry it does not
+// list is never met, and it knows every entry's size, so that an entry is
+// passed by a seek, never by inflating it, whatever its local header says.
+// It holds some 160 bytes an entry from the start: a student's upload is
+// read in a child whose memory is bounded (see confined.h).  A stream gets
+// the reader that walks the local headers.  xz is read in the download
+// alone: libarchive lets an xz stream's header size its dictionary (up to
+// 1.5 GiB), which is the instructor's own choice there and would be a
+// student's anywhere else.
 archive* newHandle(ArchiveKind kind, bool centralDirectory)
 {
     archive* handle = archive_read_new();
     if (handle == nullptr)
         return nullptr;
-    if (kind == ArchiveKind::classDownload && centralDirectory)
+    if (centralDirectory)
         archive_read_support_format_zip_seekable(handle);
     else
         archive_read_support_format_zip_streamable(handle);
@@ -159,9 +157,8 @@ std::string limitMessage(const ArchiveReader& spent, bool bytes)
 // pass; none when they fit.
 const ArchiveReader* overBytes(const ArchiveReader& reader, std::uint64_t more)
 {
-    for (const ArchiveReader* at = &reader; at != nullptr; at = at->parent)
-        if (at->bytesUsed > at->limits.bytes || more > at->limits.bytes - at->bytesUsed)
-            return at;
+    if (reader.bytesUsed > reader.limits.bytes || more > reader.limits.bytes - reader.bytesUsed)
+        return &reader;
     return nullptr;
 }
 
@@ -178,20 +175,17 @@ bool refuseOverBytes(ArchiveReader& reader, std::uint64_t more)
 // false, the reader finished, once they are passed.
 bool charge(ArchiveReader& reader, std::uint64_t bytes)
 {
-    for (ArchiveReader* at = &reader; at != nullptr; at = at->parent)
-        at->bytesUsed += bytes;
+    reader.bytesUsed += bytes;
     return !refuseOverBytes(reader, 0);
 }
 
 bool chargeEntry(ArchiveReader& reader)
 {
-    for (const ArchiveReader* at = &reader; at != nullptr; at = at->parent)
-        if (at->entriesUsed >= at->limits.entries) {
-            finish(reader, ArchiveStatus::overLimit, limitMessage(*at, false));
-            return false;
-        }
-    for (ArchiveReader* at = &reader; at != nullptr; at = at->parent)
-        ++at->entriesUsed;
+    if (reader.entriesUsed >= reader.limits.entries) {
+        finish(reader, ArchiveStatus::overLimit, limitMessage(reader, false));
+        return false;
+    }
+    ++reader.entriesUsed;
     return true;
 }
 
@@ -382,7 +376,12 @@ ArchiveStatus openHandle(ArchiveReader& reader, bool centralDirectory)
 
 }  // namespace
 
-ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader, ZipIndex zipIndex)
+namespace {
+
+// Opens the archive that `fd` holds from `offset` on, `size` bytes of it
+// where it is a regular file, with bounds `limits`.
+ArchiveStatus openSource(int fd, std::uint64_t offset, std::uint64_t size, ArchiveKind kind, ArchiveLimits limits,
+                         ArchiveReader& reader, ZipIndex zipIndex)
 {
     struct stat info;
     if (fstat(fd, &info) != 0) {
@@ -392,14 +391,15 @@ ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader, ZipIn
     ArchiveSource& source = reader.source;
     source.fd = fd;
     source.seekable = S_ISREG(info.st_mode);
-    source.size = source.seekable ? static_cast<std::uint64_t>(info.st_size) : 0;
+    std::uint64_t length = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
+    source.base = source.seekable ? std::min(offset, length) : 0;
+    source.size = source.seekable ? std::min(size, length - source.base) : 0;
     source.buffer.resize(readSize);
     reader.kind = kind;
-    reader.limits = kind == ArchiveKind::classDownload ? classDownloadLimits : studentUploadLimits;
+    reader.limits = limits;
     reader.ownLocale = std::make_unique<Utf8Locale>();
     reader.locale = reader.ownLocale->handle;
-    bool centralDirectory =
-        kind == ArchiveKind::classDownload && source.seekable && zipIndex == ZipIndex::centralDirectory;
+    bool centralDirectory = source.seekable && zipIndex == ZipIndex::centralDirectory;
     ArchiveStatus status = openHandle(reader, centralDirectory);
     // A zip cut short has no central directory to find: its local headers
     // are walked instead, as far as they go.
@@ -411,6 +411,19 @@ ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader, ZipIn
     return status;
 }
 
+}  // namespace
+
+ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader, ZipIndex zipIndex)
+{
+    ArchiveLimits limits = kind == ArchiveKind::classDownload ? classDownloadLimits : studentUploadLimits;
+    return openSource(fd, 0, UINT64_MAX, kind, limits, reader, zipIndex);
+}
+
+ArchiveStatus openUpload(int fd, std::uint64_t offset, std::uint64_t size, ArchiveLimits limits, ArchiveReader& reader)
+{
+    return openSource(fd, offset, size, ArchiveKind::studentUpload, limits, reader, ZipIndex::centralDirectory);
+}
+
 bool isZipArchive(const ArchiveReader& reader)
 {
     return reader.handle != nullptr && isZip(reader.handle.get());
@@ -420,25 +433,6 @@ bool endsByItself(const ArchiveReader& reader)
 {
     const char* name = reader.handle ? archive_format_name(reader.handle.get()) : nullptr;
     return !isZipArchive(reader) || (name != nullptr && std::string_view(name).ends_with("(deflation)"));
-}
-
-ArchiveStatus openArchiveInside(ArchiveReader& parent, std::string_view bytes, ArchiveReader& child)
-{
-    child.kind = ArchiveKind::studentUpload;
-    child.limits = studentUploadLimits;
-    if (parent.kind != ArchiveKind::classDownload || parent.parent != nullptr)
-        return finish(child, ArchiveStatus::tooDeep, "an archive inside a student's archive is not opened");
-    child.parent = &parent;
-    child.locale = parent.locale;
-    if (refuseOverBytes(child, 0))
-        return child.finished;
-    child.handle.reset(newHandle(ArchiveKind::studentUpload, false));
-    if (child.handle == nullptr) {
-        child.error = ENOMEM;
-        return finish(child, ArchiveStatus::readError, "out of memory");
-    }
-    LocaleScope scope(child.locale);
-    return opened(child, archive_read_open_memory(child.handle.get(), bytes.data(), bytes.size()));
 }
 
 ArchiveStatus nextEntry(ArchiveReader& reader)

@@ -29,7 +29,7 @@ struct archive;
 // What an archive is decides what is read in it and what it may cost.
 enum class ArchiveKind {
     // SUBMISSIONS as a learning system's download: zip, tar, tar.gz or
-    // tar.xz.  Student uploads inside it may be opened, one level deep.
+    // tar.xz.
     classDownload,
     // One student's upload: zip, tar or tar.gz, nothing inside it opened.
     studentUpload,
@@ -47,9 +47,9 @@ constexpr std::uint64_t mebibyte = 1024 * 1024;
 // archive around each student's files); a download of a few hundred MB
 // holds some 500 MB when unpacked.  2 GiB is four times that, and a bomb
 // refused there has cost about 6 s of inflating on a slow core (3 s a GiB,
-// measured) and no memory beyond libarchive's fixed buffers.  Student
-// uploads opened inside the download count toward its bounds as well as
-// their own, so that a class of bombs costs no more than one download.
+// measured) and no memory beyond libarchive's fixed buffers.  What students'
+// uploads in it expand to is theirs, bounded per student, and never counts
+// here: one student cannot spend what the class may decompress.
 constexpr ArchiveLimits classDownloadLimits{2048 * mebibyte, 1'000'000};
 // A student's upload holds their files, each read up to 64 MiB, and
 // whatever else they packed.  128 MiB lets the largest file through with
@@ -66,7 +66,6 @@ enum class ArchiveStatus {
     encrypted,   // the entry's data is encrypted, and no password is tried
     tooLarge,    // the entry is larger than the caller's cap
     overLimit,   // the archive's bounds are spent: nothing more is read
-    tooDeep,     // an archive inside a student's upload is never opened
     readError,   // the file could not be read, or memory ran out: errno in `error`
 };
 
@@ -89,8 +88,9 @@ struct ArchiveEntry {
 struct ArchiveSource {
     int fd = -1;
     bool seekable = false;  // a regular file, read only as far as its size at opening
+    std::uint64_t base = 0;  // of a regular file, where the archive starts in it
     std::uint64_t size = 0;
-    std::uint64_t offset = 0;
+    std::uint64_t offset = 0;  // from `base`
     int error = 0;  // errno of a failed read
     std::vector<char> buffer;
     // Of a regular file, where in it the buffer's bytes lie.
@@ -120,7 +120,6 @@ struct ArchiveReader {
     std::unique_ptr<archive, ArchiveDeleter> handle;
     ArchiveKind kind = ArchiveKind::classDownload;
     ArchiveLimits limits;
-    ArchiveReader* parent = nullptr;  // the download that a student upload is charged to
     std::unique_ptr<Utf8Locale> ownLocale;
     locale_t locale = static_cast<locale_t>(0);
     ArchiveSource source;
@@ -171,12 +170,10 @@ bool isZipArchive(const ArchiveReader& reader);
 // so that the bytes it holds cannot pass for what comes after it.
 bool endsByItself(const ArchiveReader& reader);
 
-// Opens a student's upload held in memory, read out of the download
-// `parent`, as `child`.  `bytes` must outlive `child`.  tooDeep when
-// `parent` is itself a student's upload: nothing nests deeper.  `child`
-// counts toward `parent`'s bounds, so the two are read by one thread at a
-// time.
-ArchiveStatus openArchiveInside(ArchiveReader& parent, std::string_view bytes, ArchiveReader& child);
+// Opens a student's upload: the `size` bytes of the regular file `fd` from
+// `offset` on (a download's entry copied out, or a file of the student's
+// folder), read with `limits`.  A zip is read by its central directory.
+ArchiveStatus openUpload(int fd, std::uint64_t offset, std::uint64_t size, ArchiveLimits limits, ArchiveReader& reader);
 
 // Goes to the next entry, leaving the rest of the current one unread, and
 // describes it in `reader.entry`.  ok; damaged (with `reader.message`, and

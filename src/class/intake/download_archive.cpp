@@ -3,11 +3,15 @@
 #include "io/archive.h"
 #include "io/archive_path.h"
 #include "io/folder.h"
+#include "io/temporary_file.h"
 #include "class/intake/layout.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <unistd.h>
 
 namespace {
 
@@ -34,30 +38,45 @@ void keep(std::uint64_t index, std::string bytes, DownloadPlan& plan)
     plan.kept.emplace(index, std::move(bytes));
 }
 
-// An entry's data, as the first pass meets it: an upload is read to list
-// what it holds, a file kept where it fits.
+// Copies an upload's bytes out of the download into the plan's store.
+void storeUpload(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, DownloadPlan& plan)
+{
+    StoredUpload stored{index, plan.stored, 0, {}};
+    if (plan.store.fd < 0)
+        plan.store = unnamedTemporaryFile();
+    if (plan.store.fd < 0)
+        stored.problem = std::string("it could not be set aside: ") + std::strerror(errno);
+    for (std::string_view chunk; stored.problem.empty();) {
+        ArchiveStatus read = readChunk(download, studentUploadLimits.bytes, chunk);
+        if (read == ArchiveStatus::end)
+            break;
+        if (read != ArchiveStatus::ok) {
+            stored.problem = read == ArchiveStatus::tooLarge ? "it is larger than " +
+                                                                   std::to_string(studentUploadLimits.bytes / mebibyte) + " MiB"
+                                                             : download.message;
+            break;
+        }
+        if (!writeAt(plan.store.fd, chunk, plan.stored + stored.size))
+            stored.problem = std::string("it could not be set aside: ") + std::strerror(errno);
+        stored.size += chunk.size();
+    }
+    plan.stored += stored.size;
+    entry.uploaded = static_cast<std::uint32_t>(plan.storedUploads.size());
+    plan.storedUploads.push_back(std::move(stored));
+}
+
+// An entry's data, as the first pass meets it: an upload is set aside, to
+// be listed once its student is known, a file kept where it fits.
 void readData(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, bool upload, DownloadPlan& plan)
 {
-    bool fits = fitsKept(download, plan);
-    if (!upload && !fits)
+    if (upload) {
+        storeUpload(download, index, entry, plan);
+        return;
+    }
+    if (!fitsKept(download, plan))
         return;
     std::string bytes;
-    ArchiveStatus read = readEntry(download, upload ? studentUploadLimits.bytes : largestStudentFile, bytes);
-    if (upload) {
-        // An upload that cannot be read is its student's trouble, noted
-        // where it costs them a file.
-        ArchiveReader inside;
-        UploadListing listing;
-        if (read != ArchiveStatus::ok)
-            listing.problem = download.message;
-        else
-            listing = listUpload(inside, openArchiveInside(download, bytes, inside));
-        entry.uploaded = static_cast<std::uint32_t>(plan.uploads.size());
-        plan.uploads.push_back(std::move(listing));
-    }
-    if (read != ArchiveStatus::ok)
-        return;
-    if (fits)
+    if (readEntry(download, largestStudentFile, bytes) == ArchiveStatus::ok)
         keep(index, std::move(bytes), plan);
 }
 
@@ -189,8 +208,18 @@ std::vector<TopEntry> topEntries(const DownloadPlan& plan, std::vector<std::uint
 
 // What one student handed in, gathered from their entries: files at the
 // top, or right in a folder of theirs, and what their uploads hold.
+// What an upload the first pass set aside holds, listed within what its
+// student's uploads may still cost.
+UploadListing listStored(const DownloadPlan& plan, std::uint32_t upload, UploadBudget& budget)
+{
+    const StoredUpload& stored = plan.storedUploads[upload];
+    if (!stored.problem.empty())
+        return UploadListing{{}, stored.problem, false};
+    return listUpload(UploadPlace{plan.store.fd, stored.offset, stored.size}, budget);
+}
+
 Handed handedBy(const DownloadPlan& plan, const SiteNames& site, const Student& owner,
-                const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& entryOf)
+                const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& entryOf, UploadBudget& budget)
 {
     Handed handed;
     for (std::uint32_t e : entries) {
@@ -211,7 +240,7 @@ Handed handedBy(const DownloadPlan& plan, const SiteNames& site, const Student& 
         entryOf.push_back(e);
         if (entry.uploaded == UINT32_MAX)
             continue;
-        const UploadListing& upload = plan.uploads[entry.uploaded];
+        UploadListing upload = listStored(plan, entry.uploaded, budget);
         if (std::string trouble = uploadTrouble(upload, name); !trouble.empty())
             handed.troubles.push_back(trouble);
         for (const UploadEntry& inner : upload.entries) {
@@ -241,7 +270,7 @@ void chooseFor(DownloadPlan& plan, const SiteNames& site, const std::vector<Test
 {
     Student& student = plan.students[s];
     std::vector<std::uint32_t> entryOf;
-    Handed handed = handedBy(plan, site, student, entries, entryOf);
+    Handed handed = handedBy(plan, site, student, entries, entryOf, plan.budgets[s]);
     plan.choices[s] = chooseFiles(tests, handed, student.notes);
     for (std::uint32_t t = 0; t < tests.size(); ++t) {
         Choice& chosen = plan.choices[s][t];
@@ -300,6 +329,7 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     std::uint32_t lastRead = plan.broken && !plan.listed.empty() ? owners[topOfEntry.back()] : noOwner;
     std::vector<std::uint32_t>().swap(topOfEntry);
     plan.choices.resize(plan.students.size());
+    plan.budgets.assign(plan.students.size(), studentUploadBudget);
     plan.filesLeft.assign(plan.students.size(), 0);
     plan.wanted.reserve(std::min(plan.listed.size(), plan.students.size() * tests.size()));
     for (std::uint32_t s = 0; s < plan.students.size(); ++s) {
@@ -315,7 +345,6 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
         plan.unwrappedFolder = plan.paths.substr(0, plan.unwrapped - 1);
     plan.listing.within = plan.unwrappedFolder;
     std::vector<ListedEntry>().swap(plan.listed);
-    std::vector<UploadListing>().swap(plan.uploads);
     plan.wanted.shrink_to_fit();
     plan.paths.shrink_to_fit();
     return true;
@@ -350,17 +379,20 @@ std::vector<StudentFile> unreadableFiles(std::size_t count)
     return files;
 }
 
-// The files wanted inside an upload, read out of its bytes in one pass.
-std::vector<StudentFile> readInside(ArchiveReader& download, const std::string& bytes,
+// The files wanted inside an upload, read in one pass out of where the
+// first pass set it aside, charged to its student.
+std::vector<StudentFile> readStored(DownloadPlan& plan, std::uint64_t entry, std::uint32_t student,
                                     const std::vector<std::string_view>& inside)
 {
     std::vector<StudentFile> files;
-    ArchiveReader upload;
     if (inside.empty())
         return files;
-    if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok)
+    auto stored = std::lower_bound(plan.storedUploads.begin(), plan.storedUploads.end(), entry,
+                                   [](const StoredUpload& upload, std::uint64_t index) { return upload.entry < index; });
+    if (stored == plan.storedUploads.end() || stored->entry != entry || !stored->problem.empty())
         return unreadableFiles(inside.size());
-    for (UploadFile& read : readUploadEntries(upload, inside))
+    UploadPlace place{plan.store.fd, stored->offset, stored->size};
+    for (UploadFile& read : readUploadEntries(place, inside, plan.budgets[student]))
         files.push_back(read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes))
                                                         : refusedFile(read.state));
     return files;
@@ -435,8 +467,7 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         for (std::size_t w = from; w < to; ++w)
             if (plan.wanted[w].insideSize != 0)
                 inside.push_back(plan.insideOf(plan.wanted[w]));
-        std::vector<StudentFile> insideFiles = read == ArchiveStatus::ok && pass.opened ? readInside(*pass.reader, bytes, inside)
-                                                                                  : unreadableFiles(inside.size());
+        std::vector<StudentFile> insideFiles = readStored(plan, plan.wanted[from].entry, plan.wanted[from].student, inside);
         std::vector<StudentFile> made;
         std::size_t nextInside = 0;
         for (std::size_t w = from; w < to; ++w)
@@ -483,12 +514,19 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
             ++to;
         return to;
     };
-    // What the first pass kept needs no second.
+    auto wantsWhole = [&](std::size_t from, std::size_t to) {
+        return std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
+                           plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
+                           [](const WantedFile& w) { return w.insideSize == 0; });
+    };
+    // What the first pass kept or set aside needs no second.
     std::vector<std::size_t> unkept;
     for (std::size_t from = 0; from < plan.wanted.size();) {
         std::size_t to = span(from);
         auto kept = plan.kept.find(plan.wanted[from].entry);
-        if (kept == plan.kept.end()) {
+        if (!wantsWhole(from, to)) {
+            deliver(from, to, ArchiveStatus::ok, std::string());
+        } else if (kept == plan.kept.end()) {
             unkept.push_back(from);
         } else {
             deliver(from, to, ArchiveStatus::ok, kept->second);
@@ -509,16 +547,13 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         ArchiveReader& reader = *pass.reader;
         std::size_t from = *next++;
         std::size_t to = span(from);
-        bool whole = std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
-                                 plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
-                                 [](const WantedFile& w) { return w.insideSize == 0; });
         std::string bytes;
         // The entry must be the one the first pass listed there.
         ArchiveStatus read = status == ArchiveStatus::damaged ? status : ArchiveStatus::broken;
         try {
             if (status == ArchiveStatus::ok &&
                 joinPath(splitEntryPath(reader.entry.path).components) == plan.pathOf(plan.wanted[from]))
-                read = readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
+                read = readEntry(reader, largestStudentFile, bytes);
         } catch (const std::bad_alloc&) {
             std::string().swap(bytes);
             deliverFiles(from, to, outOfMemory(to - from));

@@ -17,6 +17,7 @@
 #include "class/intake/student_files.h"
 #include "class/intake/students.h"
 #include "class/intake/uploads.h"
+#include "io/descriptor.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,7 +33,7 @@ struct ListedEntry {
     std::uint32_t path = 0;   // where its path starts in DownloadPlan::paths
     std::uint32_t size = 0;   // the path's length
     std::uint32_t top = 0;    // the length of its first component
-    std::uint32_t uploaded = UINT32_MAX;  // for an upload: its listing in DownloadPlan::uploads
+    std::uint32_t uploaded = UINT32_MAX;  // for an upload: where it was set aside, in DownloadPlan::storedUploads
     bool nested = false;      // its path has more than one component
     bool folder = false;
     FileState refused = FileState::graded;
@@ -57,13 +58,28 @@ struct WantedFile {
     std::uint32_t handedSize = 0;
 };
 
-// The listing (`listed`, `uploads`) serves the first pass alone, and is let
+// Where an upload the download holds was set aside, in the plan's store,
+// and why it could not be, where it could not.
+struct StoredUpload {
+    std::uint64_t entry = 0;  // its place in the download
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::string problem;
+};
+
+// The listing (`listed`) serves the first pass alone, and is let
 // go once the files to read are chosen: a large class's is much of what a
 // run would hold while it grades.
 struct DownloadPlan {
     std::string paths;                  // every listed entry's path, one after another
     std::vector<ListedEntry> listed;
-    std::vector<UploadListing> uploads;  // what each upload holds
+    // Every upload's bytes, copied out of the download as the first pass
+    // meets them, so that each is read apart from the download and from
+    // every other student's, within its own student's budget.
+    Descriptor store;
+    std::uint64_t stored = 0;
+    std::vector<StoredUpload> storedUploads;  // by the entries' order
+    std::vector<UploadBudget> budgets;        // per student, what their uploads may still cost
     std::uint32_t unwrapped = 0;        // the length of one folder all else lay in, read as the top
     std::string unwrappedFolder;        // that folder's name
     std::string insidePaths;            // wanted files' paths inside uploads, one after another

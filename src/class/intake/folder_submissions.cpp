@@ -27,7 +27,8 @@ StudentFile openPlaced(const StudentPlaces& places, const FileSource& source,
 
 // Adds what an upload holds to what the student handed in; an upload that
 // cannot be read is a file like any other, and its trouble is noted.
-void addUpload(const StudentPlaces& places, std::size_t upload, const std::vector<FileId>& references, Handed& handed)
+void addUpload(const StudentPlaces& places, std::size_t upload, const std::vector<FileId>& references, Handed& handed,
+               UploadBudget& budget)
 {
     StudentFile file = openPlaced(places, handed.sources[upload], references);
     std::string shown = handed.files[upload].shown;
@@ -35,8 +36,7 @@ void addUpload(const StudentPlaces& places, std::size_t upload, const std::vecto
         handed.troubles.push_back(shown + ": " + std::string(reasonOf(file.state)));
         return;
     }
-    ArchiveReader reader;
-    UploadListing listing = listUpload(reader, openArchive(file.file.fd, ArchiveKind::studentUpload, reader));
+    UploadListing listing = listUpload(UploadPlace{file.file.fd}, budget);
     if (std::string trouble = uploadTrouble(listing, shown); !trouble.empty())
         handed.troubles.push_back(trouble);
     for (UploadEntry& entry : listing.entries) {
@@ -49,7 +49,7 @@ void addUpload(const StudentPlaces& places, std::size_t upload, const std::vecto
 }  // namespace
 
 Handed gatherHanded(int submissions, bool followLinks, const Student& student, const std::vector<FileId>& references,
-                    StudentPlaces& places, int& error)
+                    StudentPlaces& places, UploadBudget& budget, int& error)
 {
     Handed handed;
     places.submissions = submissions;
@@ -74,7 +74,7 @@ Handed gatherHanded(int submissions, bool followLinks, const Student& student, c
     std::size_t own = handed.files.size();
     for (std::size_t i = 0; i < own; ++i)
         if (looksLikeUpload(handed.files[i].name))
-            addUpload(places, i, references, handed);
+            addUpload(places, i, references, handed, budget);
     return handed;
 }
 
@@ -138,7 +138,8 @@ struct FolderSource final : SubmissionSource {
         if (!student.hasFolder || student.folderOutside)
             return;
         int error = 0;
-        submission.handed = gatherHanded(submissions, followLinks, student, references, submission.places, error);
+        submission.handed = gatherHanded(submissions, followLinks, student, references, submission.places,
+                                         submission.uploads, error);
         if (isGraderTrouble(error)) {
             submission.graderError = error;
             return;

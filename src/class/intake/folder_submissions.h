@@ -16,9 +16,10 @@
 
 // Opens the student's folders (a link only where it stays in SUBMISSIONS,
 // unless `followLinks`) and gathers what they handed in.  `error` is the
-// errno of a folder that could not be opened.
+// errno of a folder that could not be opened.  Listing the uploads among
+// them is charged to `budget`.
 Handed gatherHanded(int submissions, bool followLinks, const Student& student, const std::vector<FileId>& references,
-                    StudentPlaces& places, int& error);
+                    StudentPlaces& places, UploadBudget& budget, int& error);
 
 // Opens test `test`'s chosen file (its choice graded) to be graded,
 // judged as a student's file is.  One that lies inside an upload is read

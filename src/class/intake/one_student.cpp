@@ -22,6 +22,7 @@ struct OneStudent final : SubmissionSource {
     bool archive = false;
     StudentPlaces places;  // for a folder
     Handed handed;
+    UploadBudget uploads = studentUploadBudget;  // what gathering left
 
     OneStudent(std::string root, const std::vector<Test>& tests) : root(std::move(root)), tests(tests)
     {
@@ -32,6 +33,7 @@ struct OneStudent final : SubmissionSource {
     void gather(Student& student, StudentSubmission& submission) const override
     {
         submission.handed = handed;
+        submission.uploads = uploads;
         submission.choices = chooseFiles(tests, submission.handed, student.notes);
     }
 
@@ -67,9 +69,10 @@ std::string nameOf(const std::string& path)
 // that cannot be read to its end is named as a class names an upload.
 bool gatherArchive(OneStudent& submission, std::string& why)
 {
-    ArchiveReader reader;
-    UploadListing listing = listUpload(reader, openArchive(submission.fd.fd, ArchiveKind::studentUpload, reader));
-    if (listing.entries.empty() && !listing.problem.empty()) {
+    UploadListing listing = listUpload(UploadPlace{submission.fd.fd}, submission.uploads);
+    // What it costs to read is the student's note, as in a class; what it
+    // is (no archive at all) is the run's trouble.
+    if (listing.entries.empty() && !listing.problem.empty() && !listing.costly) {
         why = "it cannot be read as an archive: " + listing.problem;
         return false;
     }
@@ -87,7 +90,8 @@ bool gatherFolder(OneStudent& submission, std::string& why)
     Student student;
     student.folders.push_back(".");
     int error = 0;
-    submission.handed = gatherHanded(submission.fd.fd, false, student, submission.references, submission.places, error);
+    submission.handed = gatherHanded(submission.fd.fd, false, student, submission.references, submission.places,
+                                      submission.uploads, error);
     if (error != 0) {
         why = std::strerror(error);
         return false;

@@ -1,7 +1,6 @@
 #include "class/intake/submission_source.h"
 
 #include "class/intake/uploads.h"
-#include "io/archive.h"
 
 namespace {
 
@@ -30,15 +29,10 @@ std::vector<std::size_t> testsInArchive(const StudentSubmission& submission, Sou
 
 void readAhead(int fd, StudentSubmission& submission, const std::vector<std::size_t>& tests)
 {
-    ArchiveReader reader;
-    if (openArchive(fd, ArchiveKind::studentUpload, reader) != ArchiveStatus::ok) {
-        markRead(submission, tests, FileState::unreadable);
-        return;
-    }
     std::vector<std::string_view> paths;
     for (std::size_t t : tests)
         paths.push_back(submission.handed.sources[submission.choices[t].file].entry);
-    std::vector<UploadFile> files = readUploadEntries(reader, paths);
+    std::vector<UploadFile> files = readUploadEntries(UploadPlace{fd}, paths, submission.uploads);
     for (std::size_t i = 0; i < tests.size(); ++i) {
         StudentFile file;
         file.state = files[i].state;

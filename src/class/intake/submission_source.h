@@ -10,6 +10,7 @@
 #include "class/model/class.h"
 #include "class/intake/handed_in.h"
 #include "class/intake/student_files.h"
+#include "class/intake/uploads.h"
 
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ struct StudentSubmission {
     // Files read ahead, per test: those of an upload or a download, read
     // together in one pass.
     std::vector<std::optional<StudentFile>> read;
+    // What the student's uploads may still cost.
+    UploadBudget uploads = studentUploadBudget;
 };
 
 // The interface every source gives.  A source is shared by the workers,
@@ -58,7 +61,7 @@ std::vector<std::size_t> testsInArchive(const StudentSubmission& submission, Sou
 
 // Reads the chosen file of each of `tests` out of the archive open on `fd`,
 // in one pass, to be taken by takeRead: an upload is decompressed once,
-// however many tests want files of it.
+// however many tests want files of it, and charged to the student.
 void readAhead(int fd, StudentSubmission& submission, const std::vector<std::size_t>& tests);
 
 // Where the archive cannot be opened: each of `tests` is given `state`.

@@ -3,8 +3,13 @@
 #include "class/model/ascii_case.h"
 
 #include "io/archive_path.h"
+#include "io/confined.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -41,72 +46,347 @@ bool looksLikeUpload(std::string_view name)
     return false;
 }
 
-UploadListing listUpload(ArchiveReader& reader, ArchiveStatus opened)
-{
-    UploadListing listing;
-    if (opened != ArchiveStatus::ok) {
-        listing.problem = reader.message;
-        return listing;
+namespace {
+
+// The child's answer: records of a tag, numbers and texts, with the costs
+// and an end mark last, so that an answer cut short is known as one.
+enum Tag : char { entryTag = 'E', fileTag = 'F', problemTag = 'P', costTag = 'C', endTag = 'Z' };
+
+// Why a listing stopped, after its problem's tag.
+enum Stop : char { forWhatItIs = 'W', forItsCost = 'B', forItsNames = 'N' };
+
+struct AnswerWriter {
+    int fd = -1;
+    std::string pending;
+    bool failed = false;
+
+    void number(std::uint64_t value)
+    {
+        for (int shift = 0; shift < 64; shift += 8)
+            pending += static_cast<char>((value >> shift) & 0xff);
     }
-    for (;;) {
-        ArchiveStatus status = nextEntry(reader);
-        if (status == ArchiveStatus::end)
-            return listing;
+    void text(std::string_view bytes)
+    {
+        number(bytes.size());
+        pending += bytes;
+        flushPast(64 * 1024);
+    }
+    void flushPast(std::size_t size)
+    {
+        if (pending.size() < size)
+            return;
+        for (std::size_t at = 0; at < pending.size() && !failed;) {
+            ssize_t put = write(fd, pending.data() + at, pending.size() - at);
+            if (put < 0 && errno == EINTR)
+                continue;
+            failed = put <= 0;
+            at += put > 0 ? static_cast<std::size_t>(put) : 0;
+        }
+        pending.clear();
+    }
+    bool finish(const ArchiveReader& reader)
+    {
+        pending += costTag;
+        number(reader.bytesUsed);
+        number(reader.entriesUsed);
+        pending += endTag;
+        flushPast(0);
+        return !failed;
+    }
+};
+
+struct AnswerReader {
+    std::string_view rest;
+    bool broken = false;
+
+    char tag()
+    {
+        if (rest.empty()) {
+            broken = true;
+            return endTag;
+        }
+        char got = rest.front();
+        rest.remove_prefix(1);
+        return got;
+    }
+    std::uint64_t number()
+    {
+        if (rest.size() < 8) {
+            broken = true;
+            rest = {};
+            return 0;
+        }
+        std::uint64_t value = 0;
+        for (int i = 7; i >= 0; --i)
+            value = value << 8 | static_cast<unsigned char>(rest[static_cast<std::size_t>(i)]);
+        rest.remove_prefix(8);
+        return value;
+    }
+    std::string_view text()
+    {
+        std::uint64_t size = number();
+        if (size > rest.size()) {
+            broken = true;
+            rest = {};
+            return {};
+        }
+        std::string_view got = rest.substr(0, static_cast<std::size_t>(size));
+        rest.remove_prefix(static_cast<std::size_t>(size));
+        return got;
+    }
+};
+
+// What the student's uploads may still cost, as the bounds of one
+// archive: its own, or what is left of the student's, whichever is less.
+ArchiveLimits limitsLeft(const UploadBudget& left)
+{
+    return ArchiveLimits{std::min(studentUploadLimits.bytes, left.bytes),
+                         std::min(studentUploadLimits.entries, left.entries)};
+}
+
+// Why a bound stopped the reading: the upload's own words, or the
+// student's budget's where that was the lesser.
+std::string overLimitMessage(const ArchiveReader& reader)
+{
+    bool bytes = reader.bytesUsed >= reader.limits.bytes;
+    if (bytes && reader.limits.bytes < studentUploadLimits.bytes)
+        return "this student's uploads hold more than " + std::to_string(studentUploadBudget.bytes / mebibyte) +
+               " MiB once decompressed, in all";
+    if (!bytes && reader.limits.entries < studentUploadLimits.entries)
+        return "this student's uploads hold more than " + std::to_string(studentUploadBudget.entries) +
+               " entries, in all";
+    return reader.message;
+}
+
+std::string problemOf(const ArchiveReader& reader, ArchiveStatus status)
+{
+    return status == ArchiveStatus::overLimit ? overLimitMessage(reader) : reader.message;
+}
+
+// In the child: lists the upload, each entry's path, state and name, with
+// no more bytes of names than the student has left.
+bool listInChild(const UploadPlace& place, const UploadBudget& left, int answer)
+{
+    AnswerWriter out;
+    out.fd = answer;
+    ArchiveReader reader;
+    ArchiveStatus status = openUpload(place.fd, place.offset, place.size, limitsLeft(left), reader);
+    std::uint64_t names = 0;
+    while (status == ArchiveStatus::ok || status == ArchiveStatus::damaged) {
+        status = nextEntry(reader);
         if (status == ArchiveStatus::damaged)
             continue;
-        if (status != ArchiveStatus::ok) {
-            listing.problem = reader.message;
-            return listing;
-        }
+        if (status != ArchiveStatus::ok)
+            break;
         const ArchiveEntry& entry = reader.entry;
         EntryPath path = splitEntryPath(entry.path);
         if (entry.kind == EntryKind::folder || (path.problem == PathProblem::none && isMacLitter(path.components)))
             continue;
-        std::string_view last = entry.path;
-        if (std::size_t slash = last.find_last_of('/'); slash != std::string_view::npos)
-            last.remove_prefix(slash + 1);
-        listing.entries.push_back(UploadEntry{entry.path, std::string(last), judgeEntry(entry, path)});
+        names += entry.path.size();
+        if (names > left.names) {
+            out.pending += problemTag;
+            out.pending += forItsNames;
+            out.text("this student's uploads name more than " + std::to_string(studentUploadBudget.names / mebibyte) +
+                     " MiB of paths, in all");
+            return out.finish(reader);
+        }
+        out.pending += entryTag;
+        out.pending += static_cast<char>(judgeEntry(entry, path));
+        out.text(entry.path);
     }
+    if (reader.error == ENOMEM)
+        _exit(confinedOutOfMemory);
+    if (status != ArchiveStatus::end) {
+        out.pending += problemTag;
+        out.pending += status == ArchiveStatus::overLimit ? forItsCost : forWhatItIs;
+        out.text(problemOf(reader, status));
+    }
+    return out.finish(reader);
+}
+
+// In the child: reads the entries `paths` name, each once, however many
+// of them name it.
+bool readInChild(const UploadPlace& place, const std::vector<std::string_view>& paths, const UploadBudget& left,
+                 int answer)
+{
+    AnswerWriter out;
+    out.fd = answer;
+    ArchiveReader reader;
+    ArchiveStatus status = openUpload(place.fd, place.offset, place.size, limitsLeft(left), reader);
+    std::vector<bool> read(paths.size(), false);
+    std::vector<std::string_view> distinct(paths);
+    std::sort(distinct.begin(), distinct.end());
+    std::size_t wantedCount = static_cast<std::size_t>(std::unique(distinct.begin(), distinct.end()) - distinct.begin());
+    for (std::size_t found = 0; found < wantedCount && (status == ArchiveStatus::ok || status == ArchiveStatus::damaged);) {
+        status = nextEntry(reader);
+        if (status != ArchiveStatus::ok || reader.entry.kind != EntryKind::regular)
+            continue;
+        auto wanted = std::find(paths.begin(), paths.end(), reader.entry.path);
+        if (wanted == paths.end() || read[static_cast<std::size_t>(wanted - paths.begin())])
+            continue;
+        std::string bytes;
+        FileState state = stateOfRead(readEntry(reader, largestStudentFile, bytes));
+        if (reader.error == ENOMEM)
+            _exit(confinedOutOfMemory);
+        out.pending += fileTag;
+        out.number(static_cast<std::uint64_t>(wanted - paths.begin()));
+        out.pending += static_cast<char>(state);
+        out.text(state == FileState::graded ? std::string_view(bytes) : std::string_view());
+        read[static_cast<std::size_t>(wanted - paths.begin())] = true;
+        ++found;
+    }
+    return out.finish(reader);
+}
+
+// What a child that did not answer whole leaves of its reading.
+std::string endProblem(const Confined& run)
+{
+    switch (run.end) {
+    case ConfinedEnd::outOfMemory:
+        return "reading it needs more than the " + std::to_string(uploadReaderMemory / mebibyte) +
+               " MiB of memory an upload may take";
+    case ConfinedEnd::outOfTime:
+        return "this student's uploads take longer than " + std::to_string(studentUploadBudget.milliseconds / 1000) +
+               " s to read, in all";
+    case ConfinedEnd::notStarted:
+        return std::string("it could not be read: ") + std::strerror(run.error);
+    default:
+        return "the archive reader failed on it";
+    }
+}
+
+// Why nothing more of a student's uploads is read, where their budget is
+// spent; empty where it is not.
+std::string budgetSpent(const UploadBudget& left)
+{
+    if (left.bytes == 0)
+        return "this student's uploads hold more than " + std::to_string(studentUploadBudget.bytes / mebibyte) +
+               " MiB once decompressed, in all";
+    if (left.entries == 0)
+        return "this student's uploads hold more than " + std::to_string(studentUploadBudget.entries) +
+               " entries, in all";
+    if (left.names == 0)
+        return "this student's uploads name more than " + std::to_string(studentUploadBudget.names / mebibyte) +
+               " MiB of paths, in all";
+    if (left.milliseconds <= 0)
+        return "this student's uploads take longer than " +
+               std::to_string(studentUploadBudget.milliseconds / 1000) + " s to read, in all";
+    return {};
+}
+
+Confined runReader(const UploadPlace& place, std::uint64_t answerBound, const UploadBudget& left,
+                   const std::function<bool(int)>& work)
+{
+    return runConfined(ConfinedBounds{uploadReaderMemory, answerBound, left.milliseconds}, {place.fd}, work);
+}
+
+// Charges a child's run to the student: its time, and what its answer says
+// it decompressed and read.
+void charge(UploadBudget& left, const Confined& run, AnswerReader& costs)
+{
+    left.milliseconds -= run.milliseconds;
+    std::uint64_t bytes = costs.number();
+    std::uint64_t entries = costs.number();
+    left.bytes -= std::min(left.bytes, bytes);
+    left.entries -= std::min(left.entries, entries);
+}
+
+// The answer's records but its costs, and where they start.
+AnswerReader recordsOf(const Confined& run)
+{
+    return AnswerReader{run.end == ConfinedEnd::answered ? std::string_view(run.answer) : std::string_view()};
+}
+
+}  // namespace
+
+UploadListing listUpload(const UploadPlace& place, UploadBudget& left)
+{
+    UploadListing listing;
+    listing.problem = budgetSpent(left);
+    listing.unread = !listing.problem.empty();
+    listing.costly = listing.unread;
+    if (listing.unread)
+        return listing;
+    // Paths within the names left, and a few bytes of each record.
+    std::uint64_t bound = left.names + left.entries * 32 + 4096;
+    Confined run = runReader(place, bound, left, [&](int answer) { return listInChild(place, left, answer); });
+    AnswerReader answer = recordsOf(run);
+    for (char tag = answer.tag(); !answer.broken && tag != endTag; tag = answer.tag()) {
+        if (tag == entryTag) {
+            auto state = static_cast<FileState>(answer.tag());
+            std::string path(answer.text());
+            std::string_view last = path;
+            if (std::size_t slash = last.find_last_of('/'); slash != std::string_view::npos)
+                last.remove_prefix(slash + 1);
+            left.names -= std::min<std::uint64_t>(left.names, path.size());
+            listing.entries.push_back(UploadEntry{path, std::string(last), state});
+        } else if (tag == problemTag) {
+            char stop = answer.tag();
+            listing.problem = answer.text();
+            listing.costly = stop != forWhatItIs;
+            if (stop == forItsNames)
+                left.names = 0;
+        } else if (tag == costTag) {
+            charge(left, run, answer);
+        } else {
+            answer.broken = true;
+        }
+    }
+    if (answer.broken) {
+        left.milliseconds -= run.milliseconds;
+        listing.entries.clear();
+        listing.problem = endProblem(run);
+        listing.costly = run.end != ConfinedEnd::notStarted;
+    }
+    return listing;
 }
 
 std::string uploadTrouble(const UploadListing& listing, const std::string& shown)
 {
     if (listing.problem.empty())
         return {};
-    return (listing.entries.empty() ? "could not read " : "could not read all of ") + shown + ": " + listing.problem;
+    std::string_view what = listing.unread          ? "did not read "
+                            : listing.entries.empty() ? "could not read "
+                                                      : "could not read all of ";
+    return std::string(what) + shown + ": " + listing.problem;
 }
 
-std::vector<UploadFile> readUploadEntries(ArchiveReader& reader, const std::vector<std::string_view>& paths)
+std::vector<UploadFile> readUploadEntries(const UploadPlace& place, const std::vector<std::string_view>& paths,
+                                          UploadBudget& left)
 {
     std::vector<UploadFile> files(paths.size());
-    std::vector<bool> read(paths.size(), false);
-    for (std::size_t left = paths.size(); left > 0;) {
-        ArchiveStatus status = nextEntry(reader);
-        if (status == ArchiveStatus::damaged)
-            continue;
-        if (status != ArchiveStatus::ok) {
-            for (std::size_t i = 0; i < files.size(); ++i)
-                if (!read[i])
-                    files[i].state = status == ArchiveStatus::end ? FileState::missing : FileState::unreadable;
-            break;
-        }
-        if (reader.entry.kind != EntryKind::regular)
-            continue;
-        std::string bytes;
-        FileState state = FileState::missing;
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            if (read[i] || reader.entry.path != paths[i])
-                continue;
-            // Read once, however many tests want it.
-            if (state == FileState::missing)
-                state = stateOfRead(readEntry(reader, largestStudentFile, bytes));
-            files[i].state = state;
-            if (state == FileState::graded)
-                files[i].bytes = bytes;
-            read[i] = true;
-            --left;
+    if (paths.empty() || !budgetSpent(left).empty()) {
+        for (UploadFile& file : files)
+            file.state = FileState::unreadable;
+        return files;
+    }
+    std::uint64_t bound = std::min<std::uint64_t>(left.bytes, paths.size() * largestStudentFile) + paths.size() * 32 + 4096;
+    Confined run = runReader(place, bound, left, [&](int answer) { return readInChild(place, paths, left, answer); });
+    AnswerReader answer = recordsOf(run);
+    for (char tag = answer.tag(); !answer.broken && tag != endTag; tag = answer.tag()) {
+        if (tag == fileTag) {
+            std::uint64_t index = answer.number();
+            auto state = static_cast<FileState>(answer.tag());
+            std::string_view bytes = answer.text();
+            if (index >= paths.size())
+                break;
+            // The same entry may be every test's that names it.
+            for (std::size_t i = 0; i < paths.size(); ++i)
+                if (paths[i] == paths[index]) {
+                    files[i].state = state;
+                    files[i].bytes = bytes;
+                }
+        } else if (tag == costTag) {
+            charge(left, run, answer);
+        } else {
+            answer.broken = true;
         }
     }
+    if (answer.broken)
+        left.milliseconds -= run.milliseconds;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (answer.broken && files[i].state == FileState::missing)
+            files[i].state = FileState::unreadable;
     return files;
 }
 

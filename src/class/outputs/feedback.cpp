@@ -1,5 +1,6 @@
 #include "class/outputs/feedback.h"
 
+#include "io/temporary_file.h"
 #include "io/visible_text.h"
 #include "class/outputs/wording.h"
 
@@ -114,37 +115,6 @@ constexpr std::size_t mostWaiting = 64;
 // a few dozen students' worth, small beside what grading a class holds.
 constexpr std::size_t mostHeldBytes = 1 << 20;
 
-// An unnamed file in TMPDIR, where temporary files belong, gone with the
-// run however it ends.
-Descriptor openSpill()
-{
-    const char* given = std::getenv("TMPDIR");
-    std::string folder = given != nullptr && *given != '\0' ? given : "/tmp";
-    Descriptor file(open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
-    if (file.fd >= 0)
-        return file;
-    // A file system without unnamed files: named, and the name let go at once.
-    std::string name = folder + "/labelgrade-feedback-XXXXXX";
-    file = Descriptor(mkostemp(name.data(), O_CLOEXEC));
-    if (file.fd >= 0)
-        unlink(name.c_str());
-    return file;
-}
-
-bool writeAt(int fd, std::string_view bytes, std::uint64_t at)
-{
-    while (!bytes.empty()) {
-        ssize_t wrote = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-        at += static_cast<std::uint64_t>(wrote);
-    }
-    return true;
-}
-
 // False, with errno set, where the whole could not be read back.
 bool readAt(int fd, std::string& bytes, std::uint64_t at)
 {
@@ -168,7 +138,7 @@ void spillPast(FeedbackZip& feedback, WaitingFeedback& entry)
     if (feedback.heldBytes + entry.text.size() <= mostHeldBytes || feedback.spillRefused)
         return;
     if (feedback.spill.fd < 0)
-        feedback.spill = openSpill();
+        feedback.spill = unnamedTemporaryFile();
     if (feedback.spill.fd < 0 || !writeAt(feedback.spill.fd, entry.text, feedback.spillEnd)) {
         feedback.spillRefused = true;
         return;
