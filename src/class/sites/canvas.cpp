@@ -192,7 +192,7 @@ Placed placedAs(const CanvasName& canvas)
     // as one: the key keeps the two apart.
     std::string key = canvas.anonymous ? "anon_" + canvas.userId : canvas.userId;
     return Placed{true, key, canvas.name, canvas.userId, false, isCanvasText(canvas), canvas.fileName,
-                  canvas.attachmentId, canvas.anonymous};
+                  canvas.attachmentId, canvas.anonymous, canvas.otherName, canvas.otherUserId};
 }
 
 Placed placeCanvasFile(const TopEntry& entry)
