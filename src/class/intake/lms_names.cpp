@@ -253,6 +253,10 @@ CanvasName bestWay(const Evidence& evidence, std::vector<CanvasName>& ways)
             best = way;
     auto tied = std::find_if(ways.begin(), ways.begin() + static_cast<std::ptrdiff_t>(best),
                              [&](const CanvasName& way) { return agreement(evidence, way) == agreement(evidence, ways[best]); });
+    // Ways that differ only in where the name ends and a lowercase late mark
+    // starts are one student's: the mark is taken as one.
+    if (tied != ways.begin() + static_cast<std::ptrdiff_t>(best) && tied->userId == ways[best].userId)
+        return std::move(*tied);
     CanvasName read = std::move(ways[best]);
     if (tied != ways.begin() + static_cast<std::ptrdiff_t>(best)) {
         read.otherName = tied->name;

@@ -225,13 +225,14 @@ std::string canvasFileName(std::string_view entry, const Student& owner)
 }
 
 // Canvas reads the first two all-digit parts between underscores as the
-// user id and the attachment id: the name before them holds no underscore,
-// and is never empty or all digits.
+// user id and the attachment id, but after a first part "anon" the next two
+// as an anonymous id and an attachment id: the name before them holds no
+// underscore, and is never empty, all digits or "anon" (a student's name).
 std::string canvasNamePart(std::string_view name)
 {
     std::string kept = safePart(name);
     std::erase(kept, '_');
-    return kept.empty() || allDigits(kept) ? "student" + kept : kept;
+    return kept.empty() || allDigits(kept) || equalIgnoringCase(kept, "anon") ? "student" + kept : kept;
 }
 
 // Each name keeps the student's user id and one of their attachments' ids:
