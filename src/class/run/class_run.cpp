@@ -335,11 +335,16 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
              who(doubt.name, doubt.siteId) + ", and the download does not tell: it is graded as " +
              visibleText(doubt.name, options.utf8) + "'s, whose name holds the other's ids, never as " +
              visibleText(doubt.otherName, options.utf8) + "'s");
+    for (const std::string& lookAlike : lookAlikeStudents(students))
+        warn(lookAlike);
     std::vector<std::string> roster;
     if (!options.roster.empty() && !readRoster(options.roster, roster, error))
         return false;
+    std::vector<std::string> rosterWarnings;
     if (!options.roster.empty())
-        applyRoster(students, std::move(roster));
+        applyRoster(students, std::move(roster), &rosterWarnings);
+    for (const std::string& rosterWarning : rosterWarnings)
+        warn(rosterWarning);
     // Namesakes are named apart once the roster has matched them by the
     // name they share.
     nameNamesakesApart(students);
