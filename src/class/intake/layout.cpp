@@ -32,7 +32,8 @@ std::size_t entriesNamed(const SiteNames& site, const std::vector<TopEntry>& ent
 }  // namespace
 
 std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
-                                std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners)
+                                std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners,
+                                std::vector<DoubtfulEntry>* doubtful)
 {
     std::vector<Student> students;
     std::map<std::string, std::uint32_t> byKey;
@@ -47,6 +48,9 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
             ignored.emplace_back(entries[i].name);
             continue;
         }
+        if (doubtful != nullptr && !placed.otherSiteId.empty())
+            doubtful->push_back(DoubtfulEntry{std::string(entries[i].name), placed.name, placed.siteId,
+                                              placed.otherName, placed.otherSiteId});
         auto [found, added] = byKey.try_emplace(placed.key, static_cast<std::uint32_t>(students.size()));
         if (added) {
             Student student;

@@ -31,6 +31,20 @@ struct Placed {
     std::string fileName;
     std::string fileId;   // the site's id for the file, which its feedback may name
     bool anonymous = false;  // siteId is an id for grading anonymously, which names no one
+    // Where the download cannot tell whose the entry is, the other student
+    // it could be, as the site names them; the entry is never theirs.
+    std::string otherName{};
+    std::string otherSiteId{};
+};
+
+// An entry at the top that could be another student's than the one it is
+// graded as, for a warning.
+struct DoubtfulEntry {
+    std::string entry;
+    std::string name;    // who it is graded as
+    std::string siteId;
+    std::string otherName{};
+    std::string otherSiteId{};
 };
 
 // How a course site names what its download holds.
@@ -80,8 +94,10 @@ std::string flatFileName(const SiteNames& site, std::string_view entry, const St
 // or folders hold them); `ignored` gets the entries that are no student's.
 // With `owners`, each entry's student is told there instead of kept as the
 // student's file (but for their first), as a download of hundreds of
-// thousands of files needs.
+// thousands of files needs.  With `doubtful`, the entries that could be
+// another student's are told there.
 std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
-                                std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners = nullptr);
+                                std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners = nullptr,
+                                std::vector<DoubtfulEntry>* doubtful = nullptr);
 
 #endif

@@ -20,6 +20,10 @@ struct CanvasName {
     std::string fileName;      // what the student named the file
     bool late = false;
     bool anonymous = false;    // the id is an anonymous id, which names no user
+    // Where the rest of the download cannot tell how the entry splits, the
+    // other student it could be; empty where it tells.
+    std::string otherName{};
+    std::string otherUserId{};
 };
 
 // One entry read alone: where its name could split more than one way
@@ -31,11 +35,16 @@ bool readCanvasName(std::string_view entry, CanvasName& read);
 // id, an attachment id is one entry's, and an entry that splits one way
 // only (a text, a link) shows who is there and how long the ids run.  Of
 // the ways an entry splits, the one taken is, in this order: the one whose
+// user id no entry that splits one way only gives another name; whose
 // attachment id no other entry holds; whose name and user id an entry that
 // splits one way only shows; that the most entries could be; whose ids are
-// as long as most such entries' are; with the shortest name.  Gives the
-// reading of each entry, by its place, that splits more than one way; any
-// other reads alone as it reads together.
+// as long as most such entries' are.  Where two ways are left, the longer
+// name is taken, the other kept in `otherName` and `otherUserId`: that name
+// holds the other's ids, so a name chosen to hold another student's ids
+// never makes a file theirs.  The download is one for grading anonymously
+// only where no entry is a named student's: else an entry `anon_...` is
+// the file of a student whose folded name is "anon".  Gives the reading of
+// each entry, by its place, that reads otherwise together than alone.
 std::map<std::size_t, CanvasName> readCanvasDownload(const std::vector<std::string_view>& entries);
 
 // An entry read as the student's whose name and user id are known.

@@ -117,10 +117,46 @@ TEST(CanvasDownload, IdsRunAsLongAsTheRestOfTheDownloads)
               "kim 12345 900041 1_2_t1.sym");
 }
 
-TEST(CanvasDownload, WhereNothingTellsTheShortestNameIsTakenAndTheUnreadAreNone)
+TEST(CanvasDownload, WhereNothingTellsTheLongestNameIsTakenTheOtherKeptAndTheUnreadAreNone)
 {
-    EXPECT_EQ(readTogether({"mo_12_34_56_t1.sym", "notes.txt", "anon_Fg5H6_900001_t1.sym"}),
-              (std::vector<std::string>{"mo 12 34 56_t1.sym", "-", "anon Fg5H6 900001 t1.sym"}));
+    std::vector<std::string_view> entries{"mo_12_34_56_t1.sym", "notes.txt", "anon_Fg5H6_900001_t1.sym"};
+    EXPECT_EQ(readTogether(entries), (std::vector<std::string>{"mo_12 34 56 t1.sym", "-", "anon Fg5H6 900001 t1.sym"}));
+    CanvasName read = readCanvasDownload(entries).at(0);
+    EXPECT_EQ(read.otherName, "mo");
+    EXPECT_EQ(read.otherUserId, "12");
+}
+
+TEST(CanvasDownload, ANameThatHoldsAnothersIdsNeverMakesTheirFileIts)
+{
+    // 12342 is the victim's, named so by entries that split one way only.
+    std::vector<std::string_view> entries{"victim_12342_900011_t1.sym", "aaa_12342_1_13000_900099_t2.sym",
+                                          "lee_12343_900021_t1.sym"};
+    EXPECT_EQ(readTogether(entries)[1], "aaa_12342_1 13000 900099 t2.sym");
+    EXPECT_TRUE(readCanvasDownload(entries).at(1).otherUserId.empty());
+    // Alone, nothing tells: the name that holds the ids takes the file.
+    EXPECT_EQ(readTogether({"aaa_12342_1_13000_900099_t2.sym"})[0], "aaa_12342_1 13000 900099 t2.sym");
+    // Two entries share attachment id 1 where the ids would be the victim's.
+    EXPECT_EQ(readTogether({"aaa_12342_1_13000_900099_t2.sym", "aaa_12342_1_13000_900098_t1.sym"})[0],
+              "aaa_12342_1 13000 900099 t2.sym");
+}
+
+TEST(CanvasDownload, AnonIsANameWhereAnyoneIsNamed)
+{
+    std::vector<std::string> read = readTogether(
+        {"anon_LATE_12342_900011_t1.sym", "anon_12343_900021_t1.sym", "lee_12344_900031_t1.sym"});
+    EXPECT_EQ(read, (std::vector<std::string>{"anon 12342 900011 t1.sym", "anon 12343 900021 t1.sym",
+                                              "lee 12344 900031 t1.sym"}));
+    std::map<std::size_t, CanvasName> together =
+        readCanvasDownload({"anon_LATE_12342_900011_t1.sym", "anon_12343_900021_t1.sym"});
+    EXPECT_FALSE(together.at(1).anonymous);
+    CanvasName alone;
+    ASSERT_TRUE(readCanvasName("anon_LATE_12342_900011_t1.sym", alone));
+    EXPECT_FALSE(alone.anonymous);
+    EXPECT_TRUE(alone.late);
+    // A download of anonymous ids alone, a text among them, stays one.
+    together = readCanvasDownload({"anon_40017_900031_t1.sym", "LATE_anon_12aYq_900021_t1.sym",
+                                   "anon_40017_text.html"});
+    EXPECT_FALSE(together.contains(0));
 }
 
 TEST(CanvasName, ReadAsAKnownStudentsSplitsWhereTheirNameAndIdAre)

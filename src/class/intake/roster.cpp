@@ -101,7 +101,11 @@ struct RosterIndex {
         }
     }
 
-    std::vector<std::size_t> named(std::string_view line) const
+    // Where the line's name is the name of look-alikes (see lookAlikes), it
+    // names the one whose name it is byte for byte, else none of them, and
+    // `lookAlike` holds them.
+    std::vector<std::size_t> named(const std::vector<Student>& students, std::string_view line,
+                                   std::vector<std::size_t>& lookAlike) const
     {
         std::vector<std::size_t> found;
         auto take = [&](const std::multimap<std::string, std::size_t>& index, const std::string& key) {
@@ -112,6 +116,12 @@ struct RosterIndex {
         take(bySiteId, std::string(trimmedName(line)));
         if (found.empty())
             take(byName, nameKey(line));
+        auto othersName = [&](std::size_t s) { return students[s].name != students[found.front()].name; };
+        if (std::any_of(found.begin(), found.end(), othersName)) {
+            lookAlike = found;
+            std::erase_if(found, [&](std::size_t s) { return students[s].name != trimmedName(line); });
+            return found;
+        }
         if (found.empty())
             for (const std::string& form : nameForms(line))
                 take(byFolded, form);
@@ -123,19 +133,71 @@ struct RosterIndex {
 
 }  // namespace
 
-std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector<std::string> roster)
+namespace {
+
+// Names as a sentence lists them, spelled out: "a", "a and b", "a, b and c".
+std::string spelledList(const std::vector<std::string>& names)
 {
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + spelledOut(names[i]);
+    return list;
+}
+
+constexpr std::string_view oneNameBut = " are one name but for how Unicode writes its letters or blanks around it";
+
+// The roster's lines that name look-alikes, and its own lines that are.
+void warnOfLookAlikes(const std::vector<std::string>& roster,
+                      const std::vector<std::pair<std::string, std::vector<std::string>>>& namingNone,
+                      std::vector<std::string>& warnings)
+{
+    for (const auto& [line, names] : namingNone)
+        warnings.push_back("the roster's " + spelledOut(line) + " is the name of " + spelledList(names) +
+                           ", which" + std::string(oneNameBut) +
+                           ", and none of them exactly: it names none of them");
+    for (const std::vector<std::string>& lines : lookAlikes(roster))
+        warnings.push_back("the roster's lines " + spelledList(lines) + std::string(oneNameBut) +
+                           ": each names the student whose name it is exactly, else they name one student");
+}
+
+}  // namespace
+
+std::vector<std::string> lookAlikeStudents(const std::vector<Student>& students)
+{
+    std::vector<std::string> names;
+    for (const Student& student : students)
+        names.push_back(student.name);
+    std::vector<std::string> warnings;
+    for (const std::vector<std::string>& alike : lookAlikes(std::move(names)))
+        warnings.push_back("the students " + spelledList(alike) + std::string(oneNameBut) +
+                           ": each is graded as a student of their own");
+    return warnings;
+}
+
+std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector<std::string> roster,
+                                     std::vector<std::string>* warnings)
+{
+    if (warnings != nullptr)
+        warnOfLookAlikes(roster, {}, *warnings);
     RosterIndex index(students);
     // Each enrolled student without a place of theirs, by the key their
     // name is matched by; the first line that names them is the name shown.
     std::map<std::string, std::string> absent;
     bool siteIds = false;  // lines of digits named students by the site's id
     for (std::string& line : roster) {
-        std::vector<std::size_t> found = index.named(line);
+        std::vector<std::size_t> lookAlike;
+        std::vector<std::size_t> found = index.named(students, line, lookAlike);
         for (std::size_t s : found)
             students[s].onRoster = true;
         siteIds = siteIds || (!found.empty() && isDigits(line) && students[found.front()].lmsId == line);
-        if (found.empty())
+        if (found.empty() && !lookAlike.empty() && warnings != nullptr) {
+            std::vector<std::string> names;
+            for (std::size_t s : lookAlike)
+                names.push_back(students[s].name);
+            std::sort(names.begin(), names.end());
+            warnOfLookAlikes({}, {{line, std::move(names)}}, *warnings);
+        }
+        if (found.empty() && lookAlike.empty())
             absent.try_emplace(nameKey(line), std::move(line));
     }
     std::vector<std::string> unlisted;
@@ -162,11 +224,12 @@ std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector
 
 void nameNamesakesApart(std::vector<Student>& students)
 {
+    std::vector<std::string> keys;
     std::map<std::string, std::size_t> count;
     for (const Student& student : students)
-        ++count[student.name];
-    for (Student& student : students)
-        if (count[student.name] > 1 && !student.lmsId.empty()) {
+        ++count[keys.emplace_back(nameKey(student.name))];
+    for (std::size_t s = 0; s < students.size(); ++s)
+        if (Student& student = students[s]; count[keys[s]] > 1 && !student.lmsId.empty()) {
             student.name += " (" + student.lmsId + ")";
             student.namesake = true;
         }

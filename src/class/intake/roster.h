@@ -23,10 +23,22 @@ bool readRoster(const std::string& path, std::vector<std::string>& names, std::s
 // email whose part before the "@" is the folder's name.  A student's name
 // is shown as the download gives it.  Where lines of digits named students
 // by the site's id, an absent student's line of digits is their id.
-std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector<std::string> roster);
+//
+// Names that are one by nameKey but differ byte for byte (see lookAlikes)
+// are never taken for one another silently: a line that is the name of
+// such students names the one whose name it is exactly, else none of
+// them; with `warnings`, that and the roster's own look-alike lines are
+// said there.
+std::vector<std::string> applyRoster(std::vector<Student>& students, std::vector<std::string> roster,
+                                     std::vector<std::string>* warnings = nullptr);
 
-// Students of one name that a course site tells apart are shown with its
-// id for them ("smithsam (200119)"), in every output.
+// What to warn of students whose names are one by nameKey though they
+// differ byte for byte (folders "ann" and "ann "): each is a student of
+// their own, whose names the warning spells out.
+std::vector<std::string> lookAlikeStudents(const std::vector<Student>& students);
+
+// Students of one name (by nameKey) that a course site tells apart are
+// shown with its id for them ("smithsam (200119)"), in every output.
 void nameNamesakesApart(std::vector<Student>& students);
 
 #endif

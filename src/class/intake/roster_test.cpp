@@ -1,6 +1,7 @@
 // A roster as an instructor's spreadsheet saves it, and its students merged
 // with the folders found.
 #include "class/intake/roster.h"
+#include "class/intake/person_names.h"
 
 #include <gtest/gtest.h>
 
@@ -121,4 +122,44 @@ TEST(NameNamesakesApart, OnlyStudentsASiteTellsApartAndKeepsTheSitesName)
     EXPECT_EQ(siteName(students[1]), "smithsam");
     EXPECT_EQ(students[2].name, "jo");
     EXPECT_EQ(siteName(students[2]), "jo");
+}
+
+TEST(ApplyRoster, LookAlikesAreNamedExactlyOrNotAtAllAndWarnedOf)
+{
+    const std::string composed = "Jos\u00e9";
+    const std::string decomposed = "Jose\u0301";
+    std::vector<Student> students{folder(decomposed), folder(composed), folder("ann"), folder("ann ")};
+    std::vector<std::string> warnings = lookAlikeStudents(students);
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "the students \"Jose\\u{301}\" and \"Jos\\u{E9}\" are one name but for how Unicode writes "
+                            "its letters or blanks around it: each is graded as a student of their own",
+                            "the students \"ann\" and \"ann \" are one name but for how Unicode writes its letters or "
+                            "blanks around it: each is graded as a student of their own"}));
+    warnings.clear();
+    // "José " is trimmed as the roster is read: exactly none of them.
+    std::vector<std::string> unlisted = applyRoster(students, {composed, "ann", "Jos\u00e9\t"}, &warnings);
+    EXPECT_EQ(unlisted, (std::vector<std::string>{decomposed, "ann "}));
+    EXPECT_EQ(students.size(), 4u);  // no row of the roster's alone
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("the roster's lines \"Jos\\u{E9}\" and \"Jos\\u{E9}\\u{9}\""), std::string::npos);
+}
+
+TEST(ApplyRoster, ALineThatIsExactlyNoneOfItsLookAlikesNamesNone)
+{
+    std::vector<Student> students{folder("Jose\u0301"), folder("Jos\u00e9 ")};
+    std::vector<std::string> warnings;
+    std::vector<std::string> unlisted = applyRoster(students, {"Jos\u00e9"}, &warnings);
+    EXPECT_EQ(unlisted.size(), 2u);
+    EXPECT_EQ(students.size(), 2u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0].starts_with("the roster's \"Jos\\u{E9}\" is the name of \"Jose\\u{301}\" and "
+                                        "\"Jos\\u{E9} \""));
+    // One student of the name is named by it, as a person means it.
+    students = {folder("Jose\u0301")};
+    EXPECT_TRUE(applyRoster(students, {"Jos\u00e9"}).empty());
+}
+
+TEST(SpelledOut, ShowsWhatTellsNamesApartOnAnyTerminal)
+{
+    EXPECT_EQ(spelledOut("a\"b\\c \x1b\xff\u2800"), "\"a\\\"b\\\\c \\u{1B}\\xFF\\u{2800}\"");
 }

@@ -35,6 +35,8 @@ struct Listing {
     // With links followed anywhere: each student's folder that is a link,
     // and the folder it leads to.
     std::vector<std::pair<std::string, std::string>> followed;
+    // Entries whose names the download leaves two ways to read.
+    std::vector<DoubtfulEntry> doubtful;
 };
 
 // The students of `submissions`, in byte order of names, as the layout

@@ -327,11 +327,24 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
         warn(shown(name) + std::string(submissions.site->ignoredWhy));
     for (const auto& [name, earlier] : listing.sameFolder)
         warn(shown(name) + " is the same folder as " + shown(earlier) + ": both are graded on its files");
+    auto who = [&](const std::string& name, const std::string& id) {
+        return visibleText(name, options.utf8) + " (" + visibleText(id, options.utf8) + ")";
+    };
+    for (const DoubtfulEntry& doubt : listing.doubtful)
+        warn(shown(doubt.entry) + " could be the file of " + who(doubt.otherName, doubt.otherSiteId) + " or of " +
+             who(doubt.name, doubt.siteId) + ", and the download does not tell: it is graded as " +
+             visibleText(doubt.name, options.utf8) + "'s, whose name holds the other's ids, never as " +
+             visibleText(doubt.otherName, options.utf8) + "'s");
+    for (const std::string& lookAlike : lookAlikeStudents(students))
+        warn(lookAlike);
     std::vector<std::string> roster;
     if (!options.roster.empty() && !readRoster(options.roster, roster, error))
         return false;
+    std::vector<std::string> rosterWarnings;
     if (!options.roster.empty())
-        applyRoster(students, std::move(roster));
+        applyRoster(students, std::move(roster), &rosterWarnings);
+    for (const std::string& rosterWarning : rosterWarnings)
+        warn(rosterWarning);
     // Namesakes are named apart once the roster has matched them by the
     // name they share.
     nameNamesakesApart(students);

@@ -192,7 +192,7 @@ Placed placedAs(const CanvasName& canvas)
     // as one: the key keeps the two apart.
     std::string key = canvas.anonymous ? "anon_" + canvas.userId : canvas.userId;
     return Placed{true, key, canvas.name, canvas.userId, false, isCanvasText(canvas), canvas.fileName,
-                  canvas.attachmentId, canvas.anonymous};
+                  canvas.attachmentId, canvas.anonymous, canvas.otherName, canvas.otherUserId};
 }
 
 Placed placeCanvasFile(const TopEntry& entry)
@@ -225,13 +225,14 @@ std::string canvasFileName(std::string_view entry, const Student& owner)
 }
 
 // Canvas reads the first two all-digit parts between underscores as the
-// user id and the attachment id: the name before them holds no underscore,
-// and is never empty or all digits.
+// user id and the attachment id, but after a first part "anon" the next two
+// as an anonymous id and an attachment id: the name before them holds no
+// underscore, and is never empty, all digits or "anon" (a student's name).
 std::string canvasNamePart(std::string_view name)
 {
     std::string kept = safePart(name);
     std::erase(kept, '_');
-    return kept.empty() || allDigits(kept) ? "student" + kept : kept;
+    return kept.empty() || allDigits(kept) || equalIgnoringCase(kept, "anon") ? "student" + kept : kept;
 }
 
 // Each name keeps the student's user id and one of their attachments' ids:
