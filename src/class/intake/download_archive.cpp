@@ -61,8 +61,6 @@ void readData(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, 
         keep(index, std::move(bytes), plan);
 }
 
-// Lists every entry the download holds, but for a Mac's litter and paths
-// that leave it; false where nothing at all can be read.
 // Entries whose paths leave the folder they are unzipped in that a
 // download's warnings name, one each; past them, one warning counts them.
 constexpr std::uint64_t climbingNamed = 10;
@@ -78,6 +76,8 @@ void noteClimbingEntry(DownloadPlan& plan, std::string_view path, std::uint64_t 
         plan.warnings.push_back("more entries whose paths lead out of the folder they are unpacked in: ignored");
 }
 
+// Lists every entry the download holds, but for a Mac's litter and paths
+// that leave it; false where nothing at all can be read.
 bool listEntries(int fd, DownloadPlan& plan, std::string& error)
 {
     ArchiveReader reader;
