@@ -38,23 +38,38 @@ struct Range {
 
 // Characters that steer a terminal, show nothing, or look like a blank or
 // like nothing at all: with them two different texts would look the same.
+// Every control, format character, separator, space and default-ignorable
+// character Unicode names, as GNU libunistring reads them (a unit test
+// holds the table to it), and the few that are none of those but draw a
+// blank all the same.  `labelgrade` links no library for this table alone.
 constexpr Range invisibleRanges[] = {
     {0x0080, 0x00A0},    // C1 controls, no-break space
     {0x00AD, 0x00AD},    // soft hyphen
     {0x034F, 0x034F},    // combining grapheme joiner
+    {0x0600, 0x0605},    // Arabic number signs, which steer the digits after them
     {0x061C, 0x061C},    // Arabic letter mark
+    {0x06DD, 0x06DD},    // Arabic end of ayah
+    {0x070F, 0x070F},    // Syriac abbreviation mark
+    {0x0890, 0x0891},    // Arabic pound and piastre marks above
+    {0x08E2, 0x08E2},    // Arabic disputed end of ayah
     {0x115F, 0x1160},    // Hangul fillers
+    {0x1680, 0x1680},    // Ogham space mark
     {0x17B4, 0x17B5},    // Khmer inherent vowels
     {0x180B, 0x180F},    // Mongolian variation selectors and vowel separator
     {0x2000, 0x200F},    // spaces, zero-width characters, directional marks
     {0x2028, 0x202F},    // line and paragraph separators, bidirectional embeddings
     {0x205F, 0x206F},    // spaces, word joiner, invisible operators, bidirectional isolates
+    {0x2800, 0x2800},    // Braille blank: a symbol, drawn as a blank
     {0x3000, 0x3000},    // ideographic space
     {0x3164, 0x3164},    // Hangul filler
     {0xFE00, 0xFE0F},    // variation selectors
     {0xFEFF, 0xFEFF},    // byte-order mark
     {0xFFA0, 0xFFA0},    // halfwidth Hangul filler
-    {0xFFF9, 0xFFFB},    // interlinear annotation
+    {0xFFF0, 0xFFFB},    // reserved as ignorable, interlinear annotation
+    {0x110BD, 0x110BD},  // Kaithi number sign
+    {0x110CD, 0x110CD},  // Kaithi number sign above
+    {0x13430, 0x1343F},  // Egyptian hieroglyph format controls
+    {0x1BCA0, 0x1BCA3},  // shorthand format controls
     {0x1D173, 0x1D17A},  // musical format characters
     {0xE0000, 0xE0FFF},  // tags, variation selectors supplement
 };
@@ -208,6 +223,20 @@ std::string visibleText(std::string_view text, bool utf8)
         out += shown;
     }
     return out;
+}
+
+std::size_t characterPrefix(std::string_view text, std::size_t most)
+{
+    if (most >= text.size())
+        return text.size();
+    // A well-formed sequence is at most four bytes: at most three to step
+    // back over, to the byte that starts it.
+    std::size_t at = most;
+    for (int back = 0; back < 3 && at > 0 && isContinuation(static_cast<unsigned char>(text[at])); ++back)
+        --at;
+    std::uint32_t codePoint = 0;
+    bool starts = at < most && decodeUtf8(text.substr(at), codePoint) > most - at;
+    return starts ? at : most;
 }
 
 bool wellFormedUtf8(std::string_view text)

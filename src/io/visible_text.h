@@ -8,8 +8,9 @@
 //
 // The invisible and steering characters are the C1 controls, the format
 // characters (the byte-order mark, zero-width and bidirectional controls,
-// tags), the variation selectors, the line and paragraph separators and the
-// spaces other than the blank.  On a terminal whose locale is not UTF-8, a
+// tags), the variation selectors, the line and paragraph separators, the
+// spaces other than the blank, and the characters that draw a blank
+// (Braille blank, Hangul fillers).  On a terminal whose locale is not UTF-8, a
 // byte above 0x7F may itself be a C1 control, so every such byte shows as
 // \xHH.  Everything else, tab included, stays as it is.
 #ifndef LABELGRADE_VISIBLE_TEXT_H
@@ -36,6 +37,10 @@ std::size_t decodeUtf8(std::string_view text, std::uint32_t& codePoint);
 
 // Whether the character is one of the invisible and steering ones above.
 bool isInvisible(std::uint32_t codePoint);
+
+// The most bytes of `text` that can be kept within `most`: a text is cut
+// between characters, never inside a UTF-8 sequence.
+std::size_t characterPrefix(std::string_view text, std::size_t most);
 
 // Whether every byte of `text` belongs to a well-formed UTF-8 sequence.
 bool wellFormedUtf8(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include "class/explaining/explanation.h"
 #include "class/model/hashing.h"
+#include "io/visible_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -99,7 +100,7 @@ void FindingsWatcher::countWrongLine(const Verdict& verdict)
     ++tally_->wrongAt[place];
     wrongPlaces_.push_back(place);
     wrongLines_.push_back(
-        tally_->wrongLines.add(place, hashText(verdict.studentLine), verdict.studentLine.substr(0, shownTextSize)));
+        tally_->wrongLines.add(place, hashText(verdict.studentLine), verdict.studentLine.substr(0, characterPrefix(verdict.studentLine, shownTextSize))));
 }
 
 void FindingsWatcher::forget()

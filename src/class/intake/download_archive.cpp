@@ -80,6 +80,21 @@ void readData(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, 
         keep(index, std::move(bytes), plan);
 }
 
+// Entries whose paths leave the folder they are unzipped in that a
+// download's warnings name, one each; past them, one warning counts them.
+constexpr std::uint64_t climbingNamed = 10;
+
+// An entry whose path climbs out (`../x`) or starts at the root (`/x`) is
+// never read, but the instructor is told: it may be a student's file that
+// their name (a Canvas flat name ties no path to anyone) cannot place.
+void noteClimbingEntry(DownloadPlan& plan, std::string_view path, std::uint64_t before)
+{
+    if (before < climbingNamed)
+        plan.warnings.push_back(std::string(path) + ": its path leads out of the folder it is unpacked in: ignored");
+    else if (before == climbingNamed)
+        plan.warnings.push_back("more entries whose paths lead out of the folder they are unpacked in: ignored");
+}
+
 // Lists every entry the download holds, but for a Mac's litter and paths
 // that leave it; false where nothing at all can be read.
 bool listEntries(int fd, DownloadPlan& plan, std::string& error)
@@ -92,6 +107,7 @@ bool listEntries(int fd, DownloadPlan& plan, std::string& error)
         return false;
     }
     std::uint64_t sizes = 0;
+    std::uint64_t climbing = 0;
     for (std::uint64_t index = 0;; ++index) {
         status = nextEntry(reader);
         if (status == ArchiveStatus::end)
@@ -107,6 +123,9 @@ bool listEntries(int fd, DownloadPlan& plan, std::string& error)
         if (reader.entry.sizeKnown && (reader.entry.size > largestStudentFile || sizes > inflatedToPass))
             plan.large.push_back(index);
         EntryPath path = splitEntryPath(reader.entry.path);
+        bool climbs = path.problem == PathProblem::parent || path.problem == PathProblem::absolute;
+        if (status != ArchiveStatus::damaged && climbs)
+            noteClimbingEntry(plan, reader.entry.path, climbing++);
         if (status == ArchiveStatus::damaged || path.problem != PathProblem::none)
             continue;
         if (isMacLitter(path.components)) {

@@ -1,5 +1,7 @@
 #include "class/intake/handed_in.h"
 
+#include "io/visible_text.h"
+
 namespace {
 
 // A note names at most this many files, each cut to this many bytes: a
@@ -11,11 +13,7 @@ std::string shortName(const std::string& name)
 {
     if (name.size() <= longestNameShown)
         return name;
-    // Cut between characters, not inside one.
-    std::size_t cut = longestNameShown - 3;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-        --cut;
-    return name.substr(0, cut) + "...";
+    return name.substr(0, characterPrefix(name, longestNameShown - 3)) + "...";
 }
 
 std::string namesJoined(const std::vector<std::string>& names, std::size_t most)

@@ -2,6 +2,7 @@
 
 #include "io/temporary_file.h"
 #include "io/visible_text.h"
+#include "class/outputs/file_names.h"
 #include "class/outputs/wording.h"
 
 #include <algorithm>
@@ -12,28 +13,11 @@
 #include <unicase.h>
 #include <unistd.h>
 
-// A part of a path in the zip as every unzipping system takes it: no byte
-// that Windows refuses in a name, nothing that a terminal would act on or
-// that would hide or pass for another character, and UTF-8 throughout, as
-// the zip says its names are.
+// A part of a path in the zip as every unzipping system takes it: the
+// names of files the run makes follow one rule.
 std::string safePart(std::string_view part)
 {
-    std::string safe;
-    for (std::size_t at = 0; at < part.size();) {
-        auto byte = static_cast<unsigned char>(part[at]);
-        std::uint32_t codePoint = byte;
-        std::size_t length = byte < 0x80 ? 1 : decodeUtf8(part.substr(at), codePoint);
-        bool refused = length == 0 || byte < 0x20 || byte == 0x7F || isInvisible(codePoint) ||
-                       std::string_view("/\\:*?\"<>|").find(static_cast<char>(byte)) != std::string_view::npos;
-        if (refused) {
-            safe += '_';
-            at += length > 0 ? length : 1;
-            continue;
-        }
-        safe.append(part.substr(at, length));
-        at += length;
-    }
-    return safe.empty() || safe == "." || safe == ".." ? "_" + safe : safe;
+    return portableName(part);
 }
 
 namespace {

@@ -17,8 +17,10 @@
 #include <string_view>
 #include <vector>
 
-// A part of a path in the zip as every unzipping system takes it: a byte a
-// file system refuses in a name, or one a terminal would act on, is "_".
+// A part of a path in the zip as every unzipping system takes it (see
+// portableName): a byte a file system refuses in a name, or one a terminal
+// would act on or that shows nothing, is "_"; a name Windows refuses is
+// told apart; a long one is shortened.
 std::string safePart(std::string_view part);
 
 // The feedback, once the student is graded: `reports` holds each test's

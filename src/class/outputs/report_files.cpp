@@ -3,6 +3,7 @@
 #include "io/folder.h"
 #include "io/paths.h"
 #include "io/visible_text.h"
+#include "class/outputs/file_names.h"
 #include "class/outputs/wording.h"
 
 #include <algorithm>
@@ -40,24 +41,14 @@ bool canNameFolder(const std::string& name)
            name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
 }
 
-// A name any file system takes: what exFAT, FAT and NTFS refuse (control
-// bytes, the characters "*/:<>?\|, a trailing dot or blank) made '_'.
-std::string portableName(const std::string& name)
-{
-    std::string portable;
-    for (char c : name) {
-        bool refused = static_cast<unsigned char>(c) < 0x20 || std::string_view("\"*/:<>?\\|").find(c) != std::string_view::npos;
-        portable += refused ? '_' : c;
-    }
-    while (!portable.empty() && (portable.back() == '.' || portable.back() == ' '))
-        portable.back() = '_';
-    return portable.empty() || portable == "." || portable == ".." ? std::string("_") : portable;
-}
-
 // The names a student's folder may have, in turn.
 std::string candidate(const std::string& name, int attempt)
 {
-    std::string base = attempt == 0 && canNameFolder(name) ? name : portableName(name);
+    // A name that Windows refuses, that shows nothing where it holds
+    // something, or that is too long for a file system, is made portable
+    // from the start, as the feedback's names are.
+    bool asItIs = canNameFolder(name) && !refusedByWindows(name) && !holdsUnseen(name) && name.size() <= longestNamePart;
+    std::string base = attempt == 0 && asItIs ? name : portableName(name);
     int number = attempt == 0 ? 1 : attempt;
     return number == 1 ? base : base + " (" + std::to_string(number) + ")";
 }

@@ -1,5 +1,7 @@
 #include "class/run/progress.h"
 
+#include "io/visible_text.h"
+
 #include <cstdio>
 #include <string>
 #include <sys/ioctl.h>
@@ -11,12 +13,13 @@ namespace {
 constexpr double minimumSecondsForRate = 0.5;
 
 // A line wider than the terminal would wrap, and only its last row would be
-// erased: it is cut to the terminal's width, less a column.
+// erased: it is cut to the terminal's width, less a column, between
+// characters.
 std::string fitted(int fd, std::string text)
 {
     winsize size{};
     if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 && text.size() >= size.ws_col)
-        text.resize(size.ws_col - 1u);
+        text.resize(characterPrefix(text, size.ws_col - 1u));
     return text;
 }
 

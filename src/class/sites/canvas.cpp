@@ -250,6 +250,16 @@ std::string canvasFeedbackPath(const Student& student)
     return {};
 }
 
+// What SIS Login ID holds where the students' ids are not Canvas's: a
+// folder's name, which an instructor names by login, guarded as any text a
+// person reads is (no login starts as a formula does); but nothing where
+// another site's download named the student (the name they chose), which
+// no login is, and Canvas matches the row by its Student column instead.
+std::string sisLoginCell(const Student& student, const Naming& naming)
+{
+    return student.lmsId.empty() ? naming.read(student.name) : std::string();
+}
+
 // Canvas matches a row to a student by ID, its user id, where the download
 // gave one; else by SIS Login ID, the folder's name.  With an assignment's
 // title, the one column it fills holds the total.
@@ -284,7 +294,7 @@ void canvasGradebook(Output& out, const std::vector<Test>& tests, const std::vec
         row.field(naming.read(student.name));
         row.field(shape.siteIds && !student.anonymous ? naming.raw(student.lmsId) : std::string());
         row.field("");
-        row.field(shape.siteIds ? std::string() : naming.raw(student.name));
+        row.field(shape.siteIds ? std::string() : sisLoginCell(student, naming));
         row.field("");
         if (oneColumn)
             row.number(totalOf(student));

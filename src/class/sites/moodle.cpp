@@ -7,6 +7,7 @@
 #include "class/intake/lms_names.h"
 #include "class/outputs/csv.h"
 #include "class/outputs/feedback.h"
+#include "class/outputs/file_names.h"
 #include "io/visible_text.h"
 
 #include <algorithm>
@@ -228,6 +229,19 @@ Placed placeMoodleEntry(const TopEntry& entry)
                   !entry.folder && moodle.plugin != "file", moodle.fileName, {}};
 }
 
+// A folder's name that a file system takes: Moodle reads the id and the
+// plugin after the first "_", so only the name before it is shortened.
+std::string fittedFolder(const std::string& folder)
+{
+    constexpr std::size_t leastNameKept = 16;
+    std::size_t underscore = folder.find('_');
+    if (folder.size() <= longestNamePart || underscore == 0 || underscore == std::string::npos)
+        return folder;
+    std::size_t rest = folder.size() - underscore;
+    std::size_t room = longestNamePart > rest + leastNameKept ? longestNamePart - rest : leastNameKept;
+    return shortenedName(std::string_view(folder).substr(0, underscore), room) + folder.substr(underscore);
+}
+
 // Where Moodle's download put the student's files, which its feedback
 // upload reads back.
 std::string moodleFeedbackPath(const Student& student)
@@ -241,13 +255,13 @@ std::string moodleFeedbackPath(const Student& student)
             std::string name = folder;
             if (name.back() == '_')
                 name.pop_back();
-            return safePart(name) + "/feedback.txt";
+            return safePart(fittedFolder(name)) + "/feedback.txt";
         }
     // Moodle ignores what comes before the first underscore: the name must
     // hold none.
     std::string name(siteName(student));
     std::replace(name.begin(), name.end(), '_', ' ');
-    return safePart(name + "_" + student.lmsId + "_assignsubmission_file") + "/feedback.txt";
+    return safePart(fittedFolder(name + "_" + student.lmsId + "_assignsubmission_file")) + "/feedback.txt";
 }
 
 // Moodle's grading worksheet, as its assignment takes it back: a row names
