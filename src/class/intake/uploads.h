@@ -50,7 +50,7 @@ struct UploadBudget {
     int milliseconds = 0;       // wall time of the children that read them
 };
 
-constexpr UploadBudget studentUploadBudget{256 * mebibyte, 20'000, mebibyte, 8'000};
+constexpr UploadBudget studentUploadBudget{256 * mebibyte, 20'000, 4 * mebibyte, 8'000};
 
 // The memory a child that reads an upload may take beyond the run's own:
 // libarchive's buffers, a zip's central directory, one header at a time.
