@@ -5,10 +5,12 @@
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,8 +26,12 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr int failedWork = 4;
 constexpr std::size_t pieceSize = 64 * 1024;
+// A request's descriptors: what to read, and where to answer.
+constexpr int passedDescriptors = 2;
 
 // The child's address space as it starts: its bound is counted from there,
 // since it holds a copy of all the run has mapped.
@@ -43,33 +49,63 @@ std::uint64_t mappedNow()
     return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
-void setBound(int resource, rlim_t soft, rlim_t hard)
+void setBound(int resource, rlim_t bound)
 {
-    rlimit bound{soft, hard};
-    setrlimit(resource, &bound);
+    rlimit limit{bound, bound};
+    setrlimit(resource, &limit);
 }
 
-// Closes every descriptor of the child but those it keeps: another child's
-// pipe left open here would keep that child's reader from its end.
-void closeAllBut(std::vector<int> keep)
+// Closes every descriptor of the child but its socket and standard ones:
+// another child's pipe left open here would keep its reader from its end.
+void closeAllBut(int kept)
 {
-    keep.push_back(STDIN_FILENO);
-    keep.push_back(STDOUT_FILENO);
-    keep.push_back(STDERR_FILENO);
-    std::sort(keep.begin(), keep.end());
-    unsigned from = 0;
-    for (int fd : keep) {
-        if (fd < 0)
+    if (kept > STDERR_FILENO + 1)
+        close_range(STDERR_FILENO + 1, static_cast<unsigned>(kept) - 1, 0);
+    close_range(static_cast<unsigned>(kept) + 1, UINT_MAX, 0);
+}
+
+bool readFully(int fd, char* into, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t got = read(fd, into, size);
+        if (got < 0 && errno == EINTR)
             continue;
-        if (static_cast<unsigned>(fd) > from)
-            close_range(from, static_cast<unsigned>(fd) - 1, 0);
-        from = static_cast<unsigned>(fd) + 1;
+        if (got <= 0)
+            return false;
+        into += got;
+        size -= static_cast<std::size_t>(got);
     }
-    close_range(from, UINT_MAX, 0);
+    return true;
 }
 
-[[noreturn]] void runChild(const ConfinedBounds& bounds, std::vector<int> keep, int answer,
-                           const std::function<bool(int)>& work)
+// Takes the next request off the socket: its size, its bytes and its two
+// descriptors, which come with its first byte.  False at the socket's end.
+bool takeRequest(int control, std::string& request, int (&fds)[passedDescriptors])
+{
+    std::uint64_t size = 0;
+    char room[CMSG_SPACE(sizeof(int) * passedDescriptors)] = {};
+    iovec part{&size, sizeof size};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = room;
+    message.msg_controllen = sizeof room;
+    ssize_t got;
+    do
+        got = recvmsg(control, &message, MSG_CMSG_CLOEXEC);
+    while (got < 0 && errno == EINTR);
+    cmsghdr* passed = CMSG_FIRSTHDR(&message);
+    if (got <= 0 || passed == nullptr || passed->cmsg_type != SCM_RIGHTS)
+        return false;
+    std::memcpy(fds, CMSG_DATA(passed), sizeof fds);
+    if (static_cast<std::size_t>(got) < sizeof size &&
+        !readFully(control, reinterpret_cast<char*>(&size) + got, sizeof size - static_cast<std::size_t>(got)))
+        return false;
+    request.resize(static_cast<std::size_t>(size));
+    return readFully(control, request.data(), request.size());
+}
+
+[[noreturn]] void serve(ConfinedWork work, std::uint64_t memory, int control)
 {
     int nowhere = open("/dev/null", O_RDWR);
     if (nowhere >= 0) {
@@ -78,48 +114,103 @@ void closeAllBut(std::vector<int> keep)
         if (nowhere > STDERR_FILENO)
             close(nowhere);
     }
-    keep.push_back(answer);
-    closeAllBut(std::move(keep));
-    setBound(RLIMIT_CORE, 0, 0);
-    rlim_t seconds = static_cast<rlim_t>((bounds.milliseconds + 999) / 1000);
-    setBound(RLIMIT_CPU, seconds, seconds + 1);
+    closeAllBut(control);
+    setBound(RLIMIT_CORE, 0);
 #ifndef LABELGRADE_ADDRESS_SPACE_SHARED
-    rlim_t mapped = static_cast<rlim_t>(mappedNow() + bounds.memory);
-    setBound(RLIMIT_AS, mapped, mapped);
+    setBound(RLIMIT_AS, static_cast<rlim_t>(mappedNow() + memory));
+#else
+    (void)memory;
 #endif
-    signal(SIGXCPU, SIG_DFL);
-    int status = failedWork;
-    try {
-        status = work(answer) ? 0 : failedWork;
-    } catch (const std::bad_alloc&) {
-        status = confinedOutOfMemory;
-    } catch (...) {
-        status = failedWork;
+    std::string request;
+    for (int fds[passedDescriptors]; takeRequest(control, request, fds);) {
+        char answered = 0;
+        try {
+            answered = work(request, fds[0], fds[1]) ? 1 : 0;
+        } catch (const std::bad_alloc&) {
+            _exit(confinedOutOfMemory);
+        } catch (...) {
+            _exit(failedWork);
+        }
+        close(fds[0]);
+        close(fds[1]);
+        if (send(control, &answered, 1, MSG_NOSIGNAL) != 1)
+            break;
     }
-    _exit(status);
+    _exit(0);
 }
 
-int elapsedSince(std::chrono::steady_clock::time_point start)
+// A new child, serving `pool`'s work; pid -1 with errno set where none
+// could be made.
+ConfinedChild startChild(const ConfinedPool& pool)
 {
-    auto spent = std::chrono::steady_clock::now() - start;
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(spent).count());
+    ConfinedChild child;
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return child;
+    child.pid = fork();
+    if (child.pid == 0)
+        serve(pool.work, pool.memory, ends[1]);
+    close(ends[1]);
+    if (child.pid < 0) {
+        int error = errno;
+        close(ends[0]);
+        errno = error;
+        return child;
+    }
+    child.control = ends[0];
+    return child;
 }
 
-// Reads the child's answer until it ends, passes the bound, or time runs
-// out; the end it met, or answered where the child must be waited for.
-ConfinedEnd takeAnswer(int from, const ConfinedBounds& bounds, std::chrono::steady_clock::time_point start,
-                       std::string& answer)
+ConfinedEnd endOf(int status)
 {
-    std::string piece(pieceSize, '\0');
+    if (WIFEXITED(status)) {
+        int code = WEXITSTATUS(status);
+        return code == confinedOutOfMemory || code == 1 ? ConfinedEnd::outOfMemory : ConfinedEnd::failed;
+    }
+    // Killed by the kernel for want of memory, or it crashed.
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? ConfinedEnd::outOfMemory : ConfinedEnd::failed;
+}
+
+// Ends a child for good, killed first where it may still run; how it ended.
+ConfinedEnd endChild(ConfinedChild& child, bool kill)
+{
+    if (kill)
+        ::kill(child.pid, SIGKILL);
+    close(child.control);
+    int status = 0;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return endOf(status);
+}
+
+int elapsedSince(Clock::time_point start)
+{
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+// Waits for `fd` to be readable within the time left; false when it runs out.
+bool readableInTime(int fd, const ConfinedBounds& bounds, Clock::time_point start)
+{
     for (;;) {
         int left = bounds.milliseconds - elapsedSince(start);
         if (left <= 0)
-            return ConfinedEnd::outOfTime;
-        pollfd waiting{from, POLLIN, 0};
+            return false;
+        pollfd waiting{fd, POLLIN, 0};
         int ready = poll(&waiting, 1, left);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready == 0)
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+// Reads the answer until its pipe ends, it passes the bound, or time runs
+// out: answered where it ended.
+ConfinedEnd takeAnswer(int from, const ConfinedBounds& bounds, Clock::time_point start, std::string& answer)
+{
+    std::string piece(pieceSize, '\0');
+    for (;;) {
+        if (!readableInTime(from, bounds, start))
             return ConfinedEnd::outOfTime;
         ssize_t got = read(from, piece.data(), piece.size());
         if (got < 0 && (errno == EINTR || errno == EAGAIN))
@@ -132,50 +223,110 @@ ConfinedEnd takeAnswer(int from, const ConfinedBounds& bounds, std::chrono::stea
     }
 }
 
-ConfinedEnd endOf(int status)
+bool sendRequest(const ConfinedChild& child, std::string_view request, int fd, int answer)
 {
-    if (WIFEXITED(status)) {
-        int code = WEXITSTATUS(status);
-        if (code == 0)
-            return ConfinedEnd::answered;
-        return code == confinedOutOfMemory || code == 1 ? ConfinedEnd::outOfMemory : ConfinedEnd::failed;
+    std::uint64_t size = request.size();
+    char room[CMSG_SPACE(sizeof(int) * passedDescriptors)] = {};
+    iovec part{&size, sizeof size};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = room;
+    message.msg_controllen = sizeof room;
+    cmsghdr* passed = CMSG_FIRSTHDR(&message);
+    passed->cmsg_level = SOL_SOCKET;
+    passed->cmsg_type = SCM_RIGHTS;
+    passed->cmsg_len = CMSG_LEN(sizeof(int) * passedDescriptors);
+    int fds[passedDescriptors] = {fd, answer};
+    std::memcpy(CMSG_DATA(passed), fds, sizeof fds);
+    if (sendmsg(child.control, &message, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof size))
+        return false;
+    while (!request.empty()) {
+        ssize_t put = send(child.control, request.data(), request.size(), MSG_NOSIGNAL);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        request.remove_prefix(static_cast<std::size_t>(put));
     }
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
-        return ConfinedEnd::outOfTime;
-    // Killed by the kernel for want of memory, or it crashed.
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? ConfinedEnd::outOfMemory : ConfinedEnd::failed;
+    return true;
+}
+
+// An idle child of the pool, or a new one.
+ConfinedChild takeChild(ConfinedPool& pool)
+{
+    {
+        std::lock_guard<std::mutex> held(pool.lock);
+        if (!pool.idle.empty()) {
+            ConfinedChild child = pool.idle.back();
+            pool.idle.pop_back();
+            return child;
+        }
+    }
+    return startChild(pool);
+}
+
+void giveBack(ConfinedPool& pool, ConfinedChild child)
+{
+    std::lock_guard<std::mutex> held(pool.lock);
+    pool.idle.push_back(child);
+}
+
+// What the child says of its work once the answer's pipe has ended: it
+// answered whole, it did not, or it is gone, and how it went.
+ConfinedEnd childSays(ConfinedPool& pool, ConfinedChild& child, const ConfinedBounds& bounds, Clock::time_point start)
+{
+    char answered = 0;
+    if (readableInTime(child.control, bounds, start) && read(child.control, &answered, 1) == 1) {
+        giveBack(pool, child);
+        return answered == 1 ? ConfinedEnd::answered : ConfinedEnd::failed;
+    }
+    return endChild(child, true);
 }
 
 }  // namespace
 
-Confined runConfined(const ConfinedBounds& bounds, const std::vector<int>& keep,
-                     const std::function<bool(int answer)>& work)
+ConfinedPool::~ConfinedPool()
+{
+    // A child at its socket's end leaves.
+    for (ConfinedChild& child : idle)
+        endChild(child, false);
+}
+
+Confined askConfined(ConfinedPool& pool, std::string_view request, int fd, const ConfinedBounds& bounds)
 {
     Confined result;
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) {
-        result.error = errno;
-        return result;
+    auto start = Clock::now();
+    // A child that waited may have been ended meanwhile: a new one is
+    // asked once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ConfinedChild child = takeChild(pool);
+        int answer[2];
+        if (child.pid < 0 || pipe2(answer, O_CLOEXEC) != 0) {
+            result.error = errno;
+            if (child.pid >= 0)
+                giveBack(pool, child);
+            break;
+        }
+        bool sent = sendRequest(child, request, fd, answer[1]);
+        close(answer[1]);
+        ConfinedEnd met = sent ? takeAnswer(answer[0], bounds, start, result.answer) : ConfinedEnd::failed;
+        close(answer[0]);
+        if (!sent) {
+            endChild(child, true);
+            result.error = EPIPE;
+            continue;
+        }
+        if (met == ConfinedEnd::answered) {
+            result.end = childSays(pool, child, bounds, start);
+        }
+        else {
+            endChild(child, true);
+            result.end = met;
+        }
+        result.error = 0;
+        break;
     }
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child < 0) {
-        result.error = errno;
-        close(ends[0]);
-        close(ends[1]);
-        return result;
-    }
-    if (child == 0)
-        runChild(bounds, keep, ends[1], work);
-    close(ends[1]);
-    ConfinedEnd met = takeAnswer(ends[0], bounds, start, result.answer);
-    close(ends[0]);
-    if (met != ConfinedEnd::answered)
-        kill(child, SIGKILL);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    result.end = met == ConfinedEnd::answered ? endOf(status) : met;
     result.milliseconds = elapsedSince(start);
     return result;
 }

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -11,52 +12,76 @@
 
 namespace {
 
-constexpr ConfinedBounds roomy{64 << 20, 1 << 20, 10'000};
+constexpr ConfinedBounds roomy{1 << 20, 10'000};
 
-bool say(int answer, const std::string& text)
+bool say(int answer, std::string_view text)
 {
     return write(answer, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
-}  // namespace
-
-TEST(Confined, AnswersComeBackWhole)
+// Does what the request says, so that one pool's children can be tried
+// every way a reader can end.
+bool act(std::string_view request, int fd, int answer)
 {
-    // More than a pipe holds at once: the parent reads while the child writes.
-    std::string large(300'000, 'x');
-    Confined run = runConfined(roomy, {}, [&](int answer) { return say(answer, large); });
-    EXPECT_EQ(run.end, ConfinedEnd::answered);
-    EXPECT_EQ(run.answer, large);
+    if (request == "large")
+        return say(answer, std::string(300'000, 'x'));
+    if (request == "fail")
+        return false;
+    if (request == "crash")
+        std::raise(SIGSEGV);
+    if (request == "exit") {
+        // A library that prints and gives up, as libarchive does without memory.
+        std::puts("Fatal Internal Error");
+        std::exit(1);
+    }
+    if (request == "sleep")
+        sleep(5);
+    if (request == "greedy") {
+        std::vector<std::string> held;
+        for (int i = 0; i < 64; ++i)
+            held.emplace_back(1 << 20, 'z');
+    }
+    if (request == "descriptors") {
+        // What came with the request is open; what the run holds is not.
+        char first = 0;
+        bool read = pread(fd, &first, 1, 0) == 1;
+        std::printf("nothing of this reaches the run's output\n");
+        std::fflush(stdout);
+        return say(answer, std::string(read ? "read " : "unread ") + (fcntl(3, F_GETFD) < 0 ? "3 closed" : "3 open"));
+    }
+    return say(answer, "pid " + std::to_string(getpid()));
 }
 
-TEST(Confined, EachBoundEndsTheChildAlone)
+}  // namespace
+
+TEST(Confined, ChildrenServeRequestAfterRequestAndAnswersComeBackWhole)
 {
-    Confined failed = runConfined(roomy, {}, [](int) { return false; });
-    EXPECT_EQ(failed.end, ConfinedEnd::failed);
+    ConfinedPool pool(act, 16 << 20);
+    Confined first = askConfined(pool, "pid", STDIN_FILENO, roomy);
+    Confined second = askConfined(pool, "pid", STDIN_FILENO, roomy);
+    EXPECT_EQ(first.end, ConfinedEnd::answered);
+    EXPECT_EQ(first.answer, second.answer) << "one child serves both";
+    // More than a pipe holds at once: the parent reads while the child writes.
+    Confined large = askConfined(pool, "large", STDIN_FILENO, roomy);
+    EXPECT_EQ(large.end, ConfinedEnd::answered);
+    EXPECT_EQ(large.answer.size(), 300'000u);
+}
 
-    Confined crashed = runConfined(roomy, {}, [](int) {
-        std::raise(SIGSEGV);
-        return true;
-    });
-    EXPECT_EQ(crashed.end, ConfinedEnd::failed);
-
-    // A library that prints and exits, as libarchive does without memory.
-    Confined exited = runConfined(roomy, {}, [](int) -> bool {
-        std::fputs("Fatal Internal Error\n", stdout);
-        std::exit(1);
-    });
-    EXPECT_EQ(exited.end, ConfinedEnd::outOfMemory);
-
-    Confined slow = runConfined(ConfinedBounds{64 << 20, 1024, 200}, {}, [](int) {
-        sleep(5);
-        return true;
-    });
+TEST(Confined, EachBoundEndsTheChildAloneAndTheNextRequestGetsANewOne)
+{
+    ConfinedPool pool(act, 16 << 20);
+    std::string before = askConfined(pool, "pid", STDIN_FILENO, roomy).answer;
+    EXPECT_EQ(askConfined(pool, "fail", STDIN_FILENO, roomy).end, ConfinedEnd::failed);
+    EXPECT_EQ(askConfined(pool, "pid", STDIN_FILENO, roomy).answer, before) << "a failed request ends no child";
+    EXPECT_EQ(askConfined(pool, "crash", STDIN_FILENO, roomy).end, ConfinedEnd::failed);
+    EXPECT_EQ(askConfined(pool, "exit", STDIN_FILENO, roomy).end, ConfinedEnd::outOfMemory);
+    Confined slow = askConfined(pool, "sleep", STDIN_FILENO, ConfinedBounds{1024, 200});
     EXPECT_EQ(slow.end, ConfinedEnd::outOfTime);
     EXPECT_LT(slow.milliseconds, 2'000);
-
-    Confined talkative = runConfined(ConfinedBounds{64 << 20, 1000, 10'000}, {},
-                                     [](int answer) { return say(answer, std::string(5000, 'y')); });
-    EXPECT_EQ(talkative.end, ConfinedEnd::tooLong);
+    EXPECT_EQ(askConfined(pool, "large", STDIN_FILENO, ConfinedBounds{1000, 10'000}).end, ConfinedEnd::tooLong);
+    Confined after = askConfined(pool, "pid", STDIN_FILENO, roomy);
+    EXPECT_EQ(after.end, ConfinedEnd::answered);
+    EXPECT_NE(after.answer, before);
 }
 
 // The sanitizers' shadow memory leaves the child's address space unbounded.
@@ -71,32 +96,19 @@ TEST(Confined, EachBoundEndsTheChildAlone)
 #ifndef ADDRESS_SPACE_SHARED
 TEST(Confined, MemoryIsBoundedBeyondWhatTheRunHolds)
 {
-    Confined greedy = runConfined(ConfinedBounds{16 << 20, 1024, 10'000}, {}, [](int answer) {
-        std::vector<std::string> held;
-        for (int i = 0; i < 64; ++i)
-            held.emplace_back(1 << 20, 'z');
-        return say(answer, "held");
-    });
-    EXPECT_EQ(greedy.end, ConfinedEnd::outOfMemory);
+    ConfinedPool pool(act, 16 << 20);
+    EXPECT_EQ(askConfined(pool, "greedy", STDIN_FILENO, roomy).end, ConfinedEnd::outOfMemory);
 }
 #endif
 
-TEST(Confined, TheChildTouchesNoDescriptorButThoseItKeeps)
+TEST(Confined, TheChildReadsWhatItIsHandedAndNothingTheRunHolds)
 {
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    int kept = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    Confined run = runConfined(roomy, {kept}, [&](int answer) {
-        // The other pipe's end is closed here, so its reader still sees its
-        // end when this child lives on; what the child prints goes nowhere.
-        bool closed = fcntl(ends[1], F_GETFD) < 0;
-        bool open = fcntl(kept, F_GETFD) >= 0;
-        std::printf("nothing of this reaches the run's output\n");
-        std::fflush(stdout);
-        return say(answer, std::string(closed ? "closed" : "open") + (open ? " kept" : " lost"));
-    });
-    EXPECT_EQ(run.answer, "closed kept");
-    close(ends[0]);
-    close(ends[1]);
-    close(kept);
+    int held = open("/dev/null", O_RDONLY);  // likely 3 in the run, in any case open there
+    ConfinedPool pool(act, 16 << 20);
+    int handed = open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    Confined run = askConfined(pool, "descriptors", handed, roomy);
+    EXPECT_EQ(run.answer, held == 3 ? "read 3 closed" : run.answer);
+    EXPECT_EQ(run.answer.substr(0, 5), "read ");
+    close(handed);
+    close(held);
 }

@@ -229,15 +229,15 @@ std::vector<TopEntry> topEntries(const DownloadPlan& plan, std::vector<std::uint
 // top, or right in a folder of theirs, and what their uploads hold.
 // What an upload the first pass set aside holds, listed within what its
 // student's uploads may still cost.
-UploadListing listStored(const DownloadPlan& plan, std::uint32_t upload, UploadBudget& budget)
+UploadListing listStored(DownloadPlan& plan, std::uint32_t upload, UploadBudget& budget)
 {
     const StoredUpload& stored = plan.storedUploads[upload];
     if (!stored.problem.empty())
         return UploadListing{{}, stored.problem, false};
-    return listUpload(UploadPlace{plan.store.fd, stored.offset, stored.size}, budget);
+    return listUpload(*plan.readers, UploadPlace{plan.store.fd, stored.offset, stored.size}, budget);
 }
 
-Handed handedBy(const DownloadPlan& plan, const SiteNames& site, const Student& owner,
+Handed handedBy(DownloadPlan& plan, const SiteNames& site, const Student& owner,
                 const std::vector<std::uint32_t>& entries, std::vector<std::uint32_t>& entryOf, UploadBudget& budget)
 {
     Handed handed;
@@ -412,7 +412,7 @@ std::vector<StudentFile> readStored(DownloadPlan& plan, std::uint64_t entry, std
     if (stored == plan.storedUploads.end() || stored->entry != entry || !stored->problem.empty())
         return unreadableFiles(inside.size());
     UploadPlace place{plan.store.fd, stored->offset, stored->size};
-    for (UploadFile& read : readUploadEntries(place, inside, plan.budgets[student]))
+    for (UploadFile& read : readUploadEntries(*plan.readers, place, inside, plan.budgets[student]))
         files.push_back(read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes))
                                                         : refusedFile(read.state));
     return files;

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +81,7 @@ struct DownloadPlan {
     std::uint64_t stored = 0;
     std::vector<StoredUpload> storedUploads;  // by the entries' order
     std::vector<UploadBudget> budgets;        // per student, what their uploads may still cost
+    std::unique_ptr<UploadReaders> readers = std::make_unique<UploadReaders>();
     std::uint32_t unwrapped = 0;        // the length of one folder all else lay in, read as the top
     std::string unwrappedFolder;        // that folder's name
     std::string insidePaths;            // wanted files' paths inside uploads, one after another

@@ -28,7 +28,7 @@ StudentFile openPlaced(const StudentPlaces& places, const FileSource& source,
 // Adds what an upload holds to what the student handed in; an upload that
 // cannot be read is a file like any other, and its trouble is noted.
 void addUpload(const StudentPlaces& places, std::size_t upload, const std::vector<FileId>& references, Handed& handed,
-               UploadBudget& budget)
+               UploadReaders& readers, UploadBudget& budget)
 {
     StudentFile file = openPlaced(places, handed.sources[upload], references);
     std::string shown = handed.files[upload].shown;
@@ -36,7 +36,7 @@ void addUpload(const StudentPlaces& places, std::size_t upload, const std::vecto
         handed.troubles.push_back(shown + ": " + std::string(reasonOf(file.state)));
         return;
     }
-    UploadListing listing = listUpload(UploadPlace{file.file.fd}, budget);
+    UploadListing listing = listUpload(readers, UploadPlace{file.file.fd}, budget);
     if (std::string trouble = uploadTrouble(listing, shown); !trouble.empty())
         handed.troubles.push_back(trouble);
     for (UploadEntry& entry : listing.entries) {
@@ -49,7 +49,7 @@ void addUpload(const StudentPlaces& places, std::size_t upload, const std::vecto
 }  // namespace
 
 Handed gatherHanded(int submissions, bool followLinks, const Student& student, const std::vector<FileId>& references,
-                    StudentPlaces& places, UploadBudget& budget, int& error)
+                    StudentPlaces& places, UploadReaders& readers, UploadBudget& budget, int& error)
 {
     Handed handed;
     places.submissions = submissions;
@@ -74,12 +74,12 @@ Handed gatherHanded(int submissions, bool followLinks, const Student& student, c
     std::size_t own = handed.files.size();
     for (std::size_t i = 0; i < own; ++i)
         if (looksLikeUpload(handed.files[i].name))
-            addUpload(places, i, references, handed, budget);
+            addUpload(places, i, references, handed, readers, budget);
     return handed;
 }
 
 StudentFile openHanded(const StudentPlaces& places, StudentSubmission& submission, std::size_t test,
-                       const std::vector<FileId>& references)
+                       const std::vector<FileId>& references, UploadReaders& readers)
 {
     const Handed& handed = submission.handed;
     const FileSource& source = handed.sources[submission.choices[test].file];
@@ -93,7 +93,7 @@ StudentFile openHanded(const StudentPlaces& places, StudentSubmission& submissio
         if (upload.state != FileState::graded)
             markRead(submission, tests, upload.state);
         else
-            readAhead(upload.file.fd, submission, tests);
+            readAhead(readers, upload.file.fd, submission, tests);
     }
     return takeRead(submission, test);
 }
@@ -124,6 +124,7 @@ struct FolderSource final : SubmissionSource {
     bool followLinks = false;
     const std::vector<Test>& tests;
     std::vector<FileId> references;
+    mutable UploadReaders readers;
 
     FolderSource(int submissions, std::string root, bool followLinks, const std::vector<Test>& tests)
         : submissions(submissions), root(std::move(root)), followLinks(followLinks), tests(tests)
@@ -138,7 +139,7 @@ struct FolderSource final : SubmissionSource {
         if (!student.hasFolder || student.folderOutside)
             return;
         int error = 0;
-        submission.handed = gatherHanded(submissions, followLinks, student, references, submission.places,
+        submission.handed = gatherHanded(submissions, followLinks, student, references, submission.places, readers,
                                          submission.uploads, error);
         if (isGraderTrouble(error)) {
             submission.graderError = error;
@@ -150,7 +151,7 @@ struct FolderSource final : SubmissionSource {
 
     StudentFile open(const Student& student, StudentSubmission& submission, std::size_t test) const override
     {
-        StudentFile file = openHanded(submission.places, submission, test, references);
+        StudentFile file = openHanded(submission.places, submission, test, references, readers);
         file.shownPath = pathOfHanded(root, student, submission.handed, submission.choices[test].file);
         file.handedPath = submission.handed.files[submission.choices[test].file].shown;
         return file;

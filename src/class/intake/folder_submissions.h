@@ -19,14 +19,14 @@
 // errno of a folder that could not be opened.  Listing the uploads among
 // them is charged to `budget`.
 Handed gatherHanded(int submissions, bool followLinks, const Student& student, const std::vector<FileId>& references,
-                    StudentPlaces& places, UploadBudget& budget, int& error);
+                    StudentPlaces& places, UploadReaders& readers, UploadBudget& budget, int& error);
 
 // Opens test `test`'s chosen file (its choice graded) to be graded,
 // judged as a student's file is.  One that lies inside an upload is read
 // whole, with every other test's file there, in one pass over the upload
 // the first time one is wanted.
 StudentFile openHanded(const StudentPlaces& places, StudentSubmission& submission, std::size_t test,
-                       const std::vector<FileId>& references);
+                       const std::vector<FileId>& references, UploadReaders& readers);
 
 // SUBMISSIONS as a folder, open on `submissions` and named `root` in the
 // reports: each student's folders (a link only where it stays inside,

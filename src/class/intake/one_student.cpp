@@ -23,6 +23,7 @@ struct OneStudent final : SubmissionSource {
     StudentPlaces places;  // for a folder
     Handed handed;
     UploadBudget uploads = studentUploadBudget;  // what gathering left
+    mutable UploadReaders readers;
 
     OneStudent(std::string root, const std::vector<Test>& tests) : root(std::move(root)), tests(tests)
     {
@@ -39,7 +40,7 @@ struct OneStudent final : SubmissionSource {
 
     StudentFile open(const Student&, StudentSubmission& submission, std::size_t test) const override
     {
-        StudentFile file = archive ? openInArchive(submission, test) : openHanded(places, submission, test, references);
+        StudentFile file = archive ? openInArchive(submission, test) : openHanded(places, submission, test, references, readers);
         file.shownPath = pathInFolder(root, submission.handed.files[submission.choices[test].file].shown);
         file.handedPath = submission.handed.files[submission.choices[test].file].shown;
         return file;
@@ -54,7 +55,7 @@ struct OneStudent final : SubmissionSource {
             return refused;
         }
         if (!wasRead(submission, test))
-            readAhead(fd.fd, submission, testsInArchive(submission, SourceKind::inDownload, 0));
+            readAhead(readers, fd.fd, submission, testsInArchive(submission, SourceKind::inDownload, 0));
         return takeRead(submission, test);
     }
 };
@@ -69,7 +70,7 @@ std::string nameOf(const std::string& path)
 // that cannot be read to its end is named as a class names an upload.
 bool gatherArchive(OneStudent& submission, std::string& why)
 {
-    UploadListing listing = listUpload(UploadPlace{submission.fd.fd}, submission.uploads);
+    UploadListing listing = listUpload(submission.readers, UploadPlace{submission.fd.fd}, submission.uploads);
     // What it costs to read is the student's note, as in a class; what it
     // is (no archive at all) is the run's trouble.
     if (listing.entries.empty() && !listing.problem.empty() && !listing.costly) {
@@ -91,7 +92,7 @@ bool gatherFolder(OneStudent& submission, std::string& why)
     student.folders.push_back(".");
     int error = 0;
     submission.handed = gatherHanded(submission.fd.fd, false, student, submission.references, submission.places,
-                                      submission.uploads, error);
+                                      submission.readers, submission.uploads, error);
     if (error != 0) {
         why = std::strerror(error);
         return false;

@@ -27,12 +27,12 @@ std::vector<std::size_t> testsInArchive(const StudentSubmission& submission, Sou
     return tests;
 }
 
-void readAhead(int fd, StudentSubmission& submission, const std::vector<std::size_t>& tests)
+void readAhead(UploadReaders& readers, int fd, StudentSubmission& submission, const std::vector<std::size_t>& tests)
 {
     std::vector<std::string_view> paths;
     for (std::size_t t : tests)
         paths.push_back(submission.handed.sources[submission.choices[t].file].entry);
-    std::vector<UploadFile> files = readUploadEntries(UploadPlace{fd}, paths, submission.uploads);
+    std::vector<UploadFile> files = readUploadEntries(readers, UploadPlace{fd}, paths, submission.uploads);
     for (std::size_t i = 0; i < tests.size(); ++i) {
         StudentFile file;
         file.state = files[i].state;

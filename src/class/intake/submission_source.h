@@ -62,7 +62,7 @@ std::vector<std::size_t> testsInArchive(const StudentSubmission& submission, Sou
 // Reads the chosen file of each of `tests` out of the archive open on `fd`,
 // in one pass, to be taken by takeRead: an upload is decompressed once,
 // however many tests want files of it, and charged to the student.
-void readAhead(int fd, StudentSubmission& submission, const std::vector<std::size_t>& tests);
+void readAhead(UploadReaders& readers, int fd, StudentSubmission& submission, const std::vector<std::size_t>& tests);
 
 // Where the archive cannot be opened: each of `tests` is given `state`.
 void markRead(StudentSubmission& submission, const std::vector<std::size_t>& tests, FileState state);

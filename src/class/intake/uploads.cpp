@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -71,9 +70,10 @@ struct AnswerWriter {
         pending += bytes;
         flushPast(64 * 1024);
     }
+    // Where `fd` is none, the records are only gathered: a request.
     void flushPast(std::size_t size)
     {
-        if (pending.size() < size)
+        if (pending.size() < size || fd < 0)
             return;
         for (std::size_t at = 0; at < pending.size() && !failed;) {
             ssize_t put = write(fd, pending.data() + at, pending.size() - at);
@@ -274,10 +274,42 @@ std::string budgetSpent(const UploadBudget& left)
     return {};
 }
 
-Confined runReader(const UploadPlace& place, std::uint64_t answerBound, const UploadBudget& left,
-                   const std::function<bool(int)>& work)
+// A request to a reader: what to do, where the upload lies in the
+// descriptor that comes with it, what the student has left, and the paths
+// to read.
+enum RequestKind : char { listRequest = 'L', readRequest = 'R' };
+
+std::string requestOf(RequestKind kind, const UploadPlace& place, const UploadBudget& left,
+                      const std::vector<std::string_view>& paths)
 {
-    return runConfined(ConfinedBounds{uploadReaderMemory, answerBound, left.milliseconds}, {place.fd}, work);
+    AnswerWriter request;
+    request.pending += kind;
+    for (std::uint64_t value : {place.offset, place.size, left.bytes, left.entries, left.names, std::uint64_t{paths.size()}})
+        request.number(value);
+    for (std::string_view path : paths)
+        request.text(path);
+    return request.pending;
+}
+
+// In the child: does what a request asks of the upload in `fd`.
+bool serveRequest(std::string_view request, int fd, int answer)
+{
+    AnswerReader in{request};
+    char kind = in.tag();
+    UploadPlace place{fd, in.number(), in.number()};
+    UploadBudget left{in.number(), in.number(), in.number(), 0};
+    std::vector<std::string_view> paths(std::min<std::uint64_t>(in.number(), request.size()));
+    for (std::string_view& path : paths)
+        path = in.text();
+    if (in.broken)
+        return false;
+    return kind == listRequest ? listInChild(place, left, answer) : readInChild(place, paths, left, answer);
+}
+
+Confined askReader(UploadReaders& readers, const std::string& request, const UploadPlace& place,
+                   std::uint64_t answerBound, const UploadBudget& left)
+{
+    return askConfined(readers.pool, request, place.fd, ConfinedBounds{answerBound, left.milliseconds});
 }
 
 // Charges a child's run to the student: its time, and what its answer says
@@ -299,7 +331,9 @@ AnswerReader recordsOf(const Confined& run)
 
 }  // namespace
 
-UploadListing listUpload(const UploadPlace& place, UploadBudget& left)
+UploadReaders::UploadReaders() : pool(serveRequest, uploadReaderMemory) {}
+
+UploadListing listUpload(UploadReaders& readers, const UploadPlace& place, UploadBudget& left)
 {
     UploadListing listing;
     listing.problem = budgetSpent(left);
@@ -309,7 +343,7 @@ UploadListing listUpload(const UploadPlace& place, UploadBudget& left)
         return listing;
     // Paths within the names left, and a few bytes of each record.
     std::uint64_t bound = left.names + left.entries * 32 + 4096;
-    Confined run = runReader(place, bound, left, [&](int answer) { return listInChild(place, left, answer); });
+    Confined run = askReader(readers, requestOf(listRequest, place, left, {}), place, bound, left);
     AnswerReader answer = recordsOf(run);
     for (char tag = answer.tag(); !answer.broken && tag != endTag; tag = answer.tag()) {
         if (tag == entryTag) {
@@ -351,8 +385,8 @@ std::string uploadTrouble(const UploadListing& listing, const std::string& shown
     return std::string(what) + shown + ": " + listing.problem;
 }
 
-std::vector<UploadFile> readUploadEntries(const UploadPlace& place, const std::vector<std::string_view>& paths,
-                                          UploadBudget& left)
+std::vector<UploadFile> readUploadEntries(UploadReaders& readers, const UploadPlace& place,
+                                          const std::vector<std::string_view>& paths, UploadBudget& left)
 {
     std::vector<UploadFile> files(paths.size());
     if (paths.empty() || !budgetSpent(left).empty()) {
@@ -361,7 +395,7 @@ std::vector<UploadFile> readUploadEntries(const UploadPlace& place, const std::v
         return files;
     }
     std::uint64_t bound = std::min<std::uint64_t>(left.bytes, paths.size() * largestStudentFile) + paths.size() * 32 + 4096;
-    Confined run = runReader(place, bound, left, [&](int answer) { return readInChild(place, paths, left, answer); });
+    Confined run = askReader(readers, requestOf(readRequest, place, left, paths), place, bound, left);
     AnswerReader answer = recordsOf(run);
     for (char tag = answer.tag(); !answer.broken && tag != endTag; tag = answer.tag()) {
         if (tag == fileTag) {

@@ -10,6 +10,7 @@
 
 #include "class/model/class.h"
 #include "io/archive.h"
+#include "io/confined.h"
 #include "class/intake/student_files.h"
 
 #include <string>
@@ -64,8 +65,14 @@ struct UploadPlace {
     std::uint64_t size = UINT64_MAX;
 };
 
+// The children that read a run's uploads, shared by its threads.
+struct UploadReaders {
+    ConfinedPool pool;
+    UploadReaders();
+};
+
 // Lists the upload at `place`, charging what it costs to `left`.
-UploadListing listUpload(const UploadPlace& place, UploadBudget& left);
+UploadListing listUpload(UploadReaders& readers, const UploadPlace& place, UploadBudget& left);
 
 // The trouble to note of an upload shown as `shown`, or nothing where it
 // was read whole.
@@ -81,8 +88,8 @@ struct UploadFile {
 
 // Reads every path of `paths` of the upload at `place` in one pass, however
 // many tests want them, charging what it costs to `left`.
-std::vector<UploadFile> readUploadEntries(const UploadPlace& place, const std::vector<std::string_view>& paths,
-                                          UploadBudget& left);
+std::vector<UploadFile> readUploadEntries(UploadReaders& readers, const UploadPlace& place,
+                                          const std::vector<std::string_view>& paths, UploadBudget& left);
 
 // Why an archive's entry is no file to grade: a link, a device or FIFO, or
 // encrypted; graded for a regular file or a folder, which hold no danger.
