@@ -3,11 +3,15 @@
 #include "io/archive.h"
 #include "io/archive_path.h"
 #include "io/folder.h"
+#include "io/unnamed_file.h"
 #include "class/intake/layout.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
 #include <new>
+#include <unistd.h>
 
 namespace {
 
@@ -323,6 +327,27 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
 
 namespace {
 
+// Files read from the download wait for their student's turn (the rest of
+// the student's files, then a worker) in memory up to this, in all; past
+// it, each waits in an unnamed temporary file, which the grading reads as
+// it reads a folder's file.  A student's ten largest files then cost the
+// run one file's memory, not ten.
+constexpr std::uint64_t heldInMemory = 64 * mebibyte;
+
+// Where the files read wait to be graded.
+struct Waiting {
+    std::shared_ptr<HeldMemory> held = std::make_shared<HeldMemory>();
+    std::string folder = temporaryFolder();
+};
+
+// Only the reading adds to what is held, and the workers only give back,
+// so a file that fits now still fits when it is added.
+bool fitsInMemory(const Waiting& waiting, std::uint64_t size)
+{
+    std::uint64_t now = waiting.held->bytes;
+    return now <= heldInMemory && size <= heldInMemory - now;
+}
+
 StudentFile refusedFile(FileState state)
 {
     StudentFile file;
@@ -330,29 +355,80 @@ StudentFile refusedFile(FileState state)
     return file;
 }
 
-StudentFile fileOfBytes(ArchiveStatus status, std::string bytes)
+// A temporary file that cannot be made or written is the grader's
+// trouble: no student may lose a test to a full disk.
+StudentFile graderTrouble(int error)
 {
-    StudentFile file;
-    file.state = stateOfRead(status);
-    if (file.state == FileState::graded) {
-        file.inMemory = true;
-        file.size = bytes.size();
-        file.bytes = std::move(bytes);
-    }
+    StudentFile file = refusedFile(FileState::unreadable);
+    file.graderError = error != 0 ? error : EIO;
     return file;
+}
+
+bool writeAll(int fd, std::string_view bytes, int& error)
+{
+    while (!bytes.empty()) {
+        ssize_t wrote = write(fd, bytes.data(), bytes.size());
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0) {
+            error = wrote < 0 ? errno : EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+// The `size` bytes written to `spilled`, to be graded from its start.
+StudentFile spilledFile(Descriptor spilled, std::uint64_t size)
+{
+    if (lseek(spilled.fd, 0, SEEK_SET) != 0)
+        return graderTrouble(errno);
+    StudentFile file;
+    file.state = FileState::graded;
+    file.size = size;
+    file.file = std::move(spilled);
+    return file;
+}
+
+// A file read whole: held in memory where it fits what waits there, else
+// written to an unnamed file.
+StudentFile heldFile(Waiting& waiting, std::string bytes)
+{
+    if (!fitsInMemory(waiting, bytes.size())) {
+        int error = 0;
+        Descriptor spilled = unnamedFile(waiting.folder, error);
+        if (spilled.fd < 0 || !writeAll(spilled.fd, bytes, error))
+            return graderTrouble(error);
+        return spilledFile(std::move(spilled), bytes.size());
+    }
+    StudentFile file;
+    file.state = FileState::graded;
+    file.inMemory = true;
+    file.size = bytes.size();
+    file.share = MemoryShare(waiting.held, bytes.size());
+    file.bytes = std::move(bytes);
+    return file;
+}
+
+// `count` files alike, each made by `make`: a file is not copied.
+template <typename Make>
+std::vector<StudentFile> filesAlike(std::size_t count, Make make)
+{
+    std::vector<StudentFile> files;
+    for (std::size_t i = 0; i < count; ++i)
+        files.push_back(make());
+    return files;
 }
 
 std::vector<StudentFile> unreadableFiles(std::size_t count)
 {
-    std::vector<StudentFile> files;
-    for (std::size_t i = 0; i < count; ++i)
-        files.push_back(refusedFile(FileState::unreadable));
-    return files;
+    return filesAlike(count, [] { return refusedFile(FileState::unreadable); });
 }
 
 // The files wanted inside an upload, read out of its bytes in one pass.
 std::vector<StudentFile> readInside(ArchiveReader& download, const std::string& bytes,
-                                    const std::vector<std::string_view>& inside)
+                                    const std::vector<std::string_view>& inside, Waiting& waiting)
 {
     std::vector<StudentFile> files;
     ArchiveReader upload;
@@ -361,63 +437,51 @@ std::vector<StudentFile> readInside(ArchiveReader& download, const std::string& 
     if (openArchiveInside(download, bytes, upload) != ArchiveStatus::ok)
         return unreadableFiles(inside.size());
     for (UploadFile& read : readUploadEntries(upload, inside))
-        files.push_back(read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes))
+        files.push_back(read.state == FileState::graded ? heldFile(waiting, std::move(read.bytes))
                                                         : refusedFile(read.state));
     return files;
 }
 
-// The second pass's reader.  A zip is read by its local headers, whose
-// memory does not grow with the entries (the central directory of a class
-// of 20,000 is some 30 MB in libarchive), as long as they lead from one
-// entry to the next: an entry whose size comes after its data is passed by
-// inflating it where it is deflated (its data marks its own end) and the
-// first pass found it small.  Where they cannot (a large entry; a stored
-// one, whose bytes could pass for the entries after it; damage; an entry
-// that is not the one the first pass listed there), the reading goes on by
-// the central directory, as the first pass read it.
-struct SecondPass {
-    int fd = -1;
-    std::unique_ptr<ArchiveReader> reader;
-    bool indexed = false;
-    bool opened = false;
-};
-
-void openSecond(SecondPass& pass, ZipIndex index)
+// The current entry, too large for what may wait in memory, read straight
+// into an unnamed file, and a file of it for each of `count` tests that
+// want it: each its own open file, since the grading reads from where the
+// file stands.
+std::vector<StudentFile> spillEntry(ArchiveReader& reader, const Waiting& waiting, std::size_t count)
 {
-    pass.reader = std::make_unique<ArchiveReader>();
-    pass.indexed = index == ZipIndex::centralDirectory;
-    pass.opened = openArchive(pass.fd, ArchiveKind::classDownload, *pass.reader, index) == ArchiveStatus::ok;
-}
-
-// Whether the local headers can be trusted to have led to entry `index`,
-// listed as `listed` (empty: an entry not wanted), and past it.
-bool trusted(const SecondPass& pass, const DownloadPlan& plan, std::uint64_t index, ArchiveStatus status,
-             std::string_view listed)
-{
-    if (pass.indexed || !isZipArchive(*pass.reader))
-        return true;
-    const ArchiveEntry& entry = pass.reader->entry;
-    bool passable = entry.sizeKnown || (endsByItself(*pass.reader) &&
-                                        !std::binary_search(plan.large.begin(), plan.large.end(), index));
-    return status == ArchiveStatus::ok && passable &&
-           (listed.empty() || joinPath(splitEntryPath(entry.path).components) == listed);
-}
-
-// Entry `index`, read by the central directory, the entries before it
-// passed unread.
-ArchiveStatus reopenIndexed(SecondPass& pass, std::uint64_t index)
-{
-    openSecond(pass, ZipIndex::centralDirectory);
-    if (!pass.opened)
-        return pass.reader->finished;
-    for (std::uint64_t before = 0; before < index; ++before)
-        if (ArchiveStatus status = nextEntry(*pass.reader); status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
-            return status;
-    return nextEntry(*pass.reader);
+    int error = 0;
+    Descriptor spilled = unnamedFile(waiting.folder, error);
+    if (spilled.fd < 0)
+        return filesAlike(count, [&] { return graderTrouble(error); });
+    std::uint64_t size = 0;
+    ArchiveStatus status;
+    for (;;) {
+        std::string_view chunk;
+        status = readChunk(reader, largestStudentFile, chunk);
+        if (status != ArchiveStatus::ok)
+            break;
+        if (!writeAll(spilled.fd, chunk, error))
+            return filesAlike(count, [&] { return graderTrouble(error); });
+        size += chunk.size();
+    }
+    if (status != ArchiveStatus::end)
+        return filesAlike(count, [&] { return refusedFile(stateOfRead(status)); });
+    std::vector<StudentFile> files;
+    std::string again = "/proc/self/fd/" + std::to_string(spilled.fd);
+    for (std::size_t i = 1; i < count; ++i) {
+        Descriptor other(open(again.c_str(), O_RDONLY | O_CLOEXEC));
+        files.push_back(other.fd < 0 ? graderTrouble(errno) : spilledFile(std::move(other), size));
+    }
+    files.push_back(spilledFile(std::move(spilled), size));
+    return files;
 }
 
 }  // namespace
 
+// The second pass reads the download as the first listed it: a zip in a
+// regular file by its central directory, so that what is graded is what
+// unzip and the course site show, and no student's bytes can pass for an
+// entry of their own or another's.  That holds libarchive's copy of the
+// central directory (some 160 bytes an entry) while the class is graded.
 void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector<std::vector<StudentFile>>& files,
                   const std::function<void(std::uint32_t student)>& ready)
 {
@@ -426,21 +490,28 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
     for (std::uint32_t s = 0; s < plan.choices.size(); ++s)
         if (plan.filesLeft[s] == 0)
             ready(s);
-    SecondPass pass;
-    pass.fd = fd;
-    openSecond(pass, ZipIndex::localHeaders);
+    Waiting waiting;
+    ArchiveReader reader;
+    bool opened = openArchive(fd, ArchiveKind::classDownload, reader) == ArchiveStatus::ok;
     // What an entry's bytes give each student who wants them.
-    auto filesOf = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+    auto filesOf = [&](std::size_t from, std::size_t to, ArchiveStatus read, std::string bytes) {
         std::vector<std::string_view> inside;
         for (std::size_t w = from; w < to; ++w)
             if (plan.wanted[w].insideSize != 0)
                 inside.push_back(plan.insideOf(plan.wanted[w]));
-        std::vector<StudentFile> insideFiles = read == ArchiveStatus::ok && pass.opened ? readInside(*pass.reader, bytes, inside)
-                                                                                  : unreadableFiles(inside.size());
+        std::vector<StudentFile> insideFiles = read == ArchiveStatus::ok && opened ? readInside(reader, bytes, inside, waiting)
+                                                                                 : unreadableFiles(inside.size());
         std::vector<StudentFile> made;
         std::size_t nextInside = 0;
-        for (std::size_t w = from; w < to; ++w)
-            made.push_back(plan.wanted[w].insideSize == 0 ? fileOfBytes(read, bytes) : std::move(insideFiles[nextInside++]));
+        std::size_t whole = to - from - inside.size();
+        for (std::size_t w = from; w < to; ++w) {
+            if (plan.wanted[w].insideSize != 0)
+                made.push_back(std::move(insideFiles[nextInside++]));
+            else if (read != ArchiveStatus::ok)
+                made.push_back(refusedFile(stateOfRead(read)));
+            else
+                made.push_back(heldFile(waiting, --whole == 0 ? std::move(bytes) : bytes));
+        }
         return made;
     };
     // A file too large for the memory the run has is its student's note,
@@ -467,10 +538,10 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
                 ready(want.student);
         }
     };
-    auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+    auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, std::string bytes) {
         std::vector<StudentFile> made;
         try {
-            made = filesOf(from, to, read, bytes);
+            made = filesOf(from, to, read, std::move(bytes));
         } catch (const std::bad_alloc&) {
             made = outOfMemory(to - from);
         }
@@ -483,6 +554,11 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
             ++to;
         return to;
     };
+    auto anyInside = [&](std::size_t from, std::size_t to) {
+        return std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
+                           plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
+                           [](const WantedFile& w) { return w.insideSize != 0; });
+    };
     // What the first pass kept needs no second.
     std::vector<std::size_t> unkept;
     for (std::size_t from = 0; from < plan.wanted.size();) {
@@ -491,40 +567,42 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         if (kept == plan.kept.end()) {
             unkept.push_back(from);
         } else {
-            deliver(from, to, ArchiveStatus::ok, kept->second);
+            deliver(from, to, ArchiveStatus::ok, std::move(kept->second));
             plan.kept.erase(kept);
         }
         from = to;
     }
     auto next = unkept.begin();
-    for (std::uint64_t index = 0; pass.opened && next != unkept.end(); ++index) {
-        ArchiveStatus status = nextEntry(*pass.reader);
-        std::uint64_t entry = plan.wanted[*next].entry;
-        if (!trusted(pass, plan, index, status, index == entry ? plan.pathOf(plan.wanted[*next]) : std::string_view()))
-            status = reopenIndexed(pass, index);
+    for (std::uint64_t index = 0; opened && next != unkept.end(); ++index) {
+        ArchiveStatus status = nextEntry(reader);
         if (status != ArchiveStatus::ok && status != ArchiveStatus::damaged)
             break;
-        if (index != entry)
+        if (index != plan.wanted[*next].entry)
             continue;
-        ArchiveReader& reader = *pass.reader;
         std::size_t from = *next++;
         std::size_t to = span(from);
-        bool whole = std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
-                                 plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
-                                 [](const WantedFile& w) { return w.insideSize == 0; });
-        std::string bytes;
         // The entry must be the one the first pass listed there.
-        ArchiveStatus read = status == ArchiveStatus::damaged ? status : ArchiveStatus::broken;
+        if (status != ArchiveStatus::ok ||
+            joinPath(splitEntryPath(reader.entry.path).components) != plan.pathOf(plan.wanted[from])) {
+            deliver(from, to, status == ArchiveStatus::damaged ? status : ArchiveStatus::broken, std::string());
+            continue;
+        }
+        const ArchiveEntry& entry = reader.entry;
+        bool inside = anyInside(from, to);
+        if (!inside && entry.sizeKnown && entry.size <= largestStudentFile && !fitsInMemory(waiting, entry.size)) {
+            deliverFiles(from, to, spillEntry(reader, waiting, to - from));
+            continue;
+        }
+        std::string bytes;
+        ArchiveStatus read;
         try {
-            if (status == ArchiveStatus::ok &&
-                joinPath(splitEntryPath(reader.entry.path).components) == plan.pathOf(plan.wanted[from]))
-                read = readEntry(reader, whole ? largestStudentFile : studentUploadLimits.bytes, bytes);
+            read = readEntry(reader, inside ? studentUploadLimits.bytes : largestStudentFile, bytes);
         } catch (const std::bad_alloc&) {
             std::string().swap(bytes);
             deliverFiles(from, to, outOfMemory(to - from));
             continue;
         }
-        deliver(from, to, read, bytes);
+        deliver(from, to, read, std::move(bytes));
     }
     // What the second pass could not reach could not be read.
     for (; next != unkept.end(); ++next)
