@@ -251,17 +251,18 @@ bool isZip(archive* handle)
     return (archive_format(handle) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
 }
 
-// Zip entries are read only when stored or deflated, as every common zip
-// tool writes them: the other methods' decoders (bzip2, LZMA, xz, zstd,
-// PPMd) are more code for a student to aim at, and an LZMA dictionary is
-// sized by the archive, up to gigabytes.  libarchive names the method only
-// in the entry's format name.
+// Whether the current entry is a zip's, stored as it is.
 bool zipStored(archive* handle)
 {
     const char* name = archive_format_name(handle);
     return isZip(handle) && name != nullptr && std::string_view(name).ends_with("(uncompressed)");
 }
 
+// Zip entries are read only when stored or deflated, as every common zip
+// tool writes them: the other methods' decoders (bzip2, LZMA, xz, zstd,
+// PPMd) are more code for a student to aim at, and an LZMA dictionary is
+// sized by the archive, up to gigabytes.  libarchive names the method only
+// in the entry's format name.
 bool zipMethodRead(archive* handle)
 {
     if ((archive_format(handle) & ARCHIVE_FORMAT_BASE_MASK) != ARCHIVE_FORMAT_ZIP)
