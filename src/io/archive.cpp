@@ -245,6 +245,13 @@ bool isZip(archive* handle)
     return (archive_format(handle) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
 }
 
+// Whether the current entry is a zip's, stored as it is.
+bool zipStored(archive* handle)
+{
+    const char* name = archive_format_name(handle);
+    return isZip(handle) && name != nullptr && std::string_view(name).ends_with("(uncompressed)");
+}
+
 // Zip entries are read only when stored or deflated, as every common zip
 // tool writes them: the other methods' decoders (bzip2, LZMA, xz, zstd,
 // PPMd) are more code for a student to aim at, and an LZMA dictionary is
@@ -277,6 +284,33 @@ void describe(ArchiveReader& reader, archive_entry* header)
                                                    : ArchiveStatus::ok;
     bool zip = (archive_format(reader.handle.get()) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
     reader.entryDrains = zip && !entry.sizeKnown;
+    reader.entryRefusal.clear();
+    // Stored data with its size after it ends wherever the next header's
+    // signature is found in it: a student's file could hold a header of
+    // its own, for another student's file.
+    if (reader.entryDrains && zipStored(reader.handle.get())) {
+        reader.entryDecodable = false;
+        reader.entryStatus = ArchiveStatus::damaged;
+        reader.entryRefusal = "stored with its size after its data, so that where it ends cannot be told";
+    }
+}
+
+// libarchive checks an entry's local header against the central directory
+// for its sizes and checksum, and says so in a warning that begins thus;
+// it reads the data by the local header's word all the same.
+constexpr std::string_view disagreement = "Inconsistent";
+
+// Refuses the data of an entry whose local header disagrees with the
+// central directory that the entry was found by.
+void judgeAgreement(ArchiveReader& reader, int result)
+{
+    if (result != ARCHIVE_WARN || !reader.zipIndexed || !isZip(reader.handle.get()))
+        return;
+    const char* said = archive_error_string(reader.handle.get());
+    if (said == nullptr || !std::string_view(said).starts_with(disagreement))
+        return;
+    reader.entryStatus = ArchiveStatus::damaged;
+    reader.entryRefusal = std::string("its local header disagrees with the central directory: ") + said;
 }
 
 // Reads the rest of the current entry through the count, to its end or to
@@ -323,7 +357,9 @@ ArchiveStatus refusedData(ArchiveReader& reader)
         reader.message = "the entry is larger than the cap";
         break;
     case ArchiveStatus::damaged:
-        if (!zipMethodRead(reader.handle.get()))
+        if (!reader.entryRefusal.empty())
+            reader.message = reader.entryRefusal;
+        else if (!zipMethodRead(reader.handle.get()))
             reader.message = std::string("compressed by a method not read here: ") +
                              archive_format_name(reader.handle.get());
         break;
@@ -471,6 +507,7 @@ ArchiveStatus nextEntry(ArchiveReader& reader)
         }
         reader.inDamage = false;
         describe(reader, header);
+        judgeAgreement(reader, result);
         if (result == ARCHIVE_FAILED || archive_entry_pathname(header) == nullptr) {
             if (reader.entryStatus == ArchiveStatus::ok)
                 reader.entryStatus = ArchiveStatus::damaged;

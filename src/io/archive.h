@@ -136,6 +136,7 @@ struct ArchiveReader {
     ArchiveStatus entryStatus = ArchiveStatus::ok;  // ok while its data may be read, else why not
     bool entryDecodable = false;  // neither encrypted nor compressed by a method not read
     bool entryDrains = false;  // read to its end before the next, see above
+    std::string entryRefusal;  // why the entry's data is refused, where its header said
     std::uint64_t entryRead = 0;
     ArchiveEntry entry;
 
@@ -179,6 +180,14 @@ ArchiveStatus openUpload(int fd, std::uint64_t offset, std::uint64_t size, Archi
 // describes it in `reader.entry`.  ok; damaged (with `reader.message`, and
 // the entry as far as it is known): call again to go on; end; or, for good,
 // broken, overLimit or readError.
+//
+// A zip read by its central directory has each entry's sizes and checksum
+// twice, there and in the entry's local header: an entry whose two
+// disagree is listed (ok) but its data refused as damaged, since what
+// unzip and the course site show of it is not what its bytes hold.  A zip
+// read by its local headers (one cut short) stops, broken, at an entry
+// stored with its size after its data: only a scan for the next header's
+// signature could find its end, and the student's own bytes can hold one.
 ArchiveStatus nextEntry(ArchiveReader& reader);
 
 // The next piece of the current entry's data, in `chunk` (valid until the

@@ -288,9 +288,53 @@ TEST(ArchiveReading, AZipEntryWhoseLocalHeaderLiesCostsOnlyItself)
     Walk seen = walk(reader);
     EXPECT_EQ(seen.last, ArchiveStatus::end) << seen.message;
     ASSERT_EQ(seen.entries.size(), 2u);
+    // Listed, as the central directory lists it, but not read by the
+    // local header's word.
+    EXPECT_EQ(seen.entries[0].header, ArchiveStatus::ok);
+    EXPECT_EQ(seen.entries[0].data, ArchiveStatus::damaged);
+    EXPECT_EQ(seen.entries[0].bytes, "");
     EXPECT_EQ(seen.entries[1].path, "bo/t1.sym");
     EXPECT_EQ(seen.entries[1].data, ArchiveStatus::ok);
     EXPECT_EQ(seen.entries[1].bytes, "0000 C\n");
+}
+
+TEST(ArchiveReading, ALocalHeaderThatDisagreesIsSaidWhy)
+{
+    std::string bytes = zipOf({{"ada/t1.sym", "0000 A\n"}});
+    bytes.replace(14, 4, std::string("\1\2\3\4", 4));  // the local header's checksum
+    Descriptor file = memoryFile(bytes);
+    ArchiveReader reader;
+    ASSERT_EQ(openArchive(file.fd, ArchiveKind::classDownload, reader), ArchiveStatus::ok);
+    ASSERT_EQ(nextEntry(reader), ArchiveStatus::ok);
+    std::string data;
+    EXPECT_EQ(readEntry(reader, fileCap, data), ArchiveStatus::damaged);
+    EXPECT_NE(reader.message.find("local header disagrees with the central directory"), std::string::npos)
+        << reader.message;
+    EXPECT_EQ(nextEntry(reader), ArchiveStatus::end);
+}
+
+TEST(ArchiveReading, StoredBytesCarryNoEntryOfTheirOwn)
+{
+    // ann's stored file holds a data descriptor and a local header for
+    // bob/t1.sym: the central directory lists ann's whole file and cy's.
+    Walk listed = walkSample("stored-streamed.zip");
+    EXPECT_EQ(listed.last, ArchiveStatus::end) << listed.message;
+    ASSERT_EQ(listed.entries.size(), 2u);
+    EXPECT_EQ(listed.entries[0].path, "ann/t1.sym");
+    EXPECT_EQ(listed.entries[0].bytes.size(), 70u);
+    EXPECT_EQ(listed.entries[1].path, "cy/t1.sym");
+    EXPECT_EQ(listed.entries[1].data, ArchiveStatus::ok);
+
+    // By its local headers (a zip from a pipe, or cut short), where ann's
+    // entry ends cannot be told: nothing after it is read, and no bob.
+    Descriptor file = sample("stored-streamed.zip");
+    ArchiveReader local;
+    ASSERT_EQ(openArchive(file.fd, ArchiveKind::classDownload, local, ZipIndex::localHeaders), ArchiveStatus::ok);
+    Walk walked = walk(local);
+    ASSERT_EQ(walked.entries.size(), 1u);
+    EXPECT_EQ(walked.entries[0].path, "ann/t1.sym");
+    EXPECT_EQ(walked.entries[0].data, ArchiveStatus::damaged);
+    EXPECT_EQ(walked.last, ArchiveStatus::broken);
 }
 
 TEST(ArchiveReading, AZipCutShortIsReadByItsLocalHeaders)

@@ -11,6 +11,7 @@ import io
 import lzma
 import os
 import random
+import struct
 import subprocess
 import sys
 import tarfile
@@ -237,7 +238,25 @@ def make_huge_entry_tar_gz():
     return gzip_of_pieces([deflated(header), RepeatingCompressor.block], 0, 0)
 
 
+def make_stored_streamed_zip():
+    """Stored entries with their sizes after their data, as a streaming
+    writer makes them; ann's file ends its own entry early, with a data
+    descriptor of its own, and carries a local header for bob/t1.sym."""
+    own = b"0000 A\n"
+    forged = b"0000 B\n"
+    name = b"bob/t1.sym"
+    ends_early = b"PK\x07\x08" + struct.pack("<III", zlib.crc32(own), len(own), len(own))
+    header = b"PK\x03\x04" + struct.pack("<HHHHHIIIHH", 20, 0, 0, 0, 0x21, zlib.crc32(forged), len(forged),
+                                           len(forged), len(name), 0) + name
+    out = io.BytesIO()
+    with zipfile.ZipFile(NonSeekable(out), "w", zipfile.ZIP_STORED) as archive:
+        archive.writestr("ann/t1.sym", own + ends_early + header + forged)
+        archive.writestr("cy/t1.sym", SYMBOLS)
+    return out.getvalue()
+
+
 SAMPLES = {
+    "stored-streamed.zip": make_stored_streamed_zip,
     "kinds.tar": make_kinds_tar,
     "names.tar": make_names_tar,
     "names.zip": make_names_zip,

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <unistd.h>
@@ -141,6 +142,10 @@ bool listEntries(int fd, DownloadPlan& plan, std::string& error)
         entry.nested = path.components.size() > 1;
         entry.folder = reader.entry.kind == EntryKind::folder;
         entry.refused = refusalOf(reader.entry);
+        // A local header that disagrees with the central directory: what
+        // unzip and the site show of the entry is not what its bytes hold.
+        if (!reader.entryRefusal.empty())
+            entry.refused = FileState::unreadable;
         plan.paths += joined;
         if (entry.refused == FileState::graded && !entry.folder)
             readData(reader, index, entry, looksLikeUpload(path.components.back()), plan);
@@ -379,16 +384,100 @@ StudentFile refusedFile(FileState state)
     return file;
 }
 
-StudentFile fileOfBytes(ArchiveStatus status, std::string bytes)
+// Files read from the download wait for their student's turn (the rest of
+// the student's files, then a worker) in memory up to this, in all; past
+// it, each waits in an unnamed temporary file, which the grading reads as
+// it reads a folder's file.  A student's ten largest files then cost the
+// run one file's memory, not ten.
+constexpr std::uint64_t heldInMemory = 64 * mebibyte;
+
+// What the files read and waiting hold in memory.
+struct Waiting {
+    std::shared_ptr<HeldMemory> held = std::make_shared<HeldMemory>();
+};
+
+// Only the reading adds to what is held, and the workers only give back,
+// so a file that fits now still fits when it is added.
+bool fitsInMemory(const Waiting& waiting, std::uint64_t size)
+{
+    std::uint64_t now = waiting.held->bytes;
+    return now <= heldInMemory && size <= heldInMemory - now;
+}
+
+// A temporary file that cannot be made or written is the grader's
+// trouble: no student may lose a test to a full disk.
+StudentFile graderTrouble(int error)
+{
+    StudentFile file = refusedFile(FileState::unreadable);
+    file.graderError = error != 0 ? error : EIO;
+    return file;
+}
+
+// The `size` bytes of `spilled`, to be graded from its start.
+StudentFile spilledFile(Descriptor spilled, std::uint64_t size)
 {
     StudentFile file;
-    file.state = stateOfRead(status);
-    if (file.state == FileState::graded) {
-        file.inMemory = true;
-        file.size = bytes.size();
-        file.bytes = std::move(bytes);
-    }
+    file.state = FileState::graded;
+    file.size = size;
+    file.file = std::move(spilled);
     return file;
+}
+
+// A file read whole: held in memory where it fits what waits there, else
+// written to an unnamed file.
+StudentFile heldFile(Waiting& waiting, std::string bytes)
+{
+    if (!fitsInMemory(waiting, bytes.size())) {
+        Descriptor spilled = unnamedTemporaryFile();
+        if (spilled.fd < 0 || !writeAt(spilled.fd, bytes, 0))
+            return graderTrouble(errno);
+        return spilledFile(std::move(spilled), bytes.size());
+    }
+    StudentFile file;
+    file.state = FileState::graded;
+    file.inMemory = true;
+    file.size = bytes.size();
+    file.share = MemoryShare(waiting.held, bytes.size());
+    file.bytes = std::move(bytes);
+    return file;
+}
+
+StudentFile fileOfBytes(Waiting& waiting, ArchiveStatus status, std::string bytes)
+{
+    FileState state = stateOfRead(status);
+    return state == FileState::graded ? heldFile(waiting, std::move(bytes)) : refusedFile(state);
+}
+
+// The current entry, too large for what may wait in memory, read straight
+// into an unnamed file, and a file of it for each of `count` tests that
+// want it: each its own open file, since the grading reads from where the
+// file stands.
+std::vector<StudentFile> spillEntry(ArchiveReader& reader, std::size_t count)
+{
+    std::vector<StudentFile> files(count);
+    Descriptor spilled = unnamedTemporaryFile();
+    std::uint64_t size = 0;
+    ArchiveStatus status = spilled.fd < 0 ? ArchiveStatus::readError : ArchiveStatus::ok;
+    int error = errno;
+    for (std::string_view chunk; status == ArchiveStatus::ok; size += chunk.size()) {
+        status = readChunk(reader, largestStudentFile, chunk);
+        if (status == ArchiveStatus::ok && !writeAt(spilled.fd, chunk, size)) {
+            status = ArchiveStatus::readError;
+            error = errno;
+        }
+    }
+    std::string again = "/proc/self/fd/" + std::to_string(spilled.fd);
+    for (StudentFile& file : files) {
+        if (status == ArchiveStatus::readError) {
+            file = graderTrouble(error);
+        } else if (status != ArchiveStatus::end) {
+            file = refusedFile(stateOfRead(status));
+        } else {
+            Descriptor own(&file == &files.back() ? std::exchange(spilled.fd, -1) : open(again.c_str(), O_RDONLY | O_CLOEXEC));
+            file = own.fd < 0 ? graderTrouble(errno) : spilledFile(std::move(own), size);
+        }
+    }
+    return files;
 }
 
 std::vector<StudentFile> unreadableFiles(std::size_t count)
@@ -402,7 +491,7 @@ std::vector<StudentFile> unreadableFiles(std::size_t count)
 // The files wanted inside an upload, read in one pass out of where the
 // first pass set it aside, charged to its student.
 std::vector<StudentFile> readStored(DownloadPlan& plan, std::uint64_t entry, std::uint32_t student,
-                                    const std::vector<std::string_view>& inside)
+                                    const std::vector<std::string_view>& inside, Waiting& waiting)
 {
     std::vector<StudentFile> files;
     if (inside.empty())
@@ -413,7 +502,7 @@ std::vector<StudentFile> readStored(DownloadPlan& plan, std::uint64_t entry, std
         return unreadableFiles(inside.size());
     UploadPlace place{plan.store.fd, stored->offset, stored->size};
     for (UploadFile& read : readUploadEntries(*plan.readers, place, inside, plan.budgets[student]))
-        files.push_back(read.state == FileState::graded ? fileOfBytes(ArchiveStatus::ok, std::move(read.bytes))
+        files.push_back(read.state == FileState::graded ? heldFile(waiting, std::move(read.bytes))
                                                         : refusedFile(read.state));
     return files;
 }
@@ -478,6 +567,7 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
     for (std::uint32_t s = 0; s < plan.choices.size(); ++s)
         if (plan.filesLeft[s] == 0)
             ready(s);
+    Waiting waiting;
     SecondPass pass;
     pass.fd = fd;
     openSecond(pass, ZipIndex::localHeaders);
@@ -487,11 +577,11 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         for (std::size_t w = from; w < to; ++w)
             if (plan.wanted[w].insideSize != 0)
                 inside.push_back(plan.insideOf(plan.wanted[w]));
-        std::vector<StudentFile> insideFiles = readStored(plan, plan.wanted[from].entry, plan.wanted[from].student, inside);
+        std::vector<StudentFile> insideFiles = readStored(plan, plan.wanted[from].entry, plan.wanted[from].student, inside, waiting);
         std::vector<StudentFile> made;
         std::size_t nextInside = 0;
         for (std::size_t w = from; w < to; ++w)
-            made.push_back(plan.wanted[w].insideSize == 0 ? fileOfBytes(read, bytes) : std::move(insideFiles[nextInside++]));
+            made.push_back(plan.wanted[w].insideSize == 0 ? fileOfBytes(waiting, read, bytes) : std::move(insideFiles[nextInside++]));
         return made;
     };
     // A file too large for the memory the run has is its student's note,
@@ -534,6 +624,11 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
             ++to;
         return to;
     };
+    auto wantsInside = [&](std::size_t from, std::size_t to) {
+        return std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
+                           plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
+                           [](const WantedFile& w) { return w.insideSize != 0; });
+    };
     auto wantsWhole = [&](std::size_t from, std::size_t to) {
         return std::any_of(plan.wanted.begin() + static_cast<std::ptrdiff_t>(from),
                            plan.wanted.begin() + static_cast<std::ptrdiff_t>(to),
@@ -569,10 +664,16 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         std::size_t to = span(from);
         std::string bytes;
         // The entry must be the one the first pass listed there.
+        bool listed = status == ArchiveStatus::ok &&
+                      joinPath(splitEntryPath(reader.entry.path).components) == plan.pathOf(plan.wanted[from]);
+        if (listed && reader.entry.sizeKnown && reader.entry.size <= largestStudentFile &&
+            !fitsInMemory(waiting, reader.entry.size) && !wantsInside(from, to)) {
+            deliverFiles(from, to, spillEntry(reader, to - from));
+            continue;
+        }
         ArchiveStatus read = status == ArchiveStatus::damaged ? status : ArchiveStatus::broken;
         try {
-            if (status == ArchiveStatus::ok &&
-                joinPath(splitEntryPath(reader.entry.path).components) == plan.pathOf(plan.wanted[from]))
+            if (listed)
                 read = readEntry(reader, largestStudentFile, bytes);
         } catch (const std::bad_alloc&) {
             std::string().swap(bytes);

@@ -357,6 +357,48 @@ TEST(DownloadArchive, TheSecondPassFindsWhatTheFirstCouldNotKeep)
     }
 }
 
+TEST(DownloadArchive, FilesPastWhatMayWaitInMemoryWaitInUnnamedFiles)
+{
+    // ada's five files of 20 MiB are handed over together, once all are
+    // read: those past 64 MiB in memory come as files of their own, read
+    // from their start, and each gives its memory back when let go.
+    constexpr std::size_t fileSize = 20 << 20;
+    const std::vector<::Test> fiveTests = testsNamed({"t1.sym", "t2.sym", "t3.sym", "t4.sym", "t5.sym"});
+    Files files;
+    for (char t = '1'; t <= '5'; ++t)
+        files.emplace_back(std::string("ada/t") + t + ".sym", std::string(fileSize, t));
+    files.emplace_back("bo/t1.sym", "bo 1\n");
+    Read read = readAll(zipOf(files), fiveTests);
+    ASSERT_TRUE(read.planned) << read.error;
+    std::vector<StudentFile>& ada = read.files[read.student("ada")->sourceIndex];
+    std::uint64_t inMemory = 0;
+    std::size_t spilled = 0;
+    std::shared_ptr<HeldMemory> held;
+    for (std::size_t t = 0; t < ada.size(); ++t) {
+        StudentFile& file = ada[t];
+        ASSERT_EQ(file.state, FileState::graded) << t;
+        ASSERT_EQ(file.size, fileSize);
+        std::string bytes = file.bytes;
+        if (file.inMemory) {
+            inMemory += file.size;
+            held = file.share.held;
+        } else {
+            ++spilled;
+            ASSERT_EQ(file.graderError, 0);
+            EXPECT_EQ(lseek(file.file.fd, 0, SEEK_CUR), 0) << "the grading reads from where the file stands";
+            bytes = fileBytes(file.file.fd);
+        }
+        EXPECT_TRUE(bytes == std::string(fileSize, static_cast<char>('1' + t))) << t;
+    }
+    EXPECT_LE(inMemory, 64u << 20);
+    EXPECT_GE(spilled, 2u);
+    EXPECT_EQ(read.bytes("bo", 0), "bo 1\n");
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(held->bytes, inMemory + 5);
+    read.files.clear();
+    EXPECT_EQ(held->bytes, 0u);
+}
+
 TEST(DownloadArchive, ADownloadThatBreaksOffGradesWhatCameBefore)
 {
     std::string tar = tarOf({{"ada/t1.sym", "ada 1\n", "", false},

@@ -232,6 +232,30 @@ StudentFile openFlatFile(int submissions, const std::string& name, const std::ve
     return judgedOpen(Descriptor(openat(submissions, name.c_str(), readFlags | O_NOFOLLOW)), references);
 }
 
+MemoryShare::MemoryShare(std::shared_ptr<HeldMemory> memory, std::uint64_t size) : held(std::move(memory)), bytes(size)
+{
+    if (held != nullptr)
+        held->bytes += bytes;
+}
+
+MemoryShare::MemoryShare(MemoryShare&& other) noexcept
+    : held(std::move(other.held)), bytes(std::exchange(other.bytes, 0))
+{
+}
+
+MemoryShare& MemoryShare::operator=(MemoryShare&& other) noexcept
+{
+    std::swap(held, other.held);
+    std::swap(bytes, other.bytes);
+    return *this;
+}
+
+MemoryShare::~MemoryShare()
+{
+    if (held != nullptr)
+        held->bytes -= bytes;
+}
+
 bool isGraderTrouble(int error)
 {
     return error == EMFILE || error == ENFILE || error == ENOMEM || error == ENOBUFS;

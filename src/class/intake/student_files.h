@@ -10,9 +10,32 @@
 #include "io/descriptor.h"
 #include "io/folder.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
+
+// What the files read into memory and not yet graded hold, in all: the
+// reading adds to it, and each file gives its share back when it is let go,
+// by whichever thread grades it.
+struct HeldMemory {
+    std::atomic<std::uint64_t> bytes{0};
+};
+
+// One file's share of HeldMemory.
+struct MemoryShare {
+    std::shared_ptr<HeldMemory> held;
+    std::uint64_t bytes = 0;
+
+    MemoryShare() = default;
+    MemoryShare(std::shared_ptr<HeldMemory> memory, std::uint64_t size);
+    MemoryShare(MemoryShare&& other) noexcept;
+    MemoryShare& operator=(MemoryShare&& other) noexcept;
+    MemoryShare(const MemoryShare&) = delete;
+    MemoryShare& operator=(const MemoryShare&) = delete;
+    ~MemoryShare();
+};
 
 struct StudentFile {
     Descriptor file;  // open for reading when `state` is graded
@@ -24,6 +47,7 @@ struct StudentFile {
     // Read whole into memory, from inside an archive, instead of `file`.
     bool inMemory = false;
     std::string bytes;
+    MemoryShare share;  // what `bytes` holds of the run's allowance, where counted
     // The path its report gives it, as the source of submissions names it.
     std::string shownPath;
     // The path as the student handed it in ("t1.sym", "lab3.zip/lab3/t1.sym"):
