@@ -4,6 +4,7 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <cerrno>
 #include <string>
 #include <sys/stat.h>
@@ -12,6 +13,9 @@
 namespace {
 
 constexpr std::size_t readSize = 64 * 1024;
+// gzip inflates at most some 1,030 bytes a byte: 2 KiB read lets a header
+// call build at most some 24 MB of a map between two checks.
+constexpr std::size_t uploadReadSize = 2 * 1024;
 constexpr std::size_t chunkSize = 64 * 1024;
 // libarchive's ARCHIVE_ERRNO_FILE_FORMAT on Linux, which has no EFTYPE:
 // at opening, it means that no format recognised the bytes.
@@ -34,9 +38,28 @@ struct LocaleScope {
 // A regular file is read with pread from the layer's own offset, only as far
 // as its size when it was opened, so that the zip reader can seek to the
 // central directory; anything else (a pipe) is read as it comes.
+// The process's resident memory, from /proc/self/statm open as `statm`.
+std::uint64_t residentNow(int statm)
+{
+    char text[96] = {};
+    ssize_t got = pread(statm, text, sizeof text - 1, 0);
+    std::uint64_t pages = 0;
+    ssize_t at = 0;
+    while (at < got && text[at] != ' ')
+        ++at;
+    for (++at; at < got && text[at] >= '0' && text[at] <= '9'; ++at)
+        pages = pages * 10 + static_cast<std::uint64_t>(text[at] - '0');
+    return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
 la_ssize_t readSource(archive* handle, void* data, const void** buffer) noexcept
 {
     auto& source = *static_cast<ArchiveSource*>(data);
+    if (source.residentCeiling != 0 && residentNow(source.statm.fd) > source.residentCeiling) {
+        source.error = ENOMEM;
+        archive_set_error(handle, ENOMEM, "reading it takes more memory than an upload may");
+        return -1;
+    }
     // The zip reader seeks to each entry's header, a few hundred bytes on
     // from the last: bytes the buffer holds already are not read again.
     if (source.seekable && source.offset >= source.bufferStart &&
@@ -430,7 +453,8 @@ ArchiveStatus openSource(int fd, std::uint64_t offset, std::uint64_t size, Archi
     std::uint64_t length = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
     source.base = source.seekable ? std::min(offset, length) : 0;
     source.size = source.seekable ? std::min(size, length - source.base) : 0;
-    source.buffer.resize(readSize);
+    if (source.buffer.empty())
+        source.buffer.resize(readSize);
     reader.kind = kind;
     reader.limits = limits;
     reader.ownLocale = std::make_unique<Utf8Locale>();
@@ -457,6 +481,11 @@ ArchiveStatus openArchive(int fd, ArchiveKind kind, ArchiveReader& reader, ZipIn
 
 ArchiveStatus openUpload(int fd, std::uint64_t offset, std::uint64_t size, ArchiveLimits limits, ArchiveReader& reader)
 {
+    ArchiveSource& source = reader.source;
+    source.statm = Descriptor(open("/proc/self/statm", O_RDONLY | O_CLOEXEC));
+    if (source.statm.fd >= 0)
+        source.residentCeiling = residentNow(source.statm.fd) + uploadResidentBound;
+    source.buffer.resize(uploadReadSize);
     return openSource(fd, offset, size, ArchiveKind::studentUpload, limits, reader, ZipIndex::centralDirectory);
 }
 

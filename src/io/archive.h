@@ -17,6 +17,8 @@
 #ifndef LABELGRADE_ARCHIVE_H
 #define LABELGRADE_ARCHIVE_H
 
+#include "io/descriptor.h"
+
 #include <cstdint>
 #include <locale.h>
 #include <memory>
@@ -39,6 +41,14 @@ struct ArchiveLimits {
     std::uint64_t bytes = 0;    // decompressed, see above
     std::uint64_t entries = 0;  // headers read, damaged ones included
 };
+
+// What reading a student's upload may add to the memory of the process
+// that reads it, checked each time the archive's bytes are read: a header
+// call may build a structure the student sized (a sparse file's map of
+// millions of holes) before it counts a byte, and one that runs out of
+// memory goes on failing quietly.  The reads are small, so that no read
+// lets more be built than the bound again.
+constexpr std::uint64_t uploadResidentBound = 24 * 1024 * 1024;
 
 constexpr std::uint64_t mebibyte = 1024 * 1024;
 
@@ -89,6 +99,10 @@ struct ArchiveSource {
     int fd = -1;
     bool seekable = false;  // a regular file, read only as far as its size at opening
     std::uint64_t base = 0;  // of a regular file, where the archive starts in it
+    // Where nonzero, the resident memory past which reading fails, and
+    // where the process's is read.
+    std::uint64_t residentCeiling = 0;
+    Descriptor statm;
     std::uint64_t size = 0;
     std::uint64_t offset = 0;  // from `base`
     int error = 0;  // errno of a failed read
@@ -173,7 +187,8 @@ bool endsByItself(const ArchiveReader& reader);
 
 // Opens a student's upload: the `size` bytes of the regular file `fd` from
 // `offset` on (a download's entry copied out, or a file of the student's
-// folder), read with `limits`.  A zip is read by its central directory.
+// folder), read with `limits`, its reading held to uploadResidentBound.  A
+// zip is read by its central directory.
 ArchiveStatus openUpload(int fd, std::uint64_t offset, std::uint64_t size, ArchiveLimits limits, ArchiveReader& reader);
 
 // Goes to the next entry, leaving the rest of the current one unread, and

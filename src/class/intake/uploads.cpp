@@ -243,7 +243,7 @@ std::string endProblem(const Confined& run)
 {
     switch (run.end) {
     case ConfinedEnd::outOfMemory:
-        return "reading it needs more than the " + std::to_string(uploadReaderMemory / mebibyte) +
+        return "reading it needs more than the " + std::to_string(uploadResidentBound / mebibyte) +
                " MiB of memory an upload may take";
     case ConfinedEnd::outOfTime:
         return "this student's uploads take longer than " + std::to_string(studentUploadBudget.milliseconds / 1000) +
