@@ -572,7 +572,7 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
     pass.fd = fd;
     openSecond(pass, ZipIndex::localHeaders);
     // What an entry's bytes give each student who wants them.
-    auto filesOf = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+    auto filesOf = [&](std::size_t from, std::size_t to, ArchiveStatus read, std::string& bytes) {
         std::vector<std::string_view> inside;
         for (std::size_t w = from; w < to; ++w)
             if (plan.wanted[w].insideSize != 0)
@@ -580,8 +580,17 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         std::vector<StudentFile> insideFiles = readStored(plan, plan.wanted[from].entry, plan.wanted[from].student, inside, waiting);
         std::vector<StudentFile> made;
         std::size_t nextInside = 0;
+        std::size_t lastWhole = to;
         for (std::size_t w = from; w < to; ++w)
-            made.push_back(plan.wanted[w].insideSize == 0 ? fileOfBytes(waiting, read, bytes) : std::move(insideFiles[nextInside++]));
+            lastWhole = plan.wanted[w].insideSize == 0 ? w : lastWhole;
+        // The bytes go to the last test that wants them, copied only for
+        // the others: a file of 64 MiB is not held twice.
+        for (std::size_t w = from; w < to; ++w) {
+            if (plan.wanted[w].insideSize != 0)
+                made.push_back(std::move(insideFiles[nextInside++]));
+            else
+                made.push_back(fileOfBytes(waiting, read, w == lastWhole ? std::move(bytes) : std::string(bytes)));
+        }
         return made;
     };
     // A file too large for the memory the run has is its student's note,
@@ -608,7 +617,7 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
                 ready(want.student);
         }
     };
-    auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, const std::string& bytes) {
+    auto deliver = [&](std::size_t from, std::size_t to, ArchiveStatus read, std::string bytes) {
         std::vector<StudentFile> made;
         try {
             made = filesOf(from, to, read, bytes);
@@ -644,7 +653,7 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
         } else if (kept == plan.kept.end()) {
             unkept.push_back(from);
         } else {
-            deliver(from, to, ArchiveStatus::ok, kept->second);
+            deliver(from, to, ArchiveStatus::ok, std::move(kept->second));
             plan.kept.erase(kept);
         }
         from = to;
@@ -680,7 +689,7 @@ void readDownload(int fd, std::string_view root, DownloadPlan& plan, std::vector
             deliverFiles(from, to, outOfMemory(to - from));
             continue;
         }
-        deliver(from, to, read, bytes);
+        deliver(from, to, read, std::move(bytes));
     }
     // What the second pass could not reach could not be read.
     for (; next != unkept.end(); ++next)
