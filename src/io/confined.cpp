@@ -78,18 +78,32 @@ bool readFully(int fd, char* into, std::size_t size)
     return true;
 }
 
+// A request's first part: its size, and room for the descriptors that
+// come with it.
+struct RequestHead {
+    std::uint64_t size = 0;
+    alignas(cmsghdr) char room[CMSG_SPACE(sizeof(int) * passedDescriptors)] = {};
+    iovec part{&size, sizeof size};
+    msghdr message{};
+
+    RequestHead()
+    {
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = room;
+        message.msg_controllen = sizeof room;
+    }
+    RequestHead(const RequestHead&) = delete;
+    RequestHead& operator=(const RequestHead&) = delete;
+};
+
 // Takes the next request off the socket: its size, its bytes and its two
 // descriptors, which come with its first byte.  False at the socket's end.
 bool takeRequest(int control, std::string& request, int (&fds)[passedDescriptors])
 {
-    std::uint64_t size = 0;
-    char room[CMSG_SPACE(sizeof(int) * passedDescriptors)] = {};
-    iovec part{&size, sizeof size};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = room;
-    message.msg_controllen = sizeof room;
+    RequestHead head;
+    std::uint64_t& size = head.size;
+    msghdr& message = head.message;
     ssize_t got;
     do
         got = recvmsg(control, &message, MSG_CMSG_CLOEXEC);
@@ -225,21 +239,16 @@ ConfinedEnd takeAnswer(int from, const ConfinedBounds& bounds, Clock::time_point
 
 bool sendRequest(const ConfinedChild& child, std::string_view request, int fd, int answer)
 {
-    std::uint64_t size = request.size();
-    char room[CMSG_SPACE(sizeof(int) * passedDescriptors)] = {};
-    iovec part{&size, sizeof size};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = room;
-    message.msg_controllen = sizeof room;
+    RequestHead head;
+    head.size = request.size();
+    msghdr& message = head.message;
     cmsghdr* passed = CMSG_FIRSTHDR(&message);
     passed->cmsg_level = SOL_SOCKET;
     passed->cmsg_type = SCM_RIGHTS;
     passed->cmsg_len = CMSG_LEN(sizeof(int) * passedDescriptors);
     int fds[passedDescriptors] = {fd, answer};
     std::memcpy(CMSG_DATA(passed), fds, sizeof fds);
-    if (sendmsg(child.control, &message, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof size))
+    if (sendmsg(child.control, &message, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof head.size))
         return false;
     while (!request.empty()) {
         ssize_t put = send(child.control, request.data(), request.size(), MSG_NOSIGNAL);
