@@ -167,7 +167,7 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
     else if (name == "--html")
         options.htmlPage = value;
     else if (name == "--json" && value == "-") {
-        problem = "--json - : standard output carries the gradebook; name a file for the JSON";
+        problem = "--json takes a file, not -: standard output carries the gradebook";
         return false;
     } else if (name == "--json")
         options.json = value;
