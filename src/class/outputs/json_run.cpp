@@ -211,6 +211,8 @@ constexpr bool causeRowsInOrder()
 static_assert(std::size(causeJsonRows) == causeCount, "a machine name for every kind of cause");
 static_assert(causeRowsInOrder(), "rows in Cause's order, each named");
 
+// Each file state's machine name, in FileState's order, whose last is
+// noSubmission.
 constexpr std::string_view stateNames[] = {
     "graded",        "missing",       "refusedOutside",     "refusedNotRegular",  "refusedTooLarge",
     "unreadable",    "outOfMemory",   "folderOutside",      "ambiguous",          "refusedArchiveLink",
