@@ -6,6 +6,7 @@
 #include "class/outputs/csv_records.h"
 #include "class/outputs/gradebook.h"
 #include "class/outputs/html_page.h"
+#include "class/outputs/json_run.h"
 #include "io/descriptor.h"
 #include "io/folder.h"
 #include "io/output.h"
@@ -367,6 +368,30 @@ bool openPage(const ClassOptions& options, Descriptor& page, std::string& error)
     return false;
 }
 
+// The JSON, like the page, is opened before the class is graded.
+bool openJson(const ClassOptions& options, Descriptor& json, std::string& error)
+{
+    if (options.json.empty())
+        return true;
+    json = Descriptor(open(options.json.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (json.fd >= 0)
+        return true;
+    error = "could not write " + options.json + ": " + std::strerror(errno);
+    return false;
+}
+
+bool writeJson(const ClassOptions& options, int json, const ClassSummary& summary, const std::vector<Test>& tests,
+               const std::vector<Student>& students, std::string& error)
+{
+    auto out = std::make_unique<Output>();
+    out->fd = json;
+    writeJsonRun(*out, summary, tests, students);
+    if (flushOutput(*out))
+        return true;
+    error = "could not write " + options.json + ": " + std::strerror(out->error);
+    return false;
+}
+
 bool writePage(const ClassOptions& options, int page, const ClassSummary& summary, const std::vector<Test>& tests,
                const std::vector<Student>& students, std::string& error)
 {
@@ -387,13 +412,15 @@ bool writePage(const ClassOptions& options, int page, const ClassSummary& summar
 // The page, written, and the summary, kept in `summaryText` (it is short:
 // it names at most a hundred findings) to be told once the gradebook is
 // out; `error` says what could not be written.
-void explainClass(const ClassOptions& options, int page, const std::vector<Test>& tests,
+void explainClass(const ClassOptions& options, int page, int json, const std::vector<Test>& tests,
                   const std::vector<Student>& students, const SummaryNotes& notes, const MarkPlaces& places,
                   std::vector<Tally>& tallies, std::string& summaryText, std::string& error)
 {
     ClassSummary summary = summarizeClass(tests, students, places, tallies);
     tallies.clear();
     if (page >= 0 && !writePage(options, page, summary, tests, students, error))
+        return;
+    if (json >= 0 && !writeJson(options, json, summary, tests, students, error))
         return;
     if (!options.quiet) {
         auto text = std::make_unique<Output>();
@@ -436,13 +463,13 @@ bool closeFeedback(const ClassOptions& options, FeedbackZip& feedback, const std
     return false;
 }
 
-// The identities of the run's outputs that are files: the page, the feedback, and
+// The identities of the run's outputs that are files: the page, the JSON, the feedback, and
 // standard output and standard error where they are files, which no report
 // may be.
-std::vector<FileId> outputsOf(int page, int feedback)
+std::vector<FileId> outputsOf(int page, int json, int feedback)
 {
     std::vector<FileId> outputs;
-    for (int fd : {page, feedback, STDOUT_FILENO, STDERR_FILENO}) {
+    for (int fd : {page, json, feedback, STDOUT_FILENO, STDERR_FILENO}) {
         struct stat info;
         if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
             outputs.push_back(FileId{info.st_dev, info.st_ino});
@@ -454,7 +481,7 @@ std::vector<FileId> outputsOf(int page, int feedback)
 std::vector<std::string> takenPaths(const ClassOptions& options)
 {
     std::vector<std::string> taken{options.submissions, options.references};
-    for (const std::string* path : {&options.roster, &options.htmlPage, &options.feedback})
+    for (const std::string* path : {&options.roster, &options.htmlPage, &options.json, &options.feedback})
         if (!path->empty())
             taken.push_back(*path);
     for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
@@ -573,12 +600,15 @@ int runClass(const ClassOptions& options)
     Descriptor page;
     if (!openPage(options, page, error))
         return trouble(error);
+    Descriptor json;
+    if (!openJson(options, json, error))
+        return trouble(error);
     Descriptor feedbackFile;
     std::unique_ptr<FeedbackZip> feedback;
     if (!openFeedback(options, feedbackFile, feedback, error))
         return trouble(error);
     if (reports.root >= 0) {
-        reports.outputs = outputsOf(page.fd, feedbackFile.fd);
+        reports.outputs = outputsOf(page.fd, json.fd, feedbackFile.fd);
         std::vector<std::string> troubles;
         chooseReportFolders(reports, takenPaths(options), students, notices, troubles);
         for (const std::string& folderTrouble : troubles)
@@ -607,13 +637,13 @@ int runClass(const ClassOptions& options)
     std::string explainError;
     StopSignal explainStop;
     auto explain = [&] {
-        explainClass(options, page.fd, tests, students, SummaryNotes{about, notices, options.htmlPage}, places, tallies, summaryText,
+        explainClass(options, page.fd, json.fd, tests, students, SummaryNotes{about, notices, options.htmlPage}, places, tallies, summaryText,
                      explainError);
     };
     std::jthread explaining;
     std::string why;
     // Where no thread can start, the explaining is done here, first.
-    if ((!options.quiet || page.fd >= 0) && !startThread(explaining, explainStop, explain, why))
+    if ((!options.quiet || page.fd >= 0 || json.fd >= 0) && !startThread(explaining, explainStop, explain, why))
         runStopping(explainStop, explain);
     auto gradebook = std::make_unique<Output>();
     gradebook->fd = STDOUT_FILENO;

@@ -166,6 +166,11 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
         options.roster = value;
     else if (name == "--html")
         options.htmlPage = value;
+    else if (name == "--json" && value == "-") {
+        problem = "--json takes a file, not -: standard output carries the gradebook";
+        return false;
+    } else if (name == "--json")
+        options.json = value;
     else if (name == "--assignment")
         options.assignment = value;
     else if (name == "--feedback")
@@ -255,7 +260,8 @@ bool takesValue(std::string_view name)
 {
     return name == "--reports" || name == "--roster" || name == "--html" || name == "--title" ||
            name == "--format" || name == "--jobs" || name == "--assignment" || name == "--layout" ||
-           name == "--feedback" || name == "--output" || name == "--visibility" || name == "--into";
+           name == "--feedback" || name == "--output" || name == "--visibility" || name == "--into" ||
+           name == "--json";
 }
 
 // Whether the gradebook asked for takes --assignment and --scale as given.
@@ -346,9 +352,9 @@ ParseResult parseOptions(int argc, char** argv, ClassOptions& options, std::stri
     bool platform = options.platform != PlatformFormat::text;
     bool classOnly = options.gradebook != courseSites().front() ||
                      !options.reportsDir.empty() || !options.roster.empty() || !options.htmlPage.empty() ||
-                     !options.feedback.empty() || !options.into.empty();
+                     !options.feedback.empty() || !options.into.empty() || !options.json.empty();
     if (options.student ? classOnly : platform || !options.output.empty()) {
-        problem = options.student ? "--student grades one student: it writes no gradebook, report folder, page or feedback"
+        problem = options.student ? "--student grades one student: it writes no gradebook, report folder, page, JSON or feedback"
                                   : "--format gradescope, --format prairielearn and --output go with --student";
         return ParseResult::usageError;
     }
@@ -408,6 +414,8 @@ std::string classUsage()
            "  --jobs N           grade with N workers (default: one per processor)\n"
            "  --html FILE        write a page of the class's results to FILE\n"
            "  --title TEXT       the page's title (a course, an assignment)\n"
+           "  --json FILE        write the whole run as JSON to FILE: each student's\n"
+           "                     scores and causes as data, the pairs, the summary\n"
            "  --quiet            leave out the summary on standard error\n"
            "  --follow-links     follow students' folders that are links wherever they\n"
            "                     lead (else only those that stay in SUBMISSIONS)\n"

@@ -15,6 +15,7 @@ struct ClassOptions {
     std::string roster;      // empty: no roster
     std::string htmlPage;    // empty: no page
     std::string feedback;    // empty: no feedback zip
+    std::string json;        // empty: no JSON of the run
     std::string assignment;  // with a gradebook that has the column: the total, titled so
     std::string into;        // a course site's own gradebook export, filled in; empty: a gradebook of the run's making
     bool scale = false;      // with --into: totals scaled to the site's maximum where it is not the tests' total

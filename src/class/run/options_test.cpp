@@ -97,10 +97,11 @@ TEST(ClassOptions, IntoTakesAnyAssignmentAndScaleNeedsIt)
 TEST(ClassOptions, StudentGoesWithThePlatformsAndNoClassOutput)
 {
     constexpr std::string_view studentOnly = "--student grades one student: it writes no gradebook, report folder, "
-                                             "page or feedback";
+                                             "page, JSON or feedback";
     for (const char* format : {"canvas", "moodle"})
         EXPECT_EQ(parse({"--student", "--format", format, "refs", "sub"}).problem, studentOnly) << format;
     EXPECT_EQ(parse({"--student", "--feedback", "f.zip", "refs", "sub"}).problem, studentOnly);
+    EXPECT_EQ(parse({"--student", "--json", "run.json", "refs", "sub"}).problem, studentOnly);
     EXPECT_EQ(parse({"--student", "--format", "csv", "refs", "sub"}).result, ParseResult::run);
     Parsed gradescope = parse({"--student", "--format", "gradescope", "--output", "r.json", "refs", "sub"});
     ASSERT_EQ(gradescope.result, ParseResult::run);
@@ -108,6 +109,18 @@ TEST(ClassOptions, StudentGoesWithThePlatformsAndNoClassOutput)
     EXPECT_EQ(parse({"--format", "prairielearn", "refs", "subs"}).problem,
               "--format gradescope, --format prairielearn and --output go with --student");
     EXPECT_EQ(parse({"--output", "r.json", "refs", "subs"}).result, ParseResult::usageError);
+}
+
+TEST(ClassOptions, JsonTakesAFileNotTheGradebooksStandardOutput)
+{
+    EXPECT_EQ(parse({"--json=run.json", "refs", "subs"}).options.json, "run.json");
+    for (const char* dash : {"--json=-", "--json"}) {
+        std::vector<std::string> args{dash};
+        if (std::string_view(dash) == "--json")
+            args.push_back("-");
+        args.insert(args.end(), {"refs", "subs"});
+        EXPECT_EQ(parse(args).problem, "--json takes a file, not -: standard output carries the gradebook") << dash;
+    }
 }
 
 TEST(ClassOptions, AMistypedOptionNamesTheNearest)

@@ -1,0 +1,543 @@
+#include "class/outputs/json_run.h"
+
+#include "class/explaining/findings.h"
+#include "class/outputs/wording.h"
+#include "io/visible_text.h"
+
+#include <charconv>
+#include <cstdint>
+#include <iterator>
+
+namespace {
+
+// The fields of one JSON object or array, written as they come, each after
+// a comma but the first.
+struct Fields {
+    std::string& out;
+    bool first = true;
+
+    Fields(std::string& text, char open) : out(text) { out += open; }
+    void next()
+    {
+        if (!first)
+            out += ',';
+        first = false;
+    }
+    // An object's field: its name, then the value the caller writes.
+    void key(std::string_view name)
+    {
+        next();
+        out += '"';
+        out += name;
+        out += "\":";
+    }
+    void number(std::string_view name, std::uint64_t value)
+    {
+        key(name);
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    void signedNumber(std::string_view name, std::uint64_t size, bool negative)
+    {
+        key(name);
+        if (negative && size != 0)
+            out += '-';
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, size).ptr);
+    }
+    void real(std::string_view name, double value)
+    {
+        key(name);
+        char digits[32];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    void text(std::string_view name, std::string_view value)
+    {
+        key(name);
+        out += jsonText(value);
+    }
+    void boolean(std::string_view name, bool value)
+    {
+        key(name);
+        out += value ? "true" : "false";
+    }
+    void null(std::string_view name)
+    {
+        key(name);
+        out += "null";
+    }
+    // A line number, or null where 0 stands for none.
+    void line(std::string_view name, std::uint64_t value)
+    {
+        if (value == 0)
+            null(name);
+        else
+            number(name, value);
+    }
+};
+
+// What a cause says beyond its kind: its parameters, and the reference
+// lines it names, as ranges from 1; `covers` left unset where the run
+// keeps how many lines, not which.
+struct CauseData {
+    Fields& parameters;
+    const Diagnosis& diagnosis;
+    std::uint64_t lineCount = 0;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> covers;
+    bool coversKnown = true;
+
+    std::uint64_t amount() const { return static_cast<std::uint64_t>(diagnosis.amount); }
+};
+
+void noParameters(CauseData&) {}
+
+void crlfData(CauseData& data)
+{
+    data.parameters.number("crLfLines", data.amount());
+    data.parameters.number("lines", data.diagnosis.value);
+}
+
+void shiftData(CauseData& data)
+{
+    bool added = data.diagnosis.amount < 0;
+    std::uint64_t by = added ? 0 - static_cast<std::uint64_t>(static_cast<std::int64_t>(data.diagnosis.amount))
+                             : data.amount();
+    data.parameters.number(added ? "added" : "leftOut", by);
+    data.parameters.line("line", data.diagnosis.value);
+    if (!added)
+        data.covers.emplace_back(data.diagnosis.value, data.diagnosis.value + by - 1);
+}
+
+void movedData(CauseData& data)
+{
+    const Diagnosis& diagnosis = data.diagnosis;
+    if (diagnosis.value == 0) {
+        data.parameters.number("places", data.amount());
+        data.coversKnown = false;
+        return;
+    }
+    data.parameters.number("line", diagnosis.value);
+    data.parameters.line("after", diagnosis.from);
+    data.parameters.line("before", diagnosis.from != 0 ? 0 : diagnosis.to);
+    data.covers.emplace_back(diagnosis.value, diagnosis.value);
+}
+
+void lastLinesData(CauseData& data)
+{
+    data.parameters.number("lines", data.amount());
+    if (data.amount() <= data.lineCount && data.amount() != 0)
+        data.covers.emplace_back(data.lineCount - data.amount() + 1, data.lineCount);
+}
+
+// A pattern in the file's lines: how many it explains, which the run
+// does not keep.
+void patternData(CauseData& data)
+{
+    data.parameters.number("lines", data.amount());
+    data.coversKnown = false;
+}
+
+void formsData(CauseData& data)
+{
+    patternData(data);
+    constexpr std::pair<AddressForm, std::string_view> formNames[] = {
+        {prefixed, "prefixed"}, {lowercase, "lowercase"}, {otherWidth, "otherWidth"}};
+    data.parameters.key("forms");
+    Fields forms(data.parameters.out, '[');
+    for (const auto& [form, name] : formNames)
+        if (data.diagnosis.forms & form) {
+            forms.next();
+            forms.out += jsonText(name);
+        }
+    forms.out += ']';
+}
+
+void offsetData(CauseData& data)
+{
+    patternData(data);
+    const Diagnosis& diagnosis = data.diagnosis;
+    if (diagnosis.value == 0) {
+        data.parameters.null("offset");
+        return;
+    }
+    data.parameters.signedNumber("offset", diagnosis.value, diagnosis.negative);
+    std::uint64_t to = diagnosis.to != 0 ? diagnosis.to : data.lineCount;
+    std::uint64_t since = diagnosis.since != 0 && diagnosis.since < diagnosis.from ? diagnosis.since : diagnosis.from;
+    data.parameters.number("from", diagnosis.from);
+    data.parameters.number("to", to);
+    data.parameters.number("since", since);
+    data.covers.emplace_back(since, to);
+    data.coversKnown = true;
+}
+
+void cutData(CauseData& data)
+{
+    patternData(data);
+    data.parameters.number("kept", data.diagnosis.value);
+}
+
+// Each kind's machine name and what it holds, a row each in Cause's order:
+// names that scripts key on, never changed once given.
+struct CauseJsonRow {
+    Cause cause;
+    std::string_view name;
+    void (*data)(CauseData&);
+};
+
+constexpr CauseJsonRow causeJsonRows[] = {
+    {Cause::crlfLineEnds, "crlfLineEnds", crlfData},
+    {Cause::byteOrderMark, "byteOrderMark", noParameters},
+    {Cause::zeroBytes, "zeroBytes", noParameters},
+    {Cause::emptyFile, "emptyFile", noParameters},
+    {Cause::trailingEmptyLine, "trailingEmptyLine", noParameters},
+    {Cause::shiftedLines, "shiftedLines", shiftData},
+    {Cause::movedLine, "movedLine", movedData},
+    {Cause::lastLinesLeftOut, "lastLinesLeftOut", lastLinesData},
+    {Cause::addressForm, "addressForm", formsData},
+    {Cause::decimalAddresses, "decimalAddresses", patternData},
+    {Cause::addressOffset, "addressOffset", offsetData},
+    {Cause::labelCase, "labelCase", patternData},
+    {Cause::cutLabels, "cutLabels", cutData},
+    {Cause::swappedColumns, "swappedColumns", patternData},
+};
+
+constexpr bool causeRowsInOrder()
+{
+    for (std::size_t i = 0; i < std::size(causeJsonRows); ++i)
+        if (static_cast<std::size_t>(causeJsonRows[i].cause) != i || causeJsonRows[i].name.empty())
+            return false;
+    return true;
+}
+static_assert(std::size(causeJsonRows) == causeCount, "a machine name for every kind of cause");
+static_assert(causeRowsInOrder(), "rows in Cause's order, each named");
+
+// Each file state's machine name, in FileState's order, whose last is
+// noSubmission.
+constexpr std::string_view stateNames[] = {
+    "graded",        "missing",       "refusedOutside",     "refusedNotRegular",  "refusedTooLarge",
+    "unreadable",    "outOfMemory",   "folderOutside",      "ambiguous",          "refusedArchiveLink",
+    "refusedArchivePath", "encrypted", "noSubmission",
+};
+static_assert(std::size(stateNames) == static_cast<std::size_t>(FileState::noSubmission) + 1,
+              "a machine name for every file state");
+
+void spreadInto(Fields& fields, std::string_view name, const Spread& spread)
+{
+    fields.key(name);
+    Fields object(fields.out, '{');
+    object.number("binWidth", spread.binWidth);
+    object.key("bins");
+    Fields bins(fields.out, '[');
+    for (std::uint64_t bin : spread.bins) {
+        bins.next();
+        bins.out += std::to_string(bin);
+    }
+    fields.out += "]}";
+}
+
+void testInto(std::string& out, const Test& test)
+{
+    Fields fields(out, '{');
+    fields.text("name", test.name);
+    fields.number("number", static_cast<std::uint64_t>(test.number));
+    fields.number("maximum", test.lineCount);
+    out += '}';
+}
+
+void resultInto(std::string& out, const Test& test, const TestResult& result, const std::vector<std::string>& notes)
+{
+    Fields fields(out, '{');
+    fields.text("test", test.name);
+    fields.text("state", stateName(result.state));
+    fields.number("score", result.score);
+    fields.key("notes");
+    Fields noteList(out, '[');
+    for (const std::string& note : notes) {
+        noteList.next();
+        out += jsonText(note);
+    }
+    out += ']';
+    fields.key("causes");
+    Fields causes(out, '[');
+    for (const Diagnosis& diagnosis : result.diagnoses) {
+        causes.next();
+        out += jsonCause(diagnosis, test.lineCount);
+    }
+    out += "]}";
+}
+
+void studentInto(std::string& out, const std::vector<Test>& tests, const Student& student)
+{
+    std::vector<std::vector<std::string>> notes(student.results.size());
+    forEachFindingOf(student, [&](std::size_t test, const std::string& text) { notes[test].push_back(text); });
+    Fields fields(out, '{');
+    fields.text("name", student.name);
+    fields.text("siteName", siteName(student));
+    if (student.lmsId.empty())
+        fields.null("siteId");
+    else
+        fields.text("siteId", student.lmsId);
+    fields.boolean("anonymous", student.anonymous);
+    fields.boolean("onRoster", student.onRoster);
+    fields.number("total", totalOf(student));
+    fields.key("tests");
+    Fields results(out, '[');
+    for (std::size_t t = 0; t < tests.size() && t < student.results.size(); ++t) {
+        results.next();
+        resultInto(out, tests[t], student.results[t], notes[t]);
+    }
+    out += "]}";
+}
+
+// What a pair shares: a reference line's wrong answer, or a cause, named
+// as the first student's file holds it.
+void sharedInto(std::string& out, const SharedAnswer& answer, const std::vector<Test>& tests, const Student& first)
+{
+    const Test& test = tests[answer.place.test];
+    Fields fields(out, '{');
+    fields.text("test", test.name);
+    fields.number("sharers", answer.sharers);
+    if (!answer.place.causes) {
+        fields.number("line", answer.place.line + 1);
+        out += '}';
+        return;
+    }
+    fields.key("cause");
+    const Diagnosis* cause = nullptr;
+    for (const Diagnosis& diagnosis : first.results[answer.place.test].diagnoses)
+        if (causeKey(diagnosis) == answer.hash)
+            cause = &diagnosis;
+    out += cause != nullptr ? jsonCause(*cause, test.lineCount) : "null";
+    out += '}';
+}
+
+void pairInto(std::string& out, const SuspectedPair& pair, const std::vector<Test>& tests,
+              const std::vector<Student>& students)
+{
+    Fields fields(out, '{');
+    fields.key("students");
+    out += '[' + std::to_string(pair.first) + ',' + std::to_string(pair.second) + ']';
+    fields.number("pieces", pair.pieces);
+    fields.real("rarity", pair.rarity);
+    fields.key("shared");
+    Fields shared(out, '[');
+    for (const SharedAnswer& answer : pair.shared) {
+        shared.next();
+        sharedInto(out, answer, tests, students[pair.first]);
+    }
+    out += "]}";
+}
+
+void missedInto(std::string& out, const MissedLine& missed)
+{
+    Fields fields(out, '{');
+    fields.number("line", missed.position + 1);
+    fields.number("wrong", missed.wrong);
+    fields.key("common");
+    Fields common(out, '[');
+    for (const CommonWrongLine& line : missed.common) {
+        common.next();
+        Fields wrong(out, '{');
+        wrong.text("text", line.text);
+        wrong.number("files", line.count);
+        out += '}';
+    }
+    out += "]}";
+}
+
+void testSummaryInto(std::string& out, const Test& test, const TestSummary& summary)
+{
+    const TestStats& stats = summary.stats;
+    Fields fields(out, '{');
+    fields.text("test", test.name);
+    fields.number("graded", stats.graded);
+    fields.number("notGraded", stats.notGraded);
+    fields.real("mean", stats.mean);
+    fields.real("median", stats.median);
+    fields.number("lowest", stats.lowest);
+    fields.number("highest", stats.highest);
+    fields.number("fullMarks", stats.fullMarks);
+    spreadInto(fields, "spread", stats.spread);
+    fields.key("mostMissed");
+    Fields missed(out, '[');
+    for (const MissedLine& line : summary.missed) {
+        missed.next();
+        missedInto(out, line);
+    }
+    out += "]}";
+}
+
+void findingInto(std::string& out, const FindingCount& finding, const std::vector<Test>& tests)
+{
+    constexpr std::string_view findingNames[] = {"notGraded", "cause", "noReport"};
+    const FindingKind& kind = finding.kind;
+    Fields fields(out, '{');
+    fields.text("of", findingNames[static_cast<std::size_t>(kind.of)]);
+    if (kind.of == FindingOf::cause) {
+        fields.text("kind", causeName(kind.cause.cause));
+        fields.text("text", kindWords(kind.cause));
+    } else if (kind.of == FindingOf::notGraded) {
+        fields.text("state", stateName(kind.state));
+        fields.text("text", reasonOf(kind.state));
+    } else {
+        fields.text("text", reportNotWritten(kind.error));
+    }
+    fields.number("students", finding.students);
+    fields.number("files", finding.files);
+    fields.key("tests");
+    Fields names(out, '[');
+    for (std::uint32_t test : finding.tests) {
+        names.next();
+        out += jsonText(tests[test].name);
+    }
+    out += "]}";
+}
+
+void summaryInto(std::string& out, const ClassSummary& summary, const std::vector<Test>& tests)
+{
+    Fields fields(out, '{');
+    fields.number("studentsGraded", summary.studentsGraded);
+    fields.number("graded", summary.graded);
+    fields.number("notGraded", summary.notGraded);
+    fields.number("possible", summary.possible);
+    spreadInto(fields, "totals", summary.totals);
+    fields.key("tests");
+    Fields perTest(out, '[');
+    for (std::size_t t = 0; t < tests.size() && t < summary.tests.size(); ++t) {
+        perTest.next();
+        testSummaryInto(out, tests[t], summary.tests[t]);
+    }
+    out += ']';
+    fields.key("findings");
+    Fields findings(out, '[');
+    for (const FindingCount& finding : summary.kinds) {
+        findings.next();
+        findingInto(out, finding, tests);
+    }
+    out += ']';
+    fields.key("copyThreshold");
+    Fields threshold(out, '{');
+    threshold.number("pieces", summary.copyThreshold.pieces);
+    threshold.real("rate", summary.copyThreshold.rate);
+    threshold.real("expectedHonest", summary.copyThreshold.expectedHonest);
+    out += "}}";
+}
+
+// Students go out one at a time: a large class's whole JSON would be
+// hundreds of megabytes held at once.
+template <typename Each>
+void putList(Output& out, std::string_view name, std::size_t count, Each&& each)
+{
+    put(out, ",\"");
+    put(out, name);
+    put(out, "\":[");
+    std::string item;
+    for (std::size_t i = 0; i < count; ++i) {
+        item.clear();
+        if (i > 0)
+            item += ',';
+        each(item, i);
+        put(out, item);
+    }
+    put(out, "]");
+}
+
+}  // namespace
+
+std::string jsonText(std::string_view text)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (std::size_t at = 0; at < text.size();) {
+        auto byte = static_cast<unsigned char>(text[at]);
+        if (byte >= 0x80) {
+            std::uint32_t codePoint = 0;
+            std::size_t length = decodeUtf8(text.substr(at), codePoint);
+            // The line and paragraph separators end a line in a script
+            // that embeds the JSON; everything else passes as it is.
+            if (length == 0)
+                out += "\\ufffd";
+            else if (codePoint == 0x2028 || codePoint == 0x2029)
+                out += codePoint == 0x2028 ? "\\u2028" : "\\u2029";
+            else
+                out.append(text.substr(at, length));
+            at += length == 0 ? 1 : length;
+            continue;
+        }
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += static_cast<char>(byte);
+        } else if (byte < 0x20 || byte == 0x7f) {
+            out += "\\u00";
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        } else {
+            out += static_cast<char>(byte);
+        }
+        ++at;
+    }
+    out += '"';
+    return out;
+}
+
+std::string_view causeName(Cause cause)
+{
+    return causeJsonRows[static_cast<std::size_t>(cause)].name;
+}
+
+std::string_view stateName(FileState state)
+{
+    return stateNames[static_cast<std::size_t>(state)];
+}
+
+// Where a cause's fields are made: a field that every kind has goes here,
+// one of a kind's own into its row's `data`.
+std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
+{
+    std::string out;
+    Fields fields(out, '{');
+    fields.text("kind", causeName(diagnosis.cause));
+    fields.text("text", describe(diagnosis));
+    std::string parameterText;
+    Fields parameters(parameterText, '{');
+    CauseData data{parameters, diagnosis, lineCount, {}, true};
+    causeJsonRows[static_cast<std::size_t>(diagnosis.cause)].data(data);
+    parameterText += '}';
+    fields.key("parameters");
+    out += parameterText;
+    fields.key("referenceLines");
+    if (!data.coversKnown) {
+        out += "null";
+    } else {
+        Fields ranges(out, '[');
+        for (const auto& [from, to] : data.covers) {
+            ranges.next();
+            Fields range(out, '{');
+            range.number("from", from);
+            range.number("to", to);
+            out += '}';
+        }
+        out += ']';
+    }
+    out += '}';
+    return out;
+}
+
+void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                  const std::vector<Student>& students)
+{
+    put(out, "{\"labelgradeClassJson\":");
+    putNumber(out, jsonSchemaVersion);
+    putList(out, "tests", tests.size(), [&](std::string& item, std::size_t t) { testInto(item, tests[t]); });
+    putList(out, "students", students.size(),
+            [&](std::string& item, std::size_t s) { studentInto(item, tests, students[s]); });
+    putList(out, "suspectedPairs", summary.pairs.size(),
+            [&](std::string& item, std::size_t p) { pairInto(item, summary.pairs[p], tests, students); });
+    std::string rest;
+    summaryInto(rest, summary, tests);
+    put(out, ",\"summary\":");
+    put(out, rest);
+    put(out, "}\n");
+}

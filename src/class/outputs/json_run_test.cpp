@@ -1,0 +1,147 @@
+// What a script reading --json counts on: strings that stay valid UTF-8
+// JSON whatever a student's name or line holds, each cause's numbers and
+// reference lines as its note tells them, and a document that stays whole
+// when students go out one at a time.
+#include "class/outputs/json_run.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+Diagnosis offset(std::uint64_t by, bool below, std::uint32_t from, std::uint32_t to, std::uint32_t since)
+{
+    Diagnosis diagnosis{Cause::addressOffset, 0, below, 7, by};
+    diagnosis.from = from;
+    diagnosis.to = to;
+    diagnosis.since = since;
+    return diagnosis;
+}
+
+// The part of a cause's JSON after its words: its parameters and lines.
+std::string dataOf(const Diagnosis& diagnosis, std::uint64_t lineCount = 20)
+{
+    std::string json = jsonCause(diagnosis, lineCount);
+    return json.substr(json.find(",\"parameters\""));
+}
+
+}  // namespace
+
+TEST(JsonText, EscapesWhatJsonNeedsAndKeepsTheRest)
+{
+    EXPECT_EQ(jsonText(R"(a"b\c)"), R"("a\"b\\c")");
+    EXPECT_EQ(jsonText("\x1b[31m\n\t\x7f"), R"("\u001b[31m\u000a\u0009\u007f")");
+    EXPECT_EQ(jsonText(std::string_view("a\0b", 3)), R"("a\u0000b")");
+    EXPECT_EQ(jsonText("Zoë 山田 😀"), "\"Zoë 山田 😀\"");
+    // Separators that end a line in a script the JSON is pasted into.
+    EXPECT_EQ(jsonText("a\u2028b\u2029c"), R"("a\u2028b\u2029c")");
+}
+
+TEST(JsonText, StandsEachByteThatIsNoUtf8AsAReplacement)
+{
+    EXPECT_EQ(jsonText("bad\xff\xfename"), R"("bad\ufffd\ufffdname")");
+    // A character cut short at the end, an overlong form, a surrogate.
+    EXPECT_EQ(jsonText("cut\xe5\xb1"), R"("cut\ufffd\ufffd")");
+    EXPECT_EQ(jsonText("\xc0\x80"), R"("\ufffd\ufffd")");
+    EXPECT_EQ(jsonText("\xed\xa0\x80"), R"("\ufffd\ufffd\ufffd")");
+}
+
+TEST(JsonCause, GivesAnOffsetSignedWithTheLinesItHoldsOn)
+{
+    EXPECT_EQ(jsonCause(offset(3, false, 4, 10, 0), 20),
+              R"j({"kind":"addressOffset","text":"addresses off by +3 on reference lines 4 to 10 (7 lines)",)j"
+              R"("parameters":{"lines":7,"offset":3,"from":4,"to":10,"since":4},)"
+              R"("referenceLines":[{"from":4,"to":10}]})");
+    // To the end of the file; where typos hide its start, from the first
+    // line it may start at.
+    EXPECT_EQ(dataOf(offset(2, true, 6, 0, 3)),
+              R"(,"parameters":{"lines":7,"offset":-2,"from":6,"to":20,"since":3},)"
+              R"("referenceLines":[{"from":3,"to":20}]})");
+    // One that keeps changing has no size, and its lines are not kept.
+    EXPECT_EQ(dataOf(offset(0, true, 0, 0, 0)), R"(,"parameters":{"lines":7,"offset":null},"referenceLines":null})");
+}
+
+TEST(JsonCause, GivesLinesLeftOutOrAddedAndMovedAsTheNotesTellThem)
+{
+    EXPECT_EQ(dataOf(Diagnosis{Cause::shiftedLines, 0, false, 3, 7}),
+              R"(,"parameters":{"leftOut":3,"line":7},"referenceLines":[{"from":7,"to":9}]})");
+    EXPECT_EQ(dataOf(Diagnosis{Cause::shiftedLines, 0, false, -2, 0}),
+              R"(,"parameters":{"added":2,"line":null},"referenceLines":[]})");
+    EXPECT_EQ(dataOf(Diagnosis{Cause::lastLinesLeftOut, 0, false, 2}),
+              R"(,"parameters":{"lines":2},"referenceLines":[{"from":19,"to":20}]})");
+    Diagnosis moved{Cause::movedLine, 0, false, 0, 5};
+    moved.to = 1;
+    EXPECT_EQ(dataOf(moved),
+              R"(,"parameters":{"line":5,"after":null,"before":1},"referenceLines":[{"from":5,"to":5}]})");
+    EXPECT_EQ(dataOf(Diagnosis{Cause::movedLine, 0, false, 12, 0}),
+              R"(,"parameters":{"places":12},"referenceLines":null})");
+}
+
+TEST(JsonCause, GivesPatternsTheirCountAndValues)
+{
+    EXPECT_EQ(dataOf(Diagnosis{Cause::addressForm, prefixed | otherWidth, false, 4}),
+              R"(,"parameters":{"lines":4,"forms":["prefixed","otherWidth"]},"referenceLines":null})");
+    EXPECT_EQ(dataOf(Diagnosis{Cause::cutLabels, 0, false, 8, 6}),
+              R"(,"parameters":{"lines":8,"kept":6},"referenceLines":null})");
+    EXPECT_EQ(dataOf(Diagnosis{Cause::crlfLineEnds, 0, false, 3, 10}),
+              R"(,"parameters":{"crLfLines":3,"lines":10},"referenceLines":[]})");
+    EXPECT_EQ(dataOf(Diagnosis{Cause::byteOrderMark}), R"(,"parameters":{},"referenceLines":[]})");
+}
+
+TEST(JsonNames, AreDistinctAndPlainForEveryCauseAndState)
+{
+    std::set<std::string_view> names;
+    for (std::size_t c = 0; c < causeCount; ++c)
+        names.insert(causeName(static_cast<Cause>(c)));
+    for (auto s = static_cast<std::size_t>(FileState::graded); s <= static_cast<std::size_t>(FileState::noSubmission); ++s)
+        names.insert(stateName(static_cast<FileState>(s)));
+    EXPECT_EQ(names.size(), causeCount + static_cast<std::size_t>(FileState::noSubmission) + 1);
+    for (std::string_view name : names)
+        EXPECT_EQ(name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"), name.npos) << name;
+}
+
+TEST(WriteJsonRun, KeepsTheDocumentWholeAcrossManyStudents)
+{
+    std::vector<::Test> tests{::Test{"t1.sym", 1, "0000 A\n", 1, {}}};
+    std::vector<Student> students(3000);
+    for (std::size_t s = 0; s < students.size(); ++s) {
+        students[s].name = "student \"" + std::to_string(s) + "\"";
+        students[s].results.resize(1);
+        students[s].results[0].state = FileState::graded;
+        students[s].results[0].diagnoses.push_back(offset(1, false, 1, 0, 0));
+    }
+    ClassSummary summary;
+    summary.tests.resize(1);
+    summary.pairs.push_back(SuspectedPair{0, 2, 2, 1.0, {SharedAnswer{Place{0, 0, true}, 2, 0}}});
+    std::string text;
+    auto out = std::make_unique<Output>();
+    out->kept = &text;
+    writeJsonRun(*out, summary, tests, students);
+    ASSERT_TRUE(flushOutput(*out));
+    ASSERT_GT(text.size(), outputBufferSize);
+    EXPECT_EQ(text.rfind("{\"labelgradeClassJson\":1,\"tests\":[{\"name\":\"t1.sym\",\"number\":1,\"maximum\":1}]", 0), 0u);
+    EXPECT_NE(text.find("{\"name\":\"student \\\"2999\\\"\""), text.npos);
+    // A shared cause that none of the first student's causes matches is
+    // null, never another cause.
+    EXPECT_NE(text.find("\"suspectedPairs\":[{\"students\":[0,2],\"pieces\":2,\"rarity\":1,\"shared\":"
+                        "[{\"test\":\"t1.sym\",\"sharers\":2,\"cause\":null}]}]"),
+              text.npos);
+    EXPECT_EQ(text.back(), '\n');
+    EXPECT_EQ(text.find('\n'), text.size() - 1);
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (inString && text[i] == '\\')
+            ++i;
+        else if (text[i] == '"')
+            inString = !inString;
+        else if (!inString && (text[i] == '{' || text[i] == '['))
+            ++depth;
+        else if (!inString && (text[i] == '}' || text[i] == ']')) {
+            --depth;
+            EXPECT_GE(depth, 0);
+        }
+    }
+    EXPECT_EQ(depth, 0);
+}
