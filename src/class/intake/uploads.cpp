@@ -4,6 +4,7 @@
 
 #include "io/archive_path.h"
 #include "io/confined.h"
+#include "io/records.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -54,87 +55,16 @@ enum Tag : char { entryTag = 'E', fileTag = 'F', problemTag = 'P', costTag = 'C'
 // Why a listing stopped, after its problem's tag.
 enum Stop : char { forWhatItIs = 'W', forItsCost = 'B', forItsNames = 'N' };
 
-struct AnswerWriter {
-    int fd = -1;
-    std::string pending;
-    bool failed = false;
-
-    void number(std::uint64_t value)
-    {
-        for (int shift = 0; shift < 64; shift += 8)
-            pending += static_cast<char>((value >> shift) & 0xff);
-    }
-    void text(std::string_view bytes)
-    {
-        number(bytes.size());
-        pending += bytes;
-        flushPast(64 * 1024);
-    }
-    // Where `fd` is none, the records are only gathered: a request.
-    void flushPast(std::size_t size)
-    {
-        if (pending.size() < size || fd < 0)
-            return;
-        for (std::size_t at = 0; at < pending.size() && !failed;) {
-            ssize_t put = write(fd, pending.data() + at, pending.size() - at);
-            if (put < 0 && errno == EINTR)
-                continue;
-            failed = put <= 0;
-            at += put > 0 ? static_cast<std::size_t>(put) : 0;
-        }
-        pending.clear();
-    }
-    bool finish(const ArchiveReader& reader)
-    {
-        pending += costTag;
-        number(reader.bytesUsed);
-        number(reader.entriesUsed);
-        pending += endTag;
-        flushPast(0);
-        return !failed;
-    }
-};
-
-struct AnswerReader {
-    std::string_view rest;
-    bool broken = false;
-
-    char tag()
-    {
-        if (rest.empty()) {
-            broken = true;
-            return endTag;
-        }
-        char got = rest.front();
-        rest.remove_prefix(1);
-        return got;
-    }
-    std::uint64_t number()
-    {
-        if (rest.size() < 8) {
-            broken = true;
-            rest = {};
-            return 0;
-        }
-        std::uint64_t value = 0;
-        for (int i = 7; i >= 0; --i)
-            value = value << 8 | static_cast<unsigned char>(rest[static_cast<std::size_t>(i)]);
-        rest.remove_prefix(8);
-        return value;
-    }
-    std::string_view text()
-    {
-        std::uint64_t size = number();
-        if (size > rest.size()) {
-            broken = true;
-            rest = {};
-            return {};
-        }
-        std::string_view got = rest.substr(0, static_cast<std::size_t>(size));
-        rest.remove_prefix(static_cast<std::size_t>(size));
-        return got;
-    }
-};
+// The answer's end: what reading cost, then the end mark.
+bool finishAnswer(RecordWriter& out, const ArchiveReader& reader)
+{
+    out.tag(costTag);
+    out.number(reader.bytesUsed);
+    out.number(reader.entriesUsed);
+    out.tag(endTag);
+    out.flushPast(0);
+    return !out.failed;
+}
 
 // What the student's uploads may still cost, as the bounds of one
 // archive: its own, or what is left of the student's, whichever is less.
@@ -167,7 +97,7 @@ std::string problemOf(const ArchiveReader& reader, ArchiveStatus status)
 // no more bytes of names than the student has left.
 bool listInChild(const UploadPlace& place, const UploadBudget& left, int answer)
 {
-    AnswerWriter out;
+    RecordWriter out;
     out.fd = answer;
     ArchiveReader reader;
     ArchiveStatus status = openUpload(place.fd, place.offset, place.size, limitsLeft(left), reader);
@@ -184,24 +114,24 @@ bool listInChild(const UploadPlace& place, const UploadBudget& left, int answer)
             continue;
         names += entry.path.size();
         if (names > left.names) {
-            out.pending += problemTag;
-            out.pending += forItsNames;
+            out.tag(problemTag);
+            out.tag(forItsNames);
             out.text("this student's uploads name more than " + std::to_string(studentUploadBudget.names / mebibyte) +
                      " MiB of paths, in all");
-            return out.finish(reader);
+            return finishAnswer(out, reader);
         }
-        out.pending += entryTag;
-        out.pending += static_cast<char>(judgeEntry(entry, path));
+        out.tag(entryTag);
+        out.tag(static_cast<char>(judgeEntry(entry, path)));
         out.text(entry.path);
     }
     if (reader.error == ENOMEM)
         _exit(confinedOutOfMemory);
     if (status != ArchiveStatus::end) {
-        out.pending += problemTag;
-        out.pending += status == ArchiveStatus::overLimit ? forItsCost : forWhatItIs;
+        out.tag(problemTag);
+        out.tag(status == ArchiveStatus::overLimit ? forItsCost : forWhatItIs);
         out.text(problemOf(reader, status));
     }
-    return out.finish(reader);
+    return finishAnswer(out, reader);
 }
 
 // In the child: reads the entries `paths` name, each once, however many
@@ -209,7 +139,7 @@ bool listInChild(const UploadPlace& place, const UploadBudget& left, int answer)
 bool readInChild(const UploadPlace& place, const std::vector<std::string_view>& paths, const UploadBudget& left,
                  int answer)
 {
-    AnswerWriter out;
+    RecordWriter out;
     out.fd = answer;
     ArchiveReader reader;
     ArchiveStatus status = openUpload(place.fd, place.offset, place.size, limitsLeft(left), reader);
@@ -228,14 +158,14 @@ bool readInChild(const UploadPlace& place, const std::vector<std::string_view>& 
         FileState state = stateOfRead(readEntry(reader, largestStudentFile, bytes));
         if (reader.error == ENOMEM)
             _exit(confinedOutOfMemory);
-        out.pending += fileTag;
+        out.tag(fileTag);
         out.number(static_cast<std::uint64_t>(wanted - paths.begin()));
-        out.pending += static_cast<char>(state);
+        out.tag(static_cast<char>(state));
         out.text(state == FileState::graded ? std::string_view(bytes) : std::string_view());
         read[static_cast<std::size_t>(wanted - paths.begin())] = true;
         ++found;
     }
-    return out.finish(reader);
+    return finishAnswer(out, reader);
 }
 
 // What a child that did not answer whole leaves of its reading.
@@ -282,8 +212,8 @@ enum RequestKind : char { listRequest = 'L', readRequest = 'R' };
 std::string requestOf(RequestKind kind, const UploadPlace& place, const UploadBudget& left,
                       const std::vector<std::string_view>& paths)
 {
-    AnswerWriter request;
-    request.pending += kind;
+    RecordWriter request;
+    request.tag(kind);
     for (std::uint64_t value : {place.offset, place.size, left.bytes, left.entries, left.names, std::uint64_t{paths.size()}})
         request.number(value);
     for (std::string_view path : paths)
@@ -294,8 +224,8 @@ std::string requestOf(RequestKind kind, const UploadPlace& place, const UploadBu
 // In the child: does what a request asks of the upload in `fd`.
 bool serveRequest(std::string_view request, int fd, int answer)
 {
-    AnswerReader in{request};
-    char kind = in.tag();
+    RecordReader in{request};
+    char kind = in.tag(listRequest);
     UploadPlace place{fd, in.number(), in.number()};
     UploadBudget left{in.number(), in.number(), in.number(), 0};
     std::vector<std::string_view> paths(std::min<std::uint64_t>(in.number(), request.size()));
@@ -314,7 +244,7 @@ Confined askReader(UploadReaders& readers, const std::string& request, const Upl
 
 // Charges a child's run to the student: its time, and what its answer says
 // it decompressed and read.
-void charge(UploadBudget& left, const Confined& run, AnswerReader& costs)
+void charge(UploadBudget& left, const Confined& run, RecordReader& costs)
 {
     left.milliseconds -= run.milliseconds;
     std::uint64_t bytes = costs.number();
@@ -324,9 +254,9 @@ void charge(UploadBudget& left, const Confined& run, AnswerReader& costs)
 }
 
 // The answer's records but its costs, and where they start.
-AnswerReader recordsOf(const Confined& run)
+RecordReader recordsOf(const Confined& run)
 {
-    return AnswerReader{run.end == ConfinedEnd::answered ? std::string_view(run.answer) : std::string_view()};
+    return RecordReader{run.end == ConfinedEnd::answered ? std::string_view(run.answer) : std::string_view()};
 }
 
 }  // namespace
@@ -344,10 +274,10 @@ UploadListing listUpload(UploadReaders& readers, const UploadPlace& place, Uploa
     // Paths within the names left, and a few bytes of each record.
     std::uint64_t bound = left.names + left.entries * 32 + 4096;
     Confined run = askReader(readers, requestOf(listRequest, place, left, {}), place, bound, left);
-    AnswerReader answer = recordsOf(run);
-    for (char tag = answer.tag(); !answer.broken && tag != endTag; tag = answer.tag()) {
+    RecordReader answer = recordsOf(run);
+    for (char tag = answer.tag(endTag); !answer.broken && tag != endTag; tag = answer.tag(endTag)) {
         if (tag == entryTag) {
-            auto state = static_cast<FileState>(answer.tag());
+            auto state = static_cast<FileState>(answer.tag(endTag));
             std::string path(answer.text());
             std::string_view last = path;
             if (std::size_t slash = last.find_last_of('/'); slash != std::string_view::npos)
@@ -355,7 +285,7 @@ UploadListing listUpload(UploadReaders& readers, const UploadPlace& place, Uploa
             left.names -= std::min<std::uint64_t>(left.names, path.size());
             listing.entries.push_back(UploadEntry{path, std::string(last), state});
         } else if (tag == problemTag) {
-            char stop = answer.tag();
+            char stop = answer.tag(endTag);
             listing.problem = answer.text();
             listing.costly = stop != forWhatItIs;
             if (stop == forItsNames)
@@ -396,11 +326,11 @@ std::vector<UploadFile> readUploadEntries(UploadReaders& readers, const UploadPl
     }
     std::uint64_t bound = std::min<std::uint64_t>(left.bytes, paths.size() * largestStudentFile) + paths.size() * 32 + 4096;
     Confined run = askReader(readers, requestOf(readRequest, place, left, paths), place, bound, left);
-    AnswerReader answer = recordsOf(run);
-    for (char tag = answer.tag(); !answer.broken && tag != endTag; tag = answer.tag()) {
+    RecordReader answer = recordsOf(run);
+    for (char tag = answer.tag(endTag); !answer.broken && tag != endTag; tag = answer.tag(endTag)) {
         if (tag == fileTag) {
             std::uint64_t index = answer.number();
-            auto state = static_cast<FileState>(answer.tag());
+            auto state = static_cast<FileState>(answer.tag(endTag));
             std::string_view bytes = answer.text();
             if (index >= paths.size())
                 break;
