@@ -87,10 +87,17 @@ struct CauseKind {
     std::uint8_t forms = 0;
     bool negative = false;  // an offset below the reference's addresses; lines added, not left out
     bool single = false;    // one line, not more
+    bool grows = false;     // an offset that grows step by step
     std::uint64_t value = 0;  // an offset's size (0: one that keeps changing); the characters kept
     auto operator<=>(const CauseKind&) const = default;
 };
 
 CauseKind causeKindOf(const Diagnosis& diagnosis);
+
+// An offset that grows: the size of its step-th step (from 1), away from
+// the reference's addresses; and the size all its steps share, 0 if they
+// differ.
+std::uint64_t stepSize(const Diagnosis& diagnosis, std::size_t step);
+std::uint64_t commonStep(const Diagnosis& diagnosis);
 
 #endif

@@ -70,13 +70,72 @@ struct PositionNeeds {
     CauseBits patterns = 0;  // the patterns it needs, where aligned
 };
 
+// Where a range's offset shows: its first and last lines, and the first
+// line it may start at, past the last line before it that shows another.
+struct Span {
+    std::uint32_t first = noLine;
+    std::uint32_t last = 0;
+    std::uint32_t earliest = 0;
+};
+
 // How many wrong lines need each pattern, by cause; an offset's also
-// range by range.
+// range by range, with where it shows.
 struct Support {
     std::array<std::uint64_t, causeCount> lines{};
     std::uint8_t formBits = 0;
     std::vector<std::uint64_t> ranges;
+    std::vector<Span> spans;
 };
+
+// A reference line, and the range whose offset its address shows.
+struct Shown {
+    std::uint32_t line = 0;
+    std::uint32_t range = 0;
+};
+
+// A wrong line's address at an offset that no range has.
+struct LineOffset {
+    std::uint32_t line = 0;
+    std::uint64_t offset = 0;
+};
+
+// An offset no range has, where two lines or more show it, is another
+// mistake's, and a range told beside it does not reach over it; one line's
+// alone may be a typo, and hides where a range starts.
+void addRepeatedOffsets(std::vector<LineOffset> others, std::size_t other, std::vector<Shown>& shown)
+{
+    std::sort(others.begin(), others.end(), [](const LineOffset& a, const LineOffset& b) {
+        return a.offset != b.offset ? a.offset < b.offset : a.line < b.line;
+    });
+    for (std::size_t at = 0; at < others.size();) {
+        std::size_t end = at;
+        while (end < others.size() && others[end].offset == others[at].offset)
+            ++end;
+        for (std::size_t k = at; end - at >= 2 && k < end; ++k)
+            shown.push_back(Shown{others[k].line, static_cast<std::uint32_t>(other)});
+        at = end;
+    }
+}
+
+// An offset is told on the lines that show it, and no further: a range
+// ends at its last line with its offset, not where the next one starts, and
+// starts at its first, or as early as the typos before it leave open.
+std::vector<Span> spansOf(std::vector<Shown> shown, std::size_t ranges)
+{
+    std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.line < b.line; });
+    std::vector<Span> spans(ranges);
+    std::uint32_t otherBefore = 0;  // one past the last line showing another range's offset
+    for (const Shown& at : shown) {
+        Span& span = spans[at.range];
+        if (span.first == noLine) {
+            span.first = at.line;
+            span.earliest = std::min(otherBefore, at.line);
+        }
+        span.last = std::max(span.last, at.line);
+        otherBefore = at.line + 1;
+    }
+    return spans;
+}
 
 // The causes told, as flags the positions are checked against: patterns by
 // cause, but an offset by range.
@@ -147,12 +206,40 @@ void tellEvents(const Structure& structure, const Told& told, std::vector<Diagno
     }
 }
 
+// Told as the student's addresses lie, above or below; 2^63 either way is
+// told as above.
+bool below(std::uint64_t delta)
+{
+    return delta > (UINT64_MAX >> 1) + 1;
+}
+
+// An offset that grows: the offset it starts at, where each step is and
+// what it grows to.
+void tellGrowing(const Support& support, const Told& told, const AddressModel& model, std::vector<Diagnosis>& causes)
+{
+    if (std::find(told.ranges.begin(), told.ranges.end(), true) == told.ranges.end())
+        return;
+    std::uint64_t lines = 0;
+    for (std::uint64_t held : support.ranges)
+        lines += held;
+    std::uint64_t last = model.ranges.back().delta;
+    Diagnosis offset{Cause::addressOffset, 0, below(last), lineCount(lines), below(last) ? 0 - last : last};
+    offset.from = model.ranges.front().from + 1;
+    for (const OffsetRange& range : model.ranges)
+        offset.steps.push_back(OffsetStep{range.from + 1, range.delta});
+    causes.push_back(std::move(offset));
+}
+
 void tellOffsets(const Support& support, const Told& told, const AddressModel& model, std::uint64_t referenceLines,
                  std::vector<Diagnosis>& causes)
 {
     if (told.scattered) {
         std::uint64_t lines = support.lines[indexOf(Cause::addressOffset)];
         causes.push_back(Diagnosis{Cause::addressOffset, 0, false, lineCount(lines), 0});
+    }
+    if (model.grows) {
+        tellGrowing(support, told, model, causes);
+        return;
     }
     for (std::size_t r = 0; r < model.ranges.size(); ++r) {
         if (!told.ranges[r])
@@ -162,12 +249,10 @@ void tellOffsets(const Support& support, const Told& told, const AddressModel& m
         // way is told as above.
         bool negative = delta > (UINT64_MAX >> 1) + 1;
         Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(support.ranges[r]), negative ? 0 - delta : delta};
-        offset.from = model.ranges[r].from + 1;
-        offset.since = model.ranges[r].earliest + 1;
-        bool last = r + 1 == model.ranges.size();
-        offset.to = last ? 0 : model.ranges[r + 1].from;
-        if (!last && offset.to >= referenceLines)
-            offset.to = 0;
+        const Span& span = support.spans[r];
+        offset.from = span.first + 1;
+        offset.since = span.earliest + 1;
+        offset.to = span.last + 1 >= referenceLines ? 0 : span.last + 1;
         causes.push_back(offset);
     }
 }
@@ -211,8 +296,18 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     std::vector<PositionNeeds> needs;
     Support support;
     support.ranges.assign(model.ranges.size(), 0);
+    // A right line shows the reference's own address: its range's offset
+    // where that is 0, else none that any range has (the slot past them).
+    std::vector<Shown> shown;
+    std::vector<LineOffset> otherOffsets;
+    auto ownAddress = [&](std::uint32_t r) {
+        std::size_t home = model.rangeOf(r);
+        return static_cast<std::uint32_t>(model.ranges[home].delta == 0 && model.base == 16 ? home : model.ranges.size());
+    };
     for (std::size_t p = 0; p < kept.compared; ++p) {
         const KeptLine& line = kept.lines[p];
+        if (line.right && alignment.lineOf[p] == p && reference.hasValue[p] != 0)
+            shown.push_back(Shown{static_cast<std::uint32_t>(p), ownAddress(static_cast<std::uint32_t>(p))});
         if (line.right || !isComplete(reference.symbols[p]))
             continue;
         explanation.crCosts = explanation.crCosts || line.crCosts;
@@ -239,12 +334,19 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
                 support.formBits |= l.forms;
             if (l.range != noLine)
                 ++support.ranges[l.range];
+            if (l.shows != noLine)
+                shown.push_back(Shown{r, l.shows});
+            else if (l.readable)
+                otherOffsets.push_back(LineOffset{r, l.offset});
             need.patterned = patterned || !l.explained;
         }
         need.patterned = need.patterned || need.event != noLine || !need.aligned;
         wrong.push_back(static_cast<std::uint32_t>(p));
         needs.push_back(need);
     }
+
+    addRepeatedOffsets(otherOffsets, model.ranges.size(), shown);
+    support.spans = spansOf(std::move(shown), model.ranges.size() + 1);
 
     Told told;
     for (const CauseKindRow& row : patternRows)
@@ -255,7 +357,14 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         told.patterns &= ~bitOf(Cause::addressForm);
     for (std::uint64_t lines : support.ranges)
         told.ranges.push_back(lines >= leastEvidence);
-    if (static_cast<std::size_t>(std::count(told.ranges.begin(), told.ranges.end(), true)) > mostRangesTold) {
+    if (model.grows) {
+        // One mistake at each step: told whole, or not at all.
+        std::uint64_t lines = 0;
+        for (std::uint64_t held : support.ranges)
+            lines += held;
+        for (std::size_t r = 0; r < told.ranges.size(); ++r)
+            told.ranges[r] = lines >= leastEvidence && model.ranges[r].delta != 0;
+    } else if (static_cast<std::size_t>(std::count(told.ranges.begin(), told.ranges.end(), true)) > mostRangesTold) {
         std::fill(told.ranges.begin(), told.ranges.end(), false);
         told.scattered = true;
     }

@@ -116,6 +116,60 @@ void describeRange(Words& words, const Diagnosis& diagnosis)
     }
 }
 
+// An offset's size as the student's addresses lie, and in hexadecimal
+// too where that reads otherwise: `+12438 (+0x3096)` points at a hex
+// operand read as decimal at once.
+void signedOffset(Words& words, bool negative, std::uint64_t value)
+{
+    constexpr std::uint64_t firstOtherInHex = 10;
+    char sign = negative ? '-' : '+';
+    words.out += sign;
+    words.number(value);
+    if (value < firstOtherInHex)
+        return;
+    char digits[24];
+    auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+    for (char* c = digits; c != end; ++c)
+        *c = *c >= 'a' && *c <= 'f' ? static_cast<char>(*c - 'a' + 'A') : *c;
+    words.out += " (";
+    words.out += sign;
+    words.out += "0x";
+    words.out.append(digits, static_cast<std::size_t>(end - digits));
+    words.out += ')';
+}
+
+void offsetFrom(Words& words, std::uint64_t offset)
+{
+    bool negative = offset > (UINT64_MAX >> 1) + 1;
+    signedOffset(words, negative, negative ? 0 - offset : offset);
+}
+
+// An offset that grows: the lines it grows at, by how much (once, where
+// every step is the same), and what it grows to.
+void describeGrowing(Words& words, const Diagnosis& diagnosis)
+{
+    if (diagnosis.steps.front().offset != 0) {
+        words.out += " from ";
+        offsetFrom(words, diagnosis.steps.front().offset);
+    }
+    std::uint64_t common = commonStep(diagnosis);
+    std::size_t steps = diagnosis.steps.size();
+    for (std::size_t step = 1; step < steps; ++step) {
+        if (step > 1)
+            words.out += step + 1 == steps ? " and " : ", ";
+        if (step == 1 || common == 0) {
+            words.out += step == 1 ? " by " : "by ";
+            words.number(stepSize(diagnosis, step));
+            words.out += " at ";
+        }
+        if (step == 1)
+            words.out += common != 0 && steps > 2 ? "reference lines " : "reference line ";
+        words.number(diagnosis.steps[step].line);
+    }
+    words.out += ", to ";
+    offsetFrom(words, diagnosis.steps.back().offset);
+}
+
 void describeLastLines(Words& words, const Diagnosis& diagnosis)
 {
     auto amount = static_cast<std::uint64_t>(diagnosis.amount);
@@ -142,7 +196,9 @@ void describeCrLf(Words& words, const Diagnosis& diagnosis)
 
 void describeOffset(Words& words, const Diagnosis& diagnosis)
 {
-    if (diagnosis.value != 0)
+    if (!diagnosis.steps.empty())
+        describeGrowing(words, diagnosis);
+    else if (diagnosis.value != 0)
         describeRange(words, diagnosis);
 }
 
@@ -165,13 +221,17 @@ void formKind(Words& words, const CauseKind& kind)
 
 void offsetKind(Words& words, const CauseKind& kind)
 {
+    if (kind.grows) {
+        words.out += kind.negative ? "addresses below the reference's by an amount that grows"
+                                   : "addresses above the reference's by an amount that grows";
+        return;
+    }
     if (kind.value == 0) {
         words.out += "addresses off by amounts that keep changing";
         return;
     }
     words.out += "addresses off by ";
-    words.out += kind.negative ? '-' : '+';
-    words.number(kind.value);
+    signedOffset(words, kind.negative, kind.value);
 }
 
 void cutKind(Words& words, const CauseKind& kind)
