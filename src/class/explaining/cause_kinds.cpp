@@ -40,7 +40,12 @@ CauseKind causeKindOf(const Diagnosis& diagnosis)
         kind.value = diagnosis.value;
         break;
     case Keeps::direction:
+        // In a reordered file: a line printed twice or left out.
         kind.negative = diagnosis.amount <= 0;
+        kind.order = diagnosis.order;
+        break;
+    case Keeps::order:
+        kind.order = diagnosis.order;
         break;
     case Keeps::single:
         kind.single = diagnosis.amount == 1;

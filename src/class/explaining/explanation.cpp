@@ -4,6 +4,7 @@
 #include "class/explaining/cause_kinds.h"
 #include "class/explaining/line_causes.h"
 #include "class/explaining/structure.h"
+#include "class/model/ascii_case.h"
 
 #include <algorithm>
 #include <array>
@@ -175,13 +176,73 @@ struct Told {
     }
 };
 
+bool lessIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return lowerAscii(x) < lowerAscii(y); });
+}
+
+// The order of a file too reordered to tell slip by slip, from the
+// reference lines its lines hold, in its order.
+LineOrder orderOf(const ReferenceIndex& reference, const std::vector<std::uint32_t>& held)
+{
+    bool reverse = true;
+    bool byLabel = true;
+    bool byFoldedLabel = true;
+    for (std::size_t i = 1; i < held.size(); ++i) {
+        std::string_view before = reference.symbols[held[i - 1]].label;
+        std::string_view after = reference.symbols[held[i]].label;
+        reverse = reverse && held[i - 1] >= held[i];
+        byLabel = byLabel && before <= after;
+        byFoldedLabel = byFoldedLabel && !lessIgnoringCase(after, before);
+    }
+    return reverse ? LineOrder::reverse : byLabel || byFoldedLabel ? LineOrder::byLabel : LineOrder::noneFound;
+}
+
+// Inside a reordered file, a line left out or printed twice is told as it
+// is: where it stands says nothing.  A line whose label a typo hides is
+// held by none, and so a line is told left out only where the file is
+// that many lines short.
+void tellReordered(const ReferenceIndex& reference, const Alignment& alignment, const LineCounts& counts,
+                   std::size_t slips, std::vector<Diagnosis>& causes)
+{
+    std::vector<std::uint32_t> held;
+    std::vector<std::uint32_t> copies(reference.symbols.size(), 0);
+    for (std::uint32_t r : alignment.lineOf)
+        if (r != noLine && ++copies[r] == 1)
+            held.push_back(r);
+    LineOrder order = orderOf(reference, held);
+    Diagnosis reordered{Cause::movedLine, 0, false, lineCount(slips), 0};
+    reordered.order = order;
+    causes.push_back(reordered);
+    std::uint64_t twice = 0;
+    for (std::uint32_t r = 0; r < copies.size(); ++r)
+        if (copies[r] > 1) {
+            twice += copies[r] - 1;
+            Diagnosis doubled{Cause::shiftedLines, 0, false, -1, r + 1};
+            doubled.order = order;
+            causes.push_back(doubled);
+        }
+    std::uint64_t unheld = static_cast<std::uint64_t>(std::count(copies.begin(), copies.end(), 0u));
+    if (unheld == 0 || counts.reference + twice != counts.student + unheld)
+        return;
+    for (std::uint32_t r = 0; r < copies.size();) {
+        if (copies[r] != 0) {
+            ++r;
+            continue;
+        }
+        std::uint32_t end = r;
+        while (end < copies.size() && copies[end] == 0)
+            ++end;
+        Diagnosis leftOut{Cause::shiftedLines, 0, false, lineCount(end - r), r + 1};
+        leftOut.order = order;
+        causes.push_back(leftOut);
+        r = end;
+    }
+}
+
 void tellEvents(const Structure& structure, const Told& told, std::vector<Diagnosis>& causes)
 {
-    auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
-    if (slips > mostSlipsTold) {
-        causes.push_back(Diagnosis{Cause::movedLine, 0, false, lineCount(slips), 0});
-        return;
-    }
     for (std::size_t e = 0; e < structure.events.size(); ++e) {
         if (!told.events[e])
             continue;
@@ -384,7 +445,11 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     }
     if (patterned > 0 && 2 * explainedByThem <= patterned)
         told.clearPatterns();
-    tellEvents(structure, told, explanation.causes);
+    auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
+    if (slips > mostSlipsTold)
+        tellReordered(reference, alignment, counts, slips, explanation.causes);
+    else
+        tellEvents(structure, told, explanation.causes);
     tellPatterns(support, told, model, alignment.cutTo, counts.reference, explanation.causes);
     std::stable_sort(explanation.causes.begin(), explanation.causes.end(),
                      [](const Diagnosis& a, const Diagnosis& b) { return a.cause < b.cause; });

@@ -46,8 +46,51 @@ struct Words {
     }
 };
 
+// What a reordered file's order is called, by LineOrder: as the summary
+// counts students by it, and as a note says it.
+struct OrderWords {
+    std::string_view kind;
+    std::string_view note;
+};
+constexpr OrderWords orderWords[] = {
+    {"a line printed out of order", "lines out of the reference's order in "},
+    {"lines sorted by label", "lines sorted by label, not in the reference's order"},
+    {"lines in reverse order", "lines in the reference's reverse order"},
+    {"lines in no order found", "lines in no order found, out of the reference's order in "},
+};
+static_assert(std::size(orderWords) == static_cast<std::size_t>(LineOrder::noneFound) + 1, "words for every order");
+
+const OrderWords& wordsOf(LineOrder order)
+{
+    return orderWords[static_cast<std::size_t>(order)];
+}
+
+// In a reordered file a line's place says nothing, and what follows it is
+// no earlier or later for it.
+void describeReorderedShift(Words& words, const Diagnosis& diagnosis)
+{
+    if (diagnosis.amount < 0) {
+        words.out += "line ";
+        words.number(diagnosis.value);
+        words.out += " printed twice";
+        return;
+    }
+    auto by = static_cast<std::uint64_t>(diagnosis.amount);
+    words.out += by == 1 ? "line " : "lines ";
+    words.number(diagnosis.value);
+    if (by > 1) {
+        words.out += by == 2 ? " and " : " to ";
+        words.number(diagnosis.value + by - 1);
+    }
+    words.out += " left out";
+}
+
 void describeShift(Words& words, const Diagnosis& diagnosis)
 {
+    if (diagnosis.order != LineOrder::reference) {
+        describeReorderedShift(words, diagnosis);
+        return;
+    }
     bool added = diagnosis.amount < 0;
     std::uint64_t by = added ? -static_cast<std::int64_t>(diagnosis.amount) : diagnosis.amount;
     if (added) {
@@ -82,9 +125,12 @@ void describeShift(Words& words, const Diagnosis& diagnosis)
 void describeMoved(Words& words, const Diagnosis& diagnosis)
 {
     if (diagnosis.value == 0) {
-        words.out += "lines out of the reference's order in ";
-        words.number(static_cast<std::uint64_t>(diagnosis.amount));
-        words.out += " places";
+        LineOrder order = diagnosis.order;
+        words.out += wordsOf(order).note;
+        if (order == LineOrder::reference || order == LineOrder::noneFound) {
+            words.number(static_cast<std::uint64_t>(diagnosis.amount));
+            words.out += " places";
+        }
         return;
     }
     words.out += "line ";
@@ -202,8 +248,17 @@ void describeOffset(Words& words, const Diagnosis& diagnosis)
         describeRange(words, diagnosis);
 }
 
+void movedKind(Words& words, const CauseKind& kind)
+{
+    words.out += wordsOf(kind.order).kind;
+}
+
 void shiftKind(Words& words, const CauseKind& kind)
 {
+    if (kind.order != LineOrder::reference) {
+        words.out += kind.negative ? "a line printed twice in a reordered file" : "lines left out of a reordered file";
+        return;
+    }
     words.out += kind.negative ? "lines added, putting the rest out of place"
                                : "lines left out, putting the rest out of place";
 }
@@ -260,7 +315,7 @@ constexpr CauseWords causeWords[] = {
     {Cause::emptyFile, "empty file"},
     {Cause::trailingEmptyLine, "a trailing empty line"},
     {Cause::shiftedLines, "", shiftKind, nullptr, describeShift},
-    {Cause::movedLine, "a line printed out of order", nullptr, nullptr, describeMoved},
+    {Cause::movedLine, "", movedKind, nullptr, describeMoved},
     {Cause::lastLinesLeftOut, "", lastLinesKind, nullptr, describeLastLines},
     {Cause::addressForm, "", formKind},
     {Cause::decimalAddresses, "addresses in decimal"},
