@@ -77,6 +77,7 @@ struct Span {
     std::uint32_t first = noLine;
     std::uint32_t last = 0;
     std::uint32_t earliest = 0;
+    bool toTheEnd = false;  // no line after it shows another offset
 };
 
 // How many wrong lines need each pattern, by cause; an offset's also
@@ -100,40 +101,43 @@ struct LineOffset {
     std::uint64_t offset = 0;
 };
 
-// An offset no range has, where two lines or more show it, is another
-// mistake's, and a range told beside it does not reach over it; one line's
-// alone may be a typo, and hides where a range starts.
+// An offset no range has, where two lines in a row show it, is another
+// mistake's, and a range told beside it does not reach over it; a line's
+// alone may be a typo, and hides where a range starts or ends.
 void addRepeatedOffsets(std::vector<LineOffset> others, std::size_t other, std::vector<Shown>& shown)
 {
-    std::sort(others.begin(), others.end(), [](const LineOffset& a, const LineOffset& b) {
-        return a.offset != b.offset ? a.offset < b.offset : a.line < b.line;
-    });
-    for (std::size_t at = 0; at < others.size();) {
-        std::size_t end = at;
-        while (end < others.size() && others[end].offset == others[at].offset)
-            ++end;
-        for (std::size_t k = at; end - at >= 2 && k < end; ++k)
+    std::sort(others.begin(), others.end(), [](const LineOffset& a, const LineOffset& b) { return a.line < b.line; });
+    auto sameAsNext = [&](std::size_t k) {
+        return k + 1 < others.size() && others[k + 1].line == others[k].line + 1 && others[k + 1].offset == others[k].offset;
+    };
+    for (std::size_t k = 0; k < others.size(); ++k)
+        if (sameAsNext(k) || (k > 0 && sameAsNext(k - 1)))
             shown.push_back(Shown{others[k].line, static_cast<std::uint32_t>(other)});
-        at = end;
-    }
 }
 
 // An offset is told on the lines that show it, and no further: a range
-// ends at its last line with its offset, not where the next one starts, and
-// starts at its first, or as early as the typos before it leave open.
-std::vector<Span> spansOf(std::vector<Shown> shown, std::size_t ranges)
+// holds from the first line that shows its offset where the range starts,
+// on, until a line shows another, and may start as early as the line
+// after the last that shows another before it.  A line before that shows
+// its offset by chance (a typo) widens nothing.
+std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model)
 {
     std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.line < b.line; });
-    std::vector<Span> spans(ranges);
-    std::uint32_t otherBefore = 0;  // one past the last line showing another range's offset
-    for (const Shown& at : shown) {
-        Span& span = spans[at.range];
-        if (span.first == noLine) {
-            span.first = at.line;
-            span.earliest = std::min(otherBefore, at.line);
-        }
-        span.last = std::max(span.last, at.line);
-        otherBefore = at.line + 1;
+    std::vector<Span> spans(model.ranges.size());
+    for (std::size_t r = 0; r < model.ranges.size(); ++r) {
+        auto at = std::lower_bound(shown.begin(), shown.end(), model.ranges[r].from,
+                                   [](const Shown& a, std::uint32_t line) { return a.line < line; });
+        while (at != shown.end() && at->range != r)
+            ++at;
+        if (at == shown.end())
+            continue;
+        Span& span = spans[r];
+        span.first = at->line;
+        // Typos before the range, where the model saw them, hide its start too.
+        span.earliest = std::min(model.ranges[r].earliest, at == shown.begin() ? 0 : (at - 1)->line + 1);
+        for (; at != shown.end() && at->range == r; ++at)
+            span.last = at->line;
+        span.toTheEnd = at == shown.end();
     }
     return spans;
 }
@@ -313,7 +317,7 @@ void tellOffsets(const Support& support, const Told& told, const AddressModel& m
         const Span& span = support.spans[r];
         offset.from = span.first + 1;
         offset.since = span.earliest + 1;
-        offset.to = span.last + 1 >= referenceLines ? 0 : span.last + 1;
+        offset.to = span.toTheEnd || span.last + 1 >= referenceLines ? 0 : span.last + 1;
         causes.push_back(offset);
     }
 }
@@ -358,17 +362,20 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     Support support;
     support.ranges.assign(model.ranges.size(), 0);
     // A right line shows the reference's own address: its range's offset
-    // where that is 0, else none that any range has (the slot past them).
+    // where that is 0, else an offset 0 that no range has.
     std::vector<Shown> shown;
     std::vector<LineOffset> otherOffsets;
-    auto ownAddress = [&](std::uint32_t r) {
-        std::size_t home = model.rangeOf(r);
-        return static_cast<std::uint32_t>(model.ranges[home].delta == 0 && model.base == 16 ? home : model.ranges.size());
-    };
     for (std::size_t p = 0; p < kept.compared; ++p) {
         const KeptLine& line = kept.lines[p];
-        if (line.right && alignment.lineOf[p] == p && reference.hasValue[p] != 0)
-            shown.push_back(Shown{static_cast<std::uint32_t>(p), ownAddress(static_cast<std::uint32_t>(p))});
+        // (Read in decimal, a right line's address says nothing.)
+        if (line.right && reference.hasValue[p] != 0 && model.base == 16) {
+            auto r = static_cast<std::uint32_t>(p);
+            std::size_t home = model.rangeOf(r);
+            if (model.ranges[home].delta == 0)
+                shown.push_back(Shown{r, static_cast<std::uint32_t>(home)});
+            else
+                otherOffsets.push_back(LineOffset{r, 0});
+        }
         if (line.right || !isComplete(reference.symbols[p]))
             continue;
         explanation.crCosts = explanation.crCosts || line.crCosts;
@@ -407,7 +414,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     }
 
     addRepeatedOffsets(otherOffsets, model.ranges.size(), shown);
-    support.spans = spansOf(std::move(shown), model.ranges.size() + 1);
+    support.spans = spansOf(std::move(shown), model);
 
     Told told;
     for (const CauseKindRow& row : patternRows)

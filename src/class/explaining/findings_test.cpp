@@ -184,7 +184,7 @@ TEST(Findings, TellAddressesInAnotherFormAndOffsetsWithTheirRange)
         std::snprintf(address, sizeof address, "%04X", 3 * line + 0x100);
         later += address + std::string(one.substr(4)) + "\n";
     }
-    EXPECT_EQ(causesOf(later, text), Causes{"addresses off by +256 from reference line 8 on (13 lines)"});
+    EXPECT_EQ(causesOf(later, text), Causes{"addresses off by +256 (+0x100) from reference line 8 on (13 lines)"});
 }
 
 TEST(Findings, TellLabelsInAnotherCaseCutShortOrSwapped)

@@ -181,7 +181,13 @@ AddressModel staircaseOf(unsigned base, const std::vector<LineDelta>& deltas, st
                 stairs.ranges.push_back(OffsetRange{deltas[runs[i].at].line, delta, afterLast});
             afterLast = deltas[runs[i].end - 1].line + 1;
         }
-        if (stairs.ranges.size() > leastSteps) {
+        // A step a line long may be a typo that happens to lie between
+        // its neighbours: most steps must hold more, the last among them.
+        std::size_t single = 0;
+        for (std::size_t i : chosen)
+            single += runs[i].end - runs[i].at == 1 ? 1 : 0;
+        bool stepsHold = 2 * single < chosen.size() && runs[chosen.back()].end - runs[chosen.back()].at > 1;
+        if (stairs.ranges.size() > leastSteps && stepsHold) {
             held = lines;
             return stairs;
         }

@@ -40,7 +40,7 @@ TEST(Describe, NamesAMovedLineByTheLineBeforeItOrAfterIt)
 
 TEST(Describe, NamesTheLinesAnOffsetHoldsOnAndWhereTyposHideItsStart)
 {
-    EXPECT_EQ(describe(offset(256, false, 1, 0, 1)), "addresses off by +256 (12 lines)");
+    EXPECT_EQ(describe(offset(256, false, 1, 0, 1)), "addresses off by +256 (+0x100) (12 lines)");
     EXPECT_EQ(describe(offset(1, true, 40, 0, 40)), "addresses off by -1 from reference line 40 on (12 lines)");
     EXPECT_EQ(describe(offset(1, false, 40, 0, 39)), "addresses off by +1 from reference line 39 or 40 on (12 lines)");
     EXPECT_EQ(describe(offset(1, false, 40, 0, 36)), "addresses off by +1 from reference line 36 to 40 on (12 lines)");
@@ -113,6 +113,6 @@ TEST(KindOf, TellsApartWhatTheSummaryKeepsOfAKind)
 {
     EXPECT_EQ(kindOf(Diagnosis{Cause::shiftedLines, 0, false, -3, 2}), "lines added, putting the rest out of place");
     EXPECT_EQ(kindOf(Diagnosis{Cause::lastLinesLeftOut, 0, false, 4}), "the reference's last lines left out");
-    EXPECT_EQ(kindOf(offset(10, true, 1, 0, 1)), "addresses off by -10");
+    EXPECT_EQ(kindOf(offset(10, true, 1, 0, 1)), "addresses off by -10 (-0xA)");
     EXPECT_EQ(kindOf(Diagnosis{Cause::cutLabels, 0, false, 5, 1}), "labels cut to 1 character");
 }
