@@ -116,28 +116,41 @@ void addRepeatedOffsets(std::vector<LineOffset> others, std::size_t other, std::
 }
 
 // An offset is told on the lines that show it, and no further: a range
-// holds from the first line that shows its offset where the range starts,
-// on, until a line shows another, and may start as early as the line
-// after the last that shows another before it.  A line before that shows
-// its offset by chance (a typo) widens nothing.
+// holds from the first line that shows its offset where the range starts
+// until lines in a row show another, and may start as early as the line
+// after the last such lines before it.  A line alone at another offset,
+// or at its offset before it starts, may be a typo, and bounds nothing.
 std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model)
 {
     std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.line < b.line; });
+    auto inRow = [&](std::size_t k, std::size_t next) {
+        return shown[next].range == shown[k].range && shown[next].line == shown[k].line + 1;
+    };
+    std::vector<bool> solid(shown.size(), false);
+    for (std::size_t k = 0; k + 1 < shown.size(); ++k)
+        if (inRow(k, k + 1))
+            solid[k] = solid[k + 1] = true;
     std::vector<Span> spans(model.ranges.size());
     for (std::size_t r = 0; r < model.ranges.size(); ++r) {
-        auto at = std::lower_bound(shown.begin(), shown.end(), model.ranges[r].from,
-                                   [](const Shown& a, std::uint32_t line) { return a.line < line; });
-        while (at != shown.end() && at->range != r)
-            ++at;
-        if (at == shown.end())
+        auto from = std::lower_bound(shown.begin(), shown.end(), model.ranges[r].from,
+                                     [](const Shown& a, std::uint32_t line) { return a.line < line; });
+        auto k = static_cast<std::size_t>(from - shown.begin());
+        while (k < shown.size() && shown[k].range != r)
+            ++k;
+        if (k == shown.size())
             continue;
         Span& span = spans[r];
-        span.first = at->line;
-        // Typos before the range, where the model saw them, hide its start too.
-        span.earliest = std::min(model.ranges[r].earliest, at == shown.begin() ? 0 : (at - 1)->line + 1);
-        for (; at != shown.end() && at->range == r; ++at)
-            span.last = at->line;
-        span.toTheEnd = at == shown.end();
+        span.first = shown[k].line;
+        span.earliest = model.ranges[r].earliest;
+        for (std::size_t b = k; b-- > 0;)
+            if (shown[b].range != r && solid[b]) {
+                span.earliest = std::max(span.earliest, shown[b].line + 1);
+                break;
+            }
+        for (; k < shown.size() && (shown[k].range == r || !solid[k]); ++k)
+            if (shown[k].range == r)
+                span.last = shown[k].line;
+        span.toTheEnd = k == shown.size();
     }
     return spans;
 }

@@ -241,7 +241,8 @@ AddressModel addressModel(const ReferenceIndex& reference, const KeptLines& kept
     bool inDecimal = heldDecimal > heldHex;
     std::uint64_t heldStairs = 0;
     AddressModel stairs = staircaseOf(inDecimal ? 10 : 16, inDecimal ? decimalDeltas : hexDeltas, heldStairs);
-    if (stairs.grows && heldStairs > (inDecimal ? heldDecimal : heldHex))
+    // As many lines, or more, told as one mistake at each step.
+    if (stairs.grows && heldStairs >= (inDecimal ? heldDecimal : heldHex))
         return stairs;
     return inDecimal ? decimal : hex;
 }
