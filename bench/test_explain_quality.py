@@ -170,6 +170,16 @@ class Evaluator(unittest.TestCase):
             "addresses written with a 0x prefix, lowercase digits and another width (8 lines)":
                 ("address_form", {"forms": ["lower", "prefix", "width"], "count": 8}),
             "addresses off by +256 (12 lines)": ("offset", {"d": 256, "count": 12}),
+            "addresses off by +12438 (+0x3096) on reference lines 3 to 9 (7 lines)":
+                ("offset", {"d": 12438, "from_lines": [3], "count": 7}),
+            "addresses below the reference's by an amount that grows by 1 at reference lines 4, 7 and 10, to -3"
+            " (11 lines)": ("offset_steps", {"steps": [{"from_line": 4, "d": -1, "step": -1},
+                                                       {"from_line": 7, "d": -2, "step": -1},
+                                                       {"from_line": 10, "d": -3, "step": -1}]}),
+            "addresses above the reference's by an amount that grows from +256 (+0x100) by 2 at reference line 5"
+            " and by 14 at 8, to +272 (+0x110) (9 lines)":
+                ("offset_steps", {"steps": [{"from_line": 5, "d": 258, "step": 2},
+                                            {"from_line": 8, "d": 272, "step": 14}]}),
             "addresses off by -1 from reference line 9 on (2 lines)":
                 ("offset", {"d": -1, "from_lines": [9], "count": 2}),
             "addresses off by +1 from reference line 45 or 46 on (9 lines)":
@@ -196,6 +206,12 @@ class Evaluator(unittest.TestCase):
         # The first line a range may start at, where typos hide which.
         self.assertTrue(quality.matches(("offset", {"d": 1, "from_lines": [8, 9]}), offset, [offset], 20))
         self.assertFalse(quality.matches(("offset", {"d": 1, "from_lines": [10]}), offset, [offset], 20))
+        # An offset that grows is true where each step is a cause's.
+        later = {"kind": "offset", "d": 259, "step": 2, "from_line": 14}
+        steps = ("offset_steps", {"steps": [{"from_line": 9, "d": 257, "step": 1},
+                                            {"from_line": 14, "d": 259, "step": 2}]})
+        self.assertTrue(quality.matches(steps, offset, [offset, later], 20))
+        self.assertFalse(quality.matches(steps, offset, [offset], 20))
         shift = {"kind": "shift", "at": 1, "by": -1, "from_line": 2}
         self.assertFalse(quality.matches(("shift", {"from_line": 2, "by": 1}), shift, [shift], 20))
         # Moving line 3 after line 4 is moving line 4 before line 3.

@@ -127,15 +127,21 @@ void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t refere
         while (end < count && lineOf[end] == noLine && kept.lines[end].complete())
             ++end;
         // The drift (reference line less position) on either side.
-        bool before = p > 0;
-        bool after = end < count;
+        // A line that holds no symbol (a trailing empty one) is no
+        // neighbour: it vouches for nothing.
+        bool before = p > 0 && lineOf[p - 1] != noLine;
+        bool after = end < count && lineOf[end] != noLine;
         std::int64_t driftBefore = before ? static_cast<std::int64_t>(lineOf[p - 1]) - static_cast<std::int64_t>(p - 1) : 0;
         std::int64_t driftAfter = after ? static_cast<std::int64_t>(lineOf[end]) - static_cast<std::int64_t>(end) : 0;
+        // At the start, lines above the first aligned one beyond the room
+        // it leaves are lines added (a header), and the rest fill the room:
+        // a header and a typo on the first line are not the first line left
+        // out.
+        bool atStart = atEnds && !before && after && driftAfter <= 0 && static_cast<std::int64_t>(end) + driftAfter >= 0;
         bool fits = before && after ? driftBefore == driftAfter
                     : !atEnds         ? false
                     : before          ? true
-                    : after           ? driftAfter == 0
-                                      : false;
+                    : atStart;
         std::int64_t drift = before ? driftBefore : driftAfter;
         for (std::size_t q = p; fits && q < end; ++q) {
             std::int64_t line = static_cast<std::int64_t>(q) + drift;

@@ -30,6 +30,7 @@ enum class Keeps : std::uint8_t {
     value,      // the characters labels are cut to
     direction,  // lines left out or lines added
     single,     // one line or more than one
+    order,      // the order a reordered file's lines are in
 };
 
 struct CauseKindRow {
@@ -47,7 +48,7 @@ inline constexpr CauseKindRow causeKindRows[] = {
     {Cause::emptyFile, Found::inBytes, Keeps::nothing},
     {Cause::trailingEmptyLine, Found::inBytes, Keeps::nothing},
     {Cause::shiftedLines, Found::inOrder, Keeps::direction},
-    {Cause::movedLine, Found::inOrder, Keeps::nothing},
+    {Cause::movedLine, Found::inOrder, Keeps::order},
     {Cause::lastLinesLeftOut, Found::inOrder, Keeps::single},
     {Cause::addressForm, Found::inLines, Keeps::forms, [](const LineNeeds& line) { return line.forms != 0; }},
     {Cause::decimalAddresses, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.decimal; }},
@@ -87,10 +88,18 @@ struct CauseKind {
     std::uint8_t forms = 0;
     bool negative = false;  // an offset below the reference's addresses; lines added, not left out
     bool single = false;    // one line, not more
+    bool grows = false;     // an offset that grows step by step
+    LineOrder order = LineOrder::reference;  // lines reordered: the order found
     std::uint64_t value = 0;  // an offset's size (0: one that keeps changing); the characters kept
     auto operator<=>(const CauseKind&) const = default;
 };
 
 CauseKind causeKindOf(const Diagnosis& diagnosis);
+
+// An offset that grows: the size of its step-th step (from 1), away from
+// the reference's addresses; and the size all its steps share, 0 if they
+// differ.
+std::uint64_t stepSize(const Diagnosis& diagnosis, std::size_t step);
+std::uint64_t commonStep(const Diagnosis& diagnosis);
 
 #endif

@@ -4,6 +4,7 @@
 #include "class/explaining/cause_kinds.h"
 #include "class/explaining/line_causes.h"
 #include "class/explaining/structure.h"
+#include "class/model/ascii_case.h"
 
 #include <algorithm>
 #include <array>
@@ -70,13 +71,89 @@ struct PositionNeeds {
     CauseBits patterns = 0;  // the patterns it needs, where aligned
 };
 
+// Where a range's offset shows: its first and last lines, and the first
+// line it may start at, past the last line before it that shows another.
+struct Span {
+    std::uint32_t first = noLine;
+    std::uint32_t last = 0;
+    std::uint32_t earliest = 0;
+    bool toTheEnd = false;  // no line after it shows another offset
+};
+
 // How many wrong lines need each pattern, by cause; an offset's also
-// range by range.
+// range by range, with where it shows.
 struct Support {
     std::array<std::uint64_t, causeCount> lines{};
     std::uint8_t formBits = 0;
     std::vector<std::uint64_t> ranges;
+    std::vector<Span> spans;
 };
+
+// A reference line, and the range whose offset its address shows.
+struct Shown {
+    std::uint32_t line = 0;
+    std::uint32_t range = 0;
+};
+
+// A wrong line's address at an offset that no range has.
+struct LineOffset {
+    std::uint32_t line = 0;
+    std::uint64_t offset = 0;
+};
+
+// An offset no range has, where two lines in a row show it, is another
+// mistake's, and a range told beside it does not reach over it; a line's
+// alone may be a typo, and hides where a range starts or ends.
+void addRepeatedOffsets(std::vector<LineOffset> others, std::size_t other, std::vector<Shown>& shown)
+{
+    std::sort(others.begin(), others.end(), [](const LineOffset& a, const LineOffset& b) { return a.line < b.line; });
+    auto sameAsNext = [&](std::size_t k) {
+        return k + 1 < others.size() && others[k + 1].line == others[k].line + 1 && others[k + 1].offset == others[k].offset;
+    };
+    for (std::size_t k = 0; k < others.size(); ++k)
+        if (sameAsNext(k) || (k > 0 && sameAsNext(k - 1)))
+            shown.push_back(Shown{others[k].line, static_cast<std::uint32_t>(other)});
+}
+
+// An offset is told on the lines that show it, and no further: a range
+// holds from the first line that shows its offset where the range starts
+// until lines in a row show another, and may start as early as the line
+// after the last such lines before it.  A line alone at another offset,
+// or at its offset before it starts, may be a typo, and bounds nothing.
+std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model)
+{
+    std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.line < b.line; });
+    auto inRow = [&](std::size_t k, std::size_t next) {
+        return shown[next].range == shown[k].range && shown[next].line == shown[k].line + 1;
+    };
+    std::vector<bool> solid(shown.size(), false);
+    for (std::size_t k = 0; k + 1 < shown.size(); ++k)
+        if (inRow(k, k + 1))
+            solid[k] = solid[k + 1] = true;
+    std::vector<Span> spans(model.ranges.size());
+    for (std::size_t r = 0; r < model.ranges.size(); ++r) {
+        auto from = std::lower_bound(shown.begin(), shown.end(), model.ranges[r].from,
+                                     [](const Shown& a, std::uint32_t line) { return a.line < line; });
+        auto k = static_cast<std::size_t>(from - shown.begin());
+        while (k < shown.size() && shown[k].range != r)
+            ++k;
+        if (k == shown.size())
+            continue;
+        Span& span = spans[r];
+        span.first = shown[k].line;
+        span.earliest = model.ranges[r].earliest;
+        for (std::size_t b = k; b-- > 0;)
+            if (shown[b].range != r && solid[b]) {
+                span.earliest = std::max(span.earliest, shown[b].line + 1);
+                break;
+            }
+        for (; k < shown.size() && (shown[k].range == r || !solid[k]); ++k)
+            if (shown[k].range == r)
+                span.last = shown[k].line;
+        span.toTheEnd = k == shown.size();
+    }
+    return spans;
+}
 
 // The causes told, as flags the positions are checked against: patterns by
 // cause, but an offset by range.
@@ -116,13 +193,73 @@ struct Told {
     }
 };
 
+bool lessIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return lowerAscii(x) < lowerAscii(y); });
+}
+
+// The order of a file too reordered to tell slip by slip, from the
+// reference lines its lines hold, in its order.
+LineOrder orderOf(const ReferenceIndex& reference, const std::vector<std::uint32_t>& held)
+{
+    bool reverse = true;
+    bool byLabel = true;
+    bool byFoldedLabel = true;
+    for (std::size_t i = 1; i < held.size(); ++i) {
+        std::string_view before = reference.symbols[held[i - 1]].label;
+        std::string_view after = reference.symbols[held[i]].label;
+        reverse = reverse && held[i - 1] >= held[i];
+        byLabel = byLabel && before <= after;
+        byFoldedLabel = byFoldedLabel && !lessIgnoringCase(after, before);
+    }
+    return reverse ? LineOrder::reverse : byLabel || byFoldedLabel ? LineOrder::byLabel : LineOrder::noneFound;
+}
+
+// Inside a reordered file, a line left out or printed twice is told as it
+// is: where it stands says nothing.  A line whose label a typo hides is
+// held by none, and so a line is told left out only where the file is
+// that many lines short.
+void tellReordered(const ReferenceIndex& reference, const Alignment& alignment, const LineCounts& counts,
+                   std::size_t slips, std::vector<Diagnosis>& causes)
+{
+    std::vector<std::uint32_t> held;
+    std::vector<std::uint32_t> copies(reference.symbols.size(), 0);
+    for (std::uint32_t r : alignment.lineOf)
+        if (r != noLine && ++copies[r] == 1)
+            held.push_back(r);
+    LineOrder order = orderOf(reference, held);
+    Diagnosis reordered{Cause::movedLine, 0, false, lineCount(slips), 0};
+    reordered.order = order;
+    causes.push_back(reordered);
+    std::uint64_t twice = 0;
+    for (std::uint32_t r = 0; r < copies.size(); ++r)
+        if (copies[r] > 1) {
+            twice += copies[r] - 1;
+            Diagnosis doubled{Cause::shiftedLines, 0, false, -1, r + 1};
+            doubled.order = order;
+            causes.push_back(doubled);
+        }
+    std::uint64_t unheld = static_cast<std::uint64_t>(std::count(copies.begin(), copies.end(), 0u));
+    if (unheld == 0 || counts.reference + twice != counts.student + unheld)
+        return;
+    for (std::uint32_t r = 0; r < copies.size();) {
+        if (copies[r] != 0) {
+            ++r;
+            continue;
+        }
+        std::uint32_t end = r;
+        while (end < copies.size() && copies[end] == 0)
+            ++end;
+        Diagnosis leftOut{Cause::shiftedLines, 0, false, lineCount(end - r), r + 1};
+        leftOut.order = order;
+        causes.push_back(leftOut);
+        r = end;
+    }
+}
+
 void tellEvents(const Structure& structure, const Told& told, std::vector<Diagnosis>& causes)
 {
-    auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
-    if (slips > mostSlipsTold) {
-        causes.push_back(Diagnosis{Cause::movedLine, 0, false, lineCount(slips), 0});
-        return;
-    }
     for (std::size_t e = 0; e < structure.events.size(); ++e) {
         if (!told.events[e])
             continue;
@@ -147,12 +284,40 @@ void tellEvents(const Structure& structure, const Told& told, std::vector<Diagno
     }
 }
 
+// Told as the student's addresses lie, above or below; 2^63 either way is
+// told as above.
+bool below(std::uint64_t delta)
+{
+    return delta > (UINT64_MAX >> 1) + 1;
+}
+
+// An offset that grows: the offset it starts at, where each step is and
+// what it grows to.
+void tellGrowing(const Support& support, const Told& told, const AddressModel& model, std::vector<Diagnosis>& causes)
+{
+    if (std::find(told.ranges.begin(), told.ranges.end(), true) == told.ranges.end())
+        return;
+    std::uint64_t lines = 0;
+    for (std::uint64_t held : support.ranges)
+        lines += held;
+    std::uint64_t last = model.ranges.back().delta;
+    Diagnosis offset{Cause::addressOffset, 0, below(last), lineCount(lines), below(last) ? 0 - last : last};
+    offset.from = model.ranges.front().from + 1;
+    for (const OffsetRange& range : model.ranges)
+        offset.steps.push_back(OffsetStep{range.from + 1, range.delta});
+    causes.push_back(std::move(offset));
+}
+
 void tellOffsets(const Support& support, const Told& told, const AddressModel& model, std::uint64_t referenceLines,
                  std::vector<Diagnosis>& causes)
 {
     if (told.scattered) {
         std::uint64_t lines = support.lines[indexOf(Cause::addressOffset)];
         causes.push_back(Diagnosis{Cause::addressOffset, 0, false, lineCount(lines), 0});
+    }
+    if (model.grows) {
+        tellGrowing(support, told, model, causes);
+        return;
     }
     for (std::size_t r = 0; r < model.ranges.size(); ++r) {
         if (!told.ranges[r])
@@ -162,12 +327,10 @@ void tellOffsets(const Support& support, const Told& told, const AddressModel& m
         // way is told as above.
         bool negative = delta > (UINT64_MAX >> 1) + 1;
         Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(support.ranges[r]), negative ? 0 - delta : delta};
-        offset.from = model.ranges[r].from + 1;
-        offset.since = model.ranges[r].earliest + 1;
-        bool last = r + 1 == model.ranges.size();
-        offset.to = last ? 0 : model.ranges[r + 1].from;
-        if (!last && offset.to >= referenceLines)
-            offset.to = 0;
+        const Span& span = support.spans[r];
+        offset.from = span.first + 1;
+        offset.since = span.earliest + 1;
+        offset.to = span.toTheEnd || span.last + 1 >= referenceLines ? 0 : span.last + 1;
         causes.push_back(offset);
     }
 }
@@ -211,8 +374,21 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     std::vector<PositionNeeds> needs;
     Support support;
     support.ranges.assign(model.ranges.size(), 0);
+    // A right line shows the reference's own address: its range's offset
+    // where that is 0, else an offset 0 that no range has.
+    std::vector<Shown> shown;
+    std::vector<LineOffset> otherOffsets;
     for (std::size_t p = 0; p < kept.compared; ++p) {
         const KeptLine& line = kept.lines[p];
+        // (Read in decimal, a right line's address says nothing.)
+        if (line.right && reference.hasValue[p] != 0 && model.base == 16) {
+            auto r = static_cast<std::uint32_t>(p);
+            std::size_t home = model.rangeOf(r);
+            if (model.ranges[home].delta == 0)
+                shown.push_back(Shown{r, static_cast<std::uint32_t>(home)});
+            else
+                otherOffsets.push_back(LineOffset{r, 0});
+        }
         if (line.right || !isComplete(reference.symbols[p]))
             continue;
         explanation.crCosts = explanation.crCosts || line.crCosts;
@@ -239,12 +415,19 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
                 support.formBits |= l.forms;
             if (l.range != noLine)
                 ++support.ranges[l.range];
+            if (l.shows != noLine)
+                shown.push_back(Shown{r, l.shows});
+            else if (l.readable)
+                otherOffsets.push_back(LineOffset{r, l.offset});
             need.patterned = patterned || !l.explained;
         }
         need.patterned = need.patterned || need.event != noLine || !need.aligned;
         wrong.push_back(static_cast<std::uint32_t>(p));
         needs.push_back(need);
     }
+
+    addRepeatedOffsets(otherOffsets, model.ranges.size(), shown);
+    support.spans = spansOf(std::move(shown), model);
 
     Told told;
     for (const CauseKindRow& row : patternRows)
@@ -255,7 +438,14 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         told.patterns &= ~bitOf(Cause::addressForm);
     for (std::uint64_t lines : support.ranges)
         told.ranges.push_back(lines >= leastEvidence);
-    if (static_cast<std::size_t>(std::count(told.ranges.begin(), told.ranges.end(), true)) > mostRangesTold) {
+    if (model.grows) {
+        // One mistake at each step: told whole, or not at all.
+        std::uint64_t lines = 0;
+        for (std::uint64_t held : support.ranges)
+            lines += held;
+        for (std::size_t r = 0; r < told.ranges.size(); ++r)
+            told.ranges[r] = lines >= leastEvidence && model.ranges[r].delta != 0;
+    } else if (static_cast<std::size_t>(std::count(told.ranges.begin(), told.ranges.end(), true)) > mostRangesTold) {
         std::fill(told.ranges.begin(), told.ranges.end(), false);
         told.scattered = true;
     }
@@ -275,7 +465,11 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     }
     if (patterned > 0 && 2 * explainedByThem <= patterned)
         told.clearPatterns();
-    tellEvents(structure, told, explanation.causes);
+    auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
+    if (slips > mostSlipsTold)
+        tellReordered(reference, alignment, counts, slips, explanation.causes);
+    else
+        tellEvents(structure, told, explanation.causes);
     tellPatterns(support, told, model, alignment.cutTo, counts.reference, explanation.causes);
     std::stable_sort(explanation.causes.begin(), explanation.causes.end(),
                      [](const Diagnosis& a, const Diagnosis& b) { return a.cause < b.cause; });

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -184,7 +185,7 @@ TEST(Findings, TellAddressesInAnotherFormAndOffsetsWithTheirRange)
         std::snprintf(address, sizeof address, "%04X", 3 * line + 0x100);
         later += address + std::string(one.substr(4)) + "\n";
     }
-    EXPECT_EQ(causesOf(later, text), Causes{"addresses off by +256 from reference line 8 on (13 lines)"});
+    EXPECT_EQ(causesOf(later, text), Causes{"addresses off by +256 (+0x100) from reference line 8 on (13 lines)"});
 }
 
 TEST(Findings, TellLabelsInAnotherCaseCutShortOrSwapped)
@@ -260,4 +261,125 @@ TEST(Findings, ExplainALargeFileByItsBytesAlone)
     Causes causes = causesOf(student, text);
     ASSERT_EQ(causes.size(), 1u);
     EXPECT_EQ(causes[0], "CR LF line ends");
+}
+
+namespace {
+
+// longReference(lines) with each line's address moved by `offsets[line]`.
+std::string movedBy(int lines, const std::vector<int>& offsets)
+{
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%04X SYM%c%c\n", 3 * i + offsets[static_cast<std::size_t>(i)], 'A' + i / 26,
+                      'A' + i % 26);
+        text += line;
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(Findings, TellAnOffsetOnlyOnTheLinesThatShowIt)
+{
+    std::string text = longReference(16);
+    // +3 then +6: the first ends where its own lines end.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 3, 3, 3, 3, 3, 3, 3, 6, 6, 6, 6, 6, 6, 6}), text),
+              (Causes{"addresses off by +3 on reference lines 3 to 9 (7 lines)",
+                      "addresses off by +6 from reference line 10 on (7 lines)"}));
+    // Two lines in a row at -1 between +1 and -3 are another mistake's: the
+    // -3 does not reach over them, nor start as early as they do.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 1, 1, 1, -1, -1, -3, -3, -3, -3, -3, -3, -3, -3, -3}), text),
+              (Causes{"addresses off by +1 on reference lines 3 to 5 (3 lines)",
+                      "addresses off by -3 from reference line 8 on (9 lines)"}));
+    // One line alone at another offset is a typo's, and ends nothing.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 2, 2, 2, 2, 7, 2, 2, 2, 2, 2, 2, 2}), text),
+              Causes{"addresses off by +2 from reference line 5 on (11 lines)"});
+}
+
+TEST(Findings, TellAnOffsetThatGrowsByItsSteps)
+{
+    std::string text = longReference(16);
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, -1, -1, -1, -2, -2, -2, -3, -3, -3, -4, -4, -4, -4}), text),
+              Causes{"addresses below the reference's by an amount that grows by 1 at reference lines 4, 7, 10 and 13, "
+                     "to -4 (13 lines)"});
+    // A typo among the steps is left out of them.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 1, 1, 1, 2, 2, 9, 3, 3, 3, 4, 4, 4, 4}), text),
+              Causes{"addresses above the reference's by an amount that grows by 1 at reference lines 4, 7, 10 and 13, "
+                     "to +4 (12 lines)"});
+    // Steps a line long that lie among the others by chance make no
+    // staircase; nor do two steps, which two mistakes of their own make.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 5}), text),
+              Causes{"addresses off by +1 from reference line 4 on (11 lines)"});
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3, 3, 3}), text),
+              (Causes{"addresses off by +1 on reference lines 4 to 8 (5 lines)",
+                      "addresses off by +3 from reference line 9 on (8 lines)"}));
+}
+
+namespace {
+
+// A program's symbols, far from sorted by label.
+const std::vector<std::string> programLabels = {"COPY",   "FIRST", "CLOOP", "ENDFIL", "EOF",   "RETADR",
+                                                "LENGTH", "BUFFER", "MAXLEN", "RDREC", "RLOOP", "EXIT",
+                                                "INPUT",  "WRREC", "WLOOP", "OUTPUT"};
+
+std::string programLine(std::size_t line)
+{
+    char address[8];
+    std::snprintf(address, sizeof address, "%04zX ", 3 * line);
+    return address + programLabels[line] + "\n";
+}
+
+// The program's lines in the order `lines` gives, by their index.
+std::string programIn(const std::vector<std::size_t>& lines)
+{
+    std::string text;
+    for (std::size_t line : lines)
+        text += programLine(line);
+    return text;
+}
+
+std::vector<std::size_t> byLabel()
+{
+    std::vector<std::size_t> lines(programLabels.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        lines[i] = i;
+    std::sort(lines.begin(), lines.end(), [](std::size_t a, std::size_t b) { return programLabels[a] < programLabels[b]; });
+    return lines;
+}
+
+}  // namespace
+
+TEST(Findings, TellTheOrderOfAReorderedFile)
+{
+    std::vector<std::size_t> sorted = byLabel();
+    std::vector<std::size_t> inOrder(sorted.rbegin(), sorted.rend());
+    std::sort(inOrder.begin(), inOrder.end());
+    std::string text = programIn(inOrder);
+    EXPECT_EQ(causesOf(programIn(std::vector<std::size_t>(inOrder.rbegin(), inOrder.rend())), text),
+              Causes{"lines in the reference's reverse order"});
+    EXPECT_EQ(causesOf(programIn(sorted), text), Causes{"lines sorted by label, not in the reference's order"});
+    // A line left out, or printed twice, where the file is that much short
+    // or long; a typo's label is neither.
+    std::vector<std::size_t> withoutRloop = sorted;
+    withoutRloop.erase(std::find(withoutRloop.begin(), withoutRloop.end(), 10));
+    EXPECT_EQ(causesOf(programIn(withoutRloop), text),
+              (Causes{"line 11 left out", "lines sorted by label, not in the reference's order"}));
+    std::vector<std::size_t> eofTwice = sorted;
+    eofTwice.insert(std::find(eofTwice.begin(), eofTwice.end(), 4), 4);
+    EXPECT_EQ(causesOf(programIn(eofTwice), text),
+              (Causes{"line 5 printed twice", "lines sorted by label, not in the reference's order"}));
+    std::string typo = programIn(sorted);
+    typo.replace(typo.find("WLOOP"), 5, "WLOOQ");
+    EXPECT_EQ(causesOf(typo, text), Causes{"lines sorted by label, not in the reference's order"});
+    EXPECT_EQ(causesOf(programIn({9, 0, 15, 3, 5, 1, 12, 7, 14, 2, 11, 6, 4, 13, 8, 10}), text),
+              Causes{"lines in no order found, out of the reference's order in 10 places"});
+}
+
+TEST(Findings, TellAHeaderOrAnEmptyLastLineBesideATypoAsNoShift)
+{
+    EXPECT_EQ(causesOf("Address Label\n0000 STRAT\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              Causes{"a line added before line 1 (what follows is a line late)"});
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BU\n\n"),
+              Causes{"a trailing empty line"});
 }

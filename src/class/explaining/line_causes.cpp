@@ -91,6 +91,110 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
     return model;
 }
 
+// A staircase needs this many steps, so that two or three mistakes of
+// their own (a wrong start and one directive) stay ranges told apart.
+constexpr std::size_t leastSteps = 3;
+// Past this many runs of one offset, a file is too broken to be a staircase.
+constexpr std::size_t mostStairRuns = 512;
+
+struct Run {
+    std::size_t at = 0;
+    std::size_t end = 0;
+    std::int64_t delta = 0;
+};
+
+// Runs of one offset, a line long or more, as signed offsets.
+std::vector<Run> runsOf(const std::vector<LineDelta>& deltas)
+{
+    std::vector<Run> runs;
+    for (std::size_t at = 0; at < deltas.size();) {
+        std::size_t end = at;
+        while (end < deltas.size() && deltas[end].delta == deltas[at].delta)
+            ++end;
+        runs.push_back(Run{at, end, static_cast<std::int64_t>(deltas[at].delta)});
+        at = end;
+    }
+    return runs;
+}
+
+// The runs, in order, whose offsets grow one way and hold the most lines:
+// the rest are typos.
+std::vector<std::size_t> growingRuns(const std::vector<Run>& runs, int way)
+{
+    std::vector<std::size_t> held(runs.size(), 0);
+    std::vector<std::size_t> previous(runs.size(), SIZE_MAX);
+    std::size_t best = SIZE_MAX;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (way > 0 ? runs[i].delta < 0 : runs[i].delta > 0)
+            continue;  // on the other side of the reference's addresses
+        held[i] = runs[i].end - runs[i].at;
+        for (std::size_t j = 0; j < i; ++j)
+            if (held[j] != 0 && (way > 0 ? runs[i].delta >= runs[j].delta : runs[i].delta <= runs[j].delta) &&
+                held[j] + runs[i].end - runs[i].at > held[i]) {
+                held[i] = held[j] + runs[i].end - runs[i].at;
+                previous[i] = j;
+            }
+        if (best == SIZE_MAX || held[i] > held[best])
+            best = i;
+    }
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = best; i != SIZE_MAX; i = previous[i])
+        chosen.push_back(i);
+    std::reverse(chosen.begin(), chosen.end());
+    return chosen;
+}
+
+// An offset that grows at each of several lines, where a typo or two lie
+// among them: each step a range, however short, since one statement's
+// mistake may lie between two symbols only.  Empty where the offsets do
+// not grow so, or a run of two lines or more goes against it.
+AddressModel staircaseOf(unsigned base, const std::vector<LineDelta>& deltas, std::uint64_t& held)
+{
+    AddressModel model;
+    model.base = base;
+    held = 0;
+    std::vector<Run> runs = runsOf(deltas);
+    if (runs.size() <= leastSteps || runs.size() > mostStairRuns)
+        return model;
+    for (int way : {1, -1}) {
+        std::vector<std::size_t> chosen = growingRuns(runs, way);
+        std::vector<bool> in(runs.size(), false);
+        std::size_t lines = 0;
+        for (std::size_t i : chosen) {
+            in[i] = true;
+            lines += runs[i].end - runs[i].at;
+        }
+        std::size_t typos = deltas.size() - lines;
+        bool onlyTypos = 4 * typos <= lines;
+        for (std::size_t i = 0; i < runs.size() && onlyTypos; ++i)
+            onlyTypos = in[i] || runs[i].end - runs[i].at == 1;
+        if (!onlyTypos)
+            continue;
+        AddressModel stairs;
+        stairs.base = base;
+        stairs.grows = true;
+        stairs.ranges.push_back(OffsetRange{0, static_cast<std::uint64_t>(runs[chosen.front()].delta), 0});
+        std::uint32_t afterLast = 0;
+        for (std::size_t i : chosen) {
+            auto delta = static_cast<std::uint64_t>(runs[i].delta);
+            if (delta != stairs.ranges.back().delta)
+                stairs.ranges.push_back(OffsetRange{deltas[runs[i].at].line, delta, afterLast});
+            afterLast = deltas[runs[i].end - 1].line + 1;
+        }
+        // A step a line long may be a typo that happens to lie between
+        // its neighbours: most steps must hold more, the last among them.
+        std::size_t single = 0;
+        for (std::size_t i : chosen)
+            single += runs[i].end - runs[i].at == 1 ? 1 : 0;
+        bool stepsHold = 2 * single < chosen.size() && runs[chosen.back()].end - runs[chosen.back()].at > 1;
+        if (stairs.ranges.size() > leastSteps && stepsHold) {
+            held = lines;
+            return stairs;
+        }
+    }
+    return model;
+}
+
 }  // namespace
 
 std::size_t AddressModel::rangeOf(std::uint32_t line) const
@@ -128,11 +232,19 @@ AddressModel addressModel(const ReferenceIndex& reference, const KeptLines& kept
 {
     std::uint64_t heldHex = 0;
     std::uint64_t heldDecimal = 0;
-    AddressModel hex = rangesOf(16, deltasIn(16, reference, kept, alignment), heldHex);
-    AddressModel decimal = rangesOf(10, deltasIn(10, reference, kept, alignment), heldDecimal);
+    std::vector<LineDelta> hexDeltas = deltasIn(16, reference, kept, alignment);
+    std::vector<LineDelta> decimalDeltas = deltasIn(10, reference, kept, alignment);
+    AddressModel hex = rangesOf(16, hexDeltas, heldHex);
+    AddressModel decimal = rangesOf(10, decimalDeltas, heldDecimal);
     // The reference's own base, unless decimal explains more lines: an
     // address that reads the same in both is no sign of either.
-    return heldDecimal > heldHex ? decimal : hex;
+    bool inDecimal = heldDecimal > heldHex;
+    std::uint64_t heldStairs = 0;
+    AddressModel stairs = staircaseOf(inDecimal ? 10 : 16, inDecimal ? decimalDeltas : hexDeltas, heldStairs);
+    // As many lines, or more, told as one mistake at each step.
+    if (stairs.grows && heldStairs >= (inDecimal ? heldDecimal : heldHex))
+        return stairs;
+    return inDecimal ? decimal : hex;
 }
 
 LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, const Alignment& alignment,
@@ -147,8 +259,10 @@ LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, co
     needs.cut = cut && relation >= 0;
     std::size_t home = model.rangeOf(line);
     bool mayBeNext = home + 1 < model.ranges.size() && line >= model.ranges[home + 1].earliest;
-    if (fields.address == want.address && model.base == 16 && model.ranges[home].delta == 0 && !mayBeNext)
+    if (fields.address == want.address && model.base == 16 && model.ranges[home].delta == 0 && !mayBeNext) {
+        needs.shows = static_cast<std::uint32_t>(home);
         return needs;
+    }
     ReadAddress read;
     if (reference.hasValue[line] == 0 || !readAddress(fields.address, model.base, read)) {
         needs.explained = needs.explained && fields.address == want.address;
@@ -160,11 +274,14 @@ LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, co
     if (range + 1 < model.ranges.size() && line >= model.ranges[range + 1].earliest &&
         read.value == reference.values[line] + model.ranges[range + 1].delta)
         ++range;
+    needs.readable = true;
+    needs.offset = read.value - reference.values[line];
     std::uint64_t value = reference.values[line] + model.ranges[range].delta;
     if (read.value != value) {
         needs.explained = false;
         return needs;
     }
+    needs.shows = static_cast<std::uint32_t>(range);
     if (model.ranges[range].delta != 0)
         needs.range = static_cast<std::uint32_t>(range);
     needs.decimal = model.base == 10 && value >= 10;

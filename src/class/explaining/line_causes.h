@@ -27,6 +27,9 @@ struct OffsetRange {
 struct AddressModel {
     unsigned base = 16;
     std::vector<OffsetRange> ranges;  // by `from`, the first from line 0
+    // The offset grows step by step, away from the reference's addresses,
+    // range by range: one mistake at each of a kind of statement.
+    bool grows = false;
 
     std::size_t rangeOf(std::uint32_t line) const;
     // The reference line, near `near`, whose address this address stands for.
@@ -46,6 +49,9 @@ struct LineNeeds {
     bool swapped = false;  // read label first, which the alignment tells
     std::uint8_t forms = 0;  // AddressForm bits
     std::uint32_t range = noLine;  // the offset range whose offset it shows, if not 0
+    std::uint32_t shows = noLine;  // the range whose offset its address shows, 0 or not; noLine: none
+    bool readable = false;         // its address reads as a number, at `offset` from the reference's
+    std::uint64_t offset = 0;
 };
 
 LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, const Alignment& alignment,

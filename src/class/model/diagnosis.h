@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // In the order the notes tell them.  Each kind has a row in the explaining's
 // table of kinds and in the outputs' table of words, which are checked
@@ -47,8 +48,21 @@ constexpr std::size_t causeCount = static_cast<std::size_t>(Cause::count);
 //                     from, to: the reference lines it holds on (to: 0 when
 //                     to the end); since: where typos hide whether it
 //                     starts before `from`, the first line it may start at
+//                     steps: where an offset grows step by step, each
+//                     line it grows at and the offset from there; value is
+//                     then the last offset's size
 //   cutLabels         amount: lines; value: the characters kept
 //   the other line causes: amount, the lines they explain
+// Where an offset that grows step by step takes its next size.
+struct OffsetStep {
+    std::uint32_t line = 0;    // the reference line, from 1
+    std::uint64_t offset = 0;  // the student's address less the reference's, modulo 2^64
+};
+
+// The order a file's lines are in: the reference's, with slips told one by
+// one; or, where they are too many, the order found.
+enum class LineOrder : std::uint8_t { reference, byLabel, reverse, noneFound };
+
 struct Diagnosis {
     Cause cause = Cause::emptyFile;
     std::uint8_t forms = 0;  // for addressForm: which AddressForm bits
@@ -58,6 +72,10 @@ struct Diagnosis {
     std::uint32_t from = 0;
     std::uint32_t to = 0;
     std::uint32_t since = 0;
+    // movedLine with value 0: the order found; shiftedLines: a line left
+    // out (amount 1) or printed twice (-1) in a file in that order.
+    LineOrder order = LineOrder::reference;
+    std::vector<OffsetStep> steps = {};  // an offset that grows; empty for one that holds
 };
 
 #endif

@@ -38,7 +38,7 @@ TEST(WordedKinds, OrderKindsTiedOnTheirStudentsAndFirstFileByTheirWords)
     std::vector<WordedKind> worded = wordedKinds(summary, students);
     ASSERT_EQ(worded.size(), 6u);
     EXPECT_EQ(worded[0].count, &summary.kinds[5]);
-    EXPECT_EQ(worded[1].text, "addresses off by +10");
+    EXPECT_EQ(worded[1].text, "addresses off by +10 (+0xA)");
     EXPECT_EQ(worded[2].text, "addresses off by +9");
     EXPECT_EQ(worded[2].firstText, "addresses off by +9 from reference line 7 on (4 lines)");
     EXPECT_EQ(worded[3].text, "starts with a UTF-8 byte-order mark");

@@ -46,8 +46,51 @@ struct Words {
     }
 };
 
+// What a reordered file's order is called, by LineOrder: as the summary
+// counts students by it, and as a note says it.
+struct OrderWords {
+    std::string_view kind;
+    std::string_view note;
+};
+constexpr OrderWords orderWords[] = {
+    {"a line printed out of order", "lines out of the reference's order in "},
+    {"lines sorted by label", "lines sorted by label, not in the reference's order"},
+    {"lines in reverse order", "lines in the reference's reverse order"},
+    {"lines in no order found", "lines in no order found, out of the reference's order in "},
+};
+static_assert(std::size(orderWords) == static_cast<std::size_t>(LineOrder::noneFound) + 1, "words for every order");
+
+const OrderWords& wordsOf(LineOrder order)
+{
+    return orderWords[static_cast<std::size_t>(order)];
+}
+
+// In a reordered file a line's place says nothing, and what follows it is
+// no earlier or later for it.
+void describeReorderedShift(Words& words, const Diagnosis& diagnosis)
+{
+    if (diagnosis.amount < 0) {
+        words.out += "line ";
+        words.number(diagnosis.value);
+        words.out += " printed twice";
+        return;
+    }
+    auto by = static_cast<std::uint64_t>(diagnosis.amount);
+    words.out += by == 1 ? "line " : "lines ";
+    words.number(diagnosis.value);
+    if (by > 1) {
+        words.out += by == 2 ? " and " : " to ";
+        words.number(diagnosis.value + by - 1);
+    }
+    words.out += " left out";
+}
+
 void describeShift(Words& words, const Diagnosis& diagnosis)
 {
+    if (diagnosis.order != LineOrder::reference) {
+        describeReorderedShift(words, diagnosis);
+        return;
+    }
     bool added = diagnosis.amount < 0;
     std::uint64_t by = added ? -static_cast<std::int64_t>(diagnosis.amount) : diagnosis.amount;
     if (added) {
@@ -82,9 +125,12 @@ void describeShift(Words& words, const Diagnosis& diagnosis)
 void describeMoved(Words& words, const Diagnosis& diagnosis)
 {
     if (diagnosis.value == 0) {
-        words.out += "lines out of the reference's order in ";
-        words.number(static_cast<std::uint64_t>(diagnosis.amount));
-        words.out += " places";
+        LineOrder order = diagnosis.order;
+        words.out += wordsOf(order).note;
+        if (order == LineOrder::reference || order == LineOrder::noneFound) {
+            words.number(static_cast<std::uint64_t>(diagnosis.amount));
+            words.out += " places";
+        }
         return;
     }
     words.out += "line ";
@@ -116,6 +162,60 @@ void describeRange(Words& words, const Diagnosis& diagnosis)
     }
 }
 
+// An offset's size as the student's addresses lie, and in hexadecimal
+// too where that reads otherwise: `+12438 (+0x3096)` points at a hex
+// operand read as decimal at once.
+void signedOffset(Words& words, bool negative, std::uint64_t value)
+{
+    constexpr std::uint64_t firstOtherInHex = 10;
+    char sign = negative ? '-' : '+';
+    words.out += sign;
+    words.number(value);
+    if (value < firstOtherInHex)
+        return;
+    char digits[24];
+    auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+    for (char* c = digits; c != end; ++c)
+        *c = *c >= 'a' && *c <= 'f' ? static_cast<char>(*c - 'a' + 'A') : *c;
+    words.out += " (";
+    words.out += sign;
+    words.out += "0x";
+    words.out.append(digits, static_cast<std::size_t>(end - digits));
+    words.out += ')';
+}
+
+void offsetFrom(Words& words, std::uint64_t offset)
+{
+    bool negative = offset > (UINT64_MAX >> 1) + 1;
+    signedOffset(words, negative, negative ? 0 - offset : offset);
+}
+
+// An offset that grows: the lines it grows at, by how much (once, where
+// every step is the same), and what it grows to.
+void describeGrowing(Words& words, const Diagnosis& diagnosis)
+{
+    if (diagnosis.steps.front().offset != 0) {
+        words.out += " from ";
+        offsetFrom(words, diagnosis.steps.front().offset);
+    }
+    std::uint64_t common = commonStep(diagnosis);
+    std::size_t steps = diagnosis.steps.size();
+    for (std::size_t step = 1; step < steps; ++step) {
+        if (step > 1)
+            words.out += step + 1 == steps ? " and " : ", ";
+        if (step == 1 || common == 0) {
+            words.out += step == 1 ? " by " : "by ";
+            words.number(stepSize(diagnosis, step));
+            words.out += " at ";
+        }
+        if (step == 1)
+            words.out += common != 0 && steps > 2 ? "reference lines " : "reference line ";
+        words.number(diagnosis.steps[step].line);
+    }
+    words.out += ", to ";
+    offsetFrom(words, diagnosis.steps.back().offset);
+}
+
 void describeLastLines(Words& words, const Diagnosis& diagnosis)
 {
     auto amount = static_cast<std::uint64_t>(diagnosis.amount);
@@ -142,12 +242,23 @@ void describeCrLf(Words& words, const Diagnosis& diagnosis)
 
 void describeOffset(Words& words, const Diagnosis& diagnosis)
 {
-    if (diagnosis.value != 0)
+    if (!diagnosis.steps.empty())
+        describeGrowing(words, diagnosis);
+    else if (diagnosis.value != 0)
         describeRange(words, diagnosis);
+}
+
+void movedKind(Words& words, const CauseKind& kind)
+{
+    words.out += wordsOf(kind.order).kind;
 }
 
 void shiftKind(Words& words, const CauseKind& kind)
 {
+    if (kind.order != LineOrder::reference) {
+        words.out += kind.negative ? "a line printed twice in a reordered file" : "lines left out of a reordered file";
+        return;
+    }
     words.out += kind.negative ? "lines added, putting the rest out of place"
                                : "lines left out, putting the rest out of place";
 }
@@ -165,13 +276,17 @@ void formKind(Words& words, const CauseKind& kind)
 
 void offsetKind(Words& words, const CauseKind& kind)
 {
+    if (kind.grows) {
+        words.out += kind.negative ? "addresses below the reference's by an amount that grows"
+                                   : "addresses above the reference's by an amount that grows";
+        return;
+    }
     if (kind.value == 0) {
         words.out += "addresses off by amounts that keep changing";
         return;
     }
     words.out += "addresses off by ";
-    words.out += kind.negative ? '-' : '+';
-    words.number(kind.value);
+    signedOffset(words, kind.negative, kind.value);
 }
 
 void cutKind(Words& words, const CauseKind& kind)
@@ -200,7 +315,7 @@ constexpr CauseWords causeWords[] = {
     {Cause::emptyFile, "empty file"},
     {Cause::trailingEmptyLine, "a trailing empty line"},
     {Cause::shiftedLines, "", shiftKind, nullptr, describeShift},
-    {Cause::movedLine, "a line printed out of order", nullptr, nullptr, describeMoved},
+    {Cause::movedLine, "", movedKind, nullptr, describeMoved},
     {Cause::lastLinesLeftOut, "", lastLinesKind, nullptr, describeLastLines},
     {Cause::addressForm, "", formKind},
     {Cause::decimalAddresses, "addresses in decimal"},

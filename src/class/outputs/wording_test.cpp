@@ -40,7 +40,7 @@ TEST(Describe, NamesAMovedLineByTheLineBeforeItOrAfterIt)
 
 TEST(Describe, NamesTheLinesAnOffsetHoldsOnAndWhereTyposHideItsStart)
 {
-    EXPECT_EQ(describe(offset(256, false, 1, 0, 1)), "addresses off by +256 (12 lines)");
+    EXPECT_EQ(describe(offset(256, false, 1, 0, 1)), "addresses off by +256 (+0x100) (12 lines)");
     EXPECT_EQ(describe(offset(1, true, 40, 0, 40)), "addresses off by -1 from reference line 40 on (12 lines)");
     EXPECT_EQ(describe(offset(1, false, 40, 0, 39)), "addresses off by +1 from reference line 39 or 40 on (12 lines)");
     EXPECT_EQ(describe(offset(1, false, 40, 0, 36)), "addresses off by +1 from reference line 36 to 40 on (12 lines)");
@@ -113,6 +113,36 @@ TEST(KindOf, TellsApartWhatTheSummaryKeepsOfAKind)
 {
     EXPECT_EQ(kindOf(Diagnosis{Cause::shiftedLines, 0, false, -3, 2}), "lines added, putting the rest out of place");
     EXPECT_EQ(kindOf(Diagnosis{Cause::lastLinesLeftOut, 0, false, 4}), "the reference's last lines left out");
-    EXPECT_EQ(kindOf(offset(10, true, 1, 0, 1)), "addresses off by -10");
+    EXPECT_EQ(kindOf(offset(10, true, 1, 0, 1)), "addresses off by -10 (-0xA)");
     EXPECT_EQ(kindOf(Diagnosis{Cause::cutLabels, 0, false, 5, 1}), "labels cut to 1 character");
+}
+
+TEST(Describe, NamesAnOffsetThatGrowsStepByStep)
+{
+    Diagnosis grows{Cause::addressOffset, 0, true, 9, 3};
+    grows.steps = {{1, 0}, {4, 0 - std::uint64_t{1}}, {7, 0 - std::uint64_t{2}}, {9, 0 - std::uint64_t{3}}};
+    EXPECT_EQ(describe(grows),
+              "addresses below the reference's by an amount that grows by 1 at reference lines 4, 7 and 9, to -3 (9 lines)");
+    EXPECT_EQ(kindOf(grows), "addresses below the reference's by an amount that grows");
+    Diagnosis uneven{Cause::addressOffset, 0, false, 9, 0x1010};
+    uneven.steps = {{1, 0x1000}, {5, 0x1002}, {8, 0x1010}};
+    EXPECT_EQ(describe(uneven), "addresses above the reference's by an amount that grows from +4096 (+0x1000) by 2 at "
+                                "reference line 5 and by 14 at 8, to +4112 (+0x1010) (9 lines)");
+}
+
+TEST(Describe, NamesAReorderedFilesOrderAndWhatItLeavesOut)
+{
+    Diagnosis reordered{Cause::movedLine, 0, false, 8, 0};
+    reordered.order = LineOrder::byLabel;
+    EXPECT_EQ(describe(reordered), "lines sorted by label, not in the reference's order");
+    EXPECT_EQ(kindOf(reordered), "lines sorted by label");
+    reordered.order = LineOrder::noneFound;
+    EXPECT_EQ(describe(reordered), "lines in no order found, out of the reference's order in 8 places");
+    Diagnosis twice{Cause::shiftedLines, 0, false, -1, 4};
+    twice.order = LineOrder::reverse;
+    EXPECT_EQ(describe(twice), "line 4 printed twice");
+    EXPECT_EQ(kindOf(twice), "a line printed twice in a reordered file");
+    Diagnosis leftOut{Cause::shiftedLines, 0, false, 2, 4};
+    leftOut.order = LineOrder::reverse;
+    EXPECT_EQ(describe(leftOut), "lines 4 and 5 left out");
 }
