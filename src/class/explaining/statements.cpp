@@ -28,9 +28,6 @@ constexpr DirectiveRow directiveRows[] = {
 };
 
 constexpr std::int64_t wordSize = 3;
-// Sizes of operations that a mistake counts as a word's.
-constexpr std::int64_t format1Size = 1;
-constexpr std::int64_t format2Size = 2;
 // Offsets that a student's file gives beyond this are no assembler's.
 constexpr std::int64_t largestOffset = std::int64_t{1} << 40;
 
@@ -105,6 +102,7 @@ struct Program {
     std::vector<Statement> statements;
     std::map<std::string, std::uint32_t, std::less<>> lineOfLabel;  // reference line of each label
     std::map<std::string, std::size_t, std::less<>> statementOfLabel;  // the statement each label is on
+    std::vector<std::optional<std::int64_t>> wordSteps;  // see wordSteps()
     const std::vector<std::uint64_t>& values;
     const std::vector<std::uint8_t>& hasValue;
 
@@ -242,13 +240,20 @@ std::map<std::string, std::int64_t> solveSizes(std::vector<Equation> rows, const
     return learned;
 }
 
-void learnSizes(Program& program)
+std::vector<std::size_t> anchorsOf(const Program& program)
 {
     std::vector<std::size_t> anchors;
-    std::vector<std::string> keys;
-    for (std::size_t s = 0; s < program.statements.size(); ++s) {
+    for (std::size_t s = 0; s < program.statements.size(); ++s)
         if (anchorOf(program, s))
             anchors.push_back(s);
+    return anchors;
+}
+
+void learnSizes(Program& program)
+{
+    std::vector<std::size_t> anchors = anchorsOf(program);
+    std::vector<std::string> keys;
+    for (std::size_t s = 0; s < program.statements.size(); ++s) {
         if (!program.statements[s].size && !program.statements[s].key.empty())
             keys.push_back(program.statements[s].key);
     }
@@ -314,12 +319,50 @@ std::optional<std::int64_t> plusStep(const Program& program, std::size_t s, std:
     return program.source[s].operation.starts_with('+') ? 1 : 0;
 }
 
-std::optional<std::int64_t> countedAsWord(const Program& program, std::size_t s, std::int64_t size)
+bool isOperation(const Program& program, std::size_t s)
 {
-    const Statement& statement = program.statements[s];
-    bool hit = statement.directive == Directive::none && !program.source[s].operation.starts_with('+') &&
-               statement.size == size;
-    return hit ? wordSize - size : 0;
+    return program.statements[s].directive == Directive::none && !program.source[s].operation.starts_with('+');
+}
+
+// What counting every operation but format 4's as a word adds, span by
+// span between anchors, at the span's last operation: a word for each
+// operation, less what the reference says they take together, which needs
+// no operation's own size.  Where a span says nothing (ORG in it), its
+// operations' learned sizes do; where neither, the mistake cannot be told.
+std::vector<std::optional<std::int64_t>> wordSteps(const Program& program, const std::vector<std::size_t>& anchors)
+{
+    std::vector<std::optional<std::int64_t>> steps(program.statements.size(), std::int64_t{0});
+    for (std::size_t a = 0; a + 1 < anchors.size(); ++a) {
+        std::int64_t rest = *anchorOf(program, anchors[a + 1]) - *anchorOf(program, anchors[a]);
+        bool spanSays = true;
+        std::int64_t learned = 0;
+        bool allLearned = true;
+        std::int64_t operations = 0;
+        std::size_t last = anchors[a];
+        for (std::size_t s = anchors[a]; s < anchors[a + 1]; ++s) {
+            const Statement& statement = program.statements[s];
+            bool moves = statement.directive == Directive::org || (statement.directive == Directive::start && s != anchors[a]);
+            if (isOperation(program, s)) {
+                ++operations;
+                last = s;
+                allLearned = allLearned && statement.size.has_value();
+                learned += wordSize - statement.size.value_or(wordSize);
+            } else if (statement.size && !moves) {
+                rest -= *statement.size;
+            } else {
+                spanSays = false;
+            }
+        }
+        if (operations == 0)
+            continue;
+        if (spanSays)
+            steps[last] = wordSize * operations - rest;
+        else if (allLearned)
+            steps[last] = learned;
+        else
+            steps[last].reset();
+    }
+    return steps;
 }
 
 constexpr struct StepRow {
@@ -335,10 +378,8 @@ constexpr struct StepRow {
          return decimal && hex ? *decimal - *hex : 0;
      }},
     {StatementMistake::plusSize, plusStep},
-    {StatementMistake::format1As3,
-     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) { return countedAsWord(program, s, format1Size); }},
-    {StatementMistake::format2As3,
-     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) { return countedAsWord(program, s, format2Size); }},
+    {StatementMistake::shortAsWord,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) { return program.wordSteps[s]; }},
     {StatementMistake::reswAsBytes,
      [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
          const Statement& statement = program.statements[s];
@@ -409,7 +450,7 @@ std::optional<std::int64_t> orgAdds(const Program& program, std::string_view ope
 // ORG moves the student's counter as it moves the reference's, and an ORG
 // without operand takes it back to where it was.  A mistake that cannot
 // be told is left out whole.
-std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& model)
+std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& model, bool orgIgnored)
 {
     std::size_t count = program.statements.size();
     std::vector<std::int64_t> before(count * statementMistakeCount, 0);
@@ -428,7 +469,8 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
             bool startsHere = row.mistake == StatementMistake::startDecimal;
             before[s * statementMistakeCount + m] = sum + (startsHere ? add : 0);
             sum += add;
-            if (program.statements[s].directive != Directive::org || row.mistake == StatementMistake::orgIgnored)
+            if (program.statements[s].directive != Directive::org || orgIgnored ||
+                row.mistake == StatementMistake::orgIgnored)
                 continue;
             std::string_view operand = program.source[s].operands;
             if (operand.empty()) {
@@ -453,8 +495,8 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
 // An EQU's operand as a sum of labels, numbers and `*`: what each
 // mistake adds to it, from what it adds to the labels; false where it is
 // no such sum or names a label that has no slot yet.
-bool equAdds(const Program& program, const StatementModel& model, std::size_t s, const std::vector<std::int64_t>& before,
-             std::int64_t* adds)
+bool equAdds(const Program& program, const StatementModel& model, const std::vector<std::int64_t>& slotAdds,
+             std::size_t s, const std::vector<std::int64_t>& before, std::int64_t* adds)
 {
     std::string_view rest = program.source[s].operands;
     int sign = 1;
@@ -470,7 +512,7 @@ bool equAdds(const Program& program, const StatementModel& model, std::size_t s,
                 return false;
             std::size_t slot = model.slotOfLine[found->second];
             for (std::size_t m = 0; m < statementMistakeCount; ++m)
-                adds[m] += sign * model.adds[slot * statementMistakeCount + m];
+                adds[m] += sign * slotAdds[slot * statementMistakeCount + m];
         }
         if (end == std::string_view::npos)
             break;
@@ -481,19 +523,24 @@ bool equAdds(const Program& program, const StatementModel& model, std::size_t s,
 }
 
 void addSlot(const Program& program, StatementModel& model, std::size_t s, std::uint32_t line,
-             const std::vector<std::int64_t>& before)
+             const std::array<std::vector<std::int64_t>, 2>& before)
 {
     const Statement& statement = program.statements[s];
     std::size_t slot = model.equValue.size();
-    const std::int64_t* here = &before[s * statementMistakeCount];
     bool equ = statement.directive == Directive::equ && program.source[s].operands != "*";
-    model.adds.insert(model.adds.end(), here, here + statementMistakeCount);
-    model.addsAsLocation.insert(model.addsAsLocation.end(), here, here + statementMistakeCount);
-    if (equ) {
-        std::fill(model.adds.begin() + static_cast<std::ptrdiff_t>(slot * statementMistakeCount), model.adds.end(), 0);
-        if (!equAdds(program, model, s, before, &model.adds[slot * statementMistakeCount])) {
-            model.adds.resize(slot * statementMistakeCount);
-            model.addsAsLocation.resize(slot * statementMistakeCount);
+    for (std::size_t v = 0; v < before.size(); ++v) {
+        const std::int64_t* here = &before[v][s * statementMistakeCount];
+        SlotAdds& rows = model.rows[v];
+        rows.adds.insert(rows.adds.end(), here, here + statementMistakeCount);
+        rows.addsAsLocation.insert(rows.addsAsLocation.end(), here, here + statementMistakeCount);
+        if (!equ)
+            continue;
+        std::fill(rows.adds.begin() + static_cast<std::ptrdiff_t>(slot * statementMistakeCount), rows.adds.end(), 0);
+        if (!equAdds(program, model, rows.adds, s, before[v], &rows.adds[slot * statementMistakeCount])) {
+            for (SlotAdds& taken : model.rows) {
+                taken.adds.resize(slot * statementMistakeCount);
+                taken.addsAsLocation.resize(slot * statementMistakeCount);
+            }
             return;
         }
     }
@@ -514,7 +561,7 @@ StatementModel learnStatements(const TestProgram& source, const std::vector<Symb
     StatementModel model;
     if (source.empty())
         return model;
-    Program program{source, {}, {}, {}, values, hasValue};
+    Program program{source, {}, {}, {}, {}, values, hasValue};
     for (std::uint32_t line = 0; line < symbols.size(); ++line)
         program.lineOfLabel.emplace(std::string(symbols[line].label), line);
     for (const SourceStatement& statement : source) {
@@ -529,7 +576,12 @@ StatementModel learnStatements(const TestProgram& source, const std::vector<Symb
     sizeDirectives(program);
     learnSizes(program);
     locate(program);
-    std::vector<std::int64_t> before = addsBefore(program, model);
+    program.wordSteps = wordSteps(program, anchorsOf(program));
+    // What the mistakes add where ORG moves the counter as it should, and
+    // where the student's assembler ignores it; only the first counts the
+    // statements each mistake concerns.
+    StatementModel ignoring;
+    std::array<std::vector<std::int64_t>, 2> before{addsBefore(program, model, false), addsBefore(program, ignoring, true)};
     model.slotOfLine.assign(symbols.size(), noSlot);
     for (std::size_t s = 0; s < program.statements.size(); ++s) {
         auto found = program.lineOfLabel.find(source[s].label);
@@ -548,6 +600,10 @@ namespace {
 
 constexpr auto plusIndex = static_cast<std::size_t>(StatementMistake::plusSize);
 constexpr auto equIndex = static_cast<std::size_t>(StatementMistake::equLocation);
+constexpr auto orgIndex = static_cast<std::size_t>(StatementMistake::orgIgnored);
+// A file gives at least this many addresses before a line of them may be
+// a typo that no mistake explains.
+constexpr std::size_t leastLinesForASlip = 8;
 
 struct Observed {
     std::size_t slot = 0;
@@ -561,7 +617,8 @@ std::optional<std::int64_t> predicted(const StatementModel& model, std::size_t s
     bool asLocation = (set >> equIndex & 1) != 0 && model.equValue[slot];
     if (asLocation && !model.located[slot])
         return std::nullopt;
-    const std::int64_t* adds = &(asLocation ? model.addsAsLocation : model.adds)[slot * statementMistakeCount];
+    const SlotAdds& rows = model.rows[set >> orgIndex & 1];
+    const std::int64_t* adds = &(asLocation ? rows.addsAsLocation : rows.adds)[slot * statementMistakeCount];
     std::int64_t sum = asLocation ? model.locationOffset[slot] : 0;
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (set >> m & 1)
@@ -571,13 +628,14 @@ std::optional<std::int64_t> predicted(const StatementModel& model, std::size_t s
 
 // The bytes each `+` statement is off, where `set` holds that mistake: as
 // the first slot it shows at says.
-std::optional<std::int64_t> plusOf(const StatementModel& model, const std::vector<Observed>& observed, std::uint32_t set)
+std::optional<std::int64_t> plusOf(const StatementModel& model, const std::vector<Observed>& observed, std::uint32_t set,
+                                   int skipped)
 {
     if ((set >> plusIndex & 1) == 0)
-        return 0;
+        return skipped == 0 ? std::optional<std::int64_t>(0) : std::nullopt;
     for (const Observed& at : observed) {
-        std::int64_t per = model.adds[at.slot * statementMistakeCount + plusIndex];
-        if (per == 0 || ((set >> equIndex & 1) != 0 && model.equValue[at.slot]))
+        std::int64_t per = model.rows[set >> orgIndex & 1].adds[at.slot * statementMistakeCount + plusIndex];
+        if (per == 0 || ((set >> equIndex & 1) != 0 && model.equValue[at.slot]) || skipped-- > 0)
             continue;
         std::optional<std::int64_t> others = predicted(model, at.slot, set & ~(1u << plusIndex), 0);
         if (!others || (at.offset - *others) % per != 0 || at.offset == *others)
@@ -587,11 +645,13 @@ std::optional<std::int64_t> plusOf(const StatementModel& model, const std::vecto
     return std::nullopt;
 }
 
-bool fits(const StatementModel& model, const std::vector<Observed>& observed, std::uint32_t set, std::int64_t plus)
+// Whether the set gives every observed address but at most `slips`.
+bool fits(const StatementModel& model, const std::vector<Observed>& observed, std::uint32_t set, std::int64_t plus,
+          int slips)
 {
     for (const Observed& at : observed) {
         std::optional<std::int64_t> offset = predicted(model, at.slot, set, plus);
-        if (offset && *offset != at.offset)
+        if (offset && *offset != at.offset && --slips < 0)
             return false;
     }
     return true;
@@ -603,7 +663,8 @@ bool shows(const StatementModel& model, const std::vector<Observed>& observed, s
 {
     for (const Observed& at : observed) {
         if (m == equIndex ? model.equValue[at.slot] && model.located[at.slot] && model.locationOffset[at.slot] != 0
-                          : model.adds[at.slot * statementMistakeCount + m] != 0)
+                          : model.rows[0].adds[at.slot * statementMistakeCount + m] != 0 ||
+                                model.rows[1].adds[at.slot * statementMistakeCount + m] != 0)
             return true;
     }
     return false;
@@ -629,22 +690,30 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
         if (model.statements[m] > 0 && shows(model, observed, m))
             candidates |= 1u << m;
     // The smallest sets first: the first size that fits at all is told, if
-    // one set alone of that size fits.
+    // one set alone of that size fits.  Where none gives every address, a
+    // set may leave one line of many to a typo, which stays a wrong line.
     std::uint32_t found = 0;
     std::int64_t foundPlus = 0;
     int fitting = 0;
-    for (int size = 1; size <= std::popcount(candidates) && fitting == 0; ++size) {
-        for (std::uint32_t set = candidates; set != 0; set = (set - 1) & candidates) {
-            if (std::popcount(set) != size)
-                continue;
-            std::optional<std::int64_t> plus = plusOf(model, observed, set);
-            if (!plus || !fits(model, observed, set, *plus))
-                continue;
-            found = set;
-            foundPlus = *plus;
-            ++fitting;
-        }
-    }
+    int mostSlips = observed.size() >= leastLinesForASlip ? 1 : 0;
+    for (int slips = 0; slips <= mostSlips && fitting == 0; ++slips)
+        for (int size = 1; size <= std::popcount(candidates) && fitting == 0; ++size)
+            for (std::uint32_t set = candidates; set != 0; set = (set - 1) & candidates) {
+                if (std::popcount(set) != size)
+                    continue;
+                // The bytes a `+` statement is off, from the first line it
+                // shows at, or, where that is the typo, the second.
+                std::optional<std::int64_t> tried;
+                for (int skipped = 0; skipped <= slips; ++skipped) {
+                    std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
+                    if (!plus || plus == tried || !fits(model, observed, set, *plus, slips))
+                        continue;
+                    tried = plus;
+                    found = set;
+                    foundPlus = *plus;
+                    ++fitting;
+                }
+            }
     std::vector<FoundMistake> told;
     if (fitting != 1)
         return told;

@@ -17,17 +17,24 @@
 
 constexpr std::uint32_t noSlot = UINT32_MAX;
 
+// slot * statementMistakeCount + mistake: what the mistake adds to the
+// slot's address (plusSize: for each byte a `+` statement is off); and for
+// an EQU that holds a value, what it adds when the EQU mistake gives the
+// label the location counter.
+struct SlotAdds {
+    std::vector<std::int64_t> adds;
+    std::vector<std::int64_t> addsAsLocation;
+};
+
 // What the explaining knows of a test's program, learned once for the
 // class.  A slot is a reference line whose label a statement has.
 struct StatementModel {
     std::vector<std::uint32_t> slotOfLine;  // per reference line (from 0): its slot, or noSlot
-    // slot * statementMistakeCount + mistake: what the mistake adds to the
-    // slot's address (plusSize: for each byte a `+` statement is off).
-    std::vector<std::int64_t> adds;
-    // For an EQU that holds a value: what each mistake adds when the EQU
-    // mistake gives it the location counter, and how far that lies from
-    // its value; `located` false where the location counter is not known.
-    std::vector<std::int64_t> addsAsLocation;
+    // What the mistakes add where ORG is obeyed ([0]) and where it is
+    // ignored ([1]), which takes back nothing the others add.
+    std::array<SlotAdds, 2> rows;
+    // For an EQU that holds a value: how far the location counter lies
+    // from it; `located` false where the location counter is not known.
     std::vector<std::int64_t> locationOffset;
     std::vector<std::uint8_t> equValue;
     std::vector<std::uint8_t> located;

@@ -26,8 +26,7 @@ using TestProgram = std::vector<SourceStatement>;
 enum class StatementMistake : std::uint8_t {
     startDecimal,    // START's operand read as decimal
     plusSize,        // each `+` statement counted `amount` bytes off
-    format1As3,      // one-byte operations counted as 3 bytes
-    format2As3,      // two-byte operations counted as 3 bytes
+    shortAsWord,     // operations of 1 or 2 bytes counted as 3
     reswAsBytes,     // RESW n counted as n bytes
     resbHex,         // RESB's operand read as hexadecimal
     byteCharLonger,  // BYTE C'..' one byte too long

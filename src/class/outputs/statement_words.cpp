@@ -66,13 +66,13 @@ constexpr WordsRow wordsRows[] = {
     {StatementMistake::startDecimal,
      [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " read as decimal"); }},
     {StatementMistake::plusSize, plusWords},
-    {StatementMistake::format1As3,
+    {StatementMistake::shortAsWord,
      [](const FoundMistake& found, const TestProgram& program) {
-         return "one-byte operations counted as 3 bytes " + listed(found, program);
-     }},
-    {StatementMistake::format2As3,
-     [](const FoundMistake& found, const TestProgram& program) {
-         return "two-byte operations counted as 3 bytes " + listed(found, program);
+         std::string text = "operations of 1 or 2 bytes counted as 3 (up to source line " +
+                            std::to_string(program[found.first].line);
+         if (found.statements > 1)
+             text += ", and " + std::to_string(found.statements - 1) + " more places";
+         return text + ")";
      }},
     {StatementMistake::reswAsBytes,
      [](const FoundMistake& found, const TestProgram&) {
