@@ -604,6 +604,9 @@ constexpr auto orgIndex = static_cast<std::size_t>(StatementMistake::orgIgnored)
 // A file gives at least this many addresses before a line of them may be
 // a typo that no mistake explains.
 constexpr std::size_t leastLinesForASlip = 8;
+// Nor where more mistakes than this combine: the more a set holds, the
+// likelier a typo is fitted by chance.
+constexpr std::size_t mostWithASlip = 3;
 
 struct Observed {
     std::size_t slot = 0;
@@ -620,9 +623,10 @@ std::optional<std::int64_t> predicted(const StatementModel& model, std::size_t s
     const SlotAdds& rows = model.rows[set >> orgIndex & 1];
     const std::int64_t* adds = &(asLocation ? rows.addsAsLocation : rows.adds)[slot * statementMistakeCount];
     std::int64_t sum = asLocation ? model.locationOffset[slot] : 0;
-    for (std::size_t m = 0; m < statementMistakeCount; ++m)
-        if (set >> m & 1)
-            sum += adds[m] * (m == plusIndex ? plus : 1);
+    for (std::uint32_t rest = set; rest != 0; rest &= rest - 1) {
+        auto m = static_cast<std::size_t>(std::countr_zero(rest));
+        sum += adds[m] * (m == plusIndex ? plus : 1);
+    }
     return sum;
 }
 
@@ -685,6 +689,9 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     }
     if (!wrong)
         return {};
+    // The last lines hold what every mistake before them adds: a set that
+    // does not fit mostly fails there first.
+    std::reverse(observed.begin(), observed.end());
     std::uint32_t candidates = 0;
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (model.statements[m] > 0 && shows(model, observed, m))
@@ -696,13 +703,27 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     std::int64_t foundPlus = 0;
     int fitting = 0;
     int mostSlips = observed.size() >= leastLinesForASlip ? 1 : 0;
+    std::vector<std::size_t> bits;
+    for (std::size_t m = 0; m < statementMistakeCount; ++m)
+        if (candidates >> m & 1)
+            bits.push_back(m);
+    auto setOf = [&](std::uint32_t choice) {
+        std::uint32_t set = 0;
+        for (std::size_t i = 0; i < bits.size(); ++i)
+            if (choice >> i & 1)
+                set |= 1u << bits[i];
+        return set;
+    };
+    std::uint32_t choices = 1u << bits.size();
     for (int slips = 0; slips <= mostSlips && fitting == 0; ++slips)
-        for (int size = 1; size <= std::popcount(candidates) && fitting == 0; ++size)
-            for (std::uint32_t set = candidates; set != 0; set = (set - 1) & candidates) {
-                if (std::popcount(set) != size)
-                    continue;
+        for (std::size_t size = 1; size <= std::min(bits.size(), slips == 0 ? bits.size() : mostWithASlip) && fitting == 0;
+             ++size)
+            // Each choice of `size` of the candidates, in turn (Gosper's
+            // next number with as many bits).
+            for (std::uint32_t choice = (1u << size) - 1; choice < choices;) {
+                std::uint32_t set = setOf(choice);
                 // The bytes a `+` statement is off, from the first line it
-                // shows at, or, where that is the typo, the second.
+                // shows at, or, where that is the typo, the next.
                 std::optional<std::int64_t> tried;
                 for (int skipped = 0; skipped <= slips; ++skipped) {
                     std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
@@ -713,6 +734,9 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
                     foundPlus = *plus;
                     ++fitting;
                 }
+                std::uint32_t lowest = choice & (~choice + 1);
+                std::uint32_t carried = choice + lowest;
+                choice = carried + (((carried ^ choice) / lowest) >> 2);
             }
     std::vector<FoundMistake> told;
     if (fitting != 1)
