@@ -28,6 +28,11 @@ constexpr DirectiveRow directiveRows[] = {
 };
 
 constexpr std::int64_t wordSize = 3;
+// No test program has near this many kinds of operation, or spans between
+// labels to learn their sizes from; a file that does is no program, and
+// teaches no more than this.
+constexpr std::size_t mostUnknownSizes = 512;
+constexpr std::size_t mostSpans = 4096;
 // Offsets that a student's file gives beyond this are no assembler's.
 constexpr std::int64_t largestOffset = std::int64_t{1} << 40;
 
@@ -178,7 +183,7 @@ std::vector<Equation> segmentEquations(const Program& program, const std::vector
                                        const std::vector<std::string>& keys)
 {
     std::vector<Equation> equations;
-    for (std::size_t a = 0; a + 1 < anchors.size(); ++a) {
+    for (std::size_t a = 0; a + 1 < anchors.size() && equations.size() < mostSpans; ++a) {
         Equation equation{std::vector<double>(keys.size(), 0.0),
                           static_cast<double>(*anchorOf(program, anchors[a + 1]) - *anchorOf(program, anchors[a]))};
         bool usable = true;
@@ -259,6 +264,8 @@ void learnSizes(Program& program)
     }
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    if (keys.size() > mostUnknownSizes)
+        return;
     std::map<std::string, std::int64_t> learned = solveSizes(segmentEquations(program, anchors, keys), keys);
     for (Statement& statement : program.statements)
         if (!statement.size)
