@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -22,6 +23,25 @@ std::uint64_t sizeOf(const Diagnosis& diagnosis)
 {
     bool sized = diagnosis.cause == Cause::shiftedLines || diagnosis.cause == Cause::lastLinesLeftOut;
     return sized ? static_cast<std::uint64_t>(static_cast<std::int64_t>(diagnosis.amount)) : 0;
+}
+
+// A student's address as an assembler writes it: hexadecimal, in either
+// case, with or without a 0x.
+std::optional<std::int64_t> hexAddress(std::string_view text)
+{
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    constexpr std::size_t mostDigits = 15;
+    if (text.empty() || text.size() > mostDigits)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text) {
+        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0)
+            return std::nullopt;
+        value = value * 16 + digit;
+    }
+    return value;
 }
 
 }  // namespace
@@ -49,6 +69,7 @@ void FindingsWatcher::start(const ReferenceIndex& reference, const MarkPlaces& p
     kept_.clear();
     wrongPlaces_.clear();
     wrongLines_.clear();
+    mistakes_.clear();
     tailLine_.clear();
     if (tally.wrongAt.size() < places.count())
         tally.wrongAt.resize(places.count(), 0);
@@ -126,6 +147,8 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
     bool whole = kept_.usable();
     bytes_.diagnose(found, counts, !whole || explanation.crCosts, !whole || explanation.bomCosts);
     found.insert(found.end(), explanation.causes.begin(), explanation.causes.end());
+    if (whole)
+        explainByStatements(found);
     if (!places_->marked(test_))
         return found;
     for (const UnexplainedLine& line : explanation.unexplained)
@@ -134,4 +157,40 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
     for (const Diagnosis& diagnosis : found)
         tally_->marks.push_back(Mark{causeKey(diagnosis), student_, places_->causesOf(test_)});
     return found;
+}
+
+// Each reference line the file gives an address for: a right line where it
+// stands, a wrong one wherever its label is the line's.
+std::vector<ObservedAddress> FindingsWatcher::observedAddresses() const
+{
+    std::vector<ObservedAddress> observed;
+    const ReferenceIndex& reference = *reference_;
+    for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
+        const KeptLine& line = kept_.lines[p];
+        if (line.right) {
+            if (p < reference.symbols.size())
+                observed.push_back(ObservedAddress{static_cast<std::uint32_t>(p), 0});
+            continue;
+        }
+        std::string_view label = kept_.second(line);
+        std::optional<std::int64_t> address = hexAddress(kept_.first(line));
+        if (!line.complete() || !address)
+            continue;
+        std::uint32_t at = nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
+                                       [&](std::uint32_t l) { return reference.symbols[l].label == label; });
+        if (at != UINT32_MAX && reference.hasValue[at])
+            observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at])});
+    }
+    return observed;
+}
+
+// Where the test's program names the mistakes behind every address the
+// file gives, they are told in place of the offsets they make.
+void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
+{
+    if (!reference_->statements.usable())
+        return;
+    mistakes_ = fitMistakes(reference_->statements, observedAddresses());
+    if (!mistakes_.empty())
+        std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
 }

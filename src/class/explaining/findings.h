@@ -28,12 +28,17 @@ struct FindingsWatcher final : GradingWatcher {
     // The causes found, once the file is graded and its line counts known;
     // the evidence it holds is marked in the tally.
     std::vector<Diagnosis> finish(const LineCounts& counts);
+    // The student's assembler's mistakes that the test's program names,
+    // found by `finish`; the address offsets they explain are not told.
+    const std::vector<FoundMistake>& mistakes() const { return mistakes_; }
     // A file not graded to its end takes back what it counted.
     void forget();
 
 private:
     void countWrongLine(const Verdict& verdict);
     void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
+    std::vector<ObservedAddress> observedAddresses() const;
+    void explainByStatements(std::vector<Diagnosis>& found);
 
     const ReferenceIndex* reference_ = nullptr;
     const MarkPlaces* places_ = nullptr;
@@ -47,6 +52,7 @@ private:
     // What it counted in the tally, to take back.
     std::vector<std::uint32_t> wrongPlaces_;
     std::vector<std::uint32_t> wrongLines_;
+    std::vector<FoundMistake> mistakes_;
 };
 
 // What a cause says, as one number: its kind and what it says, but not how

@@ -4,6 +4,7 @@
 #ifndef LABELGRADE_REFERENCE_INDEX_H
 #define LABELGRADE_REFERENCE_INDEX_H
 
+#include "class/explaining/statements.h"
 #include "grading/fields.h"
 
 #include <algorithm>
@@ -24,6 +25,7 @@ struct ReferenceIndex {
     LineKeys byLabel;
     LineKeys byFoldedLabel;             // the label in lower case
     LineKeys byValue;                   // the address's value, where it has one
+    StatementModel statements;          // from the test's program, where one is given
 };
 
 ReferenceIndex indexReference(std::string_view text);

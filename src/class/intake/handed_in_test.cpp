@@ -11,7 +11,7 @@ std::vector<::Test> testsNamed(std::vector<std::string> names)
 {
     std::vector<::Test> tests;
     for (std::string& name : names)
-        tests.push_back(::Test{std::move(name), static_cast<std::int32_t>(tests.size() + 1), {}, 0, {}});
+        tests.push_back(::Test{std::move(name), static_cast<std::int32_t>(tests.size() + 1), {}, 0, {}, {}});
     return tests;
 }
 

@@ -47,7 +47,7 @@ std::vector<::Test> fourTests()
 {
     std::vector<::Test> tests;
     for (const char* name : {"t1.sym", "t2.sym", "t3.sym", "t4.sym"})
-        tests.push_back(::Test{name, static_cast<std::int32_t>(tests.size() + 1), {}, 1, {}});
+        tests.push_back(::Test{name, static_cast<std::int32_t>(tests.size() + 1), {}, 1, {}, {}});
     return tests;
 }
 

@@ -4,6 +4,7 @@
 #define LABELGRADE_CLASS_H
 
 #include "class/model/diagnosis.h"
+#include "class/model/test_program.h"
 
 #include <cstdint>
 #include <string>
@@ -25,6 +26,7 @@ struct Test {
     std::string text;             // the reference, read once and shared by the workers
     std::uint64_t lineCount = 0;
     FileId file;
+    TestProgram program;          // --sources's program for the test; none without
 };
 
 // What became of one student's file for one test.
@@ -60,6 +62,9 @@ struct TestResult {
     int reportError = 0;  // why its report could not be written, where it could not
     std::uint64_t score = 0;
     std::vector<Diagnosis> diagnoses;  // what explains a graded file's lost points
+    // The student's assembler's mistakes, named by the test program's
+    // statements, which explain the addresses in place of their offsets.
+    std::vector<std::string> mistakes;
 };
 
 // A note on one of a student's files, besides its state and its causes.

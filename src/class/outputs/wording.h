@@ -52,6 +52,8 @@ void forEachFindingOf(const Student& student, Finding&& finding)
             finding(t, std::string(reasonOf(result.state)) + (chosen != nullptr ? " (" + chosen->text + ")" : ""));
         for (const Diagnosis& diagnosis : result.diagnoses)
             finding(t, describe(diagnosis));
+        for (const std::string& mistake : result.mistakes)
+            finding(t, mistake);
         if (result.reportError != 0)
             finding(t, reportNotWritten(result.reportError));
     }

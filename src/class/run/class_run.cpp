@@ -16,6 +16,7 @@
 #include "class/intake/references.h"
 #include "class/intake/roster.h"
 #include "class/intake/students.h"
+#include "class/intake/test_programs.h"
 #include "class/explaining/summary.h"
 #include "class/outputs/summary_text.h"
 #include "class/sites/site.h"
@@ -174,6 +175,27 @@ void warnIncompleteReferences(const ClassOptions& options, const std::vector<Tes
             warn(pathInFolder(options.references, test.name) + " line " + std::to_string(line) +
                  " holds no address and label: no student can be right there");
 }
+
+}  // namespace
+
+bool loadSources(const ClassOptions& options, std::vector<Test>& tests, std::string& error)
+{
+    if (options.sources.empty())
+        return true;
+    std::vector<std::string> missing;
+    std::vector<std::string> several;
+    if (!loadTestPrograms(options.sources, tests, missing, several, error))
+        return false;
+    for (const std::string& name : missing)
+        warn("no test program for " + visibleText(name, options.utf8) + " in " + options.sources +
+             ": its address errors are explained by the symbol tables alone");
+    for (const std::string& name : several)
+        warn(options.sources + " holds more than one program for " + visibleText(name, options.utf8) +
+             ": the first by name is read");
+    return true;
+}
+
+namespace {
 
 // The files of REFERENCES that are not tests, each named: a README beside
 // the references would be a test that every student misses.
@@ -563,6 +585,8 @@ int runClass(const ClassOptions& options)
                        "start with a dot");
     warnNotTests(options, tests, loaded.notTests);
     warnIncompleteReferences(options, tests);
+    if (!loadSources(options, tests, error))
+        return trouble(error);
     IntoFile into;
     if (!options.into.empty())
         if (int status = readInto(options, tests, into); status != statusGraded)

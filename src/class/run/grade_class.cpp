@@ -126,8 +126,11 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
                 std::string& error)
 {
     ClassRun run(options, tests, students, places);
-    for (const Test& test : tests)
+    for (const Test& test : tests) {
         run.indexes.push_back(indexReference(test.text));
+        ReferenceIndex& index = run.indexes.back();
+        index.statements = learnStatements(test.program, index.symbols, index.values, index.hasValue);
+    }
     run.plan = submissions.plan;
     run.site = submissions.site;
     run.feedback = feedback;

@@ -1,5 +1,7 @@
 #include "class/run/grade_file.h"
 
+#include "class/outputs/statement_words.h"
+
 #include <cerrno>
 
 namespace {
@@ -52,5 +54,7 @@ TestResult gradeFile(Grader& grader, Tally& tally, const TestToGrade& test, std:
     result.state = FileState::graded;
     result.score = scoreOf(graded.counts);
     result.diagnoses = grader.watcher.finish(graded.counts);
+    for (const FoundMistake& mistake : grader.watcher.mistakes())
+        result.mistakes.push_back(mistakeWords(mistake, test.test.program));
     return result;
 }

@@ -179,6 +179,8 @@ bool setOption(std::string_view name, std::string_view value, ClassOptions& opti
         options.into = value;
     else if (name == "--title")
         options.title = value;
+    else if (name == "--sources")
+        options.sources = value;
     else if (name == "--format")
         return setFormat(value, options, problem);
     else if (name == "--output") {
@@ -261,7 +263,7 @@ bool takesValue(std::string_view name)
     return name == "--reports" || name == "--roster" || name == "--html" || name == "--title" ||
            name == "--format" || name == "--jobs" || name == "--assignment" || name == "--layout" ||
            name == "--feedback" || name == "--output" || name == "--visibility" || name == "--into" ||
-           name == "--json";
+           name == "--json" || name == "--sources";
 }
 
 // Whether the gradebook asked for takes --assignment and --scale as given.
@@ -412,6 +414,8 @@ std::string classUsage()
            "  --output FILE      with --student: where the results go\n"
            "  --visibility WHEN  with --format gradescope: each test's visibility\n"
            "  --jobs N           grade with N workers (default: one per processor)\n"
+           "  --sources DIR      the tests' programs (t1.asm for t1.sym): address\n"
+           "                     errors explained by the statements behind them\n"
            "  --html FILE        write a page of the class's results to FILE\n"
            "  --title TEXT       the page's title (a course, an assignment)\n"
            "  --json FILE        write the whole run as JSON to FILE: each student's\n"

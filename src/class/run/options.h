@@ -20,6 +20,7 @@ struct ClassOptions {
     std::string into;        // a course site's own gradebook export, filled in; empty: a gradebook of the run's making
     bool scale = false;      // with --into: totals scaled to the site's maximum where it is not the tests' total
     std::string title;       // the page's; empty: a plain one
+    std::string sources;     // the tests' programs; empty: none
     const CourseSite* gradebook = courseSites().front();  // whose gradebook --format chose: the plain one
     bool formatGiven = false;  // --format named a gradebook, which --into's file must then be
     PlatformFormat platform = PlatformFormat::text;  // --student's

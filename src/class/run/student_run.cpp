@@ -1,5 +1,6 @@
 #include "class/run/student_run.h"
 
+#include "class/run/class_run.h"
 #include "class/run/exit_status.h"
 #include "class/run/grade_student.h"
 #include "io/descriptor.h"
@@ -38,6 +39,8 @@ bool gradeStudentAlone(const ClassOptions& options, const std::vector<Test>& tes
     for (const Test& test : tests) {
         lineCounts.push_back(test.lineCount);
         indexes.push_back(indexReference(test.text));
+        ReferenceIndex& index = indexes.back();
+        index.statements = learnStatements(test.program, index.symbols, index.values, index.hasValue);
     }
     MarkPlaces places(lineCounts);
     ReportFolders reports;
@@ -172,7 +175,7 @@ int runStudent(const ClassOptions& options)
     }
     if (!read)
         return cannotGrade(options, error);
-    const std::vector<Test>& tests = loaded.tests;
+    std::vector<Test>& tests = loaded.tests;
     // The platform shows the instructor what the grader said.
     for (const std::string& name : loaded.notTests)
         std::fprintf(stderr, "Warning: %s is not a test: %s\n",
@@ -180,6 +183,8 @@ int runStudent(const ClassOptions& options)
                      testExtensionWords(tests).c_str());
     if (tests.empty())
         return cannotGrade(options, "the folder " + options.references + " holds no test");
+    if (!loadSources(options, tests, error))
+        return cannotGrade(options, error);
     std::string why;
     std::unique_ptr<SubmissionSource> source = oneStudentSource(options.submissions, tests, why);
     if (source == nullptr)

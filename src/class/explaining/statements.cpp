@@ -1,0 +1,756 @@
+#include "class/explaining/statements.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// The conventions the explaining assumes, which the man page names: these
+// directives, literals written =C'..' or =X'..' (or a number, a word) and
+// placed at LTORG, and a `+` before an operation for format 4.
+enum class Directive : std::uint8_t { none, start, end, byte, word, resb, resw, equ, org, ltorg, noSize };
+
+struct DirectiveRow {
+    std::string_view name;
+    Directive directive;
+};
+
+constexpr DirectiveRow directiveRows[] = {
+    {"START", Directive::start}, {"END", Directive::end},     {"BYTE", Directive::byte},
+    {"WORD", Directive::word},   {"RESB", Directive::resb},   {"RESW", Directive::resw},
+    {"EQU", Directive::equ},     {"ORG", Directive::org},     {"LTORG", Directive::ltorg},
+    {"BASE", Directive::noSize}, {"NOBASE", Directive::noSize},
+};
+
+constexpr std::int64_t wordSize = 3;
+// No test program has near this many kinds of operation, or spans between
+// labels to learn their sizes from; a file that does is no program, and
+// teaches no more than this.
+constexpr std::size_t mostUnknownSizes = 512;
+constexpr std::size_t mostSpans = 4096;
+// Offsets that a student's file gives beyond this are no assembler's.
+constexpr std::int64_t largestOffset = std::int64_t{1} << 40;
+
+char toUpperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string upper(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = toUpperAscii(c);
+    return out;
+}
+
+Directive directiveOf(std::string_view operation)
+{
+    std::string name = upper(operation);
+    for (const DirectiveRow& row : directiveRows)
+        if (row.name == name)
+            return row.directive;
+    return Directive::none;
+}
+
+std::optional<std::int64_t> number(std::string_view text, int base)
+{
+    if (text.empty() || text.size() > 12)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text) {
+        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
+        if (digit >= base)
+            return std::nullopt;
+        value = value * base + digit;
+    }
+    return value;
+}
+
+// A constant's bytes: C'..' one a character, X'..' one for two digits.
+std::optional<std::int64_t> constantSize(std::string_view operand, bool* character = nullptr)
+{
+    if (operand.size() < 3 || operand[1] != '\'' || operand.back() != '\'')
+        return std::nullopt;
+    std::int64_t inside = static_cast<std::int64_t>(operand.size()) - 3;
+    char kind = toUpperAscii(operand[0]);
+    if (character != nullptr)
+        *character = kind == 'C';
+    if (kind == 'C')
+        return inside;
+    if (kind == 'X')
+        return (inside + 1) / 2;
+    return std::nullopt;
+}
+
+std::int64_t literalSize(std::string_view literal)
+{
+    if (std::optional<std::int64_t> size = constantSize(literal.substr(1)))
+        return *size;
+    return wordSize;
+}
+
+struct Statement {
+    Directive directive = Directive::none;
+    std::string key;  // an operation's, as its size is learned: its name and prefix
+    std::optional<std::int64_t> size;
+    std::optional<std::int64_t> location;  // the reference's location counter at it
+};
+
+struct Program {
+    const TestProgram& source;
+    std::vector<Statement> statements;
+    std::map<std::string, std::uint32_t, std::less<>> lineOfLabel;  // reference line of each label
+    std::map<std::string, std::size_t, std::less<>> statementOfLabel;  // the statement each label is on
+    std::vector<std::optional<std::int64_t>> wordSteps;  // see wordSteps()
+    const std::vector<std::uint64_t>& values;
+    const std::vector<std::uint8_t>& hasValue;
+
+    std::optional<std::int64_t> addressOf(std::string_view label) const
+    {
+        auto found = lineOfLabel.find(label);
+        if (found == lineOfLabel.end() || !hasValue[found->second])
+            return std::nullopt;
+        return static_cast<std::int64_t>(values[found->second]);
+    }
+};
+
+// The sizes a directive gives, and the pools of literals LTORG places.
+void sizeDirectives(Program& program)
+{
+    std::vector<std::string> pool;
+    for (std::size_t s = 0; s < program.statements.size(); ++s) {
+        const SourceStatement& source = program.source[s];
+        Statement& statement = program.statements[s];
+        std::string_view operands = source.operands;
+        if (!operands.empty() && operands.front() == '=' &&
+            std::find(pool.begin(), pool.end(), operands) == pool.end())
+            pool.emplace_back(operands);
+        switch (statement.directive) {
+        case Directive::none:
+            break;
+        case Directive::byte:
+            statement.size = constantSize(operands);
+            break;
+        case Directive::word:
+            statement.size = wordSize;
+            break;
+        case Directive::resb:
+        case Directive::resw:
+            if (std::optional<std::int64_t> count = number(operands, 10))
+                statement.size = *count * (statement.directive == Directive::resw ? wordSize : 1);
+            break;
+        case Directive::ltorg:
+            statement.size = 0;
+            for (const std::string& literal : pool)
+                *statement.size += literalSize(literal);
+            pool.clear();
+            break;
+        default:
+            statement.size = 0;
+        }
+    }
+}
+
+// Where the reference says the location counter stands: at each label that
+// is not an EQU's, and at START.
+std::optional<std::int64_t> anchorOf(const Program& program, std::size_t s)
+{
+    const Statement& statement = program.statements[s];
+    if (statement.directive == Directive::equ)
+        return std::nullopt;
+    if (!program.source[s].label.empty())
+        if (std::optional<std::int64_t> address = program.addressOf(program.source[s].label))
+            return address;
+    if (statement.directive == Directive::start)
+        return number(program.source[s].operands, 16);
+    return std::nullopt;
+}
+
+// Each segment between two anchors says what the statements in it take
+// together: one equation over the operations' unknown sizes.
+struct Equation {
+    std::vector<double> counts;
+    double bytes = 0;
+};
+
+std::vector<Equation> segmentEquations(const Program& program, const std::vector<std::size_t>& anchors,
+                                       const std::vector<std::string>& keys)
+{
+    std::vector<Equation> equations;
+    for (std::size_t a = 0; a + 1 < anchors.size() && equations.size() < mostSpans; ++a) {
+        Equation equation{std::vector<double>(keys.size(), 0.0),
+                          static_cast<double>(*anchorOf(program, anchors[a + 1]) - *anchorOf(program, anchors[a]))};
+        bool usable = true;
+        for (std::size_t s = anchors[a]; s < anchors[a + 1] && usable; ++s) {
+            const Statement& statement = program.statements[s];
+            if (statement.directive == Directive::org || (statement.directive == Directive::start && s != anchors[a]))
+                usable = false;
+            else if (statement.size)
+                equation.bytes -= static_cast<double>(*statement.size);
+            else if (statement.key.empty())
+                usable = false;
+            else
+                equation.counts[static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), statement.key) - keys.begin())] += 1;
+        }
+        if (usable)
+            equations.push_back(std::move(equation));
+    }
+    return equations;
+}
+
+// The sizes the equations fix, by elimination: a size is learned where its
+// row holds no other unknown, and is a whole number of bytes.
+std::map<std::string, std::int64_t> solveSizes(std::vector<Equation> rows, const std::vector<std::string>& keys)
+{
+    constexpr double tiny = 1e-9;
+    std::vector<std::size_t> pivotOf(rows.size(), keys.size());
+    std::size_t rank = 0;
+    for (std::size_t k = 0; k < keys.size() && rank < rows.size(); ++k) {
+        std::size_t best = rank;
+        for (std::size_t r = rank; r < rows.size(); ++r)
+            if (std::abs(rows[r].counts[k]) > std::abs(rows[best].counts[k]))
+                best = r;
+        if (std::abs(rows[best].counts[k]) < tiny)
+            continue;
+        std::swap(rows[rank], rows[best]);
+        double pivot = rows[rank].counts[k];
+        for (double& count : rows[rank].counts)
+            count /= pivot;
+        rows[rank].bytes /= pivot;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            double factor = rows[r].counts[k];
+            if (r == rank || std::abs(factor) < tiny)
+                continue;
+            for (std::size_t c = 0; c < keys.size(); ++c)
+                rows[r].counts[c] -= factor * rows[rank].counts[c];
+            rows[r].bytes -= factor * rows[rank].bytes;
+        }
+        pivotOf[rank++] = k;
+    }
+    std::map<std::string, std::int64_t> learned;
+    for (std::size_t r = 0; r < rank; ++r) {
+        std::size_t others = 0;
+        for (std::size_t c = 0; c < keys.size(); ++c)
+            others += c != pivotOf[r] && std::abs(rows[r].counts[c]) > tiny ? 1 : 0;
+        double size = rows[r].bytes;
+        if (others == 0 && size > -tiny && std::abs(size - std::round(size)) < tiny)
+            learned[keys[pivotOf[r]]] = static_cast<std::int64_t>(std::llround(size));
+    }
+    return learned;
+}
+
+std::vector<std::size_t> anchorsOf(const Program& program)
+{
+    std::vector<std::size_t> anchors;
+    for (std::size_t s = 0; s < program.statements.size(); ++s)
+        if (anchorOf(program, s))
+            anchors.push_back(s);
+    return anchors;
+}
+
+void learnSizes(Program& program)
+{
+    std::vector<std::size_t> anchors = anchorsOf(program);
+    std::vector<std::string> keys;
+    for (std::size_t s = 0; s < program.statements.size(); ++s) {
+        if (!program.statements[s].size && !program.statements[s].key.empty())
+            keys.push_back(program.statements[s].key);
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    if (keys.size() > mostUnknownSizes)
+        return;
+    std::map<std::string, std::int64_t> learned = solveSizes(segmentEquations(program, anchors, keys), keys);
+    for (Statement& statement : program.statements)
+        if (!statement.size)
+            if (auto known = learned.find(statement.key); known != learned.end())
+                statement.size = known->second;
+}
+
+// The value of ORG's operand: a label, a hexadecimal number, or either
+// with a number added or taken away.
+std::optional<std::int64_t> orgValue(const Program& program, std::string_view operand)
+{
+    std::size_t sign = operand.find_first_of("+-", 1);
+    std::string_view head = operand.substr(0, sign);
+    std::optional<std::int64_t> value = program.addressOf(head);
+    if (!value)
+        value = number(head, 16);
+    if (!value || sign == std::string_view::npos)
+        return value;
+    std::optional<std::int64_t> moved = number(operand.substr(sign + 1), 10);
+    if (!moved)
+        return std::nullopt;
+    return operand[sign] == '+' ? *value + *moved : *value - *moved;
+}
+
+// The reference's location counter at each statement, where the sizes
+// before it since the last anchor are known.
+void locate(Program& program)
+{
+    std::optional<std::int64_t> location;
+    std::optional<std::int64_t> saved;
+    for (std::size_t s = 0; s < program.statements.size(); ++s) {
+        Statement& statement = program.statements[s];
+        if (std::optional<std::int64_t> anchor = anchorOf(program, s))
+            location = anchor;
+        statement.location = location;
+        if (statement.directive == Directive::org) {
+            std::string_view operand = program.source[s].operands;
+            if (operand.empty()) {
+                location = saved;
+            } else {
+                saved = location;
+                location = orgValue(program, operand);
+            }
+        } else if (location && statement.size) {
+            *location += *statement.size;
+        } else {
+            location.reset();
+        }
+    }
+}
+
+// What the mistake makes of one statement: how much further (or less far)
+// the student's location counter is after it; none where it cannot be told.
+using Step = std::optional<std::int64_t> (*)(const Program& program, std::size_t s, std::optional<std::int64_t>& saved);
+
+std::optional<std::int64_t> plusStep(const Program& program, std::size_t s, std::optional<std::int64_t>&)
+{
+    return program.source[s].operation.starts_with('+') ? 1 : 0;
+}
+
+bool isOperation(const Program& program, std::size_t s)
+{
+    return program.statements[s].directive == Directive::none && !program.source[s].operation.starts_with('+');
+}
+
+// What counting every operation but format 4's as a word adds, span by
+// span between anchors, at the span's last operation: a word for each
+// operation, less what the reference says they take together, which needs
+// no operation's own size.  Where a span says nothing (ORG in it), its
+// operations' learned sizes do; where neither, the mistake cannot be told.
+std::vector<std::optional<std::int64_t>> wordSteps(const Program& program, const std::vector<std::size_t>& anchors)
+{
+    std::vector<std::optional<std::int64_t>> steps(program.statements.size(), std::int64_t{0});
+    for (std::size_t a = 0; a + 1 < anchors.size(); ++a) {
+        std::int64_t rest = *anchorOf(program, anchors[a + 1]) - *anchorOf(program, anchors[a]);
+        bool spanSays = true;
+        std::int64_t learned = 0;
+        bool allLearned = true;
+        std::int64_t operations = 0;
+        std::size_t last = anchors[a];
+        for (std::size_t s = anchors[a]; s < anchors[a + 1]; ++s) {
+            const Statement& statement = program.statements[s];
+            bool moves = statement.directive == Directive::org || (statement.directive == Directive::start && s != anchors[a]);
+            if (isOperation(program, s)) {
+                ++operations;
+                last = s;
+                allLearned = allLearned && statement.size.has_value();
+                learned += wordSize - statement.size.value_or(wordSize);
+            } else if (statement.size && !moves) {
+                rest -= *statement.size;
+            } else {
+                spanSays = false;
+            }
+        }
+        if (operations == 0)
+            continue;
+        if (spanSays)
+            steps[last] = wordSize * operations - rest;
+        else if (allLearned)
+            steps[last] = learned;
+        else
+            steps[last].reset();
+    }
+    return steps;
+}
+
+constexpr struct StepRow {
+    StatementMistake mistake;
+    Step step;
+} stepRows[] = {
+    {StatementMistake::startDecimal,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
+         if (program.statements[s].directive != Directive::start)
+             return 0;
+         std::optional<std::int64_t> decimal = number(program.source[s].operands, 10);
+         std::optional<std::int64_t> hex = number(program.source[s].operands, 16);
+         return decimal && hex ? *decimal - *hex : 0;
+     }},
+    {StatementMistake::plusSize, plusStep},
+    {StatementMistake::shortAsWord,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) { return program.wordSteps[s]; }},
+    {StatementMistake::reswAsBytes,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
+         const Statement& statement = program.statements[s];
+         return statement.directive == Directive::resw && statement.size ? -*statement.size / wordSize * 2 : 0;
+     }},
+    {StatementMistake::resbHex,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
+         if (program.statements[s].directive != Directive::resb)
+             return 0;
+         std::optional<std::int64_t> decimal = number(program.source[s].operands, 10);
+         std::optional<std::int64_t> hex = number(program.source[s].operands, 16);
+         return decimal && hex ? *hex - *decimal : 0;
+     }},
+    {StatementMistake::byteCharLonger,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
+         bool character = false;
+         bool hit = program.statements[s].directive == Directive::byte &&
+                    constantSize(program.source[s].operands, &character) && character;
+         return hit ? 1 : 0;
+     }},
+    {StatementMistake::byteHexDigits,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
+         bool character = true;
+         const Statement& statement = program.statements[s];
+         if (statement.directive != Directive::byte || !constantSize(program.source[s].operands, &character) || character)
+             return 0;
+         return static_cast<std::int64_t>(program.source[s].operands.size()) - 3 - *statement.size;
+     }},
+    {StatementMistake::equLocation, [](const Program&, std::size_t, std::optional<std::int64_t>&) -> std::optional<std::int64_t> { return 0; }},
+    {StatementMistake::ltorgMissing,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
+         const Statement& statement = program.statements[s];
+         return statement.directive == Directive::ltorg && statement.size ? -*statement.size : 0;
+     }},
+    {StatementMistake::orgIgnored,
+     [](const Program& program, std::size_t s, std::optional<std::int64_t>& saved) -> std::optional<std::int64_t> {
+         const Statement& statement = program.statements[s];
+         if (statement.directive != Directive::org)
+             return 0;
+         std::string_view operand = program.source[s].operands;
+         std::optional<std::int64_t> to = operand.empty() ? saved : orgValue(program, operand);
+         if (!operand.empty())
+             saved = statement.location;
+         if (!to || !statement.location)
+             return std::nullopt;
+         return *statement.location - *to;
+     }},
+};
+static_assert(std::size(stepRows) == statementMistakeCount, "a row for every mistake");
+
+// Where a correct ORG puts the student's location counter, as what a
+// mistake adds there: what it adds to the label ORG names, or nothing to
+// a number, which is where it is whatever came before.
+std::optional<std::int64_t> orgAdds(const Program& program, std::string_view operand,
+                                    const std::vector<std::int64_t>& before, std::size_t s, std::size_t m)
+{
+    std::string_view head = operand.substr(0, operand.find_first_of("+-", 1));
+    auto found = program.statementOfLabel.find(head);
+    if (found != program.statementOfLabel.end() && found->second < s)
+        return before[found->second * statementMistakeCount + m];
+    if (number(head, 16))
+        return 0;
+    return std::nullopt;
+}
+
+// What each mistake adds to the location counter before each statement;
+// START's own is before it, since its label is where it starts.  A correct
+// ORG moves the student's counter as it moves the reference's, and an ORG
+// without operand takes it back to where it was.  A mistake that cannot
+// be told is left out whole.
+std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& model, bool orgIgnored)
+{
+    std::size_t count = program.statements.size();
+    std::vector<std::int64_t> before(count * statementMistakeCount, 0);
+    for (const StepRow& row : stepRows) {
+        auto m = static_cast<std::size_t>(row.mistake);
+        std::optional<std::int64_t> saved;
+        std::optional<std::int64_t> savedAdds;
+        std::int64_t sum = 0;
+        bool told = true;
+        for (std::size_t s = 0; s < count && told; ++s) {
+            std::optional<std::int64_t> step = row.step(program, s, saved);
+            told = step.has_value();
+            std::int64_t add = step.value_or(0);
+            if (add != 0 && model.statements[m]++ == 0)
+                model.first[m] = static_cast<std::uint32_t>(s);
+            bool startsHere = row.mistake == StatementMistake::startDecimal;
+            before[s * statementMistakeCount + m] = sum + (startsHere ? add : 0);
+            sum += add;
+            if (program.statements[s].directive != Directive::org || orgIgnored ||
+                row.mistake == StatementMistake::orgIgnored)
+                continue;
+            std::string_view operand = program.source[s].operands;
+            if (operand.empty()) {
+                told = savedAdds.has_value();
+                sum = savedAdds.value_or(0);
+                continue;
+            }
+            savedAdds = sum;
+            std::optional<std::int64_t> moved = orgAdds(program, operand, before, s, m);
+            told = moved.has_value();
+            sum = moved.value_or(0);
+        }
+        if (!told) {
+            model.statements[m] = 0;
+            for (std::size_t s = 0; s < count; ++s)
+                before[s * statementMistakeCount + m] = 0;
+        }
+    }
+    return before;
+}
+
+// An EQU's operand as a sum of labels, numbers and `*`: what each
+// mistake adds to it, from what it adds to the labels; false where it is
+// no such sum or names a label that has no slot yet.
+bool equAdds(const Program& program, const StatementModel& model, const std::vector<std::int64_t>& slotAdds,
+             std::size_t s, const std::vector<std::int64_t>& before, std::int64_t* adds)
+{
+    std::string_view rest = program.source[s].operands;
+    int sign = 1;
+    while (!rest.empty()) {
+        std::size_t end = rest.find_first_of("+-", 1);
+        std::string_view term = rest.substr(0, end);
+        if (term == "*") {
+            for (std::size_t m = 0; m < statementMistakeCount; ++m)
+                adds[m] += sign * before[s * statementMistakeCount + m];
+        } else if (!number(term, 10)) {
+            auto found = program.lineOfLabel.find(term);
+            if (found == program.lineOfLabel.end() || model.slotOfLine[found->second] == noSlot)
+                return false;
+            std::size_t slot = model.slotOfLine[found->second];
+            for (std::size_t m = 0; m < statementMistakeCount; ++m)
+                adds[m] += sign * slotAdds[slot * statementMistakeCount + m];
+        }
+        if (end == std::string_view::npos)
+            break;
+        sign = rest[end] == '-' ? -1 : 1;
+        rest.remove_prefix(end + 1);
+    }
+    return true;
+}
+
+void addSlot(const Program& program, StatementModel& model, std::size_t s, std::uint32_t line,
+             const std::array<std::vector<std::int64_t>, 2>& before)
+{
+    const Statement& statement = program.statements[s];
+    std::size_t slot = model.equValue.size();
+    bool equ = statement.directive == Directive::equ && program.source[s].operands != "*";
+    for (std::size_t v = 0; v < before.size(); ++v) {
+        const std::int64_t* here = &before[v][s * statementMistakeCount];
+        SlotAdds& rows = model.rows[v];
+        rows.adds.insert(rows.adds.end(), here, here + statementMistakeCount);
+        rows.addsAsLocation.insert(rows.addsAsLocation.end(), here, here + statementMistakeCount);
+        if (!equ)
+            continue;
+        std::fill(rows.adds.begin() + static_cast<std::ptrdiff_t>(slot * statementMistakeCount), rows.adds.end(), 0);
+        if (!equAdds(program, model, rows.adds, s, before[v], &rows.adds[slot * statementMistakeCount])) {
+            for (SlotAdds& taken : model.rows) {
+                taken.adds.resize(slot * statementMistakeCount);
+                taken.addsAsLocation.resize(slot * statementMistakeCount);
+            }
+            return;
+        }
+    }
+    std::int64_t value = static_cast<std::int64_t>(program.values[line]);
+    model.equValue.push_back(equ ? 1 : 0);
+    model.located.push_back(statement.location ? 1 : 0);
+    model.locationOffset.push_back(equ && statement.location ? *statement.location - value : 0);
+    if (equ && statement.location && *statement.location != value && model.statements[static_cast<std::size_t>(StatementMistake::equLocation)]++ == 0)
+        model.first[static_cast<std::size_t>(StatementMistake::equLocation)] = static_cast<std::uint32_t>(s);
+    model.slotOfLine[line] = static_cast<std::uint32_t>(slot);
+}
+
+}  // namespace
+
+StatementModel learnStatements(const TestProgram& source, const std::vector<Symbol>& symbols,
+                               const std::vector<std::uint64_t>& values, const std::vector<std::uint8_t>& hasValue)
+{
+    StatementModel model;
+    if (source.empty())
+        return model;
+    Program program{source, {}, {}, {}, {}, values, hasValue};
+    for (std::uint32_t line = 0; line < symbols.size(); ++line)
+        program.lineOfLabel.emplace(std::string(symbols[line].label), line);
+    for (const SourceStatement& statement : source) {
+        if (!statement.label.empty())
+            program.statementOfLabel.emplace(statement.label, program.statements.size());
+        Directive directive = directiveOf(statement.operation);
+        // Every `+` statement is format 4, which takes one size whatever
+        // its operation; any other operation's size is its own.
+        std::string key = statement.operation.starts_with('+') ? "+" : upper(statement.operation);
+        program.statements.push_back(Statement{directive, directive == Directive::none ? key : "", {}, {}});
+    }
+    sizeDirectives(program);
+    learnSizes(program);
+    locate(program);
+    program.wordSteps = wordSteps(program, anchorsOf(program));
+    // What the mistakes add where ORG moves the counter as it should, and
+    // where the student's assembler ignores it; only the first counts the
+    // statements each mistake concerns.
+    StatementModel ignoring;
+    std::array<std::vector<std::int64_t>, 2> before{addsBefore(program, model, false), addsBefore(program, ignoring, true)};
+    model.slotOfLine.assign(symbols.size(), noSlot);
+    for (std::size_t s = 0; s < program.statements.size(); ++s) {
+        auto found = program.lineOfLabel.find(source[s].label);
+        if (source[s].label.empty() || found == program.lineOfLabel.end() || !hasValue[found->second] ||
+            model.slotOfLine[found->second] != noSlot)
+            continue;
+        addSlot(program, model, s, found->second, before);
+    }
+    for (std::size_t m = 0; m < statementMistakeCount; ++m)
+        if (model.statements[m] > 0)
+            model.size[m] = program.statements[model.first[m]].size.value_or(0);
+    return model;
+}
+
+namespace {
+
+constexpr auto plusIndex = static_cast<std::size_t>(StatementMistake::plusSize);
+constexpr auto equIndex = static_cast<std::size_t>(StatementMistake::equLocation);
+constexpr auto orgIndex = static_cast<std::size_t>(StatementMistake::orgIgnored);
+// A file gives at least this many addresses before a line of them may be
+// a typo that no mistake explains.
+constexpr std::size_t leastLinesForASlip = 8;
+// Nor where more mistakes than this combine: the more a set holds, the
+// likelier a typo is fitted by chance.
+constexpr std::size_t mostWithASlip = 3;
+
+struct Observed {
+    std::size_t slot = 0;
+    std::int64_t offset = 0;
+};
+
+// What the mistakes in `set` give a slot's address, with `plus` bytes for
+// each `+` statement; none where the slot cannot tell.
+std::optional<std::int64_t> predicted(const StatementModel& model, std::size_t slot, std::uint32_t set, std::int64_t plus)
+{
+    bool asLocation = (set >> equIndex & 1) != 0 && model.equValue[slot];
+    if (asLocation && !model.located[slot])
+        return std::nullopt;
+    const SlotAdds& rows = model.rows[set >> orgIndex & 1];
+    const std::int64_t* adds = &(asLocation ? rows.addsAsLocation : rows.adds)[slot * statementMistakeCount];
+    std::int64_t sum = asLocation ? model.locationOffset[slot] : 0;
+    for (std::uint32_t rest = set; rest != 0; rest &= rest - 1) {
+        auto m = static_cast<std::size_t>(std::countr_zero(rest));
+        sum += adds[m] * (m == plusIndex ? plus : 1);
+    }
+    return sum;
+}
+
+// The bytes each `+` statement is off, where `set` holds that mistake: as
+// the first slot it shows at says.
+std::optional<std::int64_t> plusOf(const StatementModel& model, const std::vector<Observed>& observed, std::uint32_t set,
+                                   int skipped)
+{
+    if ((set >> plusIndex & 1) == 0)
+        return skipped == 0 ? std::optional<std::int64_t>(0) : std::nullopt;
+    for (const Observed& at : observed) {
+        std::int64_t per = model.rows[set >> orgIndex & 1].adds[at.slot * statementMistakeCount + plusIndex];
+        if (per == 0 || ((set >> equIndex & 1) != 0 && model.equValue[at.slot]) || skipped-- > 0)
+            continue;
+        std::optional<std::int64_t> others = predicted(model, at.slot, set & ~(1u << plusIndex), 0);
+        if (!others || (at.offset - *others) % per != 0 || at.offset == *others)
+            return std::nullopt;
+        return (at.offset - *others) / per;
+    }
+    return std::nullopt;
+}
+
+// Whether the set gives every observed address but at most `slips`.
+bool fits(const StatementModel& model, const std::vector<Observed>& observed, std::uint32_t set, std::int64_t plus,
+          int slips)
+{
+    for (const Observed& at : observed) {
+        std::optional<std::int64_t> offset = predicted(model, at.slot, set, plus);
+        if (offset && *offset != at.offset && --slips < 0)
+            return false;
+    }
+    return true;
+}
+
+// Whether the mistake changes any observed address, so that a set holding
+// it says something the file shows.
+bool shows(const StatementModel& model, const std::vector<Observed>& observed, std::size_t m)
+{
+    for (const Observed& at : observed) {
+        if (m == equIndex ? model.equValue[at.slot] && model.located[at.slot] && model.locationOffset[at.slot] != 0
+                          : model.rows[0].adds[at.slot * statementMistakeCount + m] != 0 ||
+                                model.rows[1].adds[at.slot * statementMistakeCount + m] != 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines)
+{
+    std::vector<Observed> observed;
+    bool wrong = false;
+    for (const ObservedAddress& at : observedLines) {
+        if (at.line >= model.slotOfLine.size() || model.slotOfLine[at.line] == noSlot || at.offset > largestOffset ||
+            at.offset < -largestOffset)
+            continue;
+        observed.push_back(Observed{model.slotOfLine[at.line], at.offset});
+        wrong = wrong || at.offset != 0;
+    }
+    if (!wrong)
+        return {};
+    // The last lines hold what every mistake before them adds: a set that
+    // does not fit mostly fails there first.
+    std::reverse(observed.begin(), observed.end());
+    std::uint32_t candidates = 0;
+    for (std::size_t m = 0; m < statementMistakeCount; ++m)
+        if (model.statements[m] > 0 && shows(model, observed, m))
+            candidates |= 1u << m;
+    // The smallest sets first: the first size that fits at all is told, if
+    // one set alone of that size fits.  Where none gives every address, a
+    // set may leave one line of many to a typo, which stays a wrong line.
+    std::uint32_t found = 0;
+    std::int64_t foundPlus = 0;
+    int fitting = 0;
+    int mostSlips = observed.size() >= leastLinesForASlip ? 1 : 0;
+    std::vector<std::size_t> bits;
+    for (std::size_t m = 0; m < statementMistakeCount; ++m)
+        if (candidates >> m & 1)
+            bits.push_back(m);
+    auto setOf = [&](std::uint32_t choice) {
+        std::uint32_t set = 0;
+        for (std::size_t i = 0; i < bits.size(); ++i)
+            if (choice >> i & 1)
+                set |= 1u << bits[i];
+        return set;
+    };
+    std::uint32_t choices = 1u << bits.size();
+    for (int slips = 0; slips <= mostSlips && fitting == 0; ++slips)
+        for (std::size_t size = 1; size <= std::min(bits.size(), slips == 0 ? bits.size() : mostWithASlip) && fitting == 0;
+             ++size)
+            // Each choice of `size` of the candidates, in turn (Gosper's
+            // next number with as many bits).
+            for (std::uint32_t choice = (1u << size) - 1; choice < choices;) {
+                std::uint32_t set = setOf(choice);
+                // The bytes a `+` statement is off, from the first line it
+                // shows at, or, where that is the typo, the next.
+                std::optional<std::int64_t> tried;
+                for (int skipped = 0; skipped <= slips; ++skipped) {
+                    std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
+                    if (!plus || plus == tried || !fits(model, observed, set, *plus, slips))
+                        continue;
+                    tried = plus;
+                    found = set;
+                    foundPlus = *plus;
+                    ++fitting;
+                }
+                std::uint32_t lowest = choice & (~choice + 1);
+                std::uint32_t carried = choice + lowest;
+                choice = carried + (((carried ^ choice) / lowest) >> 2);
+            }
+    std::vector<FoundMistake> told;
+    if (fitting != 1)
+        return told;
+    for (std::size_t m = 0; m < statementMistakeCount; ++m)
+        if (found >> m & 1)
+            told.push_back(FoundMistake{static_cast<StatementMistake>(m), m == plusIndex ? foundPlus : 0, model.first[m],
+                                        model.statements[m], model.size[m]});
+    return told;
+}

@@ -1,0 +1,65 @@
+// A student's address errors explained by the test program's statements:
+// what each kind of statement adds to the location counter is learned from
+// the reference's addresses, and a student's per-symbol offsets are fitted
+// as the sum of what each mistake of an assembler's pass 1 adds before
+// each symbol.  A mistake is told only where the fit is exact and the only
+// one of its size: a false explanation is worse than none.
+#ifndef LABELGRADE_STATEMENTS_H
+#define LABELGRADE_STATEMENTS_H
+
+#include "class/model/test_program.h"
+#include "grading/fields.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+constexpr std::uint32_t noSlot = UINT32_MAX;
+
+// slot * statementMistakeCount + mistake: what the mistake adds to the
+// slot's address (plusSize: for each byte a `+` statement is off); and for
+// an EQU that holds a value, what it adds when the EQU mistake gives the
+// label the location counter.
+struct SlotAdds {
+    std::vector<std::int64_t> adds;
+    std::vector<std::int64_t> addsAsLocation;
+};
+
+// What the explaining knows of a test's program, learned once for the
+// class.  A slot is a reference line whose label a statement has.
+struct StatementModel {
+    std::vector<std::uint32_t> slotOfLine;  // per reference line (from 0): its slot, or noSlot
+    // What the mistakes add where ORG is obeyed ([0]) and where it is
+    // ignored ([1]), which takes back nothing the others add.
+    std::array<SlotAdds, 2> rows;
+    // For an EQU that holds a value: how far the location counter lies
+    // from it; `located` false where the location counter is not known.
+    std::vector<std::int64_t> locationOffset;
+    std::vector<std::uint8_t> equValue;
+    std::vector<std::uint8_t> located;
+    // Per mistake: the statements it concerns, the first of them, and what
+    // one of them takes.
+    std::array<std::uint32_t, statementMistakeCount> statements{};
+    std::array<std::uint32_t, statementMistakeCount> first{};
+    std::array<std::int64_t, statementMistakeCount> size{};
+
+    bool usable() const { return !slotOfLine.empty(); }
+};
+
+// `values` and `hasValue` are the reference's addresses, line by line.
+StatementModel learnStatements(const TestProgram& program, const std::vector<Symbol>& symbols,
+                               const std::vector<std::uint64_t>& values, const std::vector<std::uint8_t>& hasValue);
+
+// A reference line's address as a student's file gives it: how far it lies
+// from the reference's.
+struct ObservedAddress {
+    std::uint32_t line = 0;  // from 0
+    std::int64_t offset = 0;
+};
+
+// The one smallest set of mistakes that gives every observed offset
+// exactly; none where no set does, or two as small do.
+std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observed);
+
+#endif
