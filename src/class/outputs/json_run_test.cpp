@@ -103,7 +103,7 @@ TEST(JsonNames, AreDistinctAndPlainForEveryCauseAndState)
 
 TEST(WriteJsonRun, KeepsTheDocumentWholeAcrossManyStudents)
 {
-    std::vector<::Test> tests{::Test{"t1.sym", 1, "0000 A\n", 1, {}}};
+    std::vector<::Test> tests{::Test{"t1.sym", 1, "0000 A\n", 1, {}, {}}};
     std::vector<Student> students(3000);
     for (std::size_t s = 0; s < students.size(); ++s) {
         students[s].name = "student \"" + std::to_string(s) + "\"";
