@@ -33,6 +33,7 @@ constexpr std::size_t pieceSize = 64 * 1024;
 // A request's descriptors: what to read, and where to answer.
 constexpr int passedDescriptors = 2;
 
+#ifndef LABELGRADE_ADDRESS_SPACE_SHARED
 // The child's address space as it starts: its bound is counted from there,
 // since it holds a copy of all the run has mapped.
 std::uint64_t mappedNow()
@@ -48,6 +49,7 @@ std::uint64_t mappedNow()
         pages = pages * 10 + static_cast<std::uint64_t>(text[i] - '0');
     return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
+#endif
 
 void setBound(int resource, rlim_t bound)
 {
