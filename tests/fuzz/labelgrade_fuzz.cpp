@@ -318,7 +318,7 @@ constexpr std::uint64_t fuzzCap = 64 * 1024;
 constexpr std::uint64_t boundSlack = 2 * mebibyte;
 
 // Reads every entry of the open archive, and opens those that read whole
-// as uploads inside it while `reader` is a download.
+// as a student's uploads while `reader` is a download.
 void readArchive(ArchiveReader& reader)
 {
     for (;;) {
@@ -331,8 +331,11 @@ void readArchive(ArchiveReader& reader)
         if (data.size() > fuzzCap || reader.entryRead > fuzzCap + 64 * 1024)
             std::abort();
         if (read == ArchiveStatus::ok && reader.kind == ArchiveKind::classDownload) {
+            Descriptor set(memfd_create("upload", 0));
+            if (set.fd < 0 || write(set.fd, data.data(), data.size()) != static_cast<ssize_t>(data.size()))
+                std::abort();
             ArchiveReader upload;
-            if (openArchiveInside(reader, data, upload) == ArchiveStatus::ok)
+            if (openUpload(set.fd, 0, data.size(), studentUploadLimits, upload) == ArchiveStatus::ok)
                 readArchive(upload);
         }
     }
