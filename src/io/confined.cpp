@@ -10,6 +10,7 @@
 #include <new>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,12 +29,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+int elapsedSince(Clock::time_point start)
+{
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+#ifndef LABELGRADE_ADDRESS_SPACE_SHARED
 constexpr int failedWork = 4;
 constexpr std::size_t pieceSize = 64 * 1024;
 // A request's descriptors: what to read, and where to answer.
 constexpr int passedDescriptors = 2;
 
-#ifndef LABELGRADE_ADDRESS_SPACE_SHARED
 // The child's address space as it starts: its bound is counted from there,
 // since it holds a copy of all the run has mapped.
 std::uint64_t mappedNow()
@@ -49,7 +55,6 @@ std::uint64_t mappedNow()
         pages = pages * 10 + static_cast<std::uint64_t>(text[i] - '0');
     return pages * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
-#endif
 
 void setBound(int resource, rlim_t bound)
 {
@@ -132,11 +137,7 @@ bool takeRequest(int control, std::string& request, int (&fds)[passedDescriptors
     }
     closeAllBut(control);
     setBound(RLIMIT_CORE, 0);
-#ifndef LABELGRADE_ADDRESS_SPACE_SHARED
     setBound(RLIMIT_AS, static_cast<rlim_t>(mappedNow() + memory));
-#else
-    (void)memory;
-#endif
     std::string request;
     for (int fds[passedDescriptors]; takeRequest(control, request, fds);) {
         char answered = 0;
@@ -177,6 +178,8 @@ ConfinedChild startChild(const ConfinedPool& pool)
     return child;
 }
 
+#endif
+
 ConfinedEnd endOf(int status)
 {
     if (WIFEXITED(status)) {
@@ -199,11 +202,7 @@ ConfinedEnd endChild(ConfinedChild& child, bool kill)
     return endOf(status);
 }
 
-int elapsedSince(Clock::time_point start)
-{
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
+#ifndef LABELGRADE_ADDRESS_SPACE_SHARED
 // Waits for `fd` to be readable within the time left; false when it runs out.
 bool readableInTime(int fd, const ConfinedBounds& bounds, Clock::time_point start)
 {
@@ -294,6 +293,7 @@ ConfinedEnd childSays(ConfinedPool& pool, ConfinedChild& child, const ConfinedBo
     }
     return endChild(child, true);
 }
+#endif
 
 }  // namespace
 
@@ -304,6 +304,32 @@ ConfinedPool::~ConfinedPool()
         endChild(child, false);
 }
 
+#ifdef LABELGRADE_ADDRESS_SPACE_SHARED
+// A sanitizer's allocator cannot be forked from while other threads
+// allocate (a child may wait for ever on a lock no thread of it holds):
+// there, the work runs in the run itself, unbounded, so that the tests
+// still check what it answers.
+Confined askConfined(ConfinedPool& pool, std::string_view request, int fd, const ConfinedBounds& bounds)
+{
+    Confined result;
+    auto start = Clock::now();
+    int answer = memfd_create("answer", MFD_CLOEXEC);
+    if (answer < 0) {
+        result.error = errno;
+        return result;
+    }
+    bool answered = pool.work(request, fd, answer);
+    off_t size = lseek(answer, 0, SEEK_CUR);
+    result.answer.resize(static_cast<std::size_t>(std::max<off_t>(size, 0)));
+    bool read = pread(answer, result.answer.data(), result.answer.size(), 0) == static_cast<ssize_t>(result.answer.size());
+    close(answer);
+    result.end = !answered || !read ? ConfinedEnd::failed
+                 : result.answer.size() > bounds.answer ? ConfinedEnd::tooLong
+                                                        : ConfinedEnd::answered;
+    result.milliseconds = elapsedSince(start);
+    return result;
+}
+#else
 Confined askConfined(ConfinedPool& pool, std::string_view request, int fd, const ConfinedBounds& bounds)
 {
     Confined result;
@@ -341,3 +367,4 @@ Confined askConfined(ConfinedPool& pool, std::string_view request, int fd, const
     result.milliseconds = elapsedSince(start);
     return result;
 }
+#endif
