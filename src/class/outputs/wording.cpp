@@ -67,6 +67,18 @@ const OrderWords& wordsOf(LineOrder order)
 
 // In a reordered file a line's place says nothing, and what follows it is
 // no earlier or later for it.
+// "line 4 left out", "lines 4 and 5 left out", "lines 4 to 9 left out".
+void describeLeftOut(Words& words, std::uint64_t first, std::uint64_t count)
+{
+    words.out += count == 1 ? "line " : "lines ";
+    words.number(first);
+    if (count > 1) {
+        words.out += count == 2 ? " and " : " to ";
+        words.number(first + count - 1);
+    }
+    words.out += " left out";
+}
+
 void describeReorderedShift(Words& words, const Diagnosis& diagnosis)
 {
     if (diagnosis.amount < 0) {
@@ -75,14 +87,7 @@ void describeReorderedShift(Words& words, const Diagnosis& diagnosis)
         words.out += " printed twice";
         return;
     }
-    auto by = static_cast<std::uint64_t>(diagnosis.amount);
-    words.out += by == 1 ? "line " : "lines ";
-    words.number(diagnosis.value);
-    if (by > 1) {
-        words.out += by == 2 ? " and " : " to ";
-        words.number(diagnosis.value + by - 1);
-    }
-    words.out += " left out";
+    describeLeftOut(words, diagnosis.value, static_cast<std::uint64_t>(diagnosis.amount));
 }
 
 void describeShift(Words& words, const Diagnosis& diagnosis)
@@ -106,13 +111,7 @@ void describeShift(Words& words, const Diagnosis& diagnosis)
         words.out += " before line ";
         words.number(diagnosis.value);
     } else {
-        words.out += by == 1 ? "line " : "lines ";
-        words.number(diagnosis.value);
-        if (by > 1) {
-            words.out += by == 2 ? " and " : " to ";
-            words.number(diagnosis.value + by - 1);
-        }
-        words.out += " left out";
+        describeLeftOut(words, diagnosis.value, by);
     }
     words.out += " (what follows is ";
     if (by == 1)
