@@ -4,6 +4,7 @@
 #define LABELGRADE_CLASS_H
 
 #include "class/model/diagnosis.h"
+#include "class/model/rare_vector.h"
 #include "class/model/test_program.h"
 
 #include <cstdint>
@@ -56,6 +57,12 @@ std::string_view reasonOf(FileState state);
 // cannot hold the run either.
 constexpr std::uint64_t largestStudentFile = 64 << 20;
 
+// A mistake of the student's assembler, as found and as told.
+struct NamedMistake {
+    FoundMistake found;
+    std::string words;
+};
+
 struct TestResult {
     FileState state = FileState::missing;
     int error = 0;        // for a file that could not be read: why
@@ -64,7 +71,7 @@ struct TestResult {
     std::vector<Diagnosis> diagnoses;  // what explains a graded file's lost points
     // The student's assembler's mistakes, named by the test program's
     // statements, which explain the addresses in place of their offsets.
-    std::vector<std::string> mistakes;
+    RareVector<NamedMistake> mistakes;
 };
 
 // A note on one of a student's files, besides its state and its causes.

@@ -4,10 +4,10 @@
 #define LABELGRADE_DIAGNOSIS_H
 
 #include "class/model/addresses.h"
+#include "class/model/rare_vector.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 // In the order the notes tell them.  Each kind has a row in the explaining's
 // table of kinds and in the outputs' table of words, which are checked
@@ -75,7 +75,7 @@ struct Diagnosis {
     // movedLine with value 0: the order found; shiftedLines: a line left
     // out (amount 1) or printed twice (-1) in a file in that order.
     LineOrder order = LineOrder::reference;
-    std::vector<OffsetStep> steps = {};  // an offset that grows; empty for one that holds
+    RareVector<OffsetStep> steps = {};  // an offset that grows; empty for one that holds
 };
 
 #endif

@@ -13,6 +13,10 @@
 
 std::string describe(const Diagnosis& diagnosis);
 
+// What a student changes in their assembler for a kind of cause, as their
+// feedback says it; empty where the file alone cannot tell.
+std::string_view causeFix(Cause cause);
+
 // Why a report could not be written, from the errno that says so.
 std::string reportNotWritten(int error);
 
@@ -52,8 +56,8 @@ void forEachFindingOf(const Student& student, Finding&& finding)
             finding(t, std::string(reasonOf(result.state)) + (chosen != nullptr ? " (" + chosen->text + ")" : ""));
         for (const Diagnosis& diagnosis : result.diagnoses)
             finding(t, describe(diagnosis));
-        for (const std::string& mistake : result.mistakes)
-            finding(t, mistake);
+        for (const NamedMistake& mistake : result.mistakes)
+            finding(t, mistake.words);
         if (result.reportError != 0)
             finding(t, reportNotWritten(result.reportError));
     }
