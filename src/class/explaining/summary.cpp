@@ -9,7 +9,8 @@
 namespace {
 
 // Calls `found(test, kind, diagnosis)` for each file not graded, each cause
-// found (`diagnosis` is the cause) and each report not written.  The notes
+// found (`diagnosis` is the cause), each mistake named and each report not
+// written.  The notes
 // that are no cause (one file with another student's, graded under another
 // name) have no kind: the summary tells those apart.
 template <typename Found>
@@ -21,6 +22,8 @@ void forEachKindOf(const Student& student, Found&& found)
             found(t, FindingKind{.of = FindingOf::notGraded, .state = result.state}, Diagnosis{});
         for (const Diagnosis& diagnosis : result.diagnoses)
             found(t, FindingKind{.of = FindingOf::cause, .cause = causeKindOf(diagnosis)}, diagnosis);
+        for (const NamedMistake& mistake : result.mistakes)
+            found(t, FindingKind{.of = FindingOf::mistake, .mistake = mistake.found.mistake}, Diagnosis{});
         if (result.reportError != 0)
             found(t, FindingKind{.of = FindingOf::noReport, .error = result.reportError}, Diagnosis{});
     }

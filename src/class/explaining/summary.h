@@ -56,14 +56,17 @@ struct TestSummary {
 };
 
 // What a finding is a kind of: a file not graded, by its state; a cause,
-// by what no test's numbering changes; a report not written, by why.
-enum class FindingOf : std::uint8_t { notGraded, cause, noReport };
+// by what no test's numbering changes; a report not written, by why; a
+// mistake of the student's assembler that a test's program names, by what
+// it is.
+enum class FindingOf : std::uint8_t { notGraded, cause, noReport, mistake };
 
 struct FindingKind {
     FindingOf of = FindingOf::cause;
     FileState state = FileState::graded;  // a file not graded's
     CauseKind cause{};
     int error = 0;  // a report not written's
+    StatementMistake mistake = StatementMistake::count;
     auto operator<=>(const FindingKind&) const = default;
 };
 

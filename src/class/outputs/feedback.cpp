@@ -3,6 +3,7 @@
 #include "io/temporary_file.h"
 #include "io/visible_text.h"
 #include "class/outputs/file_names.h"
+#include "class/outputs/statement_words.h"
 #include "class/outputs/wording.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <utility>
 #include <unicase.h>
 #include <unistd.h>
 
@@ -55,6 +57,42 @@ std::string scoreLine(const Test& test, const TestResult& result)
     return test.name + ": " + std::to_string(result.score) + " / " + std::to_string(test.lineCount) + "\n";
 }
 
+// What the student's assembler should do otherwise, each once, with the
+// tests whose files show it: "count a `+` (format 4) statement as 4 bytes
+// (t1.sym, t3.sym)".  The mistakes that a test's program names come
+// first: they say what the causes of the same file only show.
+std::string fixesText(const std::vector<Test>& tests, const Student& student)
+{
+    std::vector<std::pair<std::string_view, std::vector<std::size_t>>> fixes;
+    auto add = [&](std::string_view fix, std::size_t test) {
+        if (fix.empty())
+            return;
+        auto found = std::find_if(fixes.begin(), fixes.end(), [&](const auto& known) { return known.first == fix; });
+        if (found == fixes.end())
+            found = fixes.insert(fixes.end(), {fix, {}});
+        if (found->second.empty() || found->second.back() != test)
+            found->second.push_back(test);
+    };
+    for (std::size_t t = 0; t < tests.size() && t < student.results.size(); ++t)
+        for (const NamedMistake& mistake : student.results[t].mistakes)
+            add(mistakeFix(mistake.found.mistake), t);
+    for (std::size_t t = 0; t < tests.size() && t < student.results.size(); ++t)
+        for (const Diagnosis& diagnosis : student.results[t].diagnoses)
+            add(causeFix(diagnosis.cause), t);
+    if (fixes.empty())
+        return {};
+    std::string text = "\nWhat to fix in your assembler:\n";
+    for (const auto& [fix, shown] : fixes) {
+        text += "  ";
+        text += fix;
+        text += " (";
+        for (std::size_t i = 0; i < shown.size(); ++i)
+            text += (i > 0 ? ", " : "") + tests[shown[i]].name;
+        text += ")\n";
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string feedbackText(const std::vector<Test>& tests, const Student& student, const std::vector<std::string>& reports)
@@ -79,6 +117,7 @@ std::string feedbackText(const std::vector<Test>& tests, const Student& student,
         possible += tests[t].lineCount;
     }
     text += "\nTotal: " + std::to_string(totalOf(student)) + " / " + std::to_string(possible) + "\n";
+    text += visibleLines(fixesText(tests, student), true);
     for (std::size_t t = 0; t < tests.size() && t < reports.size(); ++t) {
         text += "\n--- ";
         text += tests[t].name;

@@ -216,3 +216,36 @@ TEST(Feedback, TextShowsAStudentsBytesAndStartsNoLineOfTheirs)
                     "\n--- t1.sym ---\nChecking: 0000 A\\r\n"
                     "\n--- t2.sym ---\nt2.sym: missing\n");
 }
+
+TEST(Feedback, SaysWhatToFixOnceWithEveryTestThatShowsIt)
+{
+    std::vector<::Test> tests(3);
+    for (std::size_t t = 0; t < tests.size(); ++t) {
+        tests[t].name = numbered("t", t + 1, ".sym");
+        tests[t].lineCount = 4;
+    }
+    Student student = named("ann");
+    student.results.resize(3);
+    for (TestResult& result : student.results)
+        result.state = FileState::graded;
+    Diagnosis swapped{.cause = Cause::swappedColumns, .amount = 4};
+    Diagnosis offset{.cause = Cause::addressOffset, .amount = 2, .value = 3};
+    student.results[0].diagnoses = {swapped, offset};
+    student.results[2].diagnoses = {swapped};
+    FoundMistake resw{.mistake = StatementMistake::reswAsBytes, .statements = 2};
+    student.results[1].mistakes.push_back(NamedMistake{resw, "RESW"});
+    student.results[2].mistakes.push_back(NamedMistake{resw, "RESW"});
+    std::string text = feedbackText(tests, student, {});
+    // The assembler's mistake before what the files alone show; an offset
+    // says nothing of what to change, and a fix shown by two tests is one.
+    std::size_t fixes = text.find("What to fix in your assembler:\n");
+    ASSERT_NE(fixes, std::string::npos);
+    EXPECT_EQ(text.substr(fixes), "What to fix in your assembler:\n"
+                                  "  reserve 3 bytes for each word of `RESW n` (t2.sym, t3.sym)\n"
+                                  "  print the address first, then the label (t1.sym, t3.sym)\n");
+
+    Student right = named("bo");
+    right.results.resize(3);
+    right.results[0].diagnoses = {offset};
+    EXPECT_EQ(feedbackText(tests, right, {}).find("What to fix"), std::string::npos);
+}

@@ -1,6 +1,7 @@
 #include "class/outputs/json_run.h"
 
 #include "class/explaining/findings.h"
+#include "class/outputs/statement_words.h"
 #include "class/outputs/wording.h"
 #include "io/visible_text.h"
 
@@ -244,6 +245,39 @@ void testInto(std::string& out, const Test& test)
     out += '}';
 }
 
+// A mistake of the student's assembler: what it is, by how much where it
+// has a size, and the statements of the test's program it concerns.
+void mistakeInto(std::string& out, const NamedMistake& mistake, const TestProgram& program)
+{
+    const FoundMistake& found = mistake.found;
+    Fields fields(out, '{');
+    fields.text("kind", mistakeName(found.mistake));
+    fields.text("text", mistake.words);
+    fields.key("parameters");
+    Fields parameters(out, '{');
+    if (found.mistake == StatementMistake::plusSize)
+        parameters.signedNumber("bytesOff",
+                                found.amount < 0 ? 0 - static_cast<std::uint64_t>(found.amount)
+                                                 : static_cast<std::uint64_t>(found.amount),
+                                found.amount < 0);
+    if (found.size > 0)
+        parameters.number("size", static_cast<std::uint64_t>(found.size));
+    out += '}';
+    fields.number("statements", found.statements);
+    fields.key("firstStatement");
+    if (found.first >= program.size()) {
+        out += "null}";
+        return;
+    }
+    const SourceStatement& first = program[found.first];
+    Fields statement(out, '{');
+    statement.number("sourceLine", first.line);
+    statement.text("label", first.label);
+    statement.text("operation", first.operation);
+    statement.text("operands", first.operands);
+    out += "}}";
+}
+
 void resultInto(std::string& out, const Test& test, const TestResult& result, const std::vector<std::string>& notes)
 {
     Fields fields(out, '{');
@@ -262,6 +296,13 @@ void resultInto(std::string& out, const Test& test, const TestResult& result, co
     for (const Diagnosis& diagnosis : result.diagnoses) {
         causes.next();
         out += jsonCause(diagnosis, test.lineCount);
+    }
+    out += ']';
+    fields.key("mistakes");
+    Fields mistakes(out, '[');
+    for (const NamedMistake& mistake : result.mistakes) {
+        mistakes.next();
+        mistakeInto(out, mistake, test.program);
     }
     out += "]}";
 }
@@ -369,13 +410,16 @@ void testSummaryInto(std::string& out, const Test& test, const TestSummary& summ
 
 void findingInto(std::string& out, const FindingCount& finding, const std::vector<Test>& tests)
 {
-    constexpr std::string_view findingNames[] = {"notGraded", "cause", "noReport"};
+    constexpr std::string_view findingNames[] = {"notGraded", "cause", "noReport", "mistake"};
     const FindingKind& kind = finding.kind;
     Fields fields(out, '{');
     fields.text("of", findingNames[static_cast<std::size_t>(kind.of)]);
     if (kind.of == FindingOf::cause) {
         fields.text("kind", causeName(kind.cause.cause));
         fields.text("text", kindWords(kind.cause));
+    } else if (kind.of == FindingOf::mistake) {
+        fields.text("kind", mistakeName(kind.mistake));
+        fields.text("text", mistakeKindWords(kind.mistake));
     } else if (kind.of == FindingOf::notGraded) {
         fields.text("state", stateName(kind.state));
         fields.text("text", reasonOf(kind.state));

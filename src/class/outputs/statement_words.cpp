@@ -57,47 +57,74 @@ std::string plusWords(const FoundMistake& found, const TestProgram& program)
     return text;
 }
 
+// A mistake's words: a file's note, naming its statements; the kind's, as
+// the summary counts students by it; and what the student fixes in their
+// assembler, as their feedback says it; and its name in --json, which
+// scripts key on and is never changed once given.
 struct WordsRow {
     StatementMistake mistake;
+    std::string_view name;
     std::string (*words)(const FoundMistake& found, const TestProgram& program);
+    std::string_view kind;
+    std::string_view fix;
 };
 
 constexpr WordsRow wordsRows[] = {
-    {StatementMistake::startDecimal,
-     [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " read as decimal"); }},
-    {StatementMistake::plusSize, plusWords},
-    {StatementMistake::shortAsWord,
+    {StatementMistake::startDecimal, "startDecimal",
+     [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " read as decimal"); },
+     "START's operand read as decimal", "read START's operand as hexadecimal"},
+    {StatementMistake::plusSize, "plusSize", plusWords, "`+` statements counted at the wrong size",
+     "count a `+` (format 4) statement as 4 bytes"},
+    {StatementMistake::shortAsWord, "shortAsWord",
      [](const FoundMistake& found, const TestProgram& program) {
          std::string text = "operations of 1 or 2 bytes counted as 3 (up to source line " +
                             std::to_string(program[found.first].line);
          if (found.statements > 1)
              text += ", and " + std::to_string(found.statements - 1) + " more places";
          return text + ")";
-     }},
-    {StatementMistake::reswAsBytes,
+     },
+     "operations of 1 or 2 bytes counted as 3", "count a format 1 operation as 1 byte and a format 2 one as 2"},
+    {StatementMistake::reswAsBytes, "reswAsBytes",
      [](const FoundMistake& found, const TestProgram&) {
          return "`RESW n` reserves n bytes, not 3n (" + plural(found.statements, "statement", "statements") + ")";
-     }},
-    {StatementMistake::resbHex,
-     [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " read as hexadecimal"); }},
-    {StatementMistake::byteCharLonger,
-     [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " one byte too long"); }},
-    {StatementMistake::byteHexDigits,
+     },
+     "`RESW n` counted as n bytes", "reserve 3 bytes for each word of `RESW n`"},
+    {StatementMistake::resbHex, "resbHex",
+     [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " read as hexadecimal"); },
+     "RESB's operand read as hexadecimal", "read RESB's operand as decimal"},
+    {StatementMistake::byteCharLonger, "byteCharLonger",
+     [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " one byte too long"); },
+     "`BYTE C'..'` a byte too long", "give `BYTE C'..'` one byte per character between the quotes"},
+    {StatementMistake::byteHexDigits, "byteHexDigits",
      [](const FoundMistake& found, const TestProgram& program) {
          return firstOf(found, program, " given a byte for each digit");
-     }},
-    {StatementMistake::equLocation,
+     },
+     "`BYTE X'..'` given a byte per digit", "give `BYTE X'..'` one byte per two hexadecimal digits"},
+    {StatementMistake::equLocation, "equLocation",
      [](const FoundMistake& found, const TestProgram& program) {
          return "EQU labels hold the location counter, not their value " + listed(found, program, true);
-     }},
-    {StatementMistake::ltorgMissing,
+     },
+     "EQU labels given the location counter", "give an EQU label the value of its expression"},
+    {StatementMistake::ltorgMissing, "ltorgMissing",
      [](const FoundMistake& found, const TestProgram& program) {
          return "the literals placed at `LTORG` are missing " + listed(found, program);
-     }},
-    {StatementMistake::orgIgnored,
-     [](const FoundMistake& found, const TestProgram& program) { return "`ORG` ignored " + listed(found, program); }},
+     },
+     "the literals placed at `LTORG` missing", "place the literals used so far at each `LTORG`, and count their bytes"},
+    {StatementMistake::orgIgnored, "orgIgnored",
+     [](const FoundMistake& found, const TestProgram& program) { return "`ORG` ignored " + listed(found, program); },
+     "`ORG` ignored", "set the location counter to `ORG`'s operand"},
 };
 static_assert(std::size(wordsRows) == statementMistakeCount, "words for every mistake");
+
+constexpr bool rowsInOrder()
+{
+    for (std::size_t i = 0; i < std::size(wordsRows); ++i)
+        if (static_cast<std::size_t>(wordsRows[i].mistake) != i || wordsRows[i].kind.empty() || wordsRows[i].fix.empty() ||
+            wordsRows[i].name.empty())
+            return false;
+    return true;
+}
+static_assert(rowsInOrder(), "rows in the mistakes' order, each with its kind's words and its fix");
 
 }  // namespace
 
@@ -106,4 +133,19 @@ std::string mistakeWords(const FoundMistake& found, const TestProgram& program)
     if (found.first >= program.size())
         return {};
     return wordsRows[static_cast<std::size_t>(found.mistake)].words(found, program);
+}
+
+std::string_view mistakeKindWords(StatementMistake mistake)
+{
+    return wordsRows[static_cast<std::size_t>(mistake)].kind;
+}
+
+std::string_view mistakeFix(StatementMistake mistake)
+{
+    return wordsRows[static_cast<std::size_t>(mistake)].fix;
+}
+
+std::string_view mistakeName(StatementMistake mistake)
+{
+    return wordsRows[static_cast<std::size_t>(mistake)].name;
 }

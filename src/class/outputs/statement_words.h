@@ -6,10 +6,22 @@
 #include "class/model/test_program.h"
 
 #include <string>
+#include <string_view>
 
 // "`RESB 4096` read as hexadecimal", "1 byte short at each `+` statement
 // (`+JSUB RDREC`, source line 12, and 10 more): counted as 3 bytes, they
 // take 4".
 std::string mistakeWords(const FoundMistake& found, const TestProgram& program);
+
+// A kind of mistake as the summary counts students by it, whatever its
+// test: "`RESW n` counted as n bytes".
+std::string_view mistakeKindWords(StatementMistake mistake);
+
+// What the student changes in their assembler: "reserve 3 bytes for each
+// word of `RESW n`".
+std::string_view mistakeFix(StatementMistake mistake);
+
+// A kind of mistake's name in --json: "reswAsBytes".
+std::string_view mistakeName(StatementMistake mistake);
 
 #endif

@@ -1,5 +1,6 @@
 #include "class/outputs/summary_words.h"
 
+#include "class/outputs/statement_words.h"
 #include "class/outputs/wording.h"
 
 #include <algorithm>
@@ -21,6 +22,11 @@ std::string firstWords(const FindingCount& count, const std::vector<Student>& st
     }
     case FindingOf::cause:
         return describe(count.first);
+    case FindingOf::mistake:
+        for (const NamedMistake& mistake : students[count.firstStudent].results[count.firstTest].mistakes)
+            if (mistake.found.mistake == count.kind.mistake)
+                return mistake.words;
+        return std::string(mistakeKindWords(count.kind.mistake));
     case FindingOf::noReport:
         break;
     }
@@ -36,6 +42,8 @@ std::string findingWords(const FindingKind& kind)
         return std::string(reasonOf(kind.state));
     case FindingOf::cause:
         return kindWords(kind.cause);
+    case FindingOf::mistake:
+        return std::string(mistakeKindWords(kind.mistake));
     case FindingOf::noReport:
         break;
     }

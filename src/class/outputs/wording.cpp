@@ -305,23 +305,31 @@ struct CauseWords {
     void (*kind)(Words&, const CauseKind&) = nullptr;    // else, from what it keeps
     void (*more)(Words&, const Diagnosis&) = nullptr;    // a note's words after the kind's
     void (*whole)(Words&, const Diagnosis&) = nullptr;   // a note's words in place of the kind's
+    // What the student changes in their assembler, as their feedback says
+    // it; none where the file alone cannot tell (lines left out, an offset).
+    std::string_view fix = {};
 };
 
 constexpr CauseWords causeWords[] = {
-    {Cause::crlfLineEnds, "CR LF line ends", nullptr, describeCrLf},
-    {Cause::byteOrderMark, "starts with a UTF-8 byte-order mark"},
-    {Cause::zeroBytes, "holds zero bytes"},
+    {Cause::crlfLineEnds, "CR LF line ends", nullptr, describeCrLf, nullptr, "end each line with LF alone, not CR LF"},
+    {Cause::byteOrderMark, "starts with a UTF-8 byte-order mark", nullptr, nullptr, nullptr,
+     "write no byte-order mark before the first line"},
+    {Cause::zeroBytes, "holds zero bytes", nullptr, nullptr, nullptr, "write no zero bytes into the file"},
     {Cause::emptyFile, "empty file"},
-    {Cause::trailingEmptyLine, "a trailing empty line"},
+    {Cause::trailingEmptyLine, "a trailing empty line", nullptr, nullptr, nullptr,
+     "end the file with its last symbol's line, with no empty line after it"},
     {Cause::shiftedLines, "", shiftKind, nullptr, describeShift},
-    {Cause::movedLine, "", movedKind, nullptr, describeMoved},
+    {Cause::movedLine, "", movedKind, nullptr, describeMoved, "print the symbols in the order the program defines them"},
     {Cause::lastLinesLeftOut, "", lastLinesKind, nullptr, describeLastLines},
-    {Cause::addressForm, "", formKind},
-    {Cause::decimalAddresses, "addresses in decimal"},
+    {Cause::addressForm, "", formKind, nullptr, nullptr,
+     "write each address as the reference does: the same digits, letter case and width"},
+    {Cause::decimalAddresses, "addresses in decimal", nullptr, nullptr, nullptr, "write addresses in hexadecimal"},
     {Cause::addressOffset, "", offsetKind, describeOffset},
-    {Cause::labelCase, "labels right but for letter case"},
-    {Cause::cutLabels, "", cutKind},
-    {Cause::swappedColumns, "address and label swapped"},
+    {Cause::labelCase, "labels right but for letter case", nullptr, nullptr, nullptr,
+     "keep each label's letter case as the program writes it"},
+    {Cause::cutLabels, "", cutKind, nullptr, nullptr, "print each label whole"},
+    {Cause::swappedColumns, "address and label swapped", nullptr, nullptr, nullptr,
+     "print the address first, then the label"},
 };
 
 constexpr bool wordsForEveryKind()
@@ -351,6 +359,11 @@ void kindInto(Words& words, const CauseKind& kind)
 }
 
 }  // namespace
+
+std::string_view causeFix(Cause cause)
+{
+    return wordsOf(cause).fix;
+}
 
 std::string reportNotWritten(int error)
 {
