@@ -353,6 +353,9 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
     auto who = [&](const std::string& name, const std::string& id) {
         return visibleText(name, options.utf8) + " (" + visibleText(id, options.utf8) + ")";
     };
+    for (const OlderSubmission& older : listing.older)
+        notices.push_back(shown(older.entry) + " is " + visibleText(older.name, options.utf8) +
+                          "'s older submission, not graded: their newest is " + visibleText(older.newest, options.utf8));
     for (const DoubtfulEntry& doubt : listing.doubtful)
         warn(shown(doubt.entry) + " could be the file of " + who(doubt.otherName, doubt.otherSiteId) + " or of " +
              who(doubt.name, doubt.siteId) + ", and the download does not tell: it is graded as " +

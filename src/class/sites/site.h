@@ -46,6 +46,9 @@ struct SiteGradebook {
     // How an anonymous download's grades go back, where its ids name no
     // one in the gradebook; empty where the site's downloads are never so.
     std::string_view anonymousWay = {};
+    // Where the run cannot write the gradebook of its own making, but only
+    // fill the site's export, why: --format refuses it without --into.
+    std::string_view exportNeeded = {};
 };
 
 struct CourseSite {
