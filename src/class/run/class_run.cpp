@@ -16,6 +16,7 @@
 #include "class/intake/references.h"
 #include "class/intake/roster.h"
 #include "class/intake/students.h"
+#include "class/intake/top_file.h"
 #include "class/intake/test_programs.h"
 #include "class/explaining/summary.h"
 #include "class/outputs/summary_text.h"
@@ -472,9 +473,14 @@ bool openFeedback(const ClassOptions& options, Descriptor& file, std::unique_ptr
 
 // Ends the feedback zip, and names the students it could not take.
 bool closeFeedback(const ClassOptions& options, FeedbackZip& feedback, const std::vector<Student>& students,
-                   std::string& error)
+                   const OpenSubmissions& submissions, std::string& error)
 {
     writeWaitingFeedback(feedback);
+    std::string kept;
+    std::string_view keeps = submissions.site->feedbackKeeps;
+    if (!keeps.empty() && !feedback.failed &&
+        readTopFile(submissions.fd.fd, submissions.archive, submissions.plan.unwrappedFolder, keeps, kept))
+        feedback.failed = !addZipFile(feedback.zip, keeps, kept);
     for (std::size_t student : feedback.skipped)
         warn("no feedback for " + visibleText(students[student].name, options.utf8) +
              ": the course site takes it back only against a file the student handed in, under a name it takes");
@@ -651,7 +657,7 @@ int runClass(const ClassOptions& options)
                      submissions.root};
     if (!gradeClass(options, tests, places, reports, open, feedback.get(), students, tallies, linked, error))
         return trouble(error);
-    if (feedback && !closeFeedback(options, *feedback, students, error))
+    if (feedback && !closeFeedback(options, *feedback, students, submissions, error))
         return trouble(error);
     noteSameFiles(std::move(linked), students, tests, options.utf8, notices);
     if (failedAlike(students, error))

@@ -476,4 +476,5 @@ extern constinit const CourseSite brightspaceSite{
                   .exportNeeded = "Brightspace's download names no OrgDefinedId or Username, only a display name, "
                                   "and its grades export holds both: export the grades (Grades, Export) and fill "
                                   "that file"},
+    .feedbackKeeps = "index.html",
 };

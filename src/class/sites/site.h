@@ -65,6 +65,9 @@ struct CourseSite {
     // not take it.
     std::string (*feedbackPath)(const Student& student) = nullptr;
     SiteGradebook gradebook;
+    // A file at the download's top that the feedback zip carries back as
+    // it came, where the site needs it there; empty where none.
+    std::string_view feedbackKeeps = {};
 };
 
 // Every site, in the order the usage lists them and the names are tried:
