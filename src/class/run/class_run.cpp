@@ -354,9 +354,19 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
     auto who = [&](const std::string& name, const std::string& id) {
         return visibleText(name, options.utf8) + " (" + visibleText(id, options.utf8) + ")";
     };
-    for (const OlderSubmission& older : listing.older)
-        notices.push_back(shown(older.entry) + " is " + visibleText(older.name, options.utf8) +
-                          "'s older submission, not graded: their newest is " + visibleText(older.newest, options.utf8));
+    // A flat download's submission is many entries: told once.
+    for (std::size_t i = 0, next = 0; i < listing.older.size(); i = next) {
+        const OlderSubmission& older = listing.older[i];
+        for (next = i + 1; next < listing.older.size() && listing.older[next].name == older.name &&
+                           listing.older[next].newest == older.newest;)
+            ++next;
+        std::string who = visibleText(older.name, options.utf8);
+        notices.push_back(shown(older.entry) +
+                          (next - i == 1 ? " is " + who + "'s older submission"
+                                         : " and " + std::to_string(next - i - 1) + " more entries are of " + who +
+                                               "'s older submissions") +
+                          ", not graded: their newest is " + visibleText(older.newest, options.utf8));
+    }
     for (const DoubtfulEntry& doubt : listing.doubtful)
         warn(shown(doubt.entry) + " could be the file of " + who(doubt.otherName, doubt.otherSiteId) + " or of " +
              who(doubt.name, doubt.siteId) + ", and the download does not tell: it is graded as " +
