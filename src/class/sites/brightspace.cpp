@@ -157,11 +157,13 @@ std::vector<Reading> readFlat(std::string_view name)
 }
 
 // The display name: all that lies between, but in a group's download, where
-// the group's name goes first, the part before the date alone.
+// the group's name goes first, what follows it.  A name that holds " - "
+// is read whole, never as its last part: "Mallory - Ada Lovelace" is no
+// one's but Mallory's.
 std::string_view displayName(std::string_view between, bool groups)
 {
-    std::size_t last = between.rfind(dash);
-    return groups && last != std::string_view::npos ? between.substr(last + dash.size()) : between;
+    std::size_t first = between.find(dash);
+    return groups && first != std::string_view::npos ? between.substr(first + dash.size()) : between;
 }
 
 Placed placedAs(const Reading& reading, bool folder, bool groups)
