@@ -372,9 +372,28 @@ std::string looseKey(std::string_view name)
     return key;
 }
 
+// Some sites end a display name with the student's number, "Ada Lovelace
+// 101234567": the rows whose OrgDefinedId is that number and whose name is
+// the rest.
+std::vector<std::size_t> rowsByNumber(std::string_view name, const std::vector<ExportRow>& rows,
+                                      const std::vector<bool>& takenExactly)
+{
+    std::vector<std::size_t> found;
+    std::size_t blank = name.rfind(' ');
+    if (blank == std::string_view::npos || !allDigits(name.substr(blank + 1)))
+        return found;
+    std::string_view number = name.substr(blank + 1);
+    std::string rest = looseKey(name.substr(0, blank));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (!takenExactly[r] && rows[r].id == number && looseKey(rows[r].names.front()) == rest)
+            found.push_back(r);
+    return found;
+}
+
 // A row by its "First Last" as the download writes it, byte for byte; a
 // student no row names so, by the name as people mean it, among the rows no
-// other student's name is exactly.  Two names for one row place neither.
+// other student's name is exactly, or by the number that ends their name.
+// Two names for one row place neither.
 RowMatches matchByDisplayName(const std::vector<Student>& students, const std::vector<ExportRow>& rows)
 {
     std::unordered_map<std::string, std::vector<std::size_t>> exact;
@@ -400,6 +419,8 @@ RowMatches matchByDisplayName(const std::vector<Student>& students, const std::v
         else if (auto alike = loose.find(looseKey(students[s].name)); alike != loose.end())
             std::copy_if(alike->second.begin(), alike->second.end(), std::back_inserter(found),
                          [&](std::size_t r) { return !takenExactly[r]; });
+        if (found.empty())
+            found = rowsByNumber(students[s].name, rows, takenExactly);
         if (found.empty())
             matches.unmatched.push_back(s);
         else if (found.size() > 1)
@@ -443,7 +464,10 @@ void fillBrightspaceExport(const FillRequest& request, Filled& filled)
         std::string last = cellOr(file, r, columns.lastName);
         if (first.empty() && last.empty())
             continue;
-        rows.push_back(ExportRow{r, {}, cellOr(file, r, columns.username), cellOr(file, r, columns.email),
+        std::string id = cellOr(file, r, columns.orgDefinedId);
+        if (id.starts_with('#'))
+            id.erase(0, 1);
+        rows.push_back(ExportRow{r, id, cellOr(file, r, columns.username), cellOr(file, r, columns.email),
                                  {first + " " + last}, {}});
     }
     RowMatches matches = matchByDisplayName(request.students, rows);

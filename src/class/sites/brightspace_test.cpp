@@ -155,6 +155,11 @@ TEST(BrightspaceExport, RowsByDisplayNameExactlyFirst)
     ASSERT_EQ(result.warnings.size(), 4u);
     EXPECT_EQ(result.warnings[0], "Nobody is named by no row of export.csv: their grade is written nowhere");
     EXPECT_NE(result.warnings[1].find("Sam Lee could be row 4"), std::string::npos);
+    // A display name that ends with the student's number, as some sites
+    // give: the row of that OrgDefinedId, where its name is the rest.
+    Filled numbered = filled(header + "#101234567,#ada,Lovelace,Ada,,,,#\r\n#7,#eve,Lovelace,Ada,,,,#\r\n",
+                             {graded("Ada Lovelace 101234567", 20), graded("Eve 7", 1)});
+    EXPECT_EQ(numbered.text, header + "#101234567,#ada,Lovelace,Ada,,,20,#\r\n#7,#eve,Lovelace,Ada,,,,#\r\n");
     // Two students alike but for case, and one row: neither is written.
     Filled shared = filled(header + "#007,#ada,Lovelace,Ada,,,,#\r\n",
                            {graded("ada lovelace", 1), graded("ADA LOVELACE", 2)});
