@@ -170,10 +170,13 @@ Placed placedAs(const Reading& reading, bool folder, bool groups)
 {
     // A student is all that lies between: a name that holds another's
     // after " - " is its own student, never the other.
-    return Placed{true,  std::string(reading.between), std::string(displayName(reading.between, groups)),
-                  {},    folder,
-                  false, std::string(reading.fileName),
-                  {}};
+    Placed placed;
+    placed.theirs = true;
+    placed.key = reading.between;
+    placed.name = displayName(reading.between, groups);
+    placed.folder = folder;
+    placed.fileName = reading.fileName;
+    return placed;
 }
 
 // An entry alone: a flat file's name read as the longest it can be, which
