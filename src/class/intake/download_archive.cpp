@@ -341,7 +341,7 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     plan.listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);
     std::vector<std::uint32_t> owners;
     plan.students = studentsOf(*choice.sites[plan.listing.site], top, plan.listing.ignored, &owners,
-                               &plan.listing.doubtful);
+                               &plan.listing.doubtful, &plan.listing.older);
     std::vector<TopEntry>().swap(top);
 
     // Each student's entries, in the download's order.

@@ -33,7 +33,7 @@ std::size_t entriesNamed(const SiteNames& site, const std::vector<TopEntry>& ent
 
 std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
                                 std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners,
-                                std::vector<DoubtfulEntry>* doubtful)
+                                std::vector<DoubtfulEntry>* doubtful, std::vector<OlderSubmission>* older)
 {
     std::vector<Student> students;
     std::map<std::string, std::uint32_t> byKey;
@@ -46,6 +46,11 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
         Placed placed = read == together.end() ? site.place(entries[i]) : std::move(read->second);
         if (!placed.theirs) {
             ignored.emplace_back(entries[i].name);
+            continue;
+        }
+        if (!placed.newest.empty()) {
+            if (older != nullptr)
+                older->push_back(OlderSubmission{std::string(entries[i].name), placed.name, placed.newest});
             continue;
         }
         if (doubtful != nullptr && !placed.otherSiteId.empty())

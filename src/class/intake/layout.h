@@ -35,6 +35,16 @@ struct Placed {
     // it could be, as the site names them; the entry is never theirs.
     std::string otherName{};
     std::string otherSiteId{};
+    // Where the entry is one of the student's older submissions, set aside:
+    // the entry of their newest, which alone is graded.
+    std::string newest{};
+};
+
+// An older submission of a student's, set aside for their newest.
+struct OlderSubmission {
+    std::string entry;
+    std::string name;  // whose
+    std::string newest;
 };
 
 // An entry at the top that could be another student's than the one it is
@@ -95,9 +105,11 @@ std::string flatFileName(const SiteNames& site, std::string_view entry, const St
 // With `owners`, each entry's student is told there instead of kept as the
 // student's file (but for their first), as a download of hundreds of
 // thousands of files needs.  With `doubtful`, the entries that could be
-// another student's are told there.
+// another student's are told there; with `older`, the older submissions
+// set aside, which are no one's.
 std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
                                 std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners = nullptr,
-                                std::vector<DoubtfulEntry>* doubtful = nullptr);
+                                std::vector<DoubtfulEntry>* doubtful = nullptr,
+                                std::vector<OlderSubmission>* older = nullptr);
 
 #endif

@@ -127,6 +127,27 @@ TEST(StudentsOf, AFolderPerStudentHasNoSiteIdAndFilesAreNoOnes)
     EXPECT_EQ(ignored, (std::vector<std::string>{"ada_12346_900001_t1.sym"}));
 }
 
+TEST(StudentsOf, AnOlderSubmissionIsNoOnesAndItsFilesReachNoOne)
+{
+    std::vector<std::string> ignored;
+    std::vector<std::uint32_t> owners;
+    std::vector<OlderSubmission> older;
+    std::vector<Student> students = studentsOf(site("brightspace"),
+                                               {{"1-2 - Ada Lovelace - Dec 2, 2026 100 AM", true},
+                                                {"1-1 - Ada Lovelace - Dec 1, 2026 100 AM", true},
+                                                {"index.html", false}},
+                                               ignored, &owners, nullptr, &older);
+    ASSERT_EQ(students.size(), 1u);
+    EXPECT_EQ(students[0].folders, (std::vector<std::string>{"1-2 - Ada Lovelace - Dec 2, 2026 100 AM"}));
+    EXPECT_EQ(owners, (std::vector<std::uint32_t>{0, noOwner, noOwner}));
+    ASSERT_EQ(older.size(), 1u);
+    EXPECT_EQ(older[0].entry, "1-1 - Ada Lovelace - Dec 1, 2026 100 AM");
+    EXPECT_EQ(older[0].name, "Ada Lovelace");
+    EXPECT_EQ(older[0].newest, "1-2 - Ada Lovelace - Dec 2, 2026 100 AM");
+    EXPECT_EQ(ignored, (std::vector<std::string>{"index.html"}));
+    EXPECT_EQ(detected({{"1-1 - Ada Lovelace - Dec 1, 2026 100 AM", true}, {"index.html", false}}), "brightspace");
+}
+
 TEST(FlatFileName, IsTheStudentsOwnNameOnlyForASitesFile)
 {
     Student ada;

@@ -149,7 +149,8 @@ bool listStudents(const std::string& submissions, const LayoutChoice& choice, bo
             listing.followed.emplace_back(entry.name, whereLinkLeads(root, entry.name));
     }
     listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);
-    students = studentsOf(*choice.sites[listing.site], top, listing.ignored, nullptr, &listing.doubtful);
+    students = studentsOf(*choice.sites[listing.site], top, listing.ignored, nullptr, &listing.doubtful,
+                          &listing.older);
     std::sort(outside.begin(), outside.end());
     for (Student& student : students)
         for (const std::string& name : student.folders)

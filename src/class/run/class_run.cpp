@@ -16,6 +16,7 @@
 #include "class/intake/references.h"
 #include "class/intake/roster.h"
 #include "class/intake/students.h"
+#include "class/intake/top_file.h"
 #include "class/intake/test_programs.h"
 #include "class/explaining/summary.h"
 #include "class/outputs/summary_text.h"
@@ -353,6 +354,19 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
     auto who = [&](const std::string& name, const std::string& id) {
         return visibleText(name, options.utf8) + " (" + visibleText(id, options.utf8) + ")";
     };
+    // A flat download's submission is many entries: told once.
+    for (std::size_t i = 0, next = 0; i < listing.older.size(); i = next) {
+        const OlderSubmission& older = listing.older[i];
+        for (next = i + 1; next < listing.older.size() && listing.older[next].name == older.name &&
+                           listing.older[next].newest == older.newest;)
+            ++next;
+        std::string who = visibleText(older.name, options.utf8);
+        notices.push_back(shown(older.entry) +
+                          (next - i == 1 ? " is " + who + "'s older submission"
+                                         : " and " + std::to_string(next - i - 1) + " more entries are of " + who +
+                                               "'s older submissions") +
+                          ", not graded: their newest is " + visibleText(older.newest, options.utf8));
+    }
     for (const DoubtfulEntry& doubt : listing.doubtful)
         warn(shown(doubt.entry) + " could be the file of " + who(doubt.otherName, doubt.otherSiteId) + " or of " +
              who(doubt.name, doubt.siteId) + ", and the download does not tell: it is graded as " +
@@ -469,9 +483,14 @@ bool openFeedback(const ClassOptions& options, Descriptor& file, std::unique_ptr
 
 // Ends the feedback zip, and names the students it could not take.
 bool closeFeedback(const ClassOptions& options, FeedbackZip& feedback, const std::vector<Student>& students,
-                   std::string& error)
+                   const OpenSubmissions& submissions, std::string& error)
 {
     writeWaitingFeedback(feedback);
+    std::string kept;
+    std::string_view keeps = submissions.site->feedbackKeeps;
+    if (!keeps.empty() && !feedback.failed &&
+        readTopFile(submissions.fd.fd, submissions.archive, submissions.plan.unwrappedFolder, keeps, kept))
+        feedback.failed = !addZipFile(feedback.zip, keeps, kept);
     for (std::size_t student : feedback.skipped)
         warn("no feedback for " + visibleText(students[student].name, options.utf8) +
              ": the course site takes it back only against a file the student handed in, under a name it takes");
@@ -648,7 +667,7 @@ int runClass(const ClassOptions& options)
                      submissions.root};
     if (!gradeClass(options, tests, places, reports, open, feedback.get(), students, tallies, linked, error))
         return trouble(error);
-    if (feedback && !closeFeedback(options, *feedback, students, error))
+    if (feedback && !closeFeedback(options, *feedback, students, submissions, error))
         return trouble(error);
     noteSameFiles(std::move(linked), students, tests, options.utf8, notices);
     if (failedAlike(students, error))

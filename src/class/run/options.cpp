@@ -274,9 +274,14 @@ bool gradebookTakes(const ClassOptions& options, std::string& problem)
         problem = "--scale goes with --into: a gradebook of the run's making is out of the tests' total";
         return false;
     }
+    const SiteGradebook& gradebook = options.gradebook->gradebook;
+    if (options.into.empty() && !gradebook.exportNeeded.empty()) {
+        problem = "--format " + std::string(gradebook.format) + " needs --into FILE, " +
+                  std::string(gradebook.exportName) + ": " + std::string(gradebook.exportNeeded);
+        return false;
+    }
     if (!options.into.empty() || options.assignment.empty())
         return true;
-    const SiteGradebook& gradebook = options.gradebook->gradebook;
     if (gradebook.assignmentColumnIn.empty()) {
         problem = assignmentProblem();
         return false;
@@ -397,8 +402,8 @@ std::string classUsage()
            "  --roster FILE      the students enrolled, one a line: name, id or email\n" +
            optionHelp("--format FORMAT", "the gradebook's layout: " + orList(gradebookList)) +
            optionHelp("--assignment TITLE", "with --format " + orList(assignmentFormats()) +
-                                                ": one column, the total, titled TITLE (as \"Lab 3 (1234)\", to "
-                                                "fill that assignment)") +
+                                                ": one column, the total, for the assignment TITLE names (as "
+                                                "\"Lab 3 (1234)\", or a grade item's \"Lab 3\")") +
            optionHelp("--into FILE", "fill in FILE, the gradebook " + orList(exportNames()) +
                                          " gives, and write it: the grades (and feedback comments, where it has "
                                          "them) changed, every other byte as it was") +

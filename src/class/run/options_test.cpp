@@ -35,7 +35,11 @@ TEST(ClassOptions, EverySitesNamesAreTakenByLayoutAndFormat)
         ASSERT_EQ(layout.result, ParseResult::run);
         EXPECT_TRUE(layout.options.layout.given);
         EXPECT_EQ(layout.options.layout.sites[layout.options.layout.site], &site->names);
-        Parsed format = parse({"--format=" + std::string(site->gradebook.format), "refs", "subs"});
+        // A gradebook the run only fills is refused without the export.
+        std::string asked = "--format=" + std::string(site->gradebook.format);
+        bool filledOnly = !site->gradebook.exportNeeded.empty();
+        EXPECT_EQ(parse({asked, "refs", "subs"}).result, filledOnly ? ParseResult::usageError : ParseResult::run);
+        Parsed format = parse({asked, "--into", "export.csv", "refs", "subs"});
         ASSERT_EQ(format.result, ParseResult::run);
         EXPECT_EQ(format.options.gradebook, site);
     }
@@ -48,10 +52,10 @@ TEST(ClassOptions, UnknownNamesAreRefusedWithEveryNameTaken)
 {
     Parsed layout = parse({"--layout", "blackboard", "refs", "subs"});
     EXPECT_EQ(layout.result, ParseResult::usageError);
-    EXPECT_EQ(layout.problem, "--layout takes auto, folders, canvas or moodle");
+    EXPECT_EQ(layout.problem, "--layout takes auto, folders, canvas, moodle or brightspace");
     Parsed format = parse({"--format", "Canvas", "refs", "subs"});
     EXPECT_EQ(format.result, ParseResult::usageError);
-    EXPECT_EQ(format.problem, "--format takes csv, canvas, moodle, gradescope or prairielearn");
+    EXPECT_EQ(format.problem, "--format takes csv, canvas, moodle, brightspace, gradescope or prairielearn");
     EXPECT_EQ(parse({"--format", "", "refs", "subs"}).problem, "--format takes a value that is not empty");
     EXPECT_EQ(parse({"refs", "subs", "--layout"}).problem, "--layout needs a value");
 }
@@ -60,7 +64,8 @@ TEST(ClassOptions, AssignmentNeedsTheGradebookWithItsColumn)
 {
     Parsed alone = parse({"--assignment", "Lab 3 (1234)", "refs", "subs"});
     EXPECT_EQ(alone.result, ParseResult::usageError);
-    EXPECT_EQ(alone.problem, "--assignment titles a column of Canvas's gradebook: it needs --format canvas");
+    EXPECT_EQ(alone.problem,
+              "--assignment titles a column of Canvas's gradebook: it needs --format canvas or brightspace");
     EXPECT_EQ(parse({"--assignment", "Lab 3", "--format", "moodle", "refs", "subs"}).result,
               ParseResult::usageError);
     Parsed canvas = parse({"--assignment", "Lab 3 (1234)", "--format", "canvas", "refs", "subs"});
@@ -145,9 +150,9 @@ TEST(ClassUsage, ListsEverySiteWithinTheWidth)
         EXPECT_NE(usage.find(site->names.name), std::string::npos) << site->names.name;
         EXPECT_NE(usage.find(site->gradebook.format), std::string::npos) << site->gradebook.format;
     }
-    EXPECT_NE(usage.find("a download from\nCanvas or Moodle as it comes.\n"), std::string::npos);
+    EXPECT_NE(usage.find("a download from\nCanvas, Moodle or Brightspace as it comes.\n"), std::string::npos);
     EXPECT_NE(usage.find("  --layout LAYOUT    how SUBMISSIONS lays out the files: auto (the\n"
-                         "                     default), folders, canvas or moodle\n"),
+                         "                     default), folders, canvas, moodle or brightspace\n"),
               std::string::npos);
     std::istringstream lines(usage);
     for (std::string line; std::getline(lines, line);)

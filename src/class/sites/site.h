@@ -46,6 +46,9 @@ struct SiteGradebook {
     // How an anonymous download's grades go back, where its ids name no
     // one in the gradebook; empty where the site's downloads are never so.
     std::string_view anonymousWay = {};
+    // Where the run cannot write the gradebook of its own making, but only
+    // fill the site's export, why: --format refuses it without --into.
+    std::string_view exportNeeded = {};
 };
 
 struct CourseSite {
@@ -62,6 +65,9 @@ struct CourseSite {
     // not take it.
     std::string (*feedbackPath)(const Student& student) = nullptr;
     SiteGradebook gradebook;
+    // A file at the download's top that the feedback zip carries back as
+    // it came, where the site needs it there; empty where none.
+    std::string_view feedbackKeeps = {};
 };
 
 // Every site, in the order the usage lists them and the names are tried:
