@@ -18,7 +18,15 @@
 struct TopEntry {
     std::string_view name;
     bool folder = false;
+    // Where the site reads the entry's text to place the others (a
+    // receipt), its first bytes: up to textRead, and one more where there
+    // was more.
+    std::string_view text{};
 };
+
+// How much of one entry's text a site may read: a receipt is a few hundred
+// bytes, and one a student's comments swelled is read no further.
+constexpr std::size_t textRead = 64 * 1024;
 
 // What one entry at the top is as a site names it: whose, and what of theirs.
 struct Placed {
@@ -35,6 +43,20 @@ struct Placed {
     // it could be, as the site names them; the entry is never theirs.
     std::string otherName{};
     std::string otherSiteId{};
+    // What the summary says of the entry, besides its being theirs, or in
+    // place of the site's words for an entry ignored: a notice, or where
+    // `warns` a warning.  `quiet`: ignored without a word, another entry
+    // (an earlier attempt's receipt) speaking for it.
+    std::string remark{};
+    bool warns = false;
+    bool quiet = false;
+};
+
+// What the summary says of one entry at the top, as its site read it.
+struct EntryRemark {
+    std::string entry;
+    std::string text;
+    bool warns = false;
 };
 
 // An entry at the top that could be another student's than the one it is
@@ -61,6 +83,10 @@ struct SiteNames {
     // The student's own name for a file laid out flat, read as the one of
     // `owner`'s that it is; else read alone.
     std::string (*fileNameOf)(std::string_view entry, const Student& owner) = nullptr;
+    // The files at the top whose text the site reads to place the others,
+    // by name: none where names alone tell.  A student then keeps each of
+    // their files' names as the text gave it.
+    bool (*readsText)(std::string_view name) = nullptr;
 };
 
 // The sites known, in the order their names are listed and tried.
@@ -95,9 +121,14 @@ std::string flatFileName(const SiteNames& site, std::string_view entry, const St
 // With `owners`, each entry's student is told there instead of kept as the
 // student's file (but for their first), as a download of hundreds of
 // thousands of files needs.  With `doubtful`, the entries that could be
-// another student's are told there.
+// another student's are told there; with `remarks`, what the site says
+// of entries.
 std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
                                 std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners = nullptr,
-                                std::vector<DoubtfulEntry>* doubtful = nullptr);
+                                std::vector<DoubtfulEntry>* doubtful = nullptr,
+                                std::vector<EntryRemark>* remarks = nullptr);
+
+// Whether any of the sites reads the text of a file named `name`.
+bool anySiteReadsText(SiteList sites, std::string_view name);
 
 #endif

@@ -62,6 +62,9 @@ struct CourseSite {
     // not take it.
     std::string (*feedbackPath)(const Student& student) = nullptr;
     SiteGradebook gradebook;
+    // What the summary says of --feedback's zip where the site takes no
+    // such zip back; empty where it does.
+    std::string_view feedbackNote = {};
 };
 
 // Every site, in the order the usage lists them and the names are tried:
