@@ -303,6 +303,7 @@ void readReceipts(Reading& reading)
 std::string attemptByName(const Reading& reading, std::string_view name, std::string& username, std::string& problem)
 {
     std::set<std::pair<std::string, std::string>> found;  // username, attempt part
+    bool unclear = false;  // a way the name splits whose username it does not tell
     for (std::size_t at : attemptSplits(name)) {
         std::string_view before = name.substr(0, at);
         std::string_view user;
@@ -313,19 +314,22 @@ std::string attemptByName(const Reading& reading, std::string_view name, std::st
         } else if (std::size_t underscore = before.find('_');
                    underscore != std::string_view::npos && before.find('_', underscore + 1) == std::string_view::npos) {
             user = before.substr(underscore + 1);
+        } else {
+            unclear = true;
         }
         if (!user.empty())
             found.emplace(std::string(user), std::string(name.substr(0, at + attemptWord.size() + stampShape.size())));
     }
-    if (found.size() == 1) {
+    if (found.size() == 1 && !unclear) {
         username = found.begin()->first;
         return found.begin()->second;
     }
-    if (found.size() > 1) {
+    if (found.size() + (unclear ? 1 : 0) > 1) {
         std::string who;
         for (const auto& [user, part] : found)
             who += (who.empty() ? "" : " or ") + user;
-        problem = "no receipt names it, and its name could be the file of " + who + ": not graded";
+        problem = "no receipt names it, and its name could be the file of " + who +
+                  (unclear ? " or of a username it does not tell" : "") + ": not graded";
     }
     return {};
 }
