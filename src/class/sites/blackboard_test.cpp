@@ -177,6 +177,24 @@ TEST(BlackboardDownload, AFileNamedAsAReceiptIsItsStudentsFile)
     EXPECT_EQ(download.of(fake + "_t1.sym").fileName, "jdoe_attempt_2099-01-01-00-00-00_t1.sym");
 }
 
+// An assignment named as an attempt is: each name is read from its end.
+TEST(BlackboardDownload, AnAssignmentNamedAsAnAttempt)
+{
+    Download download;
+    std::string assignment = "Re_attempt_2024-01-01-00-00-00_lab";
+    for (std::string_view user : {"jdoe", "eve"}) {
+        std::string part = assignment + "_" + std::string(user) + "_attempt_2024-12-12-13-22-26";
+        download.add(part + ".txt", receipt("Name: Some One (" + std::string(user) + ")", ""));
+        download.add(part + "_t1.sym");
+    }
+    download.add(assignment + "_kim_attempt_2024-12-12-13-00-00_t1.sym");
+    download.read();
+    EXPECT_EQ(download.of(assignment + "_jdoe_attempt_2024-12-12-13-22-26_t1.sym").key, "jdoe");
+    EXPECT_EQ(download.of(assignment + "_eve_attempt_2024-12-12-13-22-26_t1.sym").key, "eve");
+    EXPECT_EQ(download.of(assignment + "_eve_attempt_2024-12-12-13-22-26_t1.sym").fileName, "t1.sym");
+    EXPECT_EQ(download.of(assignment + "_kim_attempt_2024-12-12-13-00-00_t1.sym").key, "kim");
+}
+
 TEST(BlackboardDownload, WhatNoReceiptTellsIsPlacedOnlyWhereItSplitsOneWay)
 {
     Download download;
