@@ -385,6 +385,40 @@ std::string who(const Attempt& attempt, const std::string& name)
     return name + " (" + attempt.username + ")";
 }
 
+// An attempt's files: the graded attempt's are the student's, named as the
+// receipt names them; an earlier attempt's are passed over.
+void placeAttemptFiles(Reading& reading, const Attempt& attempt, const std::string& name, bool graded)
+{
+    for (std::size_t file : attempt.files) {
+        Placed placed = graded ? placedFor(attempt, name) : Placed();
+        placed.quiet = !graded;
+        std::string stored(reading.entries[file].name);
+        auto original = attempt.originals.find(stored);
+        bool given = original != attempt.originals.end() && usableName(original->second);
+        placed.fileName = given ? original->second : stored.substr(attempt.part.size() + 1);
+        reading.placed[file] = std::move(placed);
+    }
+}
+
+// An attempt's receipt, no file of the student's: what it says of itself,
+// after whether it is graded.
+void placeReceipt(Reading& reading, const Attempt& attempt, const std::string& name, const Attempt& latest)
+{
+    Placed& receipt = reading.placed[attempt.receipt];
+    Placed said = std::move(receipt);
+    receipt = &attempt == &latest ? placedFor(attempt, name) : Placed();
+    receipt.text = true;
+    if (&attempt != &latest)
+        addRemark(receipt, "an earlier attempt of " + who(attempt, name) + " than the one graded, of " +
+                               latest.stamp + ": not graded", false);
+    if (!said.remark.empty())
+        addRemark(receipt, std::string_view(said.remark).substr(2), said.warns);
+    if (attempt.cut)
+        addRemark(receipt, "it is longer than " + std::to_string(textRead / 1024) +
+                               " KiB and read no further: files it names past that are named as stored",
+                  false);
+}
+
 // Each student's latest attempt is theirs; the earlier ones are said of
 // and passed over.
 void placeAttempts(Reading& reading)
@@ -399,40 +433,18 @@ void placeAttempts(Reading& reading)
         std::string name = named == reading.namesOf.end() ? username : named->second;
         const Attempt& latest = *attempts.back();
         for (const Attempt* attempt : attempts) {
-            bool graded = attempt == &latest;
-            for (std::size_t file : attempt->files) {
-                Placed placed = graded ? placedFor(*attempt, name) : Placed();
-                placed.quiet = !graded;
-                std::string stored(reading.entries[file].name);
-                auto original = attempt->originals.find(stored);
-                bool given = original != attempt->originals.end() && usableName(original->second);
-                placed.fileName = given ? original->second : stored.substr(attempt->part.size() + 1);
-                reading.placed[file] = std::move(placed);
-            }
-            if (attempt->receipt == SIZE_MAX)
-                continue;
-            Placed& receipt = reading.placed[attempt->receipt];
-            Placed said = std::move(receipt);
-            receipt = graded ? placedFor(*attempt, name) : Placed();
-            receipt.text = true;
-            if (!graded)
-                addRemark(receipt, "an earlier attempt of " + who(*attempt, name) + " than the one graded, of " +
-                                       latest.stamp + ": not graded", false);
-            if (!said.remark.empty())
-                addRemark(receipt, std::string_view(said.remark).substr(2), said.warns);
-            if (attempt->cut)
-                addRemark(receipt, "it is longer than " + std::to_string(textRead / 1024) +
-                                       " KiB and read no further: files it names past that are named as stored",
-                          false);
+            placeAttemptFiles(reading, *attempt, name, attempt == &latest);
+            if (attempt->receipt != SIZE_MAX)
+                placeReceipt(reading, *attempt, name, latest);
         }
-        if (attempts.size() > 1) {
-            Placed& at = reading.placed[latest.receipt != SIZE_MAX ? latest.receipt : latest.files.front()];
-            std::string said = std::exchange(at.remark, {});
-            addRemark(at, "the latest of " + std::to_string(attempts.size()) + " attempts of " + who(latest, name) +
-                              ", graded; the earlier are not", false);
-            if (!said.empty())
-                at.remark += "; " + said.substr(2);
-        }
+        if (attempts.size() < 2)
+            continue;
+        Placed& at = reading.placed[latest.receipt != SIZE_MAX ? latest.receipt : latest.files.front()];
+        std::string said = std::exchange(at.remark, {});
+        addRemark(at, "the latest of " + std::to_string(attempts.size()) + " attempts of " + who(latest, name) +
+                          ", graded; the earlier are not", false);
+        if (!said.empty())
+            at.remark += "; " + said.substr(2);
     }
 }
 
