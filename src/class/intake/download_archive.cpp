@@ -81,6 +81,40 @@ void readData(ArchiveReader& download, std::uint64_t index, ListedEntry& entry, 
         keep(index, std::move(bytes), plan);
 }
 
+// The texts a site reads (receipts) are held to this in all: past it, a
+// download of hostile receipts is placed by its names alone.
+constexpr std::uint64_t textsBound = 64 * mebibyte;
+
+// Whether a site reads the entry's text: at the top, or in the one folder
+// a download may be wrapped in.
+bool wantsText(const LayoutChoice& choice, const std::vector<std::string_view>& components)
+{
+    if (components.size() > 2)
+        return false;
+    if (choice.given)
+        return choice.sites[choice.site]->readsText != nullptr && choice.sites[choice.site]->readsText(components.back());
+    return anySiteReadsText(choice.sites, components.back());
+}
+
+// The entry's first bytes, up to textRead and one more, within what all
+// texts may hold.
+void readText(ArchiveReader& download, std::uint64_t index, DownloadPlan& plan)
+{
+    if (plan.textBytes > textsBound)
+        return;
+    std::string text;
+    for (std::string_view chunk; text.size() <= textRead;) {
+        if (readChunk(download, largestStudentFile, chunk) != ArchiveStatus::ok)
+            break;
+        text.append(chunk.substr(0, textRead + 1 - text.size()));
+    }
+    plan.textBytes += text.size();
+    if (plan.textBytes > textsBound)
+        plan.warnings.push_back("holds more receipts' text than " + std::to_string(textsBound / mebibyte) +
+                                " MiB: those past it are not read, and their files are placed by their names alone");
+    plan.texts.emplace(index, std::move(text));
+}
+
 // Entries whose paths leave the folder they are unzipped in that a
 // download's warnings name, one each; past them, one warning counts them.
 constexpr std::uint64_t climbingNamed = 10;
@@ -98,7 +132,7 @@ void noteClimbingEntry(DownloadPlan& plan, std::string_view path, std::uint64_t 
 
 // Lists every entry the download holds, but for a Mac's litter and paths
 // that leave it; false where nothing at all can be read.
-bool listEntries(int fd, DownloadPlan& plan, std::string& error)
+bool listEntries(int fd, const LayoutChoice& choice, DownloadPlan& plan, std::string& error)
 {
     ArchiveReader reader;
     ArchiveStatus status = openArchive(fd, ArchiveKind::classDownload, reader);
@@ -147,7 +181,9 @@ bool listEntries(int fd, DownloadPlan& plan, std::string& error)
         if (!reader.entryRefusal.empty())
             entry.refused = FileState::unreadable;
         plan.paths += joined;
-        if (entry.refused == FileState::graded && !entry.folder)
+        if (entry.refused == FileState::graded && !entry.folder && wantsText(choice, path.components))
+            readText(reader, index, plan);
+        else if (entry.refused == FileState::graded && !entry.folder)
             readData(reader, index, entry, looksLikeUpload(path.components.back()), plan);
         plan.listed.push_back(entry);
     }
@@ -224,6 +260,8 @@ std::vector<TopEntry> topEntries(const DownloadPlan& plan, std::vector<std::uint
         auto [found, added] = index.try_emplace(topOf(plan, entry), static_cast<std::uint32_t>(top.size()));
         if (added)
             top.push_back(TopEntry{found->first, false});
+        if (auto text = plan.texts.find(entry.index); text != plan.texts.end() && !entry.nested)
+            top[found->second].text = text->second;
         top[found->second].folder = top[found->second].folder || entry.folder || entry.nested;
         topOfEntry.push_back(found->second);
     }
@@ -332,7 +370,7 @@ void chooseFor(DownloadPlan& plan, const SiteNames& site, const std::vector<Test
 bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& tests, DownloadPlan& plan,
                   std::string& error)
 {
-    if (!listEntries(fd, plan, error))
+    if (!listEntries(fd, choice, plan, error))
         return false;
     unwrap(plan, choice.sites);
     plan.listing.litter += std::erase_if(plan.listed, [&](const ListedEntry& entry) { return hidden(plan, entry); });
@@ -341,8 +379,9 @@ bool planDownload(int fd, const LayoutChoice& choice, const std::vector<Test>& t
     plan.listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);
     std::vector<std::uint32_t> owners;
     plan.students = studentsOf(*choice.sites[plan.listing.site], top, plan.listing.ignored, &owners,
-                               &plan.listing.doubtful, &plan.listing.older);
+                               &plan.listing.doubtful, &plan.listing.older, &plan.listing.remarks);
     std::vector<TopEntry>().swap(top);
+    std::map<std::uint64_t, std::string>().swap(plan.texts);
 
     // Each student's entries, in the download's order.
     std::vector<std::vector<std::uint32_t>> entriesOf(plan.students.size());

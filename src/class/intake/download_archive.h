@@ -91,6 +91,10 @@ struct DownloadPlan {
     std::vector<std::uint32_t> filesLeft;      // per student, files still to read
     std::map<std::uint64_t, std::string> kept; // entries' bytes the first pass kept, by entry
     std::uint64_t keptBytes = 0;
+    // The first bytes of the entries whose text the site reads to place
+    // the others, by entry: a receipt may come after the files it names.
+    std::map<std::uint64_t, std::string> texts;
+    std::uint64_t textBytes = 0;
     Listing listing;
     std::uint64_t entries = 0;          // entries read
     // Entries the second pass never inflates to pass, in order: larger

@@ -33,7 +33,8 @@ std::size_t entriesNamed(const SiteNames& site, const std::vector<TopEntry>& ent
 
 std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
                                 std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners,
-                                std::vector<DoubtfulEntry>* doubtful, std::vector<OlderSubmission>* older)
+                                std::vector<DoubtfulEntry>* doubtful, std::vector<OlderSubmission>* older,
+                                std::vector<EntryRemark>* remarks)
 {
     std::vector<Student> students;
     std::map<std::string, std::uint32_t> byKey;
@@ -44,8 +45,11 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
     for (std::size_t i = 0; i < entries.size(); ++i) {
         auto read = together.find(i);
         Placed placed = read == together.end() ? site.place(entries[i]) : std::move(read->second);
+        if (remarks != nullptr && !placed.remark.empty())
+            remarks->push_back(EntryRemark{std::string(entries[i].name), placed.remark, placed.warns});
         if (!placed.theirs) {
-            ignored.emplace_back(entries[i].name);
+            if (placed.remark.empty() && !placed.quiet)
+                ignored.emplace_back(entries[i].name);
             continue;
         }
         if (!placed.newest.empty()) {
@@ -71,10 +75,16 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
         if (placed.folder)
             student.folders.emplace_back(entries[i].name);
         // A download's files are found through `owners`: a student keeps
-        // their first, which their feedback's name needs.
-        else if (!placed.text && (owners == nullptr || student.flatFiles.empty()))
+        // their first, which their feedback's name needs, or all where
+        // only a text the site read gives their names.
+        else if (!placed.text && (owners == nullptr || student.flatFiles.empty() || site.readsText != nullptr))
             student.flatFiles.push_back(FlatFile{std::string(entries[i].name), placed.fileName, placed.fileId});
     }
+    // A file's name as the text gave it is looked up by its entry.
+    if (site.readsText != nullptr)
+        for (Student& student : students)
+            std::sort(student.flatFiles.begin(), student.flatFiles.end(),
+                      [](const FlatFile& a, const FlatFile& b) { return a.entry < b.entry; });
     // In byte order of names; a learning system's namesakes, by id.
     std::vector<std::uint32_t> order(students.size());
     for (std::uint32_t s = 0; s < order.size(); ++s)
@@ -93,6 +103,12 @@ std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntr
         for (std::uint32_t& owner : *owners)
             owner = owner == noOwner ? noOwner : placeOf[owner];
     return ordered;
+}
+
+bool anySiteReadsText(SiteList sites, std::string_view name)
+{
+    return std::any_of(sites.begin(), sites.end(),
+                       [&](const SiteNames* site) { return site->readsText != nullptr && site->readsText(name); });
 }
 
 std::string flatFileName(const SiteNames& site, std::string_view entry, const Student& owner)

@@ -18,7 +18,15 @@
 struct TopEntry {
     std::string_view name;
     bool folder = false;
+    // Where the site reads the entry's text to place the others (a
+    // receipt), its first bytes: up to textRead, and one more where there
+    // was more.
+    std::string_view text{};
 };
+
+// How much of one entry's text a site may read: a receipt is a few hundred
+// bytes, and one a student's comments swelled is read no further.
+constexpr std::size_t textRead = 64 * 1024;
 
 // What one entry at the top is as a site names it: whose, and what of theirs.
 struct Placed {
@@ -35,9 +43,23 @@ struct Placed {
     // it could be, as the site names them; the entry is never theirs.
     std::string otherName{};
     std::string otherSiteId{};
+    // What the summary says of the entry, besides its being theirs, or in
+    // place of the site's words for an entry ignored: a notice, or where
+    // `warns` a warning.  `quiet`: ignored without a word, another entry
+    // (an earlier attempt's receipt) speaking for it.
+    std::string remark{};
+    bool warns = false;
+    bool quiet = false;
     // Where the entry is one of the student's older submissions, set aside:
     // the entry of their newest, which alone is graded.
     std::string newest{};
+};
+
+// What the summary says of one entry at the top, as its site read it.
+struct EntryRemark {
+    std::string entry;
+    std::string text;
+    bool warns = false;
 };
 
 // An older submission of a student's, set aside for their newest.
@@ -71,6 +93,10 @@ struct SiteNames {
     // The student's own name for a file laid out flat, read as the one of
     // `owner`'s that it is; else read alone.
     std::string (*fileNameOf)(std::string_view entry, const Student& owner) = nullptr;
+    // The files at the top whose text the site reads to place the others,
+    // by name: none where names alone tell.  A student then keeps each of
+    // their files' names as the text gave it.
+    bool (*readsText)(std::string_view name) = nullptr;
 };
 
 // The sites known, in the order their names are listed and tried.
@@ -106,10 +132,15 @@ std::string flatFileName(const SiteNames& site, std::string_view entry, const St
 // student's file (but for their first), as a download of hundreds of
 // thousands of files needs.  With `doubtful`, the entries that could be
 // another student's are told there; with `older`, the older submissions
-// set aside, which are no one's.
+// set aside, which are no one's; with `remarks`, what the site says of
+// entries.
 std::vector<Student> studentsOf(const SiteNames& site, const std::vector<TopEntry>& entries,
                                 std::vector<std::string>& ignored, std::vector<std::uint32_t>* owners = nullptr,
                                 std::vector<DoubtfulEntry>* doubtful = nullptr,
-                                std::vector<OlderSubmission>* older = nullptr);
+                                std::vector<OlderSubmission>* older = nullptr,
+                                std::vector<EntryRemark>* remarks = nullptr);
+
+// Whether any of the sites reads the text of a file named `name`.
+bool anySiteReadsText(SiteList sites, std::string_view name);
 
 #endif

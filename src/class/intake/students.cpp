@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -113,6 +114,36 @@ void unwrapFolder(const LayoutChoice& choice, Descriptor& folder, std::string& r
     entries = std::move(innerEntries);
 }
 
+// The first bytes of each file at the top whose text the site reads, a
+// file never opened through a link or where it is not a regular file; each
+// entry's text points into what is returned.
+std::vector<std::string> textsRead(int folder, const SiteNames& site, std::vector<TopEntry>& top)
+{
+    std::vector<std::string> texts(top.size());
+    if (site.readsText == nullptr)
+        return texts;
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        if (top[i].folder || !site.readsText(top[i].name))
+            continue;
+        StudentFile file = openFlatFile(folder, std::string(top[i].name), {});
+        if (file.state != FileState::graded)
+            continue;
+        texts[i].resize(textRead + 1);
+        std::size_t got = 0;
+        while (got < texts[i].size()) {
+            ssize_t n = read(file.file.fd, texts[i].data() + got, texts[i].size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        texts[i].resize(got);
+        top[i].text = texts[i];
+    }
+    return texts;
+}
+
 }  // namespace
 
 bool listStudents(const std::string& submissions, const LayoutChoice& choice, bool followLinks,
@@ -149,8 +180,9 @@ bool listStudents(const std::string& submissions, const LayoutChoice& choice, bo
             listing.followed.emplace_back(entry.name, whereLinkLeads(root, entry.name));
     }
     listing.site = choice.given ? choice.site : detectLayout(choice.sites, top);
-    students = studentsOf(*choice.sites[listing.site], top, listing.ignored, nullptr, &listing.doubtful,
-                          &listing.older);
+    const SiteNames& site = *choice.sites[listing.site];
+    std::vector<std::string> texts = textsRead(folder.fd, site, top);
+    students = studentsOf(site, top, listing.ignored, nullptr, &listing.doubtful, &listing.older, &listing.remarks);
     std::sort(outside.begin(), outside.end());
     for (Student& student : students)
         for (const std::string& name : student.folders)

@@ -37,6 +37,8 @@ struct Listing {
     std::vector<std::pair<std::string, std::string>> followed;
     // Entries whose names the download leaves two ways to read.
     std::vector<DoubtfulEntry> doubtful;
+    // What the site said of entries as it read them.
+    std::vector<EntryRemark> remarks;
     // Students' older submissions, set aside for their newest.
     std::vector<OlderSubmission> older;
 };

@@ -4,6 +4,7 @@
 #include "class/run/grade_class.h"
 #include "class/run/threads.h"
 #include "class/outputs/csv_records.h"
+#include "class/outputs/utf16_text.h"
 #include "class/outputs/gradebook.h"
 #include "class/outputs/html_page.h"
 #include "class/outputs/json_run.h"
@@ -85,6 +86,7 @@ int optionTrouble(const std::string& message)
 struct IntoFile {
     CsvFile file;
     const CourseSite* site = nullptr;
+    bool utf16 = false;  // read as UTF-16LE text, and written back so
 };
 
 // A gradebook export is a few megabytes at most, even for a large course.
@@ -138,6 +140,14 @@ int readInto(const ClassOptions& options, const std::vector<Test>& tests, IntoFi
     std::string problem;
     if (!readWhole(options.into, text, problem))
         return trouble(problem);
+    if (looksUtf16le(text)) {
+        std::string utf8;
+        if (!utf16leToUtf8(text, utf8))
+            return optionTrouble("--into " + options.into + " is no CSV file a site wrote: it reads as UTF-16 "
+                                 "text, but holds what is none");
+        text = std::move(utf8);
+        into.utf16 = true;
+    }
     if (!readCsvRecords(std::move(text), into.file, problem))
         return optionTrouble("--into " + options.into + " is no CSV file a site wrote: " + problem);
     std::vector<std::string_view> exports;
@@ -372,6 +382,14 @@ bool loadStudents(const ClassOptions& options, const std::vector<Test>& tests, O
              who(doubt.name, doubt.siteId) + ", and the download does not tell: it is graded as " +
              visibleText(doubt.name, options.utf8) + "'s, whose name holds the other's ids, never as " +
              visibleText(doubt.otherName, options.utf8) + "'s");
+    // What the site read in a receipt is the student's text: shown as any is.
+    for (const EntryRemark& remark : listing.remarks) {
+        std::string said = shown(remark.entry) + visibleText(remark.text, options.utf8);
+        if (remark.warns)
+            warn(said);
+        else
+            notices.push_back(said);
+    }
     for (const std::string& lookAlike : lookAlikeStudents(students))
         warn(lookAlike);
     std::vector<std::string> roster;
@@ -628,6 +646,8 @@ int runClass(const ClassOptions& options)
     }
     if (std::string_view note = options.gradebook->gradebook.ownMakingNote; options.into.empty() && !note.empty())
         about.emplace_back(note);
+    if (std::string_view note = submissions.site->feedbackNote; !options.feedback.empty() && !note.empty())
+        about.push_back(options.feedback + std::string(note));
     // The reports folder is made before the page is opened, which may lie
     // in it, and each student's folder in it is chosen once the page and
     // the other outputs stand, so that no name can take theirs.
@@ -699,7 +719,7 @@ int runClass(const ClassOptions& options)
         into.site->gradebook.fill(fillRequest(options, into, tests, students, into.site == submissions.site), filled);
         for (const std::string& warning : filled.warnings)
             warn(warning);
-        put(*gradebook, filled.text);
+        put(*gradebook, into.utf16 ? utf8ToUtf16le(filled.text) : filled.text);
     } else {
         GradebookShape shape{options.gradebook == submissions.site, options.assignment, runTime(),
                              isatty(STDOUT_FILENO) != 0, options.utf8};

@@ -133,10 +133,11 @@ std::vector<std::string_view> assignmentFormats()
 
 std::string assignmentProblem()
 {
-    std::string_view column;
+    std::vector<std::string_view> columns;
     for (const CourseSite* site : courseSites())
-        column = column.empty() ? site->gradebook.assignmentColumnIn : column;
-    return "--assignment titles a column of " + std::string(column) + ": it needs --format " +
+        if (!site->gradebook.assignmentColumnIn.empty())
+            columns.push_back(site->gradebook.assignmentColumnIn);
+    return "--assignment titles a column of " + orList(columns) + ": it needs --format " +
            orList(assignmentFormats());
 }
 

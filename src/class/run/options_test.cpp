@@ -50,12 +50,13 @@ TEST(ClassOptions, EverySitesNamesAreTakenByLayoutAndFormat)
 
 TEST(ClassOptions, UnknownNamesAreRefusedWithEveryNameTaken)
 {
-    Parsed layout = parse({"--layout", "blackboard", "refs", "subs"});
+    Parsed layout = parse({"--layout", "sakai", "refs", "subs"});
     EXPECT_EQ(layout.result, ParseResult::usageError);
-    EXPECT_EQ(layout.problem, "--layout takes auto, folders, canvas, moodle or brightspace");
+    EXPECT_EQ(layout.problem, "--layout takes auto, folders, canvas, moodle, blackboard or brightspace");
     Parsed format = parse({"--format", "Canvas", "refs", "subs"});
     EXPECT_EQ(format.result, ParseResult::usageError);
-    EXPECT_EQ(format.problem, "--format takes csv, canvas, moodle, brightspace, gradescope or prairielearn");
+    EXPECT_EQ(format.problem,
+              "--format takes csv, canvas, moodle, blackboard, brightspace, gradescope or prairielearn");
     EXPECT_EQ(parse({"--format", "", "refs", "subs"}).problem, "--format takes a value that is not empty");
     EXPECT_EQ(parse({"refs", "subs", "--layout"}).problem, "--layout needs a value");
 }
@@ -64,8 +65,8 @@ TEST(ClassOptions, AssignmentNeedsTheGradebookWithItsColumn)
 {
     Parsed alone = parse({"--assignment", "Lab 3 (1234)", "refs", "subs"});
     EXPECT_EQ(alone.result, ParseResult::usageError);
-    EXPECT_EQ(alone.problem,
-              "--assignment titles a column of Canvas's gradebook: it needs --format canvas or brightspace");
+    EXPECT_EQ(alone.problem, "--assignment titles a column of Canvas's gradebook, Blackboard's Grade Center or "
+                             "Brightspace's grades export: it needs --format canvas, blackboard or brightspace");
     EXPECT_EQ(parse({"--assignment", "Lab 3", "--format", "moodle", "refs", "subs"}).result,
               ParseResult::usageError);
     Parsed canvas = parse({"--assignment", "Lab 3 (1234)", "--format", "canvas", "refs", "subs"});
@@ -150,9 +151,11 @@ TEST(ClassUsage, ListsEverySiteWithinTheWidth)
         EXPECT_NE(usage.find(site->names.name), std::string::npos) << site->names.name;
         EXPECT_NE(usage.find(site->gradebook.format), std::string::npos) << site->gradebook.format;
     }
-    EXPECT_NE(usage.find("a download from\nCanvas, Moodle or Brightspace as it comes.\n"), std::string::npos);
+    EXPECT_NE(usage.find("a download from\nCanvas, Moodle, Blackboard or Brightspace as it comes.\n"),
+              std::string::npos);
     EXPECT_NE(usage.find("  --layout LAYOUT    how SUBMISSIONS lays out the files: auto (the\n"
-                         "                     default), folders, canvas, moodle or brightspace\n"),
+                         "                     default), folders, canvas, moodle, blackboard or\n"
+                         "                     brightspace\n"),
               std::string::npos);
     std::istringstream lines(usage);
     for (std::string line; std::getline(lines, line);)

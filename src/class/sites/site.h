@@ -65,6 +65,9 @@ struct CourseSite {
     // not take it.
     std::string (*feedbackPath)(const Student& student) = nullptr;
     SiteGradebook gradebook;
+    // What the summary says of --feedback's zip where the site takes no
+    // such zip back; empty where it does.
+    std::string_view feedbackNote = {};
     // A file at the download's top that the feedback zip carries back as
     // it came, where the site needs it there; empty where none.
     std::string_view feedbackKeeps = {};

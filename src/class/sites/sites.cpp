@@ -5,8 +5,8 @@
 
 // The table's rows, each defined in the site's own file: a site is added
 // here and there alone.
-extern const CourseSite foldersSite, canvasSite, moodleSite, brightspaceSite;
-constexpr std::array rows{&foldersSite, &canvasSite, &moodleSite, &brightspaceSite};
+extern const CourseSite foldersSite, canvasSite, moodleSite, blackboardSite, brightspaceSite;
+constexpr std::array rows{&foldersSite, &canvasSite, &moodleSite, &blackboardSite, &brightspaceSite};
 
 std::span<const CourseSite* const> courseSites()
 {
