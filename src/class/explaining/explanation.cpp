@@ -15,6 +15,9 @@ namespace {
 // A pattern is told when it explains at least this many wrong lines, a
 // slip when it explains this many points.
 constexpr std::uint64_t leastEvidence = 2;
+// A range of one offset this long is told even where most wrong lines
+// beside it are not explained.
+constexpr std::uint64_t rangeLinesAlone = 3;
 
 // An assembler's offsets change at a directive or two, and its slips are
 // few: past these, a file's addresses or order are too broken to tell
@@ -469,8 +472,14 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         patterned += need.patterned ? 1 : 0;
         explainedByThem += need.patterned && told.anyOf(need) ? 1 : 0;
     }
-    if (patterned > 0 && 2 * explainedByThem <= patterned)
+    if (patterned > 0 && 2 * explainedByThem <= patterned) {
+        // But typos do not agree on one offset over lines enough: such a
+        // range is a mistake's however much else is wrong beside it.
+        std::vector<bool> ranges = told.ranges;
         told.clearPatterns();
+        for (std::size_t r = 0; r < ranges.size() && !model.grows && !told.scattered; ++r)
+            told.ranges[r] = ranges[r] && model.ranges[r].delta != 0 && support.ranges[r] >= rangeLinesAlone;
+    }
     auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
     if (slips > mostSlipsTold)
         tellReordered(reference, alignment, counts, slips, explanation.causes);
