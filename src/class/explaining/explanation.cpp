@@ -15,6 +15,9 @@ namespace {
 // A pattern is told when it explains at least this many wrong lines, a
 // slip when it explains this many points.
 constexpr std::uint64_t leastEvidence = 2;
+// A range of one offset this long is told even where most wrong lines
+// beside it are not explained.
+constexpr std::uint64_t rangeLinesAlone = 3;
 
 // An assembler's offsets change at a directive or two, and its slips are
 // few: past these, a file's addresses or order are too broken to tell
@@ -119,8 +122,11 @@ void addRepeatedOffsets(std::vector<LineOffset> others, std::size_t other, std::
 // holds from the first line that shows its offset where the range starts
 // until lines in a row show another, and may start as early as the line
 // after the last such lines before it.  A line alone at another offset,
-// or at its offset before it starts, may be a typo, and bounds nothing.
-std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model)
+// or at its offset before it starts, may be a typo, and bounds nothing
+// within; but a range said to hold to the end would claim such a line
+// after its last, which may be a mistake of one statement, so it ends at
+// its last line instead.  `lastOther` is the last line at another offset.
+std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model, std::uint32_t lastOther)
 {
     std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.line < b.line; });
     auto inRow = [&](std::size_t k, std::size_t next) {
@@ -150,7 +156,7 @@ std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model)
         for (; k < shown.size() && (shown[k].range == r || !solid[k]); ++k)
             if (shown[k].range == r)
                 span.last = shown[k].line;
-        span.toTheEnd = k == shown.size();
+        span.toTheEnd = k == shown.size() && (lastOther == noLine || lastOther < span.last);
     }
     return spans;
 }
@@ -426,8 +432,11 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         needs.push_back(need);
     }
 
+    std::uint32_t lastOther = noLine;
+    for (const LineOffset& other : otherOffsets)
+        lastOther = lastOther == noLine ? other.line : std::max(lastOther, other.line);
     addRepeatedOffsets(otherOffsets, model.ranges.size(), shown);
-    support.spans = spansOf(std::move(shown), model);
+    support.spans = spansOf(std::move(shown), model, lastOther);
 
     Told told;
     for (const CauseKindRow& row : patternRows)
@@ -463,8 +472,14 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         patterned += need.patterned ? 1 : 0;
         explainedByThem += need.patterned && told.anyOf(need) ? 1 : 0;
     }
-    if (patterned > 0 && 2 * explainedByThem <= patterned)
+    if (patterned > 0 && 2 * explainedByThem <= patterned) {
+        // But typos do not agree on one offset over lines enough: such a
+        // range is a mistake's however much else is wrong beside it.
+        std::vector<bool> ranges = told.ranges;
         told.clearPatterns();
+        for (std::size_t r = 0; r < ranges.size() && !model.grows && !told.scattered; ++r)
+            told.ranges[r] = ranges[r] && model.ranges[r].delta != 0 && support.ranges[r] >= rangeLinesAlone;
+    }
     auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
     if (slips > mostSlipsTold)
         tellReordered(reference, alignment, counts, slips, explanation.causes);

@@ -161,3 +161,31 @@ TEST(Statements, OperationsCountedAsWordsNeedNoSizeOfTheirOwn)
     std::vector<ObservedAddress> observed{{0, 0}, {1, 1}, {2, 1}};
     EXPECT_EQ(kinds(fitMistakes(model, observed)), std::vector{StatementMistake::shortAsWord});
 }
+
+TEST(Statements, ATypoAloneOnAnEquLineNamesNoMistake)
+{
+    Fixture f;
+    // E is 0x113; a slip may be left to a typo, but then a mistake must
+    // show wrong addresses of its own.
+    EXPECT_TRUE(f.fit({0x100, 0x100, 0x104, 0x109, 0x10F, 0x11F, 0x913, 0x11F, 0x122, 0x124}).empty());
+}
+
+TEST(Statements, OperationsCountedAsWordsAreNamedBesideFormat4TheReferenceDoesNotSize)
+{
+    // Two spans, four operations of unknown size: none is learned, and
+    // format 4 takes 4 bytes by its name.
+    TestProgram source = readProgram("PROG     START   0\n"
+                                     "FIRST    LDA     X\n"
+                                     "         CLEAR   A\n"
+                                     "        +JSUB    SUB\n"
+                                     "         NORM\n"
+                                     "SECOND   LDA     X\n"
+                                     "        +STA     Y\n"
+                                     "         SHIFTL  A,4\n"
+                                     "THIRD    RESW    1\n"
+                                     "         END     FIRST\n");
+    ReferenceIndex index = indexReference("0000 PROG\n0000 FIRST\n000A SECOND\n0013 THIRD\n");
+    StatementModel model = learnStatements(source, index.symbols, index.values, index.hasValue);
+    std::vector<ObservedAddress> observed{{0, 0}, {1, 0}, {2, 3}, {3, 4}};
+    EXPECT_EQ(kinds(fitMistakes(model, observed)), std::vector<StatementMistake>{StatementMistake::shortAsWord});
+}

@@ -169,6 +169,21 @@ void offsetData(CauseData& data)
     data.parameters.number("since", since);
     data.covers.emplace_back(since, to);
     data.coversKnown = true;
+    // An offset that grows: without its steps, `offset` (the last size)
+    // would be read as holding on the whole range.
+    if (diagnosis.steps.empty())
+        return;
+    data.parameters.key("steps");
+    Fields steps(data.parameters.out, '[');
+    for (const OffsetStep& step : diagnosis.steps) {
+        steps.next();
+        Fields one(steps.out, '{');
+        one.number("line", step.line);
+        auto offset = static_cast<std::int64_t>(step.offset);
+        one.signedNumber("offset", offset < 0 ? 0 - step.offset : step.offset, offset < 0);
+        one.out += '}';
+    }
+    steps.out += ']';
 }
 
 void cutData(CauseData& data)

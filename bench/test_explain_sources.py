@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""Checks that bench/asmgen.py's pass 1 assembles as the reference tool
+expects, that its mistakes move what they should, and that
+bench/explain-sources judges offsets by their ranges.
+
+    python3 bench/test_explain_sources.py
+"""
+import importlib.machinery
+import importlib.util
+import os
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # no __pycache__ left in the work tree
+
+
+def load(name, file):
+    loader = importlib.machinery.SourceFileLoader(name, os.path.join(HERE, file))
+    module = importlib.util.module_from_spec(importlib.util.spec_from_loader(name, loader))
+    loader.exec_module(module)
+    return module
+
+
+asmgen = load("asmgen", "asmgen.py")
+judge = load("explain_sources", "explain-sources")
+CASE = os.path.join(os.path.dirname(HERE), "tests", "class-cases", "sources-assembler-mistakes")
+
+
+def table(text, mistakes=frozenset()):
+    return [(address, label) for address, label, _, _ in
+            asmgen.printed(asmgen.pass1(asmgen.parse(text), mistakes), mistakes)]
+
+
+class PassOne(unittest.TestCase):
+    def test_the_golden_copy_program_assembles_to_its_reference(self):
+        # Another program than ours, assembled by hand: our pass 1 must agree.
+        with open(os.path.join(CASE, "sources", "t1.asm")) as f:
+            got = table(f.read())
+        with open(os.path.join(CASE, "references", "t1.sym")) as f:
+            want = [(int(a, 16), label) for a, label in (line.split() for line in f)]
+        self.assertEqual(got, want)
+
+    def test_each_mistake_moves_what_it_concerns(self):
+        text = asmgen.COPY.replace("{start}", "1000")
+        right = dict((label, address) for address, label in table(text))
+        for mistake, label, moved in (("plus3", "ENDFIL", -2), ("resw_bytes", "BUFFER", -4),
+                                      ("start_dec", "FIRST", 1000 - 0x1000), ("resb_hex", "RDREC", 0x4096 - 4096),
+                                      ("short3", "RLOOP", 3)):
+            wrong = dict((l, a) for a, l in table(text, {mistake}))
+            self.assertEqual(wrong[label] - right[label], moved, mistake)
+        self.assertNotIn("MAXLEN", dict((l, a) for a, l in table(text, {"equ_out"})))
+        self.assertEqual([l for _, l in table(text, {"name_doubled"})][:2], ["COPY", "COPY"])
+        self.assertIn("=C'EOF'", [l for _, l in table(text, {"literals_in_table"})])
+
+    def test_a_class_is_the_same_for_a_seed_and_its_truth_matches_its_files(self):
+        with tempfile.TemporaryDirectory() as folder:
+            truth = asmgen.generate(30, 5, os.path.join(folder, "a"))
+            again = asmgen.generate(30, 5, os.path.join(folder, "b"))
+            self.assertEqual(truth, again)
+            for name, record in truth["students"].items():
+                for test, file in record["files"].items():
+                    with open(os.path.join(folder, "a", "submissions", name, test), "rb") as f:
+                        lines = f.read().decode("utf-8-sig").splitlines()
+                    self.assertEqual(len(lines), len(file["printed"]))
+
+
+class Judge(unittest.TestCase):
+    FILE = {"offsets": [0, 0, -4, -4, -4, 0, -4, -10], "typo_lines": [], "absent": [], "printed": list(range(1, 9)),
+            "doubled": [], "causes": [], "order": "reference"}
+
+    def offset(self, **p):
+        return {"kind": "addressOffset", "parameters": dict({"lines": 4, "offset": -4, "from": 3, "since": 3}, **p)}
+
+    def test_an_offset_is_true_on_its_range_only(self):
+        self.assertTrue(judge.cause_true(self.offset(to=7), self.FILE, 8))
+        self.assertFalse(judge.cause_true(self.offset(to=8), self.FILE, 8))  # line 8 is -10
+        self.assertFalse(judge.cause_true(self.offset(to=6), self.FILE, 8))  # line 7 is -4 still
+        self.assertFalse(judge.cause_true(self.offset(to=7, offset=-3), self.FILE, 8))
+
+    def test_a_typo_is_no_line_of_a_range(self):
+        typo = dict(self.FILE, typo_lines=[8])
+        self.assertTrue(judge.cause_true(self.offset(to=8), typo, 8))
+
+
+if __name__ == "__main__":
+    unittest.main()
