@@ -80,7 +80,7 @@ constexpr WordsRow wordsRows[] = {
          std::string text = "operations of 1 or 2 bytes counted as 3 (up to source line " +
                             std::to_string(program[found.first].line);
          if (found.statements > 1)
-             text += ", and " + std::to_string(found.statements - 1) + " more places";
+             text += ", and " + std::to_string(found.statements - 1) + (found.statements == 2 ? " more place" : " more places");
          return text + ")";
      },
      "operations of 1 or 2 bytes counted as 3", "count a format 1 operation as 1 byte and a format 2 one as 2"},
