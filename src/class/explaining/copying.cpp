@@ -1,7 +1,10 @@
 #include "class/explaining/copying.h"
 
+#include "class/explaining/findings.h"
+
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <tuple>
 
 namespace {
@@ -69,27 +72,104 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
     groups_.push_back(RareGroup{mark, static_cast<std::uint32_t>(groupStudents_.size()),
                                 static_cast<std::uint32_t>(sharers)});
     groupStudents_.insert(groupStudents_.end(), students.begin(), students.end());
+    bool uniqueMistakes = sharers == 2 && answerOf(groups_.back()).kind == SharedKind::mistakes;
     forEachPair(groups_.back(), [&](std::uint64_t key, bool counts) {
         if (!counts)
             return;
         PairCount& count = counts_[key];
         ++count.pieces;
         count.rarity += 1.0 / static_cast<double>(sharers - 1);
+        count.uniqueMistakes = count.uniqueMistakes || uniqueMistakes;
     });
+}
+
+SharedAnswer CopyFinder::answerOf(const RareGroup& group) const
+{
+    Place place = places_.placeOf(group.mark.place);
+    SharedKind kind = !place.causes                        ? SharedKind::line
+                      : (group.mark.hash & orderTag) != 0 ? SharedKind::order
+                                                           : SharedKind::mistakes;
+    return SharedAnswer{place, group.sharers, group.mark.hash, kind};
 }
 
 template <typename Pair>
 void CopyFinder::forEachPair(const RareGroup& group, Pair&& pair)
 {
-    // A kind of cause counts once for a pair, however many tests show it.
-    bool cause = places_.placeOf(group.mark.place).causes;
-    auto kind = static_cast<std::uint32_t>(group.mark.hash >> 32);
+    // A set of mistakes, or an order, counts once for a pair, however many
+    // tests show it.
+    SharedKind kind = answerOf(group).kind;
     const std::uint32_t* students = groupStudents_.data() + group.first;
     for (std::uint32_t i = 0; i < group.sharers; ++i)
         for (std::uint32_t j = i + 1; j < group.sharers; ++j) {
             std::uint64_t key = std::uint64_t{students[i]} << 32 | students[j];
-            pair(key, !cause || kindsCounted_.insert({key, kind}).second);
+            pair(key, kind == SharedKind::line || kindsCounted_.insert({key, static_cast<std::uint32_t>(kind)}).second);
         }
+}
+
+namespace {
+
+bool stronger(const SuspectedPair& a, const SuspectedPair& b)
+{
+    if (a.apart != b.apart)
+        return b.apart;
+    if (a.pieces != b.pieces)
+        return a.pieces > b.pieces;
+    if (std::abs(a.rarity - b.rarity) > rarityMargin)
+        return a.rarity > b.rarity;
+    return std::tie(a.first, a.second) < std::tie(b.first, b.second);
+}
+
+// The root of a student's tree among the listed students' (`parent`).
+std::uint32_t rootOf(std::unordered_map<std::uint32_t, std::uint32_t>& parent, std::uint32_t student)
+{
+    while (parent[student] != student)
+        student = parent[student] = parent[parent[student]];
+    return student;
+}
+
+}  // namespace
+
+// Pairs that listed pairs join are one group, told once with all it
+// shares: a source and its two copies are one story, not three pairs.
+void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
+{
+    std::unordered_map<std::uint32_t, std::uint32_t> parent;
+    for (const SuspectedPair& pair : listed)
+        if (!pair.apart) {
+            parent.try_emplace(pair.first, pair.first);
+            parent.try_emplace(pair.second, pair.second);
+            std::uint32_t a = rootOf(parent, pair.first);
+            std::uint32_t b = rootOf(parent, pair.second);
+            parent[std::max(a, b)] = std::min(a, b);
+        }
+    std::map<std::uint32_t, std::vector<std::uint32_t>> members;
+    for (const auto& [student, ignored] : parent)
+        members[rootOf(parent, student)].push_back(student);
+    std::erase_if(members, [](const auto& group) { return group.second.size() < 3; });
+    if (members.empty())
+        return;
+    std::erase_if(listed, [&](const SuspectedPair& pair) {
+        return !pair.apart && parent.contains(pair.first) && members.contains(rootOf(parent, pair.first));
+    });
+    for (auto& [root, students] : members) {
+        std::sort(students.begin(), students.end());
+        SuspectedPair group{students[0], students[1], 0, 0, {}, students, false};
+        std::set<std::uint32_t> kindsTold;
+        for (const RareGroup& rare : groups_) {
+            std::uint32_t within = 0;
+            const std::uint32_t* holders = groupStudents_.data() + rare.first;
+            for (std::uint32_t i = 0; i < rare.sharers; ++i)
+                within += std::binary_search(students.begin(), students.end(), holders[i]) ? 1 : 0;
+            SharedAnswer answer = answerOf(rare);
+            if (within < 2 || (answer.kind != SharedKind::line && !kindsTold.insert(static_cast<std::uint32_t>(answer.kind)).second))
+                continue;
+            answer.within = within;
+            group.shared.push_back(answer);
+            ++group.pieces;
+            group.rarity += 1.0 / static_cast<double>(rare.sharers - 1);
+        }
+        listed.push_back(std::move(group));
+    }
 }
 
 std::vector<SuspectedPair> CopyFinder::suspects()
@@ -101,28 +181,23 @@ std::vector<SuspectedPair> CopyFinder::suspects()
     std::vector<SuspectedPair> listed;
     std::unordered_map<std::uint64_t, std::size_t> at;
     for (const auto& [key, count] : counts_)
-        if (count.pieces >= threshold.pieces) {
+        if (count.pieces >= threshold.pieces || count.uniqueMistakes) {
             at[key] = listed.size();
             listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
-                                           count.pieces, count.rarity, {}});
+                                           count.pieces, count.rarity, {}, {}, count.pieces < threshold.pieces});
         }
     counts_.clear();
     kindsCounted_.clear();
     for (const RareGroup& group : groups_) {
-        Place place = places_.placeOf(group.mark.place);
-        SharedAnswer answer{place, group.sharers, group.mark.hash};
+        SharedAnswer answer = answerOf(group);
         forEachPair(group, [&](std::uint64_t key, bool counts) {
             auto found = at.find(key);
             if (counts && found != at.end())
                 listed[found->second].shared.push_back(answer);
         });
     }
-    std::sort(listed.begin(), listed.end(), [](const SuspectedPair& a, const SuspectedPair& b) {
-        if (a.pieces != b.pieces)
-            return a.pieces > b.pieces;
-        if (std::abs(a.rarity - b.rarity) > rarityMargin)
-            return a.rarity > b.rarity;
-        return std::tie(a.first, a.second) < std::tie(b.first, b.second);
-    });
+    kindsCounted_.clear();
+    joinGroups(listed);
+    std::sort(listed.begin(), listed.end(), stronger);
     return listed;
 }
