@@ -16,7 +16,7 @@ constexpr std::uint64_t leastRareSharers = 3;
 constexpr std::uint64_t mostRareSharers = 8;
 
 // The pairs that chance alone may list in a class, on average.
-constexpr double toleratedHonestPairs = 0.1;
+constexpr double toleratedHonestPairs = 0.5;
 
 // No pair is asked to share more than this; past it the count is the cap.
 constexpr std::uint32_t mostPiecesAsked = 64;
@@ -68,7 +68,6 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
     Place place = places_.placeOf(mark.place);
     if (place.test >= mostSharers_.size() || sharers > mostSharers_[place.test])
         return;
-    coincidences_ += static_cast<double>(sharers * (sharers - 1) / 2);
     groups_.push_back(RareGroup{mark, static_cast<std::uint32_t>(groupStudents_.size()),
                                 static_cast<std::uint32_t>(sharers)});
     groupStudents_.insert(groupStudents_.end(), students.begin(), students.end());
@@ -78,8 +77,11 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
             return;
         PairCount& count = counts_[key];
         ++count.pieces;
+        count.own += sharers == 2 ? 1 : 0;
         count.rarity += 1.0 / static_cast<double>(sharers - 1);
         count.uniqueMistakes = count.uniqueMistakes || uniqueMistakes;
+        ++coincidences_;
+        owned_ += sharers == 2 ? 1 : 0;
     });
 }
 
@@ -176,15 +178,21 @@ std::vector<SuspectedPair> CopyFinder::suspects()
 {
     double pairs = static_cast<double>(students_) * static_cast<double>(students_ > 0 ? students_ - 1 : 0) / 2;
     threshold = thresholdFor(pairs, pairs > 0 ? coincidences_ / pairs : 0, toleratedHonestPairs);
+    // Pieces that no one else holds are rarer by chance than those a few
+    // hold: a pair may be listed for fewer of them, by their own rate.
+    CopyThreshold own = thresholdFor(pairs, pairs > 0 ? owned_ / pairs : 0, toleratedHonestPairs);
+    threshold.ownPieces = std::min(own.pieces, threshold.pieces);
+    threshold.expectedHonest += threshold.ownPieces < threshold.pieces ? own.expectedHonest : 0;
     // Only the pairs listed are told what they share: a second walk
     // through the rare groups, in the same order, gathers it.
     std::vector<SuspectedPair> listed;
     std::unordered_map<std::uint64_t, std::size_t> at;
     for (const auto& [key, count] : counts_)
-        if (count.pieces >= threshold.pieces || count.uniqueMistakes) {
+        if (bool reaches = count.pieces >= threshold.pieces || count.own >= threshold.ownPieces;
+            reaches || count.uniqueMistakes) {
             at[key] = listed.size();
             listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
-                                           count.pieces, count.rarity, {}, {}, count.pieces < threshold.pieces});
+                                           count.pieces, count.rarity, {}, {}, !reaches});
         }
     counts_.clear();
     kindsCounted_.clear();

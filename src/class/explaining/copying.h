@@ -25,7 +25,9 @@
 // pairs), and the pieces an honest pair shares are then taken as a Poisson
 // count of mean λ.  The threshold is the least count, at least 2, at which
 // the pairs that chance alone would list, over the whole class, number
-// less than one in ten.  The pairs listed are ranked by the pieces they
+// less than one in two; and a pair may be listed for fewer pieces where
+// they are held by no one else, whose rate is lower, by the same rule.
+// The pairs listed are ranked by the pieces they
 // share, then by how rare they are; pairs joined by listed pairs are told
 // as one group.  A pair whose set of mistakes no other student has, and
 // that shares too little else, is listed apart: no reading of outputs
@@ -68,6 +70,7 @@ struct SuspectedPair {
 // Chance's part in a class: how many pieces a pair must share.
 struct CopyThreshold {
     std::uint32_t pieces = 2;
+    std::uint32_t ownPieces = 2;  // or this many that no other student holds
     double rate = 0;          // λ: the chance that a given pair shares some rare piece
     double expectedHonest = 0;  // the pairs that chance alone would list at that count
 };
@@ -102,6 +105,7 @@ private:
     struct PairCount {
         std::uint32_t pieces = 0;
         double rarity = 0;
+        std::uint32_t own = 0;  // pieces no other student holds
         bool uniqueMistakes = false;
     };
 
@@ -116,6 +120,7 @@ private:
     std::vector<std::uint64_t> mostSharers_;
     std::uint64_t students_ = 0;
     double coincidences_ = 0;  // pairs sharing a rare piece, summed over pieces
+    double owned_ = 0;         // of them, pieces that no one else holds
     std::vector<RareGroup> groups_;
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
