@@ -142,6 +142,13 @@ std::string chanceText(const ClassSummary& summary)
            " pairs.";
 }
 
+// ", or 2 that no other student holds", where fewer of those list a pair.
+std::string ownText(const ClassSummary& summary)
+{
+    std::uint32_t own = summary.copyThreshold.ownPieces;
+    return own < summary.copyThreshold.pieces ? ", or " + std::to_string(own) + " that no other student holds" : "";
+}
+
 std::string namesCell(const SuspectedPair& pair, const std::vector<Student>& students)
 {
     std::vector<std::uint32_t> names = pair.members;
@@ -175,7 +182,8 @@ void appendPairs(Output& out, const ClassSummary& summary, const std::vector<Tes
              "its fields whatever its blanks and line ends. What more than a few students share is a common bug, "
              "and counts for nothing. A pair is listed when it shares " +
                  std::to_string(summary.copyThreshold.pieces) +
-                 " pieces or more, and students joined by listed pairs are one group. " + chanceText(summary) +
+                 " pieces or more" + ownText(summary) + ", and students joined by listed pairs are one group. " +
+                 chanceText(summary) +
                  "</p>\n");
     bool anyApart = std::any_of(summary.pairs.begin(), summary.pairs.end(), [](const SuspectedPair& p) { return p.apart; });
     if (summary.pairs.empty() || summary.pairs.front().apart)

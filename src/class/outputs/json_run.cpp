@@ -420,6 +420,7 @@ void summaryInto(std::string& out, const ClassSummary& summary, const std::vecto
     fields.key("copyThreshold");
     Fields threshold(out, '{');
     threshold.number("pieces", summary.copyThreshold.pieces);
+    threshold.number("ownPieces", summary.copyThreshold.ownPieces);
     threshold.real("rate", summary.copyThreshold.rate);
     threshold.real("expectedHonest", summary.copyThreshold.expectedHonest);
     out += "}}";

@@ -200,14 +200,16 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
             put80(out, "  and " + counted(summary.kinds.size() - kinds, "more kind", "more kinds"));
     }
     put(out, "\n");
-    std::string least = std::to_string(summary.copyThreshold.pieces);
+    std::string least = std::to_string(summary.copyThreshold.pieces) + " or more rare pieces of evidence";
+    if (summary.copyThreshold.ownPieces < summary.copyThreshold.pieces)
+        least += ", or " + std::to_string(summary.copyThreshold.ownPieces) + " no one else holds";
     auto apart = static_cast<std::size_t>(
         std::count_if(summary.pairs.begin(), summary.pairs.end(), [](const SuspectedPair& pair) { return pair.apart; }));
     std::size_t suspected = summary.pairs.size() - apart;
     if (suspected == 0) {
-        put80(out, "Suspected copying: no pair shares " + least + " or more rare pieces of evidence.");
+        put80(out, "Suspected copying: no pair shares " + least + ".");
     } else {
-        put80(out, "Suspected copying, to look at, not verdicts (" + least + " or more rare pieces of evidence):");
+        put80(out, "Suspected copying, to look at, not verdicts (" + least + "):");
         for (std::size_t p = 0; p < std::min(pairs, suspected); ++p)
             writePair(out, summary.pairs[p], tests, students, utf8);
         if (pairs < suspected)
