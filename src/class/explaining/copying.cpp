@@ -71,11 +71,12 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
     groups_.push_back(RareGroup{mark, static_cast<std::uint32_t>(groupStudents_.size()),
                                 static_cast<std::uint32_t>(sharers)});
     groupStudents_.insert(groupStudents_.end(), students.begin(), students.end());
-    bool uniqueMistakes = sharers == 2 && answerOf(groups_.back()).kind == SharedKind::mistakes;
-    forEachPair(groups_.back(), [&](std::uint64_t key, bool counts) {
-        if (!counts)
-            return;
+    SharedKind kind = answerOf(groups_.back()).kind;
+    bool uniqueMistakes = sharers == 2 && kind == SharedKind::mistakes;
+    forEachPair(groups_.back(), [&](std::uint64_t key) {
         PairCount& count = counts_[key];
+        if (!countsOnce(kind, count.kinds))
+            return;
         ++count.pieces;
         count.own += sharers == 2 ? 1 : 0;
         count.rarity += 1.0 / static_cast<double>(sharers - 1);
@@ -97,15 +98,22 @@ SharedAnswer CopyFinder::answerOf(const RareGroup& group) const
 template <typename Pair>
 void CopyFinder::forEachPair(const RareGroup& group, Pair&& pair)
 {
-    // A set of mistakes, or an order, counts once for a pair, however many
-    // tests show it.
-    SharedKind kind = answerOf(group).kind;
     const std::uint32_t* students = groupStudents_.data() + group.first;
     for (std::uint32_t i = 0; i < group.sharers; ++i)
-        for (std::uint32_t j = i + 1; j < group.sharers; ++j) {
-            std::uint64_t key = std::uint64_t{students[i]} << 32 | students[j];
-            pair(key, kind == SharedKind::line || kindsCounted_.insert({key, static_cast<std::uint32_t>(kind)}).second);
-        }
+        for (std::uint32_t j = i + 1; j < group.sharers; ++j)
+            pair(std::uint64_t{students[i]} << 32 | students[j]);
+}
+
+// A set of mistakes, or an order, counts once for a pair, however many
+// tests show it: `seen` holds the kinds of fact the pair was counted for.
+bool CopyFinder::countsOnce(SharedKind kind, std::uint8_t& seen)
+{
+    if (kind == SharedKind::line)
+        return true;
+    auto bit = static_cast<std::uint8_t>(1u << static_cast<unsigned>(kind));
+    bool first = (seen & bit) == 0;
+    seen |= bit;
+    return first;
 }
 
 namespace {
@@ -131,8 +139,8 @@ std::uint32_t rootOf(std::unordered_map<std::uint32_t, std::uint32_t>& parent, s
 
 }  // namespace
 
-// Pairs that listed pairs join are one group, told once with all it
-// shares: a source and its two copies are one story, not three pairs.
+// Students whose every two are listed are one group, told once with all
+// it shares: a source and its two copies are one story, not three pairs.
 void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
 {
     std::unordered_map<std::uint32_t, std::uint32_t> parent;
@@ -147,7 +155,16 @@ void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
     std::map<std::uint32_t, std::vector<std::uint32_t>> members;
     for (const auto& [student, ignored] : parent)
         members[rootOf(parent, student)].push_back(student);
-    std::erase_if(members, [](const auto& group) { return group.second.size() < 3; });
+    // A group is students every two of whom are listed: one student who
+    // shares a few pieces with one of a pair by chance is a pair of its own.
+    std::map<std::uint32_t, std::size_t> pairsWithin;
+    for (const SuspectedPair& pair : listed)
+        if (!pair.apart)
+            ++pairsWithin[rootOf(parent, pair.first)];
+    std::erase_if(members, [&](const auto& group) {
+        std::size_t size = group.second.size();
+        return size < 3 || pairsWithin[group.first] != size * (size - 1) / 2;
+    });
     if (members.empty())
         return;
     std::erase_if(listed, [&](const SuspectedPair& pair) {
@@ -156,14 +173,14 @@ void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
     for (auto& [root, students] : members) {
         std::sort(students.begin(), students.end());
         SuspectedPair group{students[0], students[1], 0, 0, {}, students, false};
-        std::set<std::uint32_t> kindsTold;
+        std::uint8_t kindsTold = 0;
         for (const RareGroup& rare : groups_) {
             std::uint32_t within = 0;
             const std::uint32_t* holders = groupStudents_.data() + rare.first;
             for (std::uint32_t i = 0; i < rare.sharers; ++i)
                 within += std::binary_search(students.begin(), students.end(), holders[i]) ? 1 : 0;
             SharedAnswer answer = answerOf(rare);
-            if (within < 2 || (answer.kind != SharedKind::line && !kindsTold.insert(static_cast<std::uint32_t>(answer.kind)).second))
+            if (within < 2 || !countsOnce(answer.kind, kindsTold))
                 continue;
             answer.within = within;
             group.shared.push_back(answer);
@@ -195,16 +212,15 @@ std::vector<SuspectedPair> CopyFinder::suspects()
                                            count.pieces, count.rarity, {}, {}, !reaches});
         }
     counts_.clear();
-    kindsCounted_.clear();
+    std::vector<std::uint8_t> seen(listed.size(), 0);
     for (const RareGroup& group : groups_) {
         SharedAnswer answer = answerOf(group);
-        forEachPair(group, [&](std::uint64_t key, bool counts) {
+        forEachPair(group, [&](std::uint64_t key) {
             auto found = at.find(key);
-            if (counts && found != at.end())
+            if (found != at.end() && countsOnce(answer.kind, seen[found->second]))
                 listed[found->second].shared.push_back(answer);
         });
     }
-    kindsCounted_.clear();
     joinGroups(listed);
     std::sort(listed.begin(), listed.end(), stronger);
     return listed;

@@ -28,8 +28,8 @@
 // less than one in two; and a pair may be listed for fewer pieces where
 // they are held by no one else, whose rate is lower, by the same rule.
 // The pairs listed are ranked by the pieces they
-// share, then by how rare they are; pairs joined by listed pairs are told
-// as one group.  A pair whose set of mistakes no other student has, and
+// share, then by how rare they are; students every two of whom are listed
+// are told as one group.  A pair whose set of mistakes no other student has, and
 // that shares too little else, is listed apart: no reading of outputs
 // tells two honest students with one rare assembler from a copy.
 #ifndef LABELGRADE_COPYING_H
@@ -38,7 +38,6 @@
 #include "class/explaining/tally.h"
 
 #include <cstdint>
-#include <set>
 #include <span>
 #include <unordered_map>
 #include <utility>
@@ -106,13 +105,14 @@ private:
         std::uint32_t pieces = 0;
         double rarity = 0;
         std::uint32_t own = 0;  // pieces no other student holds
+        std::uint8_t kinds = 0;  // the kinds of fact counted, as countsOnce keeps them
         bool uniqueMistakes = false;
     };
 
-    // Calls `pair(key, counts)` for each pair of the group's students:
-    // `counts` is false for a kind of fact the pair was already counted.
+    // Calls `pair(key)` for each pair of the group's students.
     template <typename Pair>
     void forEachPair(const RareGroup& group, Pair&& pair);
+    static bool countsOnce(SharedKind kind, std::uint8_t& seen);
     SharedAnswer answerOf(const RareGroup& group) const;
     void joinGroups(std::vector<SuspectedPair>& listed) const;
 
@@ -124,7 +124,6 @@ private:
     std::vector<RareGroup> groups_;
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
-    std::set<std::pair<std::uint64_t, std::uint32_t>> kindsCounted_;
 };
 
 #endif

@@ -143,3 +143,18 @@ TEST(CopyThreshold, AsksMoreOfAPairWhereChanceSharesMore)
     // Nothing shared at all: two pieces are still asked.
     EXPECT_EQ(thresholdFor(100, 0, 0.1).pieces, 2u);
 }
+
+TEST(CopyFinder, KeepsAPairOfItsOwnWhereAThirdSharesWithOneOnly)
+{
+    // 1 and 2 copied; 3 shares two other pieces with 2 alone: no group.
+    OneTest test(100);
+    for (std::uint32_t line = 0; line < 4; ++line)
+        test.share(line, {1, 2});
+    test.share(10, {2, 3});
+    test.share(11, {2, 3});
+    std::vector<SuspectedPair> listed = test.copies.suspects();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_TRUE(listed[0].members.empty());
+    EXPECT_TRUE(listed[1].members.empty());
+    EXPECT_EQ(listed[1].first, 2u);
+}

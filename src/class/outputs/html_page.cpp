@@ -182,7 +182,7 @@ void appendPairs(Output& out, const ClassSummary& summary, const std::vector<Tes
              "its fields whatever its blanks and line ends. What more than a few students share is a common bug, "
              "and counts for nothing. A pair is listed when it shares " +
                  std::to_string(summary.copyThreshold.pieces) +
-                 " pieces or more" + ownText(summary) + ", and students joined by listed pairs are one group. " +
+                 " pieces or more" + ownText(summary) + ", and students every two of whom are listed are one group. " +
                  chanceText(summary) +
                  "</p>\n");
     bool anyApart = std::any_of(summary.pairs.begin(), summary.pairs.end(), [](const SuspectedPair& p) { return p.apart; });

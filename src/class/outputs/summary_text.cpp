@@ -221,7 +221,9 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
         std::size_t shown = pairs > suspected ? pairs - suspected : 0;
         for (std::size_t p = suspected; p < suspected + std::min(shown, apart); ++p)
             writePair(out, summary.pairs[p], tests, students, utf8);
-        if (shown < apart)
+        if (shown == 0)
+            put80(out, "  " + counted(apart, "pair", "pairs") + ", on the page and in --json");
+        else if (shown < apart)
             put80(out, "  and " + counted(apart - shown, "more pair", "more pairs"));
     }
     if (summary.findings > 0 || !summary.pairs.empty())
