@@ -3,6 +3,7 @@
 
     bench/classgen.py --students N --seed S --out DIR [--honest] [--typos-only]
                       [--planted-share F] [--pairs N] [--groups N] [--copies-as-they-come]
+                      [--mixed]
 
 writes DIR/references/<test>, DIR/submissions/<student>/<test> and
 DIR/truth.json, which says for every file the causes really in it, with
@@ -20,6 +21,17 @@ copied files get at least 2 typos of their own (the targets are set on
 copies that carry evidence); --copies-as-they-come leaves the sources as
 they are, for a measure of how many copies carry none. --honest plants no copying; --typos-only
 leaves nothing but typos.
+
+--mixed draws the class's mix from the seed, so that nothing is tuned to
+one: each common bug's prevalence, and for the bugs that have parameters
+(how far off, from which line, how many characters kept) a few variants,
+each student with the bug taking one; the typo rate; how many copy; and
+how each copier disguises: the source's files re-saved (CR LF),
+re-padded (a trailing blank, or tabs), as they are, or a copy of the
+source's assembler run by the copier, with their own typos and way of
+saving. Each copy record then says what its students share: "edits",
+the source's typos the copies keep, and "rare_set", whether the set of
+assembler mistakes they share on some copied test is no other student's.
 
 A cause is plain data, a kind and its parameters:
   decimal                     addresses printed with %04d
@@ -289,8 +301,36 @@ def file_truth(file):
     return truth
 
 
+def mixed_bugs(rng, tests):
+    """The common bugs of a mixed class: each one's prevalence drawn, and
+    the bugs with parameters in a few variants, one per student who has it.
+    Returns [(family, prevalence, [(name, why, cause of a test), ...])]."""
+    def at_line(t, lo, hi, pick):
+        return max(2, min(t["lines"] - 2, round(t["lines"] * (lo + pick * (hi - lo)))))
+    families = []
+    for name, share, why, cause in COMMON_BUGS:
+        variants = [(name, why, cause)]
+        if name == "off_by_one":
+            variants = []
+            for k in range(rng.randint(1, 4)):
+                d, pick = rng.choice((1, 1, 2, 3, 4, 6)), rng.random()
+                variants.append(("%s/%d" % (name, k), why,
+                                 lambda t, d=d, pick=pick: {"kind": "offset", "d": d, "from_line": at_line(t, .2, .8, pick)}))
+        elif name == "start_0x100":
+            variants = [("%s/%d" % (name, k), why, lambda t, d=d: {"kind": "offset", "d": d, "from_line": 1})
+                        for k, d in enumerate(rng.sample((0x100, 0x1000, 0x20, 0x200, 3), rng.randint(1, 3)))]
+        elif name == "six_letters":
+            variants = [("%s/%d" % (name, k), why, lambda t, w=w: {"kind": "truncated", "width": w})
+                        for k, w in enumerate(rng.sample((5, 6, 8), rng.randint(1, 2)))]
+        elif name == "header":
+            variants = [("%s/%d" % (name, k), why, lambda t, by=by: {"kind": "shift", "at": 1, "by": by})
+                        for k, by in enumerate(rng.sample((-1, -2), rng.randint(1, 2)))]
+        families.append((name, min(0.6, share * rng.uniform(0.2, 2.5)), variants))
+    return families
+
+
 def generate(students, seed, out=None, honest=False, typos_only=False, planted_share=0.2, pairs=None, groups=None,
-             top_up=True):
+             top_up=True, mixed=False):
     """Makes the class; writes it under `out` when given; returns its truth."""
     rng = random.Random(seed)
     refs = {t: make_reference(rng, rng.randint(20, 200)) for t in TESTS}
@@ -299,7 +339,21 @@ def generate(students, seed, out=None, honest=False, typos_only=False, planted_s
         n = len(ref)
         tests[t] = {"lines": n, "construct_line": rng.randint(n // 3, 2 * n // 3), "equ_line": rng.randint(2, n - 2)}
     names = ["s%05d" % k for k in range(1, students + 1)]
-    bugs = {s: [] if typos_only else [b for b in COMMON_BUGS if rng.random() < b[1]] for s in names}
+    typo_weights = TYPO_WEIGHTS
+    if mixed:
+        families = mixed_bugs(rng, tests)
+        bug_table = [(v[0], family[1], v[1], v[2]) for family in families for v in family[2]]
+        planted_share = rng.uniform(0.05, 0.3)
+        typo_weights = [w * rng.uniform(0.3, 3) if n else w for n, w in zip(TYPO_COUNTS, TYPO_WEIGHTS)]
+        bugs = {s: [] if typos_only else
+                [(v[0], f[1], v[1], v[2]) for f in families if rng.random() < f[1] for v in [rng.choice(f[2])]]
+                for s in names}
+        if pairs is None and not honest:
+            pairs = rng.randint(1, max(1, students // 40))
+            groups = rng.randint(1, max(1, students // 100))
+    else:
+        bug_table = COMMON_BUGS
+        bugs = {s: [] if typos_only else [b for b in COMMON_BUGS if rng.random() < b[1]] for s in names}
     planted = {}
     if not typos_only:
         for s in sorted(rng.sample(names, round(planted_share * students))):
@@ -329,28 +383,38 @@ def generate(students, seed, out=None, honest=False, typos_only=False, planted_s
             key = (t, json.dumps(causes, sort_keys=True))
             if key not in cache:
                 cache[key] = make_base(refs[t], causes)
-            count = rng.choices(TYPO_COUNTS, TYPO_WEIGHTS)[0]
+            count = rng.choices(TYPO_COUNTS, typo_weights)[0]
             if top_up and (s, t) in sources:
                 count = max(count, 2)
             files[s, t] = {"base": cache[key], "changes": add_typos(rng, cache[key], count), "disguise": {}}
     copy_records = []
     for source, copier, copied in copies:
         disguise = rng.choice(DISGUISES) if rng.random() < 0.5 else {}
+        # A mixed class's copier may run the source's assembler instead,
+        # with typos and a way of saving of their own.
+        assembler = mixed and rng.random() < 0.3
         for t in copied:
             original = files[source, t]
-            changes = dict(original["changes"])
-            changes.update(add_typos(rng, original["base"], rng.randint(2, 5), avoid=original["changes"]))
+            changes = {} if assembler else dict(original["changes"])
+            own = rng.choices(TYPO_COUNTS, typo_weights)[0] if assembler else rng.randint(2, 5)
+            changes.update(add_typos(rng, original["base"], own, avoid=original["changes"]))
             files[copier, t] = {"base": original["base"], "changes": changes, "disguise": disguise,
                                 "copied_from": source}
-        copy_records.append({"source": source, "copier": copier, "tests": list(copied),
-                             "disguise": next(iter(disguise), None)})
+        record = {"source": source, "copier": copier, "tests": list(copied),
+                  "disguise": "assembler" if assembler else next(iter(disguise), None)}
+        if mixed:
+            record["edits"] = 0 if assembler else sum(len(files[source, t]["changes"]) for t in copied)
+        copy_records.append(record)
+    if mixed:
+        share_sets(files, copy_records, names, planted_groups)
 
     truth = {"seed": seed, "mode": {"honest": honest, "typos_only": typos_only, "planted_share": planted_share,
-                                    "top_up": top_up},
+                                    "top_up": top_up, "mixed": mixed, "students": students,
+                                    "pairs": len(planted_pairs), "groups": len(planted_groups)},
              "tests": tests,
              "common_bugs": [] if typos_only else [
                  {"name": name, "prevalence": share, "why": why, "causes": {t: cause(tests[t]) for t in TESTS}}
-                 for name, share, why, cause in COMMON_BUGS],
+                 for name, share, why, cause in bug_table],
              "pairs": planted_pairs, "groups": planted_groups, "copies": copy_records,
              "students": {s: {"bugs": [b[0] for b in bugs[s]], "planted": planted.get(s, {}),
                               "files": {t: file_truth(files[s, t]) for t in TESTS}} for s in names}}
@@ -370,6 +434,27 @@ def generate(students, seed, out=None, honest=False, typos_only=False, planted_s
     return truth
 
 
+COSMETIC = ("crlf", "bom", "trailing_empty_line", "address_form", "swapped")
+
+
+def share_sets(files, copy_records, names, planted_groups):
+    """Marks each copy record whose students share, on some copied test, a
+    set of assembler mistakes that no other student's file of that test
+    has (cosmetic causes aside)."""
+    def set_of(s, t):
+        return json.dumps(sorted(json.dumps(c, sort_keys=True) for c in files[s, t]["base"]["causes"]
+                                 if c["kind"] not in COSMETIC))
+    holders = {}
+    for s in names:
+        for t in TESTS:
+            holders.setdefault((t, set_of(s, t)), set()).add(s)
+    ring = {s: set(g) for g in planted_groups for s in g}
+    for record in copy_records:
+        together = ring.get(record["source"], {record["source"], record["copier"]})
+        record["rare_set"] = any(set_of(record["source"], t) != "[]" and
+                                 holders[t, set_of(record["source"], t)] <= together for t in record["tests"])
+
+
 def main():
     parser = argparse.ArgumentParser(description="Makes a class whose every mistake is known.")
     parser.add_argument("--students", type=int, required=True)
@@ -382,9 +467,10 @@ def main():
     parser.add_argument("--groups", type=int, help="planted groups of 3 (default: one per 100 students)")
     parser.add_argument("--copies-as-they-come", action="store_true",
                         help="no typos added to the sources of copies")
+    parser.add_argument("--mixed", action="store_true", help="the mix of bugs, typos and copying drawn from the seed")
     args = parser.parse_args()
     generate(args.students, args.seed, args.out, args.honest, args.typos_only, args.planted_share,
-             args.pairs, args.groups, top_up=not args.copies_as_they_come)
+             args.pairs, args.groups, top_up=not args.copies_as_they_come, mixed=args.mixed)
 
 
 if __name__ == "__main__":

@@ -157,6 +157,40 @@ class GeneratedClass(unittest.TestCase):
         self.assertNotEqual(snapshot(3)[1], snapshot(4)[1])
 
 
+class MixedClass(unittest.TestCase):
+    def test_copies_record_what_they_share_and_the_mix_varies(self):
+        with tempfile.TemporaryDirectory() as folder:
+            truth = classgen.generate(300, 11, folder, mixed=True, top_up=False)
+            other = classgen.generate(300, 12, None, mixed=True, top_up=False)
+        self.assertNotEqual([b["prevalence"] for b in truth["common_bugs"]],
+                            [b["prevalence"] for b in other["common_bugs"]])
+        for copy in truth["copies"]:
+            source = truth["students"][copy["source"]]["files"]
+            copier = truth["students"][copy["copier"]]["files"]
+            kept = sum(len(set(source[t]["typo_lines"]) & set(copier[t]["typo_lines"])) for t in copy["tests"])
+            # A copy of the assembler keeps none of the source's typos.
+            self.assertEqual(copy["edits"], 0 if copy["disguise"] == "assembler" else kept, copy)
+            self.assertIn(copy["rare_set"], (True, False))
+
+    def test_scores_groups_and_pairs_listed_apart(self):
+        truth = {"pairs": [["a", "b"]], "groups": [["c", "d", "e"]],
+                 "copies": [{"source": "a", "copier": "b", "edits": 3, "rare_set": False},
+                            {"source": "c", "copier": "d", "edits": 0, "rare_set": True},
+                            {"source": "c", "copier": "e", "edits": 1, "rare_set": False}]}
+        listed = [(frozenset("cde"), 4, False, "4 identical hand edits"),
+                  (frozenset("xy"), 3, False, "3 identical hand edits"),
+                  (frozenset("ab"), 1, True, quality.RARE_SET),
+                  (frozenset("uv"), 1, True, quality.RARE_SET)]
+        s = quality.score_mixed(truth, listed)
+        self.assertEqual((s["pairs"], s["pairs_found"], s["group_pairs"], s["group_pairs_found"]), (1, 1, 1, 1))
+        self.assertEqual((s["one_edit"], s["one_edit_found"]), (1, 1))
+        # x and y are honest, and listed above a planted pair listed apart,
+        # which is no ranking: u and v, listed apart, are no honest pair.
+        self.assertEqual(s["honest"], 1)
+        self.assertTrue(s["planted_first"])
+        self.assertFalse(quality.score_mixed(truth, listed[1:2] + listed[:1])["planted_first"])
+
+
 class Evaluator(unittest.TestCase):
     def test_todays_texts_read_as_causes(self):
         examples = {
@@ -236,7 +270,12 @@ class Evaluator(unittest.TestCase):
             for body, pairs in (("<p>No pair.</p>\n", []),
                                 ("<table>\n<tr><th>students</th><th>weight</th><th>what</th></tr>\n"
                                  "<tr><td>s3 and s4</td><td class=\"n\">5.5</td><td>t1.sym line 3</td></tr>\n</table>\n",
-                                 [(frozenset(("s3", "s4")), 5.5)])):
+                                 [(frozenset(("s3", "s4")), 5.5, False, "t1.sym line 3")]),
+                                # A group, and a pair listed apart under a heading of its own.
+                                ("<table>\n<tr><td>s3, s4 and s5</td><td class=\"n\">4</td><td>x</td></tr>\n</table>\n"
+                                 "<h3>Sharing a set</h3>\n<table>\n<tr><td>s6 and s7</td><td class=\"n\">1</td><td>y</td>"
+                                 "</tr>\n</table>\n",
+                                 [(frozenset(("s3", "s4", "s5")), 4, False, "x"), (frozenset(("s6", "s7")), 1, True, "y")])):
                 with open(page, "w") as f:
                     f.write(head + body + rest)
                 self.assertEqual(quality.read_pairs(page), pairs)

@@ -1,7 +1,10 @@
 #include "class/explaining/copying.h"
 
+#include "class/explaining/findings.h"
+
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <tuple>
 
 namespace {
@@ -13,7 +16,7 @@ constexpr std::uint64_t leastRareSharers = 3;
 constexpr std::uint64_t mostRareSharers = 8;
 
 // The pairs that chance alone may list in a class, on average.
-constexpr double toleratedHonestPairs = 0.1;
+constexpr double toleratedHonestPairs = 0.5;
 
 // No pair is asked to share more than this; past it the count is the cap.
 constexpr std::uint32_t mostPiecesAsked = 64;
@@ -65,64 +68,160 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
     Place place = places_.placeOf(mark.place);
     if (place.test >= mostSharers_.size() || sharers > mostSharers_[place.test])
         return;
-    coincidences_ += static_cast<double>(sharers * (sharers - 1) / 2);
     groups_.push_back(RareGroup{mark, static_cast<std::uint32_t>(groupStudents_.size()),
                                 static_cast<std::uint32_t>(sharers)});
     groupStudents_.insert(groupStudents_.end(), students.begin(), students.end());
-    forEachPair(groups_.back(), [&](std::uint64_t key, bool counts) {
-        if (!counts)
-            return;
+    SharedKind kind = answerOf(groups_.back()).kind;
+    bool uniqueMistakes = sharers == 2 && kind == SharedKind::mistakes;
+    forEachPair(groups_.back(), [&](std::uint64_t key) {
         PairCount& count = counts_[key];
+        if (!countsOnce(kind, count.kinds))
+            return;
         ++count.pieces;
+        count.own += sharers == 2 ? 1 : 0;
         count.rarity += 1.0 / static_cast<double>(sharers - 1);
+        count.uniqueMistakes = count.uniqueMistakes || uniqueMistakes;
+        ++coincidences_;
+        owned_ += sharers == 2 ? 1 : 0;
     });
+}
+
+SharedAnswer CopyFinder::answerOf(const RareGroup& group) const
+{
+    Place place = places_.placeOf(group.mark.place);
+    SharedKind kind = !place.causes                        ? SharedKind::line
+                      : (group.mark.hash & orderTag) != 0 ? SharedKind::order
+                                                           : SharedKind::mistakes;
+    return SharedAnswer{place, group.sharers, group.mark.hash, kind};
 }
 
 template <typename Pair>
 void CopyFinder::forEachPair(const RareGroup& group, Pair&& pair)
 {
-    // A kind of cause counts once for a pair, however many tests show it.
-    bool cause = places_.placeOf(group.mark.place).causes;
-    auto kind = static_cast<std::uint32_t>(group.mark.hash >> 32);
     const std::uint32_t* students = groupStudents_.data() + group.first;
     for (std::uint32_t i = 0; i < group.sharers; ++i)
-        for (std::uint32_t j = i + 1; j < group.sharers; ++j) {
-            std::uint64_t key = std::uint64_t{students[i]} << 32 | students[j];
-            pair(key, !cause || kindsCounted_.insert({key, kind}).second);
+        for (std::uint32_t j = i + 1; j < group.sharers; ++j)
+            pair(std::uint64_t{students[i]} << 32 | students[j]);
+}
+
+// A set of mistakes, or an order, counts once for a pair, however many
+// tests show it: `seen` holds the kinds of fact the pair was counted for.
+bool CopyFinder::countsOnce(SharedKind kind, std::uint8_t& seen)
+{
+    if (kind == SharedKind::line)
+        return true;
+    auto bit = static_cast<std::uint8_t>(1u << static_cast<unsigned>(kind));
+    bool first = (seen & bit) == 0;
+    seen |= bit;
+    return first;
+}
+
+namespace {
+
+bool stronger(const SuspectedPair& a, const SuspectedPair& b)
+{
+    if (a.apart != b.apart)
+        return b.apart;
+    if (a.pieces != b.pieces)
+        return a.pieces > b.pieces;
+    if (std::abs(a.rarity - b.rarity) > rarityMargin)
+        return a.rarity > b.rarity;
+    return std::tie(a.first, a.second) < std::tie(b.first, b.second);
+}
+
+// The root of a student's tree among the listed students' (`parent`).
+std::uint32_t rootOf(std::unordered_map<std::uint32_t, std::uint32_t>& parent, std::uint32_t student)
+{
+    while (parent[student] != student)
+        student = parent[student] = parent[parent[student]];
+    return student;
+}
+
+}  // namespace
+
+// Students whose every two are listed are one group, told once with all
+// it shares: a source and its two copies are one story, not three pairs.
+void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
+{
+    std::unordered_map<std::uint32_t, std::uint32_t> parent;
+    for (const SuspectedPair& pair : listed)
+        if (!pair.apart) {
+            parent.try_emplace(pair.first, pair.first);
+            parent.try_emplace(pair.second, pair.second);
+            std::uint32_t a = rootOf(parent, pair.first);
+            std::uint32_t b = rootOf(parent, pair.second);
+            parent[std::max(a, b)] = std::min(a, b);
         }
+    std::map<std::uint32_t, std::vector<std::uint32_t>> members;
+    for (const auto& [student, ignored] : parent)
+        members[rootOf(parent, student)].push_back(student);
+    // A group is students every two of whom are listed: one student who
+    // shares a few pieces with one of a pair by chance is a pair of its own.
+    std::map<std::uint32_t, std::size_t> pairsWithin;
+    for (const SuspectedPair& pair : listed)
+        if (!pair.apart)
+            ++pairsWithin[rootOf(parent, pair.first)];
+    std::erase_if(members, [&](const auto& group) {
+        std::size_t size = group.second.size();
+        return size < 3 || pairsWithin[group.first] != size * (size - 1) / 2;
+    });
+    if (members.empty())
+        return;
+    std::erase_if(listed, [&](const SuspectedPair& pair) {
+        return !pair.apart && parent.contains(pair.first) && members.contains(rootOf(parent, pair.first));
+    });
+    for (auto& [root, students] : members) {
+        std::sort(students.begin(), students.end());
+        SuspectedPair group{students[0], students[1], 0, 0, {}, students, false};
+        std::uint8_t kindsTold = 0;
+        for (const RareGroup& rare : groups_) {
+            std::uint32_t within = 0;
+            const std::uint32_t* holders = groupStudents_.data() + rare.first;
+            for (std::uint32_t i = 0; i < rare.sharers; ++i)
+                within += std::binary_search(students.begin(), students.end(), holders[i]) ? 1 : 0;
+            SharedAnswer answer = answerOf(rare);
+            if (within < 2 || !countsOnce(answer.kind, kindsTold))
+                continue;
+            answer.within = within;
+            group.shared.push_back(answer);
+            ++group.pieces;
+            group.rarity += 1.0 / static_cast<double>(rare.sharers - 1);
+        }
+        listed.push_back(std::move(group));
+    }
 }
 
 std::vector<SuspectedPair> CopyFinder::suspects()
 {
     double pairs = static_cast<double>(students_) * static_cast<double>(students_ > 0 ? students_ - 1 : 0) / 2;
     threshold = thresholdFor(pairs, pairs > 0 ? coincidences_ / pairs : 0, toleratedHonestPairs);
+    // Pieces that no one else holds are rarer by chance than those a few
+    // hold: a pair may be listed for fewer of them, by their own rate.
+    CopyThreshold own = thresholdFor(pairs, pairs > 0 ? owned_ / pairs : 0, toleratedHonestPairs);
+    threshold.ownPieces = std::min(own.pieces, threshold.pieces);
+    threshold.expectedHonest += threshold.ownPieces < threshold.pieces ? own.expectedHonest : 0;
     // Only the pairs listed are told what they share: a second walk
     // through the rare groups, in the same order, gathers it.
     std::vector<SuspectedPair> listed;
     std::unordered_map<std::uint64_t, std::size_t> at;
     for (const auto& [key, count] : counts_)
-        if (count.pieces >= threshold.pieces) {
+        if (bool reaches = count.pieces >= threshold.pieces || count.own >= threshold.ownPieces;
+            reaches || count.uniqueMistakes) {
             at[key] = listed.size();
             listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
-                                           count.pieces, count.rarity, {}});
+                                           count.pieces, count.rarity, {}, {}, !reaches});
         }
     counts_.clear();
-    kindsCounted_.clear();
+    std::vector<std::uint8_t> seen(listed.size(), 0);
     for (const RareGroup& group : groups_) {
-        Place place = places_.placeOf(group.mark.place);
-        SharedAnswer answer{place, group.sharers, group.mark.hash};
-        forEachPair(group, [&](std::uint64_t key, bool counts) {
+        SharedAnswer answer = answerOf(group);
+        forEachPair(group, [&](std::uint64_t key) {
             auto found = at.find(key);
-            if (counts && found != at.end())
+            if (found != at.end() && countsOnce(answer.kind, seen[found->second]))
                 listed[found->second].shared.push_back(answer);
         });
     }
-    std::sort(listed.begin(), listed.end(), [](const SuspectedPair& a, const SuspectedPair& b) {
-        if (a.pieces != b.pieces)
-            return a.pieces > b.pieces;
-        if (std::abs(a.rarity - b.rarity) > rarityMargin)
-            return a.rarity > b.rarity;
-        return std::tie(a.first, a.second) < std::tie(b.first, b.second);
-    });
+    joinGroups(listed);
+    std::sort(listed.begin(), listed.end(), stronger);
     return listed;
 }

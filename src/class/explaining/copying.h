@@ -2,13 +2,18 @@
 // independent work explains.  A pair is something to look at, never a
 // verdict.
 //
-// What two students may share is counted in pieces of evidence: a wrong
-// line that no cause explains (a typo, a slip of the hand), compared by its
-// fields as graded, at the reference line it holds, whatever its blanks,
-// tabs or line ends; and each cause a diagnostic names (CR LF line ends, a
-// line left out, an offset...), which is one piece however many lines it
-// explains, and one piece across tests when the same kind of cause shows
-// on several (the same assembler makes the same mistake on every test).
+// What two students may share is counted in facts, pieces of evidence:
+// - the set of their assembler's mistakes on a test (the causes a diagnostic
+//   names but those of how a file was saved or printed, and with --sources
+//   the statement mistakes, each with its parameters): one piece however
+//   many lines it explains, and one for a pair across tests (the same
+//   assembler makes the same mistakes on every test);
+// - an unusual order of a test's lines (not sorted, not reversed): one
+//   piece, and one across tests;
+// - each wrong line, as what is left of it once the file's told causes are
+//   undone (a label the causes do not give, an address's distance from
+//   where they put it), at the reference line it holds, whatever its
+//   blanks, tabs or line ends: a hand edit, a typo.
 // Empty and missing files are no evidence.  What many students share is a
 // common bug, not evidence: a piece counts only when at most a few students
 // hold it (a fortieth of a test's graded students, never fewer than 3 nor
@@ -20,39 +25,51 @@
 // pairs), and the pieces an honest pair shares are then taken as a Poisson
 // count of mean λ.  The threshold is the least count, at least 2, at which
 // the pairs that chance alone would list, over the whole class, number
-// less than one in ten: 2 in a class of hundreds, 3 in a class of tens of
-// thousands, where more pairs share a typo by chance.  The pairs listed
-// are ranked by the pieces they share, then by how rare they are.
+// less than one in two; and a pair may be listed for fewer pieces where
+// they are held by no one else, whose rate is lower, by the same rule.
+// The pairs listed are ranked by the pieces they
+// share, then by how rare they are; students every two of whom are listed
+// are told as one group.  A pair whose set of mistakes no other student has, and
+// that shares too little else, is listed apart: no reading of outputs
+// tells two honest students with one rare assembler from a copy.
 #ifndef LABELGRADE_COPYING_H
 #define LABELGRADE_COPYING_H
 
 #include "class/explaining/tally.h"
 
 #include <cstdint>
-#include <set>
 #include <span>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-// A piece of evidence that a pair shares, and how many students hold it.
+enum class SharedKind : std::uint8_t { line, mistakes, order };
+
+// A piece of evidence that a pair or group shares, how many students hold
+// it, and how many of them are the pair's or the group's.
 struct SharedAnswer {
     Place place;
     std::uint32_t sharers = 0;
-    std::uint64_t hash = 0;  // for a cause: the cause's key
+    std::uint64_t hash = 0;
+    SharedKind kind = SharedKind::line;
+    std::uint32_t within = 2;
 };
 
+// A pair of students, or a group of three or more joined by listed pairs.
 struct SuspectedPair {
     std::uint32_t first = 0;  // students, in their order
     std::uint32_t second = 0;
     std::uint32_t pieces = 0;
     double rarity = 0;  // the sum of 1/(sharers - 1): among pairs sharing as many pieces, the rarer first
     std::vector<SharedAnswer> shared;
+    std::vector<std::uint32_t> members = {};  // a group's students, in order; empty for a pair
+    bool apart = false;  // listed for a set of mistakes no other student has, short of the threshold
 };
 
 // Chance's part in a class: how many pieces a pair must share.
 struct CopyThreshold {
     std::uint32_t pieces = 2;
+    std::uint32_t ownPieces = 2;  // or this many that no other student holds
     double rate = 0;          // λ: the chance that a given pair shares some rare piece
     double expectedHonest = 0;  // the pairs that chance alone would list at that count
 };
@@ -69,8 +86,9 @@ struct CopyFinder {
     // Told each group of students that share a mark.
     void shared(const Mark& mark, std::span<const std::uint32_t> students);
 
-    // The pairs that share at least the threshold's pieces, strongest first,
-    // then in the students' order.
+    // The pairs that share at least the threshold's pieces, those joined
+    // by such pairs as groups, strongest first, then in the students'
+    // order; then the pairs listed apart.
     std::vector<SuspectedPair> suspects();
 
     CopyThreshold threshold;  // set by suspects()
@@ -86,21 +104,26 @@ private:
     struct PairCount {
         std::uint32_t pieces = 0;
         double rarity = 0;
+        std::uint32_t own = 0;  // pieces no other student holds
+        std::uint8_t kinds = 0;  // the kinds of fact counted, as countsOnce keeps them
+        bool uniqueMistakes = false;
     };
 
-    // Calls `pair(key, counts)` for each pair of the group's students:
-    // `counts` is false for a kind of cause the pair was already counted.
+    // Calls `pair(key)` for each pair of the group's students.
     template <typename Pair>
     void forEachPair(const RareGroup& group, Pair&& pair);
+    static bool countsOnce(SharedKind kind, std::uint8_t& seen);
+    SharedAnswer answerOf(const RareGroup& group) const;
+    void joinGroups(std::vector<SuspectedPair>& listed) const;
 
     const MarkPlaces& places_;
     std::vector<std::uint64_t> mostSharers_;
     std::uint64_t students_ = 0;
     double coincidences_ = 0;  // pairs sharing a rare piece, summed over pieces
+    double owned_ = 0;         // of them, pieces that no one else holds
     std::vector<RareGroup> groups_;
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
-    std::set<std::pair<std::uint64_t, std::uint32_t>> kindsCounted_;
 };
 
 #endif

@@ -2,6 +2,8 @@
 // and how many pieces the class's own chance asks of a pair.
 #include "class/explaining/copying.h"
 
+#include "class/explaining/findings.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,10 +18,10 @@ struct OneTest {
     {
         copies.shared(Mark{line, 0, places.lineOf(0, line)}, students);
     }
-    // A cause of one kind (the top 32 bits), with what it says (the rest).
-    void shareCause(std::uint32_t kind, std::uint32_t says, std::vector<std::uint32_t> students)
+    // A set of assembler mistakes, or (with `orderTag`) an order of lines.
+    void shareFact(std::uint64_t key, std::vector<std::uint32_t> students)
     {
-        copies.shared(Mark{std::uint64_t{kind} << 32 | says, 0, places.causesOf(0)}, students);
+        copies.shared(Mark{key, 0, places.causesOf(0)}, students);
     }
 };
 
@@ -42,17 +44,18 @@ TEST(CopyFinder, ListsAPairThatSharesTwoLinesNoOneElseHasInASmallClass)
     EXPECT_EQ(again.copies.threshold.pieces, 2u);
 }
 
-TEST(CopyFinder, FindsEveryPairOfAGroupOfThreeWhole)
+TEST(CopyFinder, TellsAGroupOfThreeAsOneGroup)
 {
     OneTest test(200);
     for (std::uint32_t line = 0; line < 3; ++line)
         test.share(line, {1, 2, 3});
-    std::vector<SuspectedPair> pairs = test.copies.suspects();
-    ASSERT_EQ(pairs.size(), 3u);
-    for (const SuspectedPair& pair : pairs) {
-        EXPECT_EQ(pair.pieces, 3u);
-        EXPECT_EQ(pair.shared[0].sharers, 3u);
-    }
+    test.share(4, {2, 3});
+    std::vector<SuspectedPair> listed = test.copies.suspects();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].members, (std::vector<std::uint32_t>{1, 2, 3}));
+    EXPECT_EQ(listed[0].pieces, 4u);
+    EXPECT_EQ(listed[0].shared[0].within, 3u);
+    EXPECT_EQ(listed[0].shared[3].within, 2u);
 }
 
 TEST(CopyFinder, CountsNothingThatMoreThanAFewShare)
@@ -69,18 +72,31 @@ TEST(CopyFinder, CountsNothingThatMoreThanAFewShare)
     EXPECT_TRUE(small.copies.suspects().empty());
 }
 
-TEST(CopyFinder, CountsACauseOnceHoweverManyTestsShowIt)
+TEST(CopyFinder, CountsASetOfMistakesOnceAndListsItAloneApart)
 {
-    // The same kind of cause on several tests is one assembler's mistake.
+    // The same assembler's mistakes on several tests are one fact, and a
+    // set that no one else has, shared with nothing more, is listed apart.
     OneTest test(100);
-    for (std::uint32_t says = 1; says <= 3; ++says)
-        test.shareCause(7, says, {4, 9});
-    EXPECT_TRUE(test.copies.suspects().empty());
+    for (std::uint64_t set = 1; set <= 3; ++set)
+        test.shareFact(set, {4, 9});
+    std::vector<SuspectedPair> apart = test.copies.suspects();
+    ASSERT_EQ(apart.size(), 1u);
+    EXPECT_TRUE(apart[0].apart);
+    EXPECT_EQ(apart[0].pieces, 1u);
+    EXPECT_EQ(apart[0].shared[0].kind, SharedKind::mistakes);
+    // An unusual order is a fact of its own; a set that a third student
+    // has is no reason to list a pair apart.
     OneTest again(100);
-    for (std::uint32_t says = 1; says <= 3; ++says)
-        again.shareCause(7, says, {4, 9});
-    again.shareCause(8, 1, {4, 9});
-    ASSERT_EQ(again.copies.suspects().size(), 1u);
+    again.shareFact(1, {4, 9, 11});
+    again.shareFact(orderTag | 1, {4, 9});
+    std::vector<SuspectedPair> listed = again.copies.suspects();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_FALSE(listed[0].apart);
+    EXPECT_EQ(listed[0].pieces, 2u);
+    EXPECT_EQ(listed[0].shared[1].kind, SharedKind::order);
+    OneTest common(100);
+    common.shareFact(1, {4, 9, 11});
+    EXPECT_TRUE(common.copies.suspects().empty());
 }
 
 TEST(CopyFinder, RanksMorePiecesFirstThenRarerThenByStudents)
@@ -93,11 +109,27 @@ TEST(CopyFinder, RanksMorePiecesFirstThenRarerThenByStudents)
     }
     test.share(10, {5, 6});
     std::vector<SuspectedPair> pairs = test.copies.suspects();
-    ASSERT_EQ(pairs.size(), 5u);
+    ASSERT_EQ(pairs.size(), 3u);
     EXPECT_EQ(pairs[0].first, 5u);
     EXPECT_EQ(pairs[1].first, 7u);  // three pieces no one else holds
-    EXPECT_EQ(pairs[2].first, 1u);  // three pieces a third holds too
-    EXPECT_EQ(pairs[2].second, 2u);
+    EXPECT_EQ(pairs[2].members.size(), 3u);  // three pieces, each a third's too
+}
+
+TEST(CopyFinder, AsksFewerPiecesThatNoOneElseHolds)
+{
+    // In a large class chance makes many pairs share a piece that a few
+    // hold, and few share one that no one else holds.
+    MarkPlaces places{{200}};
+    CopyFinder copies(places, {20000}, 20000);
+    for (std::uint32_t line = 0; line < 200; ++line)
+        for (std::uint32_t s = 0; s < 60; ++s)
+            copies.shared(Mark{s, 0, places.lineOf(0, line)}, std::vector<std::uint32_t>{100 * s + line, 100 * s + line + 7000, 100 * s + line + 14000});
+    copies.shared(Mark{1, 0, places.lineOf(0, 3)}, std::vector<std::uint32_t>{19998, 19999});
+    copies.shared(Mark{1, 0, places.lineOf(0, 9)}, std::vector<std::uint32_t>{19998, 19999});
+    std::vector<SuspectedPair> listed = copies.suspects();
+    EXPECT_GT(copies.threshold.pieces, copies.threshold.ownPieces);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].first, 19998u);
 }
 
 TEST(CopyThreshold, AsksMoreOfAPairWhereChanceSharesMore)
@@ -110,4 +142,19 @@ TEST(CopyThreshold, AsksMoreOfAPairWhereChanceSharesMore)
     EXPECT_LT(large.expectedHonest, 0.1);
     // Nothing shared at all: two pieces are still asked.
     EXPECT_EQ(thresholdFor(100, 0, 0.1).pieces, 2u);
+}
+
+TEST(CopyFinder, KeepsAPairOfItsOwnWhereAThirdSharesWithOneOnly)
+{
+    // 1 and 2 copied; 3 shares two other pieces with 2 alone: no group.
+    OneTest test(100);
+    for (std::uint32_t line = 0; line < 4; ++line)
+        test.share(line, {1, 2});
+    test.share(10, {2, 3});
+    test.share(11, {2, 3});
+    std::vector<SuspectedPair> listed = test.copies.suspects();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_TRUE(listed[0].members.empty());
+    EXPECT_TRUE(listed[1].members.empty());
+    EXPECT_EQ(listed[1].first, 2u);
 }

@@ -496,7 +496,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         std::uint32_t p = wrong[i];
         std::uint32_t r = alignment.lineOf[p];
         bool aligned = need.aligned && r != noLine;
-        explanation.unexplained.push_back(UnexplainedLine{aligned ? r : p, aligned, kept.lines[p].hash});
+        explanation.unexplained.push_back(UnexplainedLine{aligned ? r : p, aligned, kept.lines[p].hash, p});
     }
     return explanation;
 }

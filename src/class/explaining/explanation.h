@@ -22,6 +22,7 @@ struct UnexplainedLine {
     std::uint32_t line = 0;
     bool aligned = false;
     std::uint64_t hash = 0;  // of its fields, as KeptLine holds it
+    std::uint32_t position = 0;  // in the kept lines
 };
 
 struct Explanation {

@@ -1,6 +1,7 @@
 #include "class/explaining/findings.h"
 
 #include "class/explaining/explanation.h"
+#include "class/model/ascii_case.h"
 #include "class/model/hashing.h"
 #include "io/visible_text.h"
 
@@ -16,6 +17,10 @@ constexpr std::size_t shownTextSize = 72;
 // Set in the hash of a line that holds no reference line, so that it is
 // never taken for one that does at the same number.
 constexpr std::uint64_t unalignedLine = 0x8000000000000000u;
+
+// Mixed into an address's distance from where the causes put it, so that
+// it is never taken for the hash of an address's text.
+constexpr std::uint64_t addressDistanceTag = 0xA55E55ED0FF5E7u;
 
 // What a cause says that copies share whatever their typos: the sizes of
 // a slip, but not the lines a pattern explains.
@@ -44,7 +49,79 @@ std::optional<std::int64_t> hexAddress(std::string_view text)
     return value;
 }
 
+std::optional<std::int64_t> decimalAddress(std::string_view text)
+{
+    constexpr std::size_t mostDigits = 18;
+    if (!allDigits(text) || text.size() > mostDigits)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text)
+        value = value * 10 + (c - '0');
+    return value;
+}
+
+// What the told offsets put between a reference line's address (from 1)
+// and the reference's; none where an offset is told that changes too often
+// to say.
+std::optional<std::int64_t> offsetTold(const std::vector<Diagnosis>& found, std::uint32_t line)
+{
+    std::int64_t offset = 0;
+    for (const Diagnosis& d : found) {
+        if (d.cause != Cause::addressOffset)
+            continue;
+        if (d.value == 0)
+            return std::nullopt;
+        if (!d.steps.empty()) {
+            for (const OffsetStep& step : d.steps)
+                if (step.line <= line)
+                    offset = static_cast<std::int64_t>(step.offset);
+            continue;
+        }
+        if (d.from <= line && (d.to == 0 || line <= d.to))
+            offset += d.negative ? -static_cast<std::int64_t>(d.value) : static_cast<std::int64_t>(d.value);
+    }
+    return offset;
+}
+
+// Causes that tell how a file was saved or printed, not what its assembler
+// computed: a copy re-saved or re-padded changes them, and so may a copier
+// who prints a classmate's table in a form of their own.
+bool cosmetic(Cause cause)
+{
+    switch (cause) {
+    case Cause::crlfLineEnds:
+    case Cause::byteOrderMark:
+    case Cause::zeroBytes:
+    case Cause::emptyFile:
+    case Cause::trailingEmptyLine:
+    case Cause::addressForm:
+    case Cause::swappedColumns:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
+
+std::uint64_t mistakesKey(const std::vector<Diagnosis>& found, const std::vector<FoundMistake>& mistakes)
+{
+    std::vector<std::uint64_t> keys;
+    for (const Diagnosis& diagnosis : found)
+        if (!cosmetic(diagnosis.cause))
+            keys.push_back(mixWord(causeKey(diagnosis), static_cast<std::uint64_t>(diagnosis.order)));
+    for (const FoundMistake& m : mistakes)
+        keys.push_back(mixWord(mixWord(mixWord(static_cast<std::uint64_t>(m.mistake) + 1, static_cast<std::uint64_t>(m.amount)),
+                                       m.first),
+                               m.statements));
+    if (keys.empty())
+        return 0;
+    std::sort(keys.begin(), keys.end());
+    std::uint64_t key = 0;
+    for (std::uint64_t part : keys)
+        key = mixWord(key, part);
+    return key & ~orderTag;
+}
 
 std::uint64_t causeKey(const Diagnosis& diagnosis)
 {
@@ -151,12 +228,79 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
         explainByStatements(found);
     if (!places_->marked(test_))
         return found;
-    for (const UnexplainedLine& line : explanation.unexplained)
-        tally_->marks.push_back(Mark{line.aligned ? line.hash : line.hash ^ unalignedLine, student_,
-                                     places_->lineOf(test_, line.line)});
-    for (const Diagnosis& diagnosis : found)
-        tally_->marks.push_back(Mark{causeKey(diagnosis), student_, places_->causesOf(test_)});
+    for (const UnexplainedLine& line : explanation.unexplained) {
+        std::uint64_t left = leftOver(line, found);
+        if (left != 0)
+            tally_->marks.push_back(Mark{left, student_, places_->lineOf(test_, line.line)});
+    }
+    std::uint64_t mistakes = mistakesKey(found, mistakes_);
+    if (mistakes != 0)
+        tally_->marks.push_back(Mark{mistakes, student_, places_->causesOf(test_)});
+    std::uint64_t order = whole ? orderKey(found) : 0;
+    if (order != 0)
+        tally_->marks.push_back(Mark{order, student_, places_->causesOf(test_)});
     return found;
+}
+
+// A wrong line as what is left of it once the told causes are undone: its
+// label where they do not give the reference's, and its address's distance
+// from where they put it.  A lowercased label with a typo in its address is
+// the typo; a line the causes give whole is no mark (0).
+std::uint64_t FindingsWatcher::leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found) const
+{
+    const ReferenceIndex& reference = *reference_;
+    const KeptLine* kept = line.position < kept_.lines.size() ? &kept_.lines[line.position] : nullptr;
+    if (!line.aligned || kept == nullptr || !kept->complete() || line.line >= reference.symbols.size())
+        return line.aligned ? line.hash : line.hash ^ unalignedLine;
+    auto told = [&](Cause cause) {
+        return std::any_of(found.begin(), found.end(), [&](const Diagnosis& d) { return d.cause == cause; });
+    };
+    bool swapped = told(Cause::swappedColumns);
+    std::string_view address = swapped ? kept_.second(*kept) : kept_.first(*kept);
+    std::string_view label = swapped ? kept_.first(*kept) : kept_.second(*kept);
+    std::string_view expected = reference.symbols[line.line].label;
+    for (const Diagnosis& d : found)
+        if (d.cause == Cause::cutLabels && d.value < expected.size())
+            expected = expected.substr(0, d.value);
+    bool labelGiven = told(Cause::labelCase) ? equalIgnoringCase(label, expected) : label == expected;
+    std::uint64_t labelLeft = labelGiven ? 0 : hashText(label);
+
+    std::optional<std::int64_t> value = told(Cause::decimalAddresses) ? decimalAddress(address) : hexAddress(address);
+    std::uint64_t addressLeft = hashText(address);
+    if (value && reference.hasValue[line.line]) {
+        std::int64_t distance = *value - static_cast<std::int64_t>(reference.values[line.line]);
+        std::optional<std::int64_t> given = mistakes_.empty() ? offsetTold(found, line.line + 1)
+                                                              : mistakesOffset(reference.statements, mistakes_, line.line);
+        addressLeft = given && *given == distance ? 0 : mixWord(addressDistanceTag, static_cast<std::uint64_t>(distance - given.value_or(0)));
+    }
+    if (labelLeft == 0 && addressLeft == 0)
+        return 0;
+    return mixWord(mixWord(addressLeft, labelLeft), line.line);
+}
+
+// The order a reordered file's lines are in, where no order is found that
+// many would share (not sorted, not reversed: a hash table's, say), as the
+// reference lines in the order the file gives them; 0 for any other file.
+std::uint64_t FindingsWatcher::orderKey(const std::vector<Diagnosis>& found) const
+{
+    bool unusual = std::any_of(found.begin(), found.end(), [](const Diagnosis& d) {
+        return d.cause == Cause::movedLine && d.value == 0 && d.order == LineOrder::noneFound;
+    });
+    if (!unusual)
+        return 0;
+    const ReferenceIndex& reference = *reference_;
+    std::uint64_t order = 0;
+    for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
+        const KeptLine& line = kept_.lines[p];
+        std::uint32_t at = static_cast<std::uint32_t>(p);
+        if (!line.right) {
+            std::string_view label = line.complete() ? kept_.second(line) : std::string_view();
+            at = nearestLine(reference.byFoldedLabel, foldedHash(label), static_cast<std::int64_t>(p),
+                             [&](std::uint32_t l) { return equalIgnoringCase(reference.symbols[l].label, label); });
+        }
+        order = mixWord(order, at);
+    }
+    return order | orderTag;
 }
 
 // Each reference line the file gives an address for: a right line where it

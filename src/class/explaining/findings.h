@@ -11,6 +11,7 @@
 #include "grading/watcher.h"
 #include "class/explaining/kept_lines.h"
 #include "class/explaining/reference_index.h"
+#include "class/explaining/explanation.h"
 #include "class/explaining/tally.h"
 
 #include <cstdint>
@@ -39,6 +40,8 @@ private:
     void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
     std::vector<ObservedAddress> observedAddresses() const;
     void explainByStatements(std::vector<Diagnosis>& found);
+    std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found) const;
+    std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
 
     const ReferenceIndex* reference_ = nullptr;
     const MarkPlaces* places_ = nullptr;
@@ -60,5 +63,14 @@ private:
 // the same key are one piece of shared evidence; the top 32 bits tell the
 // kind of cause, with only what no test's numbering changes.
 std::uint64_t causeKey(const Diagnosis& diagnosis);
+
+// The marks of a file's causes, at the test's causes: the set of its
+// assembler's mistakes (the causes but the cosmetic ones, and the
+// statement mistakes, with their parameters), one mark however many lines
+// they explain; and an unusual order of its lines, tagged as such.
+constexpr std::uint64_t orderTag = 0x8000000000000000u;
+
+// The set's mark; 0 where the file shows no mistake but cosmetic ones.
+std::uint64_t mistakesKey(const std::vector<Diagnosis>& found, const std::vector<FoundMistake>& mistakes);
 
 #endif

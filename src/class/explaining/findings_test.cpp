@@ -237,10 +237,32 @@ TEST(Findings, MarkTheSameEvidenceWhateverTheBlanksAndLineEnds)
         ASSERT_EQ(second.tally.marks.size(), first.tally.marks.size());
         EXPECT_EQ(second.tally.marks[0].hash, first.tally.marks[0].hash);
     }
-    // With CR LF: the same line, and one piece more, the line ends.
+    // With CR LF: the same line, and nothing more: how a file was saved
+    // is no assembler's mistake.
     Watched crlf = watch("0000 START\r\n0010 LOOP\r\n0012 NEXX\r\n0013 DONE\r\n0020 HALT\r\n0026 BUF\r\n");
-    ASSERT_EQ(crlf.tally.marks.size(), 2u);
+    ASSERT_EQ(crlf.tally.marks.size(), 1u);
     EXPECT_EQ(crlf.tally.marks[0].hash, first.tally.marks[0].hash);
+}
+
+TEST(Findings, MarkWhatIsLeftOnceTheToldCausesAreUndone)
+{
+    // A lowercased label with a wrong address is the wrong address; so is
+    // a wrong label among addresses all off by one: each the same mark as
+    // in a file with no cause, and the set of mistakes one mark more.
+    Watched address = watch("0000 START\n0010 LOOP\n0012 NEXT\n0031 DONE\n0020 HALT\n0026 BUF\n");
+    Watched lowered = watch("0000 start\n0010 loop\n0012 next\n0031 done\n0020 halt\n0026 buf\n");
+    ASSERT_EQ(address.tally.marks.size(), 1u);
+    ASSERT_EQ(lowered.tally.marks.size(), 2u);
+    EXPECT_EQ(lowered.tally.marks[0].hash, address.tally.marks[0].hash);
+    Watched label = watch("0000 START\n0010 LOOP\n0012 NEXX\n0013 DONE\n0020 HALT\n0026 BUF\n");
+    Watched offset = watch("0001 START\n0011 LOOP\n0013 NEXX\n0014 DONE\n0021 HALT\n0027 BUF\n");
+    ASSERT_EQ(offset.tally.marks.size(), 2u);
+    EXPECT_EQ(offset.tally.marks[0].hash, label.tally.marks[0].hash);
+    // Two files with the same mistakes share the set's mark.
+    Watched again = watch("0001 START\n0011 LOOP\n0013 NEXT\n0014 DONF\n0021 HALT\n0027 BUF\n");
+    ASSERT_EQ(again.tally.marks.size(), 2u);
+    EXPECT_EQ(again.tally.marks[1].hash, offset.tally.marks[1].hash);
+    EXPECT_NE(again.tally.marks[0].hash, offset.tally.marks[0].hash);
 }
 
 TEST(Findings, LeaveNoEvidenceInAnEmptyFile)

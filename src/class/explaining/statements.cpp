@@ -770,3 +770,17 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
                                         model.statements[m], model.size[m]});
     return told;
 }
+
+std::optional<std::int64_t> mistakesOffset(const StatementModel& model, std::span<const FoundMistake> mistakes,
+                                           std::uint32_t line)
+{
+    if (mistakes.empty() || line >= model.slotOfLine.size() || model.slotOfLine[line] == noSlot)
+        return std::nullopt;
+    std::uint32_t set = 0;
+    std::int64_t plus = 0;
+    for (const FoundMistake& found : mistakes) {
+        set |= 1u << static_cast<std::size_t>(found.mistake);
+        plus = found.mistake == StatementMistake::plusSize ? found.amount : plus;
+    }
+    return predicted(model, model.slotOfLine[line], set, plus);
+}

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -61,5 +62,11 @@ struct ObservedAddress {
 // The one smallest set of mistakes that gives every observed offset
 // exactly; none where no set does, or two as small do.
 std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observed);
+
+// How far the mistakes found put a reference line's address (from 0) from
+// the reference's; none where no statement labels the line, or the
+// mistakes cannot tell.
+std::optional<std::int64_t> mistakesOffset(const StatementModel& model, std::span<const FoundMistake> mistakes,
+                                           std::uint32_t line);
 
 #endif

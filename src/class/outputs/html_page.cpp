@@ -8,6 +8,7 @@
 #include "class/outputs/summary_words.h"
 #include "class/outputs/wording.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -141,26 +142,60 @@ std::string chanceText(const ClassSummary& summary)
            " pairs.";
 }
 
+// ", or 2 that no other student holds", where fewer of those list a pair.
+std::string ownText(const ClassSummary& summary)
+{
+    std::uint32_t own = summary.copyThreshold.ownPieces;
+    return own < summary.copyThreshold.pieces ? ", or " + std::to_string(own) + " that no other student holds" : "";
+}
+
+std::string namesCell(const SuspectedPair& pair, const std::vector<Student>& students)
+{
+    std::vector<std::uint32_t> names = pair.members;
+    if (names.empty())
+        names = {pair.first, pair.second};
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + htmlText(students[names[i]].name);
+    return cell(text);
+}
+
+void appendPairTable(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                     const std::vector<Student>& students, bool apart)
+{
+    put(out, "<div class=\"wide\"><table>\n<tr><th>students</th><th>pieces</th><th>what they share</th></tr>\n");
+    for (const SuspectedPair& pair : summary.pairs)
+        if (pair.apart == apart)
+            put(out, "<tr>" + namesCell(pair, students) + cell(std::to_string(pair.pieces), true) +
+                         cell(htmlText(sharedText(pair, tests, students))) + "</tr>\n");
+    put(out, "</table></div>\n");
+}
+
 void appendPairs(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                  const std::vector<Student>& students)
 {
-    put(out, "<h2>Suspected copying</h2>\n<p class=\"note\">Pairs to look at, not verdicts: students who share more "
-             "than independent work explains. Each wrong line that no cause explains is a piece of evidence, "
-             "compared by its fields whatever its blanks and line ends, and so is each cause a diagnostic names, "
-             "however many lines it explains; what more than a few students share is a common bug, and counts for "
-             "nothing. A pair is listed when it shares " +
-                 std::to_string(summary.copyThreshold.pieces) + " pieces or more. " + chanceText(summary) +
+    put(out, "<h2>Suspected copying</h2>\n<p class=\"note\">Pairs and groups to look at, not verdicts: students "
+             "who share more than independent work explains, counted in facts. The set of mistakes a student's "
+             "assembler makes (the causes found, but how a file was saved or printed) is one piece of evidence, "
+             "however many lines it explains and on however many tests; so is an unusual order of lines; and so "
+             "is each wrong line that is left once those causes are undone (a hand edit, a typo), compared by "
+             "its fields whatever its blanks and line ends. What more than a few students share is a common bug, "
+             "and counts for nothing. A pair is listed when it shares " +
+                 std::to_string(summary.copyThreshold.pieces) +
+                 " pieces or more" + ownText(summary) + ", and students every two of whom are listed are one group. " +
+                 chanceText(summary) +
                  "</p>\n");
-    if (summary.pairs.empty()) {
+    bool anyApart = std::any_of(summary.pairs.begin(), summary.pairs.end(), [](const SuspectedPair& p) { return p.apart; });
+    if (summary.pairs.empty() || summary.pairs.front().apart)
         put(out, "<p>No pair.</p>\n");
+    else
+        appendPairTable(out, summary, tests, students, false);
+    if (!anyApart)
         return;
-    }
-    put(out, "<div class=\"wide\"><table>\n<tr><th>students</th><th>pieces</th><th>what they share</th></tr>\n");
-    for (const SuspectedPair& pair : summary.pairs)
-        put(out, "<tr>" + cell(htmlText(students[pair.first].name) + " and " + htmlText(students[pair.second].name)) +
-                     cell(std::to_string(pair.pieces), true) +
-                     cell(htmlText(sharedText(pair, tests, students))) + "</tr>\n");
-    put(out, "</table></div>\n");
+    put(out, "<h3>Sharing a set of assembler mistakes that no other student has</h3>\n<p class=\"note\">No "
+             "reading of outputs tells two students whose assemblers make the same rare mistakes from a copy; "
+             "these pairs share little else.</p>\n");
+    appendPairTable(out, summary, tests, students, true);
 }
 
 void appendStudents(Output& out, const std::vector<Test>& tests, const std::vector<Student>& students,

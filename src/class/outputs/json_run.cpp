@@ -345,41 +345,43 @@ void studentInto(std::string& out, const std::vector<Test>& tests, const Student
     out += "]}";
 }
 
-// What a pair shares: a reference line's wrong answer, or a cause, named
-// as the first student's file holds it.
-void sharedInto(std::string& out, const SharedAnswer& answer, const std::vector<Test>& tests, const Student& first)
+// What a pair or group shares: the set of its assembler's mistakes, an
+// unusual order of a test's lines, or a reference line's wrong answer.
+void sharedInto(std::string& out, const SharedAnswer& answer, const std::vector<Test>& tests)
 {
-    const Test& test = tests[answer.place.test];
+    constexpr std::string_view kinds[] = {"line", "mistakes", "order"};
     Fields fields(out, '{');
-    fields.text("test", test.name);
-    fields.number("sharers", answer.sharers);
-    if (!answer.place.causes) {
+    fields.text("what", kinds[static_cast<std::size_t>(answer.kind)]);
+    if (answer.kind != SharedKind::mistakes)
+        fields.text("test", tests[answer.place.test].name);
+    if (answer.kind == SharedKind::line)
         fields.number("line", answer.place.line + 1);
-        out += '}';
-        return;
-    }
-    fields.key("cause");
-    const Diagnosis* cause = nullptr;
-    for (const Diagnosis& diagnosis : first.results[answer.place.test].diagnoses)
-        if (causeKey(diagnosis) == answer.hash)
-            cause = &diagnosis;
-    out += cause != nullptr ? jsonCause(*cause, test.lineCount) : "null";
+    fields.number("sharers", answer.sharers);
+    fields.number("within", answer.within);
     out += '}';
 }
 
-void pairInto(std::string& out, const SuspectedPair& pair, const std::vector<Test>& tests,
-              const std::vector<Student>& students)
+void pairInto(std::string& out, const SuspectedPair& pair, const std::vector<Test>& tests)
 {
     Fields fields(out, '{');
     fields.key("students");
-    out += '[' + std::to_string(pair.first) + ',' + std::to_string(pair.second) + ']';
+    std::vector<std::uint32_t> students = pair.members;
+    if (students.empty())
+        students = {pair.first, pair.second};
+    Fields names(out, '[');
+    for (std::uint32_t student : students) {
+        names.next();
+        out += std::to_string(student);
+    }
+    out += ']';
+    fields.text("shape", !pair.members.empty() ? "group" : pair.apart ? "rare mistakes" : "pair");
     fields.number("pieces", pair.pieces);
     fields.real("rarity", pair.rarity);
     fields.key("shared");
     Fields shared(out, '[');
     for (const SharedAnswer& answer : pair.shared) {
         shared.next();
-        sharedInto(out, answer, tests, students[pair.first]);
+        sharedInto(out, answer, tests);
     }
     out += "]}";
 }
@@ -477,6 +479,7 @@ void summaryInto(std::string& out, const ClassSummary& summary, const std::vecto
     fields.key("copyThreshold");
     Fields threshold(out, '{');
     threshold.number("pieces", summary.copyThreshold.pieces);
+    threshold.number("ownPieces", summary.copyThreshold.ownPieces);
     threshold.real("rate", summary.copyThreshold.rate);
     threshold.real("expectedHonest", summary.copyThreshold.expectedHonest);
     out += "}}";
@@ -593,7 +596,7 @@ void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Te
     putList(out, "students", students.size(),
             [&](std::string& item, std::size_t s) { studentInto(item, tests, students[s]); });
     putList(out, "suspectedPairs", summary.pairs.size(),
-            [&](std::string& item, std::size_t p) { pairInto(item, summary.pairs[p], tests, students); });
+            [&](std::string& item, std::size_t p) { pairInto(item, summary.pairs[p], tests); });
     std::string rest;
     summaryInto(rest, summary, tests);
     put(out, ",\"summary\":");

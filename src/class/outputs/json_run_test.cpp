@@ -113,7 +113,8 @@ TEST(WriteJsonRun, KeepsTheDocumentWholeAcrossManyStudents)
     }
     ClassSummary summary;
     summary.tests.resize(1);
-    summary.pairs.push_back(SuspectedPair{0, 2, 2, 1.0, {SharedAnswer{Place{0, 0, true}, 2, 0}}});
+    summary.pairs.push_back(SuspectedPair{0, 2, 2, 1.0, {SharedAnswer{Place{0, 0, true}, 2, 0, SharedKind::mistakes}}});
+    summary.pairs.push_back(SuspectedPair{0, 1, 2, 1.0, {SharedAnswer{Place{0, 0, false}, 3, 0}}, {0, 1, 2}});
     std::string text;
     auto out = std::make_unique<Output>();
     out->kept = &text;
@@ -122,10 +123,11 @@ TEST(WriteJsonRun, KeepsTheDocumentWholeAcrossManyStudents)
     ASSERT_GT(text.size(), outputBufferSize);
     EXPECT_EQ(text.rfind("{\"labelgradeClassJson\":1,\"tests\":[{\"name\":\"t1.sym\",\"number\":1,\"maximum\":1}]", 0), 0u);
     EXPECT_NE(text.find("{\"name\":\"student \\\"2999\\\"\""), text.npos);
-    // A shared cause that none of the first student's causes matches is
-    // null, never another cause.
-    EXPECT_NE(text.find("\"suspectedPairs\":[{\"students\":[0,2],\"pieces\":2,\"rarity\":1,\"shared\":"
-                        "[{\"test\":\"t1.sym\",\"sharers\":2,\"cause\":null}]}]"),
+    // A pair, and a group with all its students.
+    EXPECT_NE(text.find("\"suspectedPairs\":[{\"students\":[0,2],\"shape\":\"pair\",\"pieces\":2,\"rarity\":1,"
+                        "\"shared\":[{\"what\":\"mistakes\",\"sharers\":2,\"within\":2}]},{\"students\":[0,1,2],"
+                        "\"shape\":\"group\",\"pieces\":2,\"rarity\":1,\"shared\":[{\"what\":\"line\",\"test\":\"t1.sym\","
+                        "\"line\":1,\"sharers\":3,\"within\":2}]}]"),
               text.npos);
     EXPECT_EQ(text.back(), '\n');
     EXPECT_EQ(text.find('\n'), text.size() - 1);

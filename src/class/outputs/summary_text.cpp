@@ -171,8 +171,7 @@ void writeKind(Output& out, const WordedKind& worded, const std::vector<Test>& t
 void writePair(Output& out, const SuspectedPair& pair, const std::vector<Test>& tests,
                const std::vector<Student>& students, bool utf8)
 {
-    put80(out, "  " + visibleText(students[pair.first].name, utf8) + " and " +
-                   visibleText(students[pair.second].name, utf8) + ", " + std::to_string(pair.pieces) + " shared: " +
+    put80(out, "  " + studentsText(pair, students, utf8) + ", " + std::to_string(pair.pieces) + " shared: " +
                    sharedText(pair, tests, students));
 }
 
@@ -201,15 +200,31 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
             put80(out, "  and " + counted(summary.kinds.size() - kinds, "more kind", "more kinds"));
     }
     put(out, "\n");
-    std::string least = std::to_string(summary.copyThreshold.pieces);
-    if (summary.pairs.empty()) {
-        put80(out, "Suspected copying: no pair shares " + least + " or more rare answers.");
+    std::string least = std::to_string(summary.copyThreshold.pieces) + " or more rare pieces of evidence";
+    if (summary.copyThreshold.ownPieces < summary.copyThreshold.pieces)
+        least += ", or " + std::to_string(summary.copyThreshold.ownPieces) + " no one else holds";
+    auto apart = static_cast<std::size_t>(
+        std::count_if(summary.pairs.begin(), summary.pairs.end(), [](const SuspectedPair& pair) { return pair.apart; }));
+    std::size_t suspected = summary.pairs.size() - apart;
+    if (suspected == 0) {
+        put80(out, "Suspected copying: no pair shares " + least + ".");
     } else {
-        put80(out, "Suspected copying, pairs to look at, not verdicts (" + least + " or more rare answers):");
-        for (std::size_t p = 0; p < pairs; ++p)
+        put80(out, "Suspected copying, to look at, not verdicts (" + least + "):");
+        for (std::size_t p = 0; p < std::min(pairs, suspected); ++p)
             writePair(out, summary.pairs[p], tests, students, utf8);
-        if (pairs < summary.pairs.size())
-            put80(out, "  and " + counted(summary.pairs.size() - pairs, "more pair", "more pairs"));
+        if (pairs < suspected)
+            put80(out, "  and " + counted(suspected - pairs, "more", "more"));
+    }
+    if (apart > 0) {
+        put80(out, "Sharing a set of assembler mistakes that no other student has (no output tells these from a "
+                   "copy):");
+        std::size_t shown = pairs > suspected ? pairs - suspected : 0;
+        for (std::size_t p = suspected; p < suspected + std::min(shown, apart); ++p)
+            writePair(out, summary.pairs[p], tests, students, utf8);
+        if (shown == 0)
+            put80(out, "  " + counted(apart, "pair", "pairs") + ", on the page and in --json");
+        else if (shown < apart)
+            put80(out, "  and " + counted(apart - shown, "more pair", "more pairs"));
     }
     if (summary.findings > 0 || !summary.pairs.empty())
         put80(out, whereTheRestIs(page));
@@ -251,39 +266,79 @@ std::string pointsText(double points)
     return shown;
 }
 
-std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests, const std::vector<Student>& students)
+std::string studentsText(const SuspectedPair& pair, const std::vector<Student>& students, bool utf8)
 {
-    auto others = [](std::uint32_t sharers) {
-        std::uint32_t more = sharers - 2;
-        return more == 0 ? std::string(" (no one else)")
-                         : " (" + std::to_string(more) + (more == 1 ? " other)" : " others)");
-    };
+    if (pair.members.empty())
+        return visibleText(students[pair.first].name, utf8) + " and " + visibleText(students[pair.second].name, utf8);
+    std::string names;
+    for (std::size_t i = 0; i < pair.members.size(); ++i)
+        names += (i == 0 ? "" : i + 1 == pair.members.size() ? " and " : ", ") +
+                 visibleText(students[pair.members[i]].name, utf8);
+    return names;
+}
+
+namespace {
+
+// ", which no other student has", ", which 2 other students have"
+std::string othersHave(const SharedAnswer& answer)
+{
+    std::uint32_t others = answer.sharers - answer.within;
+    return others == 0   ? ", which no other student has"
+           : others == 1 ? ", which 1 other student has"
+                         : ", which " + std::to_string(others) + " other students have";
+}
+
+// "4 and 8", "2, 4 and 8"
+std::string numbersText(const std::vector<std::uint64_t>& lines)
+{
     std::string text;
-    for (std::size_t i = 0; i < pair.shared.size();) {
-        const SharedAnswer& first = pair.shared[i];
-        const std::string& testName = tests[first.place.test].name;
-        if (!text.empty())
-            text += "; ";
-        if (first.place.causes) {
-            std::string cause = "a cause";
-            for (const Diagnosis& diagnosis : students[pair.first].results[first.place.test].diagnoses)
-                if (causeKey(diagnosis) == first.hash)
-                    cause = describe(diagnosis);
-            text += testName + ": " + cause + others(first.sharers);
-            ++i;
-            continue;
-        }
-        // Lines of one test shared by as many students go together.
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == lines.size() ? " and " : ", ") + std::to_string(lines[i]);
+    return text;
+}
+
+// "3 identical hand edits: t3.sym lines 4 and 8, t5.sym line 2"
+std::string handEditsText(const std::vector<const SharedAnswer*>& lines, const std::vector<Test>& tests)
+{
+    std::string text = lines.size() == 1 ? "an identical hand edit: "
+                                         : std::to_string(lines.size()) + " identical hand edits: ";
+    std::size_t heldElsewhere = 0;
+    for (std::size_t i = 0; i < lines.size();) {
         std::size_t end = i;
-        std::string positions;
-        while (end < pair.shared.size() && pair.shared[end].place.test == first.place.test &&
-               !pair.shared[end].place.causes && pair.shared[end].sharers == first.sharers) {
-            positions += (end > i ? ", " : "") + std::to_string(pair.shared[end].place.line + 1);
-            ++end;
+        std::vector<std::uint64_t> numbers;
+        for (; end < lines.size() && lines[end]->place.test == lines[i]->place.test; ++end) {
+            numbers.push_back(lines[end]->place.line + 1);
+            heldElsewhere += lines[end]->sharers > lines[end]->within ? 1 : 0;
         }
-        text += testName + (end - i > 1 ? " lines " : " line ") + positions + others(first.sharers);
+        text += (i == 0 ? "" : ", ") + tests[lines[i]->place.test].name + (numbers.size() == 1 ? " line " : " lines ") +
+                numbersText(numbers);
         i = end;
     }
+    if (heldElsewhere > 0)
+        text += heldElsewhere == lines.size() ? (lines.size() == 1 ? " (another student's too)" : " (each another student's too)")
+                                              : " (" + std::to_string(heldElsewhere) + " of them another student's too)";
+    return text;
+}
+
+}  // namespace
+
+std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests, const std::vector<Student>&)
+{
+    std::vector<std::string> parts;
+    std::vector<const SharedAnswer*> lines;
+    for (const SharedAnswer& answer : pair.shared) {
+        if (answer.kind == SharedKind::mistakes)
+            parts.insert(parts.begin(), "the same set of assembler mistakes" + othersHave(answer));
+        else if (answer.kind == SharedKind::order)
+            parts.push_back("the same unusual order of lines (" + tests[answer.place.test].name + ")" + othersHave(answer));
+        else
+            lines.push_back(&answer);
+    }
+    if (!lines.empty())
+        parts.push_back(handEditsText(lines, tests));
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "; ") + part;
     return text;
 }
 

@@ -42,10 +42,13 @@ void writeSummary(Output& out, const ClassSummary& summary, const std::vector<Te
 // A number of points as the summary writes it: at most one decimal.
 std::string pointsText(double points);
 
-// What a suspected pair shares, in words: "t2.sym lines 3, 5 (no one
-// else); t3.sym line 4 (2 others); t1.sym: addresses off by +16 (no one
-// else)".
+// What a suspected pair or group shares, in words: "the same set of
+// assembler mistakes, which 2 other students have; 3 identical hand edits:
+// t3.sym lines 4 and 8, t5.sym line 2".
 std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests, const std::vector<Student>& students);
+
+// "ann and bob", or a group's "ann, bob and cid", as on a terminal.
+std::string studentsText(const SuspectedPair& pair, const std::vector<Student>& students, bool utf8);
 
 // The columns a terminal gives `text`: a column a character, two for a
 // wide one.
