@@ -181,8 +181,17 @@ Placed placedAs(const Reading& reading, bool folder, bool groups)
 
 // An entry alone: a flat file's name read as the longest it can be, which
 // no file name the student chose can make shorter.
+// The download's own listing of its submissions, which the feedback zip
+// carries back: expected in every download, and no one's.
+constexpr std::string_view listingPage = "index.html";
+
 Placed placeBrightspaceEntry(const TopEntry& entry)
 {
+    if (!entry.folder && entry.name == listingPage) {
+        Placed page;
+        page.quiet = true;
+        return page;
+    }
     Reading reading;
     if (entry.folder)
         return readFolder(entry.name, reading) ? placedAs(reading, true, false) : Placed{};
@@ -505,5 +514,5 @@ extern constinit const CourseSite brightspaceSite{
                   .exportNeeded = "Brightspace's download names no OrgDefinedId or Username, only a display name, "
                                   "and its grades export holds both: export the grades (Grades, Export) and fill "
                                   "that file"},
-    .feedbackKeeps = "index.html",
+    .feedbackKeeps = listingPage,
 };
