@@ -37,8 +37,10 @@ struct FindingsWatcher final : GradingWatcher {
 private:
     void countWrongLine(const Verdict& verdict);
     void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
-    std::vector<ObservedAddress> observedAddresses() const;
     void explainByStatements(std::vector<Diagnosis>& found);
+    std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found) const;
+    void namePrintedLines(std::vector<Diagnosis>& found);
+    bool nameDoubled(const Diagnosis& diagnosis) const;
 
     const ReferenceIndex* reference_ = nullptr;
     const MarkPlaces* places_ = nullptr;

@@ -189,3 +189,42 @@ TEST(Statements, OperationsCountedAsWordsAreNamedBesideFormat4TheReferenceDoesNo
     std::vector<ObservedAddress> observed{{0, 0}, {1, 0}, {2, 3}, {3, 4}};
     EXPECT_EQ(kinds(fitMistakes(model, observed)), std::vector<StatementMistake>{StatementMistake::shortAsWord});
 }
+
+namespace {
+
+std::vector<FoundMistake> fitWith(const StatementModel& model, const ReferenceIndex& index,
+                                  const std::vector<std::int64_t>& addresses)
+{
+    std::vector<ObservedAddress> observed;
+    for (std::uint32_t line = 0; line < addresses.size(); ++line)
+        observed.push_back(ObservedAddress{line, addresses[line] - static_cast<std::int64_t>(index.values[line])});
+    return fitMistakes(model, observed);
+}
+
+}  // namespace
+
+TEST(Statements, ABytesMistakeMovesTheLiteralPoolOnlyWhereLiteralsAreSizedAlike)
+{
+    Fixture f;
+    ASSERT_TRUE(f.model.literalPools);
+    StatementModel alike = learnStatements(f.source, f.index.symbols, f.index.values, f.index.hasValue, true);
+    // C'..' a byte too long, =C'AB' in LTORG's pool too: B on is a byte late.
+    std::vector<std::int64_t> pooled{0x100, 0x100, 0x104, 0x10A, 0x110, 0x120, 0x114, 0x120, 0x124, 0x126};
+    EXPECT_TRUE(f.fit(pooled).empty());
+    EXPECT_EQ(kinds(fitWith(alike, f.index, pooled)), std::vector{StatementMistake::byteCharLonger});
+    // Sized apart, only what follows BYTE C'XYZ' moves: the other way round.
+    std::vector<std::int64_t> apart{0x100, 0x100, 0x104, 0x109, 0x10F, 0x11F, 0x113, 0x11F, 0x123, 0x125};
+    EXPECT_EQ(kinds(f.fit(apart)), std::vector{StatementMistake::byteCharLonger});
+    EXPECT_TRUE(fitWith(alike, f.index, apart).empty());
+}
+
+TEST(Statements, TheLinesWhoseLeavingOutAStatementNamesAreMarked)
+{
+    Fixture f;
+    std::vector<StatementMistake> want(f.index.symbols.size(), StatementMistake::count);
+    want[0] = StatementMistake::nameLeftOut;
+    want[5] = want[6] = StatementMistake::equLeftOut;
+    EXPECT_EQ(f.model.leftOutAs, want);
+    EXPECT_EQ(f.model.nameLine, 0u);
+    EXPECT_EQ(f.model.statements[static_cast<std::size_t>(StatementMistake::equLeftOut)], 2u);
+}
