@@ -264,6 +264,7 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     if (!mistakes_.empty())
         std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
     namePrintedLines(found);
+    nameLiteralLines(found);
 }
 
 namespace {
@@ -322,6 +323,31 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
         return;
     found.erase(doubled);
     mistakes_.push_back(FoundMistake{StatementMistake::nameDoubled, 0, model.first[name], 1, 0});
+}
+
+// Lines whose label is a literal (no symbol starts with `=`): the file
+// prints the pools, which is told in place of the lines added where they
+// are all the lines added.
+void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
+{
+    const StatementModel& model = reference_->statements;
+    constexpr auto m = static_cast<std::size_t>(StatementMistake::literalsInTable);
+    if (model.statements[m] == 0)
+        return;
+    std::int64_t literals = 0;
+    for (const KeptLine& line : kept_.lines)
+        literals += !line.right && line.complete() && kept_.second(line).starts_with('=') ? 1 : 0;
+    if (literals == 0)
+        return;
+    mistakes_.push_back(FoundMistake{StatementMistake::literalsInTable, 0, model.first[m], model.statements[m], 0});
+    auto added = [](const Diagnosis& d) {
+        return d.cause == Cause::shiftedLines && d.amount < 0 && d.order == LineOrder::reference;
+    };
+    std::int64_t addedLines = 0;
+    for (const Diagnosis& diagnosis : found)
+        addedLines -= added(diagnosis) ? diagnosis.amount : 0;
+    if (addedLines == literals)
+        std::erase_if(found, added);
 }
 
 // A line added beside the program's name that holds the name again.

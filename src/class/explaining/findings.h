@@ -41,6 +41,7 @@ private:
     std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found) const;
     void namePrintedLines(std::vector<Diagnosis>& found);
     bool nameDoubled(const Diagnosis& diagnosis) const;
+    void nameLiteralLines(std::vector<Diagnosis>& found);
 
     const ReferenceIndex* reference_ = nullptr;
     const MarkPlaces* places_ = nullptr;

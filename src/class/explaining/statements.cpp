@@ -462,6 +462,7 @@ constexpr struct StepRow {
     {StatementMistake::equLeftOut, noStep},
     {StatementMistake::nameLeftOut, noStep},
     {StatementMistake::nameDoubled, noStep},
+    {StatementMistake::literalsInTable, noStep},
 };
 static_assert(std::size(stepRows) == statementMistakeCount, "a row for every mistake");
 
@@ -592,11 +593,15 @@ void addSlot(const Program& program, StatementModel& model, std::size_t s, std::
 }
 
 // The reference lines whose leaving out a statement's kind names: each
-// EQU's label, and the program's name on START.
+// EQU's label, and the program's name on START; and the statements that
+// use a literal, which an assembler may print as a symbol.
 void markLeftOutLines(const Program& program, StatementModel& model)
 {
     model.leftOutAs.assign(model.slotOfLine.size(), StatementMistake::count);
+    constexpr auto literals = static_cast<std::size_t>(StatementMistake::literalsInTable);
     for (std::size_t s = 0; s < program.statements.size(); ++s) {
+        if (program.source[s].operands.starts_with('=') && model.statements[literals]++ == 0)
+            model.first[literals] = static_cast<std::uint32_t>(s);
         Directive directive = program.statements[s].directive;
         auto found = program.lineOfLabel.find(program.source[s].label);
         if (program.source[s].label.empty() || found == program.lineOfLabel.end() ||

@@ -37,6 +37,7 @@ enum class StatementMistake : std::uint8_t {
     equLeftOut,      // EQU labels not printed
     nameLeftOut,     // the program's name (START's label) not printed
     nameDoubled,     // the program's name printed twice
+    literalsInTable, // literals printed as symbols
     count,
 };
 

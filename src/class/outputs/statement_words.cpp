@@ -128,6 +128,11 @@ constexpr WordsRow wordsRows[] = {
          return "the program's name printed twice " + listed(found, program, true);
      },
      "the program's name printed twice", "print the program's name (START's label) once"},
+    {StatementMistake::literalsInTable, "literalsInTable",
+     [](const FoundMistake& found, const TestProgram& program) {
+         return "literals printed in the table as symbols " + listed(found, program);
+     },
+     "literals printed as symbols", "leave the literals out of the symbol table"},
 };
 static_assert(std::size(wordsRows) == statementMistakeCount, "words for every mistake");
 
