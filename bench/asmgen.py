@@ -311,16 +311,18 @@ def evaluate(expression, symbols, location):
     return total
 
 
-def pass1(statements, mistakes=frozenset()):
+def pass1(statements, mistakes=frozenset(), literals_alike=True):
     """The symbol table this assembler prints: [(address, label, source
-    line of what defines it, what defines it)], in the order defined."""
+    line of what defines it, what defines it)], in the order defined.
+    literals_alike: its BYTE mistakes size literals too (one routine sizes
+    both); otherwise literals are sized right."""
     table, symbols, pool, location, saved = [], {}, [], 0, None
 
     def dump():
         nonlocal location
         for literal in pool:
             table.append((location, literal, None, "literal"))
-            location += constant_size(literal[1:], mistakes)
+            location += constant_size(literal[1:], mistakes if literals_alike else ())
         pool.clear()
 
     for st in statements:
@@ -419,7 +421,9 @@ def draw_mix(rng):
             "most_combined": rng.choice((1, 2, 3, 3)),
             "cosmetics": {c: round(rng.uniform(0.0, 0.15), 3) for c in COSMETICS},
             "typos": [round(w, 3) for w in (rng.uniform(30, 60), rng.uniform(10, 30), rng.uniform(0, 15))],
-            "clean": round(rng.uniform(0.05, 0.25), 3)}
+            "clean": round(rng.uniform(0.05, 0.25), 3),
+            # students whose assembler sizes literals as it sizes constants
+            "literals_alike": round(rng.uniform(0.3, 1.0), 3)}
 
 
 def draw_student(rng, mix):
@@ -521,7 +525,7 @@ def offset_runs(offsets):
     return runs
 
 
-def file_truth(statements, ref_rows, mistakes, cosmetics, entries, typos, cut, doubled):
+def file_truth(statements, ref_rows, mistakes, cosmetics, entries, typos, cut, doubled, literals_alike=True):
     """What one file holds (see the module's notes)."""
     n = len(ref_rows)
     offsets = [None] * n
@@ -543,7 +547,7 @@ def file_truth(statements, ref_rows, mistakes, cosmetics, entries, typos, cut, d
     shown = []
     reference_table = [(r[0], r[1]) for r in ref_rows]
     for m in sorted(mistakes):
-        alone = pass1(statements, {m})
+        alone = pass1(statements, {m}, literals_alike)
         if m in PRINTING:
             visible = printed(alone, {m}) != printed(pass1(statements), set())
         else:
@@ -578,14 +582,16 @@ def generate(students, seed, out, mix_seed=None, tests=5):
     for s in names:
         mistakes, cosmetics = draw_student(rng, mix)
         cut = rng.choice((4, 5))
-        record = {"mistakes": sorted(mistakes), "cosmetics": sorted(cosmetics), "files": {}}
+        # Drawn apart from the class's stream, which stays as it was.
+        alike = random.Random("%d-%s" % (seed, s)).random() < mix["literals_alike"]
+        record = {"mistakes": sorted(mistakes), "cosmetics": sorted(cosmetics), "literals_alike": alike, "files": {}}
         for t, statements in parsed.items():
-            rows = printed(pass1(statements, mistakes), mistakes)
+            rows = printed(pass1(statements, mistakes, alike), mistakes)
             typo_count = rng.choices((0, 1, 2), mix["typos"])[0]
             text, entries, typos, doubled = render(refs[t], rows, cosmetics, rng, typo_count, cut)
             written[s, t] = text
             record["files"][t + ".sym"] = file_truth(statements, refs[t], mistakes, cosmetics, entries, typos, cut,
-                                                     doubled)
+                                                     doubled, alike)
         truth["students"][s] = record
     # A few pairs copy: the copier hands in the source's files, a line retyped.
     copiers = rng.sample(names, 2 * max(1, students // 100)) if students >= 4 else []

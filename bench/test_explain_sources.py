@@ -54,6 +54,16 @@ class PassOne(unittest.TestCase):
         self.assertEqual([l for _, l in table(text, {"name_doubled"})][:2], ["COPY", "COPY"])
         self.assertIn("=C'EOF'", [l for _, l in table(text, {"literals_in_table"})])
 
+    def test_a_byte_mistake_moves_the_literal_pool_only_where_literals_are_sized_alike(self):
+        text = asmgen.LITERALS.replace("{start}", "1000")
+        statements = asmgen.parse(text)
+        right, alike, apart = ({l: a for a, l, _, _ in asmgen.printed(table, set())} for table in (
+            asmgen.pass1(statements), asmgen.pass1(statements, {"bytec_long"}, True),
+            asmgen.pass1(statements, {"bytec_long"}, False)))
+        # BUF1 follows the first pool, which holds =C'ABC' and no BYTE C'..'.
+        self.assertEqual(alike["BUF1"] - right["BUF1"], 1)
+        self.assertEqual(apart["BUF1"], right["BUF1"])
+
     def test_a_class_is_the_same_for_a_seed_and_its_truth_matches_its_files(self):
         with tempfile.TemporaryDirectory() as folder:
             truth = asmgen.generate(30, 5, os.path.join(folder, "a"))

@@ -102,6 +102,56 @@ bool cosmetic(Cause cause)
     }
 }
 
+// How a file's lines are written, as its causes say: an address is read
+// and a label found as the file writes them, so that a cosmetic mistake
+// hides no assembler's.
+struct WrittenAs {
+    bool decimal = false;
+    bool swapped = false;
+    bool anyCase = false;
+    std::uint64_t cut = 0;  // the characters labels are cut to; 0: whole
+
+    explicit WrittenAs(const std::vector<Diagnosis>& found)
+    {
+        for (const Diagnosis& diagnosis : found) {
+            decimal = decimal || diagnosis.cause == Cause::decimalAddresses;
+            swapped = swapped || diagnosis.cause == Cause::swappedColumns;
+            anyCase = anyCase || diagnosis.cause == Cause::labelCase;
+            if (diagnosis.cause == Cause::cutLabels)
+                cut = diagnosis.value;
+        }
+    }
+
+    bool plain() const { return !anyCase && cut == 0; }
+
+    bool sameLabel(std::string_view reference, std::string_view student) const
+    {
+        if (cut > 0 && reference.size() > cut)
+            reference = reference.substr(0, cut);
+        return anyCase ? equalIgnoringCase(reference, student) : reference == student;
+    }
+};
+
+// The reference line whose label a file's line at `near` writes as it
+// writes labels: the nearest, or none where a cut label is more than one.
+std::uint32_t lineWritten(const ReferenceIndex& reference, const WrittenAs& as, std::string_view label, std::size_t near)
+{
+    std::uint32_t best = UINT32_MAX;
+    std::size_t bestDistance = SIZE_MAX;
+    bool shared = false;
+    for (std::uint32_t line = 0; line < reference.symbols.size(); ++line) {
+        if (!as.sameLabel(reference.symbols[line].label, label))
+            continue;
+        std::size_t distance = line > near ? line - near : near - line;
+        shared = shared || best != UINT32_MAX;
+        if (distance < bestDistance) {
+            best = line;
+            bestDistance = distance;
+        }
+    }
+    return shared && as.cut > 0 ? UINT32_MAX : best;
+}
+
 }  // namespace
 
 std::uint64_t mistakesKey(const std::vector<Diagnosis>& found, const std::vector<FoundMistake>& mistakes)
@@ -305,10 +355,11 @@ std::uint64_t FindingsWatcher::orderKey(const std::vector<Diagnosis>& found) con
 
 // Each reference line the file gives an address for: a right line where it
 // stands, a wrong one wherever its label is the line's.
-std::vector<ObservedAddress> FindingsWatcher::observedAddresses() const
+std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found) const
 {
     std::vector<ObservedAddress> observed;
     const ReferenceIndex& reference = *reference_;
+    WrittenAs as(found);
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
@@ -316,12 +367,14 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses() const
                 observed.push_back(ObservedAddress{static_cast<std::uint32_t>(p), 0});
             continue;
         }
-        std::string_view label = kept_.second(line);
-        std::optional<std::int64_t> address = hexAddress(kept_.first(line));
+        std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
+        std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
+        std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
         if (!line.complete() || !address)
             continue;
-        std::uint32_t at = nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
-                                       [&](std::uint32_t l) { return reference.symbols[l].label == label; });
+        std::uint32_t at = as.plain() ? nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
+                                                    [&](std::uint32_t l) { return reference.symbols[l].label == label; })
+                                      : lineWritten(reference, as, label, p);
         if (at != UINT32_MAX && reference.hasValue[at])
             observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at])});
     }
@@ -334,7 +387,111 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
 {
     if (!reference_->statements.usable())
         return;
-    mistakes_ = fitMistakes(reference_->statements, observedAddresses());
+    std::vector<ObservedAddress> observed = observedAddresses(found);
+    mistakes_ = fitMistakes(reference_->statements, observed);
+    // Literals sized apart first, so that a file that way explains is told
+    // as before; alike only where apart explains nothing.
+    if (mistakes_.empty() && reference_->literalsAlike.usable())
+        mistakes_ = fitMistakes(reference_->literalsAlike, observed);
     if (!mistakes_.empty())
         std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
+    namePrintedLines(found);
+    nameLiteralLines(found);
+}
+
+namespace {
+
+// The reference lines (from 0, end excluded) a cause says are left out in
+// a file in the reference's order; none for any other cause.
+std::pair<std::uint32_t, std::uint32_t> leftOutBy(const Diagnosis& diagnosis, std::uint32_t lines)
+{
+    if (diagnosis.amount <= 0 || diagnosis.order != LineOrder::reference)
+        return {0, 0};
+    auto amount = static_cast<std::uint32_t>(diagnosis.amount);
+    if (diagnosis.cause == Cause::shiftedLines && diagnosis.value > 0 && diagnosis.value - 1 + amount <= lines)
+        return {static_cast<std::uint32_t>(diagnosis.value - 1), static_cast<std::uint32_t>(diagnosis.value - 1 + amount)};
+    if (diagnosis.cause == Cause::lastLinesLeftOut && amount <= lines)
+        return {lines - amount, lines};
+    return {0, 0};
+}
+
+}  // namespace
+
+// Where a file leaves out every line of one kind of statement (each EQU's
+// label, the program's name), that is named in place of the lines left
+// out; a line of another kind left out beside them keeps its cause.
+void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
+{
+    const StatementModel& model = reference_->statements;
+    auto lines = static_cast<std::uint32_t>(model.leftOutAs.size());
+    std::vector<std::uint8_t> leftOut(lines, 0);
+    for (const Diagnosis& diagnosis : found) {
+        auto [first, end] = leftOutBy(diagnosis, lines);
+        std::fill(leftOut.begin() + first, leftOut.begin() + end, 1);
+    }
+    std::array<bool, statementMistakeCount> named{};
+    for (StatementMistake mistake : {StatementMistake::equLeftOut, StatementMistake::nameLeftOut}) {
+        auto m = static_cast<std::size_t>(mistake);
+        bool all = model.statements[m] > 0;
+        for (std::uint32_t line = 0; line < lines && all; ++line)
+            all = model.leftOutAs[line] != mistake || leftOut[line];
+        if (!all)
+            continue;
+        named[m] = true;
+        mistakes_.push_back(FoundMistake{mistake, 0, model.first[m], model.statements[m], 0});
+    }
+    std::erase_if(found, [&](const Diagnosis& diagnosis) {
+        auto [first, end] = leftOutBy(diagnosis, lines);
+        if (first == end)
+            return false;
+        for (std::uint32_t line = first; line < end; ++line)
+            if (model.leftOutAs[line] == StatementMistake::count || !named[static_cast<std::size_t>(model.leftOutAs[line])])
+                return false;
+        return true;
+    });
+    auto doubled = std::find_if(found.begin(), found.end(), [&](const Diagnosis& d) { return nameDoubled(d); });
+    auto name = static_cast<std::size_t>(StatementMistake::nameLeftOut);
+    if (doubled == found.end() || named[name])
+        return;
+    found.erase(doubled);
+    mistakes_.push_back(FoundMistake{StatementMistake::nameDoubled, 0, model.first[name], 1, 0});
+}
+
+// Lines whose label is a literal (no symbol starts with `=`): the file
+// prints the pools, which is told in place of the lines added where they
+// are all the lines added.
+void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
+{
+    const StatementModel& model = reference_->statements;
+    constexpr auto m = static_cast<std::size_t>(StatementMistake::literalsInTable);
+    if (model.statements[m] == 0)
+        return;
+    std::int64_t literals = 0;
+    for (const KeptLine& line : kept_.lines)
+        literals += !line.right && line.complete() && kept_.second(line).starts_with('=') ? 1 : 0;
+    if (literals == 0)
+        return;
+    mistakes_.push_back(FoundMistake{StatementMistake::literalsInTable, 0, model.first[m], model.statements[m], 0});
+    auto added = [](const Diagnosis& d) {
+        return d.cause == Cause::shiftedLines && d.amount < 0 && d.order == LineOrder::reference;
+    };
+    std::int64_t addedLines = 0;
+    for (const Diagnosis& diagnosis : found)
+        addedLines -= added(diagnosis) ? diagnosis.amount : 0;
+    if (addedLines == literals)
+        std::erase_if(found, added);
+}
+
+// A line added beside the program's name that holds the name again.
+bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis) const
+{
+    std::uint32_t line = reference_->statements.nameLine;
+    if (line == noSlot || diagnosis.cause != Cause::shiftedLines || diagnosis.amount != -1 ||
+        diagnosis.order != LineOrder::reference || (diagnosis.value != line + 1 && diagnosis.value != line + 2))
+        return false;
+    std::string_view name = reference_->symbols[line].label;
+    for (std::size_t p = line; p < std::min<std::size_t>(line + 2, kept_.lines.size()); ++p)
+        if (!kept_.lines[p].right && kept_.second(kept_.lines[p]) == name)
+            return true;
+    return false;
 }

@@ -38,10 +38,13 @@ struct FindingsWatcher final : GradingWatcher {
 private:
     void countWrongLine(const Verdict& verdict);
     void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
-    std::vector<ObservedAddress> observedAddresses() const;
     void explainByStatements(std::vector<Diagnosis>& found);
     std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found) const;
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
+    std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found) const;
+    void namePrintedLines(std::vector<Diagnosis>& found);
+    bool nameDoubled(const Diagnosis& diagnosis) const;
+    void nameLiteralLines(std::vector<Diagnosis>& found);
 
     const ReferenceIndex* reference_ = nullptr;
     const MarkPlaces* places_ = nullptr;

@@ -26,6 +26,7 @@ struct ReferenceIndex {
     LineKeys byFoldedLabel;             // the label in lower case
     LineKeys byValue;                   // the address's value, where it has one
     StatementModel statements;          // from the test's program, where one is given
+    StatementModel literalsAlike;       // the same, where the BYTE mistakes size literals too, if that differs
 };
 
 ReferenceIndex indexReference(std::string_view text);

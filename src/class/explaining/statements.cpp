@@ -101,6 +101,10 @@ struct Statement {
     std::string key;  // an operation's, as its size is learned: its name and prefix
     std::optional<std::int64_t> size;
     std::optional<std::int64_t> location;  // the reference's location counter at it
+    // At LTORG, what its pool gives the BYTE mistakes: a student's
+    // assembler sizes a literal as it sizes the constant it is written as.
+    std::int64_t characterLiterals = 0;
+    std::int64_t hexLiteralsExtra = 0;  // bytes a byte per digit adds
 };
 
 struct Program {
@@ -111,6 +115,7 @@ struct Program {
     std::vector<std::optional<std::int64_t>> wordSteps;  // see wordSteps()
     const std::vector<std::uint64_t>& values;
     const std::vector<std::uint8_t>& hasValue;
+    bool literalsAlike = false;
 
     std::optional<std::int64_t> addressOf(std::string_view label) const
     {
@@ -148,8 +153,13 @@ void sizeDirectives(Program& program)
             break;
         case Directive::ltorg:
             statement.size = 0;
-            for (const std::string& literal : pool)
+            for (const std::string& literal : pool) {
                 *statement.size += literalSize(literal);
+                bool character = false;
+                if (std::optional<std::int64_t> bytes = constantSize(std::string_view(literal).substr(1), &character))
+                    (character ? statement.characterLiterals : statement.hexLiteralsExtra) +=
+                        character ? 1 : static_cast<std::int64_t>(literal.size()) - 4 - *bytes;
+            }
             pool.clear();
             break;
         default:
@@ -332,6 +342,12 @@ bool isOperation(const Program& program, std::size_t s)
     return program.statements[s].directive == Directive::none && !program.source[s].operation.starts_with('+');
 }
 
+// A mistake in what is printed, not in where: it moves no address.
+std::optional<std::int64_t> noStep(const Program&, std::size_t, std::optional<std::int64_t>&)
+{
+    return 0;
+}
+
 // What counting every operation but format 4's as a word adds, span by
 // span between anchors, at the span's last operation: a word for each
 // operation, less what the reference says they take together, which needs
@@ -408,6 +424,8 @@ constexpr struct StepRow {
     {StatementMistake::byteCharLonger,
      [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
          bool character = false;
+         if (program.statements[s].directive == Directive::ltorg)
+             return program.literalsAlike ? program.statements[s].characterLiterals : 0;
          bool hit = program.statements[s].directive == Directive::byte &&
                     constantSize(program.source[s].operands, &character) && character;
          return hit ? 1 : 0;
@@ -416,6 +434,8 @@ constexpr struct StepRow {
      [](const Program& program, std::size_t s, std::optional<std::int64_t>&) -> std::optional<std::int64_t> {
          bool character = true;
          const Statement& statement = program.statements[s];
+         if (statement.directive == Directive::ltorg)
+             return program.literalsAlike ? statement.hexLiteralsExtra : 0;
          if (statement.directive != Directive::byte || !constantSize(program.source[s].operands, &character) || character)
              return 0;
          return static_cast<std::int64_t>(program.source[s].operands.size()) - 3 - *statement.size;
@@ -439,6 +459,10 @@ constexpr struct StepRow {
              return std::nullopt;
          return *statement.location - *to;
      }},
+    {StatementMistake::equLeftOut, noStep},
+    {StatementMistake::nameLeftOut, noStep},
+    {StatementMistake::nameDoubled, noStep},
+    {StatementMistake::literalsInTable, noStep},
 };
 static_assert(std::size(stepRows) == statementMistakeCount, "a row for every mistake");
 
@@ -476,7 +500,10 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
             std::optional<std::int64_t> step = row.step(program, s, saved);
             told = step.has_value();
             std::int64_t add = step.value_or(0);
-            if (add != 0 && model.statements[m]++ == 0)
+            // A pool of literals moves the counter for a BYTE mistake but is
+            // none of the statements it names.
+            bool named = program.statements[s].directive != Directive::ltorg || row.mistake == StatementMistake::ltorgMissing;
+            if (add != 0 && named && model.statements[m]++ == 0)
                 model.first[m] = static_cast<std::uint32_t>(s);
             bool startsHere = row.mistake == StatementMistake::startDecimal;
             before[s * statementMistakeCount + m] = sum + (startsHere ? add : 0);
@@ -565,15 +592,41 @@ void addSlot(const Program& program, StatementModel& model, std::size_t s, std::
     model.slotOfLine[line] = static_cast<std::uint32_t>(slot);
 }
 
+// The reference lines whose leaving out a statement's kind names: each
+// EQU's label, and the program's name on START; and the statements that
+// use a literal, which an assembler may print as a symbol.
+void markLeftOutLines(const Program& program, StatementModel& model)
+{
+    model.leftOutAs.assign(model.slotOfLine.size(), StatementMistake::count);
+    constexpr auto literals = static_cast<std::size_t>(StatementMistake::literalsInTable);
+    for (std::size_t s = 0; s < program.statements.size(); ++s) {
+        if (program.source[s].operands.starts_with('=') && model.statements[literals]++ == 0)
+            model.first[literals] = static_cast<std::uint32_t>(s);
+        Directive directive = program.statements[s].directive;
+        auto found = program.lineOfLabel.find(program.source[s].label);
+        if (program.source[s].label.empty() || found == program.lineOfLabel.end() ||
+            (directive != Directive::equ && directive != Directive::start) ||
+            model.leftOutAs[found->second] != StatementMistake::count)
+            continue;
+        StatementMistake mistake = directive == Directive::equ ? StatementMistake::equLeftOut : StatementMistake::nameLeftOut;
+        model.leftOutAs[found->second] = mistake;
+        if (mistake == StatementMistake::nameLeftOut)
+            model.nameLine = found->second;
+        if (model.statements[static_cast<std::size_t>(mistake)]++ == 0)
+            model.first[static_cast<std::size_t>(mistake)] = static_cast<std::uint32_t>(s);
+    }
+}
+
 }  // namespace
 
 StatementModel learnStatements(const TestProgram& source, const std::vector<Symbol>& symbols,
-                               const std::vector<std::uint64_t>& values, const std::vector<std::uint8_t>& hasValue)
+                               const std::vector<std::uint64_t>& values, const std::vector<std::uint8_t>& hasValue,
+                               bool literalsAlike)
 {
     StatementModel model;
     if (source.empty())
         return model;
-    Program program{source, {}, {}, {}, {}, values, hasValue};
+    Program program{source, {}, {}, {}, {}, values, hasValue, literalsAlike};
     for (std::uint32_t line = 0; line < symbols.size(); ++line)
         program.lineOfLabel.emplace(std::string(symbols[line].label), line);
     for (const SourceStatement& statement : source) {
@@ -586,6 +639,9 @@ StatementModel learnStatements(const TestProgram& source, const std::vector<Symb
         program.statements.push_back(Statement{directive, directive == Directive::none ? key : "", {}, {}});
     }
     sizeDirectives(program);
+    model.literalPools = std::any_of(program.statements.begin(), program.statements.end(), [](const Statement& statement) {
+        return statement.characterLiterals != 0 || statement.hexLiteralsExtra != 0;
+    });
     learnSizes(program);
     locate(program);
     program.wordSteps = wordSteps(program, anchorsOf(program));
@@ -602,6 +658,7 @@ StatementModel learnStatements(const TestProgram& source, const std::vector<Symb
             continue;
         addSlot(program, model, s, found->second, before);
     }
+    markLeftOutLines(program, model);
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (model.statements[m] > 0)
             model.size[m] = program.statements[model.first[m]].size.value_or(0);

@@ -44,13 +44,24 @@ struct StatementModel {
     std::array<std::uint32_t, statementMistakeCount> statements{};
     std::array<std::uint32_t, statementMistakeCount> first{};
     std::array<std::int64_t, statementMistakeCount> size{};
+    // Per reference line (from 0): the mistake that leaving it out is,
+    // where a statement's kind says so (an EQU's label, the program's
+    // name); `count` for any other line.
+    std::vector<StatementMistake> leftOutAs;
+    std::uint32_t nameLine = noSlot;  // the program's name's reference line
+    // Whether the BYTE mistakes would move a pool of literals, had the
+    // student's assembler sized literals as it sizes constants.
+    bool literalPools = false;
 
     bool usable() const { return !slotOfLine.empty(); }
 };
 
 // `values` and `hasValue` are the reference's addresses, line by line.
+// With `literalsAlike`, the BYTE mistakes size the literals of their form
+// alike: one assembler does, another sizes literals apart.
 StatementModel learnStatements(const TestProgram& program, const std::vector<Symbol>& symbols,
-                               const std::vector<std::uint64_t>& values, const std::vector<std::uint8_t>& hasValue);
+                               const std::vector<std::uint64_t>& values, const std::vector<std::uint8_t>& hasValue,
+                               bool literalsAlike = false);
 
 // A reference line's address as a student's file gives it: how far it lies
 // from the reference's.

@@ -189,3 +189,45 @@ TEST(Statements, OperationsCountedAsWordsAreNamedBesideFormat4TheReferenceDoesNo
     std::vector<ObservedAddress> observed{{0, 0}, {1, 0}, {2, 3}, {3, 4}};
     EXPECT_EQ(kinds(fitMistakes(model, observed)), std::vector<StatementMistake>{StatementMistake::shortAsWord});
 }
+
+namespace {
+
+// The student's addresses at A, B, C, E, F, G and H: too few lines for one
+// of them to be left to a typo, so that only an exact fit is told.
+std::vector<FoundMistake> fitFromA(const StatementModel& model, const ReferenceIndex& index,
+                                   const std::vector<std::int64_t>& addresses)
+{
+    constexpr std::uint32_t lines[] = {2, 3, 4, 6, 7, 8, 9};
+    std::vector<ObservedAddress> observed;
+    for (std::size_t k = 0; k < addresses.size(); ++k)
+        observed.push_back(ObservedAddress{lines[k], addresses[k] - static_cast<std::int64_t>(index.values[lines[k]])});
+    return fitMistakes(model, observed);
+}
+
+}  // namespace
+
+TEST(Statements, ABytesMistakeMovesTheLiteralPoolOnlyWhereLiteralsAreSizedAlike)
+{
+    Fixture f;
+    ASSERT_TRUE(f.model.literalPools);
+    StatementModel alike = learnStatements(f.source, f.index.symbols, f.index.values, f.index.hasValue, true);
+    // C'..' a byte too long, =C'AB' in LTORG's pool too: B on is a byte late.
+    std::vector<std::int64_t> pooled{0x104, 0x10A, 0x110, 0x114, 0x120, 0x124, 0x126};
+    EXPECT_TRUE(fitFromA(f.model, f.index, pooled).empty());
+    EXPECT_EQ(kinds(fitFromA(alike, f.index, pooled)), std::vector{StatementMistake::byteCharLonger});
+    // Sized apart, only what follows BYTE C'XYZ' moves: the other way round.
+    std::vector<std::int64_t> apart{0x104, 0x109, 0x10F, 0x113, 0x11F, 0x123, 0x125};
+    EXPECT_EQ(kinds(fitFromA(f.model, f.index, apart)), std::vector{StatementMistake::byteCharLonger});
+    EXPECT_TRUE(fitFromA(alike, f.index, apart).empty());
+}
+
+TEST(Statements, TheLinesWhoseLeavingOutAStatementNamesAreMarked)
+{
+    Fixture f;
+    std::vector<StatementMistake> want(f.index.symbols.size(), StatementMistake::count);
+    want[0] = StatementMistake::nameLeftOut;
+    want[5] = want[6] = StatementMistake::equLeftOut;
+    EXPECT_EQ(f.model.leftOutAs, want);
+    EXPECT_EQ(f.model.nameLine, 0u);
+    EXPECT_EQ(f.model.statements[static_cast<std::size_t>(StatementMistake::equLeftOut)], 2u);
+}

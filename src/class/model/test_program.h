@@ -34,6 +34,10 @@ enum class StatementMistake : std::uint8_t {
     equLocation,     // EQU labels given the location counter
     ltorgMissing,    // the literals placed at LTORG left out
     orgIgnored,      // ORG left the location counter where it was
+    equLeftOut,      // EQU labels not printed
+    nameLeftOut,     // the program's name (START's label) not printed
+    nameDoubled,     // the program's name printed twice
+    literalsInTable, // literals printed as symbols
     count,
 };
 

@@ -113,6 +113,26 @@ constexpr WordsRow wordsRows[] = {
     {StatementMistake::orgIgnored, "orgIgnored",
      [](const FoundMistake& found, const TestProgram& program) { return "`ORG` ignored " + listed(found, program); },
      "`ORG` ignored", "set the location counter to `ORG`'s operand"},
+    {StatementMistake::equLeftOut, "equLeftOut",
+     [](const FoundMistake& found, const TestProgram& program) {
+         return "EQU labels left out of the table " + listed(found, program, true);
+     },
+     "EQU labels left out", "print each EQU label in the symbol table, with its value"},
+    {StatementMistake::nameLeftOut, "nameLeftOut",
+     [](const FoundMistake& found, const TestProgram& program) {
+         return "the program's name left out of the table " + listed(found, program, true);
+     },
+     "the program's name left out", "print the program's name (START's label) in the symbol table"},
+    {StatementMistake::nameDoubled, "nameDoubled",
+     [](const FoundMistake& found, const TestProgram& program) {
+         return "the program's name printed twice " + listed(found, program, true);
+     },
+     "the program's name printed twice", "print the program's name (START's label) once"},
+    {StatementMistake::literalsInTable, "literalsInTable",
+     [](const FoundMistake& found, const TestProgram& program) {
+         return "literals printed in the table as symbols " + listed(found, program);
+     },
+     "literals printed as symbols", "leave the literals out of the symbol table"},
 };
 static_assert(std::size(wordsRows) == statementMistakeCount, "words for every mistake");
 

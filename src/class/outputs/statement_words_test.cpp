@@ -34,6 +34,8 @@ TEST(StatementWords, EachMistakeQuotesItsStatements)
               "the literals placed at `LTORG` are missing (`LTORG`, source line 14)");
     EXPECT_EQ(mistakeWords(FoundMistake{StatementMistake::reswAsBytes, 0, 0, 1, 0}, source),
               "`RESW n` reserves n bytes, not 3n (1 statement)");
+    EXPECT_EQ(mistakeWords(FoundMistake{StatementMistake::equLeftOut, 0, 2, 2, 0}, source),
+              "EQU labels left out of the table (`MAXLEN EQU BUFEND-BUFFER`, source line 12, and 1 more)");
     // A statement the program does not hold says nothing.
     EXPECT_EQ(mistakeWords(FoundMistake{StatementMistake::orgIgnored, 0, 9, 1, 0}, source), "");
 }

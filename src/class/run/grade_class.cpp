@@ -130,6 +130,8 @@ bool gradeClass(const ClassOptions& options, const std::vector<Test>& tests, con
         run.indexes.push_back(indexReference(test.text));
         ReferenceIndex& index = run.indexes.back();
         index.statements = learnStatements(test.program, index.symbols, index.values, index.hasValue);
+        if (index.statements.literalPools)
+            index.literalsAlike = learnStatements(test.program, index.symbols, index.values, index.hasValue, true);
     }
     run.plan = submissions.plan;
     run.site = submissions.site;

@@ -41,6 +41,8 @@ bool gradeStudentAlone(const ClassOptions& options, const std::vector<Test>& tes
         indexes.push_back(indexReference(test.text));
         ReferenceIndex& index = indexes.back();
         index.statements = learnStatements(test.program, index.symbols, index.values, index.hasValue);
+        if (index.statements.literalPools)
+            index.literalsAlike = learnStatements(test.program, index.symbols, index.values, index.hasValue, true);
     }
     MarkPlaces places(lineCounts);
     ReportFolders reports;
