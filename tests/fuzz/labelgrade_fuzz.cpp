@@ -212,8 +212,10 @@ Found findingsOf(FileLines& student, std::string_view referenceBytes, std::uint3
 
 // The same file handed in by students 0 and 1, whose marks a worker each
 // holds: every group of marks is the two of them, and in a class where
-// chance shares little, their pair is listed once they share two pieces,
-// a kind of cause counting once.
+// chance shares little, their pair is listed once they share enough
+// pieces, or a set of mistakes no one else has: each wrong line left once
+// its causes are undone is a piece, and a set of mistakes, or an order,
+// counts once.
 void checkCopying(std::string_view studentBytes, std::string_view referenceBytes, std::deque<Mark> marks)
 {
     if (marks.empty())
@@ -224,7 +226,8 @@ void checkCopying(std::string_view studentBytes, std::string_view referenceBytes
     tallies[1].marks = findingsOf(again, referenceBytes, 1).marks;
     MarkPlaces places({countLines(referenceBytes)});
     // A line a file holds twice at one place is one piece.
-    std::vector<std::uint32_t> kinds;
+    bool mistakes = false;
+    bool order = false;
     std::vector<Mark> lines;
     for (const Mark& mark : tallies[0].marks) {
         if (!places.placeOf(mark.place).causes) {
@@ -232,11 +235,9 @@ void checkCopying(std::string_view studentBytes, std::string_view referenceBytes
                 lines.push_back(mark);
             continue;
         }
-        auto kind = static_cast<std::uint32_t>(mark.hash >> 32);
-        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
-            kinds.push_back(kind);
+        ((mark.hash & orderTag) != 0 ? order : mistakes) = true;
     }
-    auto pieces = static_cast<std::uint32_t>(lines.size() + kinds.size());
+    auto pieces = static_cast<std::uint32_t>(lines.size() + (mistakes ? 1 : 0) + (order ? 1 : 0));
     constexpr std::uint64_t classSize = 100000;
     CopyFinder copies(places, {classSize}, classSize);
     std::size_t groups = 0;
@@ -247,7 +248,7 @@ void checkCopying(std::string_view studentBytes, std::string_view referenceBytes
         copies.shared(mark, students);
     });
     std::vector<SuspectedPair> pairs = copies.suspects();
-    bool listed = pieces >= copies.threshold.pieces;
+    bool listed = pieces >= copies.threshold.pieces || pieces >= copies.threshold.ownPieces || mistakes;
     if (groups == 0 || pairs.size() != (listed ? 1u : 0u) || (listed && pairs[0].pieces != pieces))
         std::abort();
 }
@@ -268,9 +269,10 @@ bool sameFindings(const Found& a, const Found& b)
 
 // What the class command learns of a file while grading it: no crash on any
 // bytes, every wrong position counted for the summary, a text for every
-// cause, a mark for every cause and at most one for each wrong position
-// with a whole reference line, one for each such position where no cause
-// is told, and the same findings however the file is cut into reads.
+// cause, one mark for the file's set of causes but those of how it was
+// saved, at most one for an order, at most one for each wrong position
+// with a whole reference line, and the same findings however the file is
+// cut into reads.
 void checkFindings(std::string_view studentBytes, std::string_view referenceBytes, std::uint64_t wrongEntries,
                    std::uint64_t wrongWhole, std::size_t bufferSize)
 {
@@ -280,12 +282,33 @@ void checkFindings(std::string_view studentBytes, std::string_view referenceByte
     if (found.counted != wrongEntries)
         std::abort();
     std::uint64_t lineMarks = 0;
-    std::uint64_t causeMarks = 0;
-    for (const Mark& mark : found.marks)
-        (places.placeOf(mark.place).causes ? causeMarks : lineMarks) += 1;
-    bool empty = studentBytes.empty();
-    if (lineMarks > wrongWhole || causeMarks != (empty ? 0 : found.diagnoses.size()) ||
-        (found.diagnoses.empty() && lineMarks != wrongWhole))
+    std::uint64_t mistakeMarks = 0;
+    std::uint64_t orderMarks = 0;
+    for (const Mark& mark : found.marks) {
+        if (!places.placeOf(mark.place).causes)
+            ++lineMarks;
+        else
+            ++((mark.hash & orderTag) != 0 ? orderMarks : mistakeMarks);
+    }
+    // How a file was saved or printed is no fact of its assembler's: a copy
+    // re-saved changes it.  Any other cause makes the file's one set.
+    bool assemblerCause = std::any_of(found.diagnoses.begin(), found.diagnoses.end(), [](const Diagnosis& d) {
+        switch (d.cause) {
+        case Cause::crlfLineEnds:
+        case Cause::byteOrderMark:
+        case Cause::zeroBytes:
+        case Cause::emptyFile:
+        case Cause::trailingEmptyLine:
+        case Cause::addressForm:
+        case Cause::swappedColumns:
+            return false;
+        default:
+            return true;
+        }
+    });
+    // A wrong line whose address and label are right as values (another
+    // width, say) leaves nothing once read: it is no mark.
+    if (lineMarks > wrongWhole || mistakeMarks != (assemblerCause ? 1u : 0u) || orderMarks > 1)
         std::abort();
     for (const Diagnosis& diagnosis : found.diagnoses)
         if (describe(diagnosis).empty() || kindOf(diagnosis).empty())
