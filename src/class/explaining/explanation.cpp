@@ -83,6 +83,12 @@ struct Span {
     bool toTheEnd = false;  // no line after it shows another offset
 };
 
+// A wrong line's address at an offset from the reference's.
+struct LineOffset {
+    std::uint32_t line = 0;
+    std::uint64_t offset = 0;
+};
+
 // How many wrong lines need each pattern, by cause; an offset's also
 // range by range, with where it shows.
 struct Support {
@@ -90,18 +96,13 @@ struct Support {
     std::uint8_t formBits = 0;
     std::vector<std::uint64_t> ranges;
     std::vector<Span> spans;
+    std::vector<LineOffset> read;  // every wrong line's offset, where its address reads, by line
 };
 
 // A reference line, and the range whose offset its address shows.
 struct Shown {
     std::uint32_t line = 0;
     std::uint32_t range = 0;
-};
-
-// A wrong line's address at an offset that no range has.
-struct LineOffset {
-    std::uint32_t line = 0;
-    std::uint64_t offset = 0;
 };
 
 // An offset no range has, where two lines in a row show it, is another
@@ -314,6 +315,22 @@ void tellGrowing(const Support& support, const Told& told, const AddressModel& m
     causes.push_back(std::move(offset));
 }
 
+// The lines within a range whose addresses lie at another offset than its
+// own, nor the reference's: a lone line there may be a typo, or an EQU of
+// a difference that a mistake moved otherwise, and the range is told as
+// holding on every line but those.
+RareVector<std::uint32_t> linesBesides(const std::vector<LineOffset>& read, const Span& span, std::uint64_t delta,
+                                       std::uint32_t to)
+{
+    RareVector<std::uint32_t> besides;
+    auto at = std::lower_bound(read.begin(), read.end(), span.first,
+                               [](const LineOffset& a, std::uint32_t line) { return a.line < line; });
+    for (; at != read.end() && (to == 0 || at->line < to); ++at)
+        if (at->offset != delta && at->offset != 0)
+            besides.push_back(at->line + 1);
+    return besides;
+}
+
 void tellOffsets(const Support& support, const Told& told, const AddressModel& model, std::uint64_t referenceLines,
                  std::vector<Diagnosis>& causes)
 {
@@ -337,6 +354,7 @@ void tellOffsets(const Support& support, const Told& told, const AddressModel& m
         offset.from = span.first + 1;
         offset.since = span.earliest + 1;
         offset.to = span.toTheEnd || span.last + 1 >= referenceLines ? 0 : span.last + 1;
+        offset.besides = linesBesides(support.read, span, delta, offset.to);
         causes.push_back(offset);
     }
 }
@@ -421,6 +439,8 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
                 support.formBits |= l.forms;
             if (l.range != noLine)
                 ++support.ranges[l.range];
+            if (l.readable)
+                support.read.push_back(LineOffset{r, l.offset});
             if (l.shows != noLine)
                 shown.push_back(Shown{r, l.shows});
             else if (l.readable)
@@ -437,6 +457,8 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         lastOther = lastOther == noLine ? other.line : std::max(lastOther, other.line);
     addRepeatedOffsets(otherOffsets, model.ranges.size(), shown);
     support.spans = spansOf(std::move(shown), model, lastOther);
+    std::sort(support.read.begin(), support.read.end(),
+              [](const LineOffset& a, const LineOffset& b) { return a.line < b.line; });
 
     Told told;
     for (const CauseKindRow& row : patternRows)

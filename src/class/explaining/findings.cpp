@@ -77,7 +77,8 @@ std::optional<std::int64_t> offsetTold(const std::vector<Diagnosis>& found, std:
                     offset = static_cast<std::int64_t>(step.offset);
             continue;
         }
-        if (d.from <= line && (d.to == 0 || line <= d.to))
+        bool besides = std::find(d.besides.begin(), d.besides.end(), line) != d.besides.end();
+        if (d.from <= line && (d.to == 0 || line <= d.to) && !besides)
             offset += d.negative ? -static_cast<std::int64_t>(d.value) : static_cast<std::int64_t>(d.value);
     }
     return offset;

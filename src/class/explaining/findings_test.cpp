@@ -314,9 +314,15 @@ TEST(Findings, TellAnOffsetOnlyOnTheLinesThatShowIt)
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 1, 1, 1, -1, -1, -3, -3, -3, -3, -3, -3, -3, -3, -3}), text),
               (Causes{"addresses off by +1 on reference lines 3 to 5 (3 lines)",
                       "addresses off by -3 from reference line 8 on (9 lines)"}));
-    // One line alone at another offset is a typo's, and ends nothing.
+    // One line alone at another offset may be a typo's, or an EQU of a
+    // difference, and ends nothing; but the range is not said to hold on
+    // it, nor on a line at another range's offset.
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 2, 2, 2, 2, 7, 2, 2, 2, 2, 2, 2, 2}), text),
-              Causes{"addresses off by +2 from reference line 5 on (11 lines)"});
+              Causes{"addresses off by +2 from reference line 5 on, but line 9 (11 lines)"});
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 0, 0, 0, 0, 6, 6, 168, 6, 168, 168, 168, 168}), text),
+              Causes{"addresses off by +168 (+0xA8) from reference line 11 on, but line 12 (5 lines)"});
+    EXPECT_EQ(causesOf(movedBy(16, {5, 5, 5, 9, 5, 5, 5, 5, 7, 5, 5, 5, 5, 5, 5, 5}), text),
+              Causes{"addresses off by +5 on every reference line, but lines 4 and 9 (14 lines)"});
 }
 
 TEST(Findings, TellAnOffsetThatGrowsByItsSteps)
@@ -333,7 +339,7 @@ TEST(Findings, TellAnOffsetThatGrowsByItsSteps)
     // staircase; nor do two steps, which two mistakes of their own make.
     // The last line, at another offset, is not claimed.
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 5}), text),
-              Causes{"addresses off by +1 on reference lines 4 to 15 (11 lines)"});
+              Causes{"addresses off by +1 on reference lines 4 to 15, but line 14 (11 lines)"});
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3, 3, 3}), text),
               (Causes{"addresses off by +1 on reference lines 4 to 8 (5 lines)",
                       "addresses off by +3 from reference line 9 on (8 lines)"}));

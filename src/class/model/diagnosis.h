@@ -48,6 +48,9 @@ constexpr std::size_t causeCount = static_cast<std::size_t>(Cause::count);
 //                     from, to: the reference lines it holds on (to: 0 when
 //                     to the end); since: where typos hide whether it
 //                     starts before `from`, the first line it may start at
+//                     besides: the reference lines within from..to
+//                     whose addresses lie at another offset, nor the
+//                     reference's, which it does not hold on
 //                     steps: where an offset grows step by step, each
 //                     line it grows at and the offset from there; value is
 //                     then the last offset's size
@@ -76,6 +79,7 @@ struct Diagnosis {
     // out (amount 1) or printed twice (-1) in a file in that order.
     LineOrder order = LineOrder::reference;
     RareVector<OffsetStep> steps = {};  // an offset that grows; empty for one that holds
+    RareVector<std::uint32_t> besides = {};  // an offset that holds: the lines in its range it does not hold on
 };
 
 #endif

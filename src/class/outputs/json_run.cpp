@@ -169,6 +169,16 @@ void offsetData(CauseData& data)
     data.parameters.number("since", since);
     data.covers.emplace_back(since, to);
     data.coversKnown = true;
+    if (!diagnosis.besides.empty()) {
+        data.parameters.key("besides");
+        Fields lines(data.parameters.out, '[');
+        for (std::uint32_t line : diagnosis.besides) {
+            lines.next();
+            char digits[16];
+            lines.out.append(digits, std::to_chars(digits, digits + sizeof digits, line).ptr);
+        }
+        lines.out += ']';
+    }
     // An offset that grows: without its steps, `offset` (the last size)
     // would be read as holding on the whole range.
     if (diagnosis.steps.empty())

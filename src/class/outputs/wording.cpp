@@ -138,6 +138,17 @@ void describeMoved(Words& words, const Diagnosis& diagnosis)
     words.number(diagnosis.from != 0 ? diagnosis.from : diagnosis.to);
 }
 
+// The lines within an offset's range that lie otherwise: a range is not
+// told as holding where it does not.
+void describeBesides(Words& words, const Diagnosis& diagnosis)
+{
+    std::size_t count = diagnosis.besides.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        words.out += k == 0 ? (count == 1 ? ", but line " : ", but lines ") : k + 1 == count ? " and " : ", ";
+        words.number(diagnosis.besides[k]);
+    }
+}
+
 // The reference lines an offset holds on; where typos hide the line it
 // starts at, every line it may start at.
 void describeRange(Words& words, const Diagnosis& diagnosis)
@@ -158,7 +169,10 @@ void describeRange(Words& words, const Diagnosis& diagnosis)
         words.out += " from reference line ";
         start();
         words.out += " on";
+    } else if (!diagnosis.besides.empty()) {
+        words.out += " on every reference line";
     }
+    describeBesides(words, diagnosis);
 }
 
 // An offset's size as the student's addresses lie, and in hexadecimal
