@@ -312,6 +312,10 @@ void tellGrowing(const Support& support, const Told& told, const AddressModel& m
     offset.from = model.ranges.front().from + 1;
     for (const OffsetRange& range : model.ranges)
         offset.steps.push_back(OffsetStep{range.from + 1, range.delta});
+    for (const LineOffset& read : support.read)
+        if (read.line >= model.ranges.front().from && read.offset != 0 &&
+            read.offset != model.ranges[model.rangeOf(read.line)].delta)
+            offset.besides.push_back(read.line + 1);
     causes.push_back(std::move(offset));
 }
 
@@ -450,6 +454,22 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         need.patterned = need.patterned || need.event != noLine || !need.aligned;
         wrong.push_back(static_cast<std::uint32_t>(p));
         needs.push_back(need);
+    }
+
+    // Lines past the reference's end cost no points of their own, but where
+    // lines were added they hold the reference's last lines, whose offsets
+    // bound a range as any other's do.
+    for (std::size_t p = kept.compared; p < kept.lines.size(); ++p) {
+        std::uint32_t r = alignment.lineOf[p];
+        if (r == noLine || reference.hasValue[r] == 0 || !kept.lines[p].complete())
+            continue;
+        LineNeeds l = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
+        if (l.readable && l.offset != 0)
+            support.read.push_back(LineOffset{r, l.offset});
+        if (l.shows != noLine)
+            shown.push_back(Shown{r, l.shows});
+        else if (l.readable)
+            otherOffsets.push_back(LineOffset{r, l.offset});
     }
 
     std::uint32_t lastOther = noLine;

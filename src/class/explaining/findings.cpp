@@ -71,14 +71,15 @@ std::optional<std::int64_t> offsetTold(const std::vector<Diagnosis>& found, std:
             continue;
         if (d.value == 0)
             return std::nullopt;
+        if (std::find(d.besides.begin(), d.besides.end(), line) != d.besides.end())
+            continue;  // told as lying otherwise
         if (!d.steps.empty()) {
             for (const OffsetStep& step : d.steps)
                 if (step.line <= line)
                     offset = static_cast<std::int64_t>(step.offset);
             continue;
         }
-        bool besides = std::find(d.besides.begin(), d.besides.end(), line) != d.besides.end();
-        if (d.from <= line && (d.to == 0 || line <= d.to) && !besides)
+        if (d.from <= line && (d.to == 0 || line <= d.to))
             offset += d.negative ? -static_cast<std::int64_t>(d.value) : static_cast<std::int64_t>(d.value);
     }
     return offset;

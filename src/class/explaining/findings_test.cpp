@@ -331,10 +331,10 @@ TEST(Findings, TellAnOffsetThatGrowsByItsSteps)
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, -1, -1, -1, -2, -2, -2, -3, -3, -3, -4, -4, -4, -4}), text),
               Causes{"addresses below the reference's by an amount that grows by 1 at reference lines 4, 7, 10 and 13, "
                      "to -4 (13 lines)"});
-    // A typo among the steps is left out of them.
+    // A typo among the steps is left out of them, and named as lying otherwise.
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 1, 1, 1, 2, 2, 9, 3, 3, 3, 4, 4, 4, 4}), text),
               Causes{"addresses above the reference's by an amount that grows by 1 at reference lines 4, 7, 10 and 13, "
-                     "to +4 (12 lines)"});
+                     "to +4, but line 9 (12 lines)"});
     // Steps a line long that lie among the others by chance make no
     // staircase; nor do two steps, which two mistakes of their own make.
     // The last line, at another offset, is not claimed.

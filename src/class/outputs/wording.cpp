@@ -227,6 +227,7 @@ void describeGrowing(Words& words, const Diagnosis& diagnosis)
     }
     words.out += ", to ";
     offsetFrom(words, diagnosis.steps.back().offset);
+    describeBesides(words, diagnosis);
 }
 
 void describeLastLines(Words& words, const Diagnosis& diagnosis)
