@@ -69,6 +69,7 @@ struct PositionNeeds {
     std::uint32_t event = noLine;
     bool added = false;  // a line that is no reference line's, which its event explains whole
     bool aligned = false;
+    bool offsetApart = false;  // shows its range's offset apart from where the range is told
     bool bytes = false;    // needs a carriage return or byte-order mark that is not told
     bool patterned = false;  // needs a pattern or a slip, not the bytes alone
     CauseBits patterns = 0;  // the patterns it needs, where aligned
@@ -76,7 +77,10 @@ struct PositionNeeds {
 
 // Where a range's offset shows: its first and last lines, and the first
 // line it may start at, past the last line before it that shows another.
+// A range whose lines lie apart, with lines in a row at another offset
+// between them, shows in a span for each part.
 struct Span {
+    std::size_t range = 0;
     std::uint32_t first = noLine;
     std::uint32_t last = 0;
     std::uint32_t earliest = 0;
@@ -87,6 +91,7 @@ struct Span {
 struct LineOffset {
     std::uint32_t line = 0;
     std::uint64_t offset = 0;
+    bool compared = true;  // a compared line's, not one past the reference's end
 };
 
 // How many wrong lines need each pattern, by cause; an offset's also
@@ -127,6 +132,9 @@ void addRepeatedOffsets(std::vector<LineOffset> others, std::size_t other, std::
 // within; but a range said to hold to the end would claim such a line
 // after its last, which may be a mistake of one statement, so it ends at
 // its last line instead.  `lastOther` is the last line at another offset.
+// Typos side by side that may show one offset by chance.
+constexpr std::size_t typosSideBySide = 2;
+
 std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model, std::uint32_t lastOther)
 {
     std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.line < b.line; });
@@ -137,29 +145,75 @@ std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model, s
     for (std::size_t k = 0; k + 1 < shown.size(); ++k)
         if (inRow(k, k + 1))
             solid[k] = solid[k + 1] = true;
-    std::vector<Span> spans(model.ranges.size());
+    std::vector<Span> spans;
     for (std::size_t r = 0; r < model.ranges.size(); ++r) {
-        auto from = std::lower_bound(shown.begin(), shown.end(), model.ranges[r].from,
+        // Lines before the range's start where typos hide whether it starts
+        // there are the range's where two in a row show its offset; one
+        // alone there may be a typo.
+        std::uint32_t start = std::min(model.ranges[r].from, model.ranges[r].earliest);
+        auto from = std::lower_bound(shown.begin(), shown.end(), start,
                                      [](const Shown& a, std::uint32_t line) { return a.line < line; });
         auto k = static_cast<std::size_t>(from - shown.begin());
-        while (k < shown.size() && shown[k].range != r)
+        while (k < shown.size() && shown[k].line < model.ranges[r].from && !(shown[k].range == r && solid[k]))
             ++k;
-        if (k == shown.size())
-            continue;
-        Span& span = spans[r];
-        span.first = shown[k].line;
-        span.earliest = model.ranges[r].earliest;
-        for (std::size_t b = k; b-- > 0;)
-            if (shown[b].range != r && solid[b]) {
-                span.earliest = std::max(span.earliest, shown[b].line + 1);
+        // No line past the next range's start shows this one's offset.
+        std::uint32_t end = r + 1 < model.ranges.size() ? model.ranges[r + 1].from : UINT32_MAX;
+        std::size_t partEnd = 0;  // where the part before ended, in `shown`
+        bool partTold = false;
+        for (bool first = true;; first = false) {
+            while (k < shown.size() && shown[k].range != r && shown[k].line < end)
+                ++k;
+            if (k == shown.size() || shown[k].line >= end)
                 break;
+            std::size_t between = k - partEnd;
+            Span span{r, shown[k].line, 0, first ? model.ranges[r].earliest : 0};
+            for (std::size_t b = k; b-- > 0;)
+                if (shown[b].range != r && solid[b]) {
+                    span.earliest = std::max(span.earliest, shown[b].line + 1);
+                    break;
+                }
+            std::size_t own = 0;
+            for (; k < shown.size() && (shown[k].range == r || !solid[k]); ++k)
+                if (shown[k].range == r) {
+                    span.last = shown[k].line;
+                    ++own;
+                }
+            span.toTheEnd = k == shown.size() && (lastOther == noLine || lastOther < span.last);
+            partEnd = k;
+            // Two typos side by side can show one offset where the range
+            // then goes on as before: the part after them is the part
+            // before, going on.
+            if (!first && partTold && between <= typosSideBySide) {
+                spans.back().last = span.last;
+                spans.back().toTheEnd = span.toTheEnd;
+                continue;
             }
-        for (; k < shown.size() && (shown[k].range == r || !solid[k]); ++k)
-            if (shown[k].range == r)
-                span.last = shown[k].line;
-        span.toTheEnd = k == shown.size() && (lastOther == noLine || lastOther < span.last);
+            // A later part of one line may be a typo that shows the offset
+            // by chance.
+            partTold = first || own >= 2;
+            if (partTold)
+                spans.push_back(span);
+        }
     }
     return spans;
+}
+
+// A line at its range's offset outside every span of the range is not
+// one that the words of its range name.
+void markApart(const std::vector<Span>& spans, const Alignment& alignment, const std::vector<std::uint32_t>& wrong,
+               std::vector<PositionNeeds>& needs)
+{
+    for (std::size_t i = 0; i < needs.size(); ++i) {
+        PositionNeeds& need = needs[i];
+        if (!need.aligned || need.line.range == noLine)
+            continue;
+        std::size_t range = need.line.range;
+        std::uint32_t line = alignment.lineOf[wrong[i]];
+        auto span = std::lower_bound(spans.begin(), spans.end(), line, [&](const Span& s, std::uint32_t l) {
+            return s.range < range || (s.range == range && s.last < l && !s.toTheEnd);
+        });
+        need.offsetApart = span == spans.end() || span->range != range || line < std::min(span->earliest, span->first);
+    }
 }
 
 // The causes told, as flags the positions are checked against: patterns by
@@ -174,7 +228,7 @@ struct Told {
 
     bool hasOffsetOf(const PositionNeeds& needs) const
     {
-        return (needs.patterns & offsetBit) != 0 && ranges[needs.line.range];
+        return (needs.patterns & offsetBit) != 0 && ranges[needs.line.range] && !needs.offsetApart;
     }
     bool explains(const PositionNeeds& needs) const
     {
@@ -335,6 +389,17 @@ RareVector<std::uint32_t> linesBesides(const std::vector<LineOffset>& read, cons
     return besides;
 }
 
+// The wrong lines within a span that show its offset.
+std::uint64_t linesShowing(const std::vector<LineOffset>& read, const Span& span, std::uint64_t delta, std::uint32_t to)
+{
+    std::uint64_t lines = 0;
+    auto at = std::lower_bound(read.begin(), read.end(), span.first,
+                               [](const LineOffset& a, std::uint32_t line) { return a.line < line; });
+    for (; at != read.end() && (to == 0 || at->line < to); ++at)
+        lines += at->offset == delta && at->compared ? 1 : 0;
+    return lines;
+}
+
 void tellOffsets(const Support& support, const Told& told, const AddressModel& model, std::uint64_t referenceLines,
                  std::vector<Diagnosis>& causes)
 {
@@ -346,18 +411,21 @@ void tellOffsets(const Support& support, const Told& told, const AddressModel& m
         tellGrowing(support, told, model, causes);
         return;
     }
-    for (std::size_t r = 0; r < model.ranges.size(); ++r) {
-        if (!told.ranges[r])
+    for (const Span& span : support.spans) {
+        if (!told.ranges[span.range])
             continue;
-        std::uint64_t delta = model.ranges[r].delta;
+        std::uint64_t delta = model.ranges[span.range].delta;
+        std::uint32_t to = span.toTheEnd || span.last + 1 >= referenceLines ? 0 : span.last + 1;
+        std::uint64_t lines = linesShowing(support.read, span, delta, to);
+        if (lines == 0)
+            continue;
         // Told as the student's addresses lie, above or below; 2^63 either
         // way is told as above.
         bool negative = delta > (UINT64_MAX >> 1) + 1;
-        Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(support.ranges[r]), negative ? 0 - delta : delta};
-        const Span& span = support.spans[r];
+        Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(lines), negative ? 0 - delta : delta};
         offset.from = span.first + 1;
         offset.since = span.earliest + 1;
-        offset.to = span.toTheEnd || span.last + 1 >= referenceLines ? 0 : span.last + 1;
+        offset.to = to;
         offset.besides = linesBesides(support.read, span, delta, offset.to);
         causes.push_back(offset);
     }
@@ -465,7 +533,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
             continue;
         LineNeeds l = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
         if (l.readable && l.offset != 0)
-            support.read.push_back(LineOffset{r, l.offset});
+            support.read.push_back(LineOffset{r, l.offset, false});
         if (l.shows != noLine)
             shown.push_back(Shown{r, l.shows});
         else if (l.readable)
@@ -477,6 +545,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         lastOther = lastOther == noLine ? other.line : std::max(lastOther, other.line);
     addRepeatedOffsets(otherOffsets, model.ranges.size(), shown);
     support.spans = spansOf(std::move(shown), model, lastOther);
+    markApart(support.spans, alignment, wrong, needs);
     std::sort(support.read.begin(), support.read.end(),
               [](const LineOffset& a, const LineOffset& b) { return a.line < b.line; });
 

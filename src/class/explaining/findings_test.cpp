@@ -321,6 +321,15 @@ TEST(Findings, TellAnOffsetOnlyOnTheLinesThatShowIt)
               Causes{"addresses off by +2 from reference line 5 on, but line 9 (11 lines)"});
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 0, 0, 0, 0, 6, 6, 168, 6, 168, 168, 168, 168}), text),
               Causes{"addresses off by +168 (+0xA8) from reference line 11 on, but line 12 (5 lines)"});
+    // One range in two parts, with three lines in a row at another offset
+    // between them: each part is told with its own lines.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 2, 2, 2, -4, -4, -4, 2, 9, 7, 2, 2, 2}), text),
+              (Causes{"addresses off by +2 on reference lines 5 to 7 (3 lines)",
+                      "addresses off by -4 on reference lines 8 to 10 (3 lines)",
+                      "addresses off by +2 from reference line 11 on, but lines 12 and 13 (4 lines)"}));
+    // Two typos side by side at one offset do not part a range.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 2, 2, 2, 2, 2, 90, 90, 2, 2, 2, 2, 2}), text),
+              Causes{"addresses off by +2 from reference line 5 on, but lines 10 and 11 (10 lines)"});
     EXPECT_EQ(causesOf(movedBy(16, {5, 5, 5, 9, 5, 5, 5, 5, 7, 5, 5, 5, 5, 5, 5, 5}), text),
               Causes{"addresses off by +5 on every reference line, but lines 4 and 9 (14 lines)"});
 }
