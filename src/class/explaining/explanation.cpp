@@ -281,15 +281,44 @@ LineOrder orderOf(const ReferenceIndex& reference, const std::vector<std::uint32
 // is: where it stands says nothing.  A line whose label a typo hides is
 // held by none, and so a line is told left out only where the file is
 // that many lines short.
-void tellReordered(const ReferenceIndex& reference, const Alignment& alignment, const LineCounts& counts,
-                   std::size_t slips, std::vector<Diagnosis>& causes)
+// The reference line each of a file's lines holds where its label says so:
+// a line of no reference line's is held by the one whose place it takes,
+// which says nothing of the file's order.
+std::vector<std::uint32_t> labelsHeld(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment)
+{
+    std::vector<std::uint32_t> lineOf = alignment.lineOf;
+    for (std::size_t p = 0; p < lineOf.size(); ++p) {
+        bool cut = false;
+        if (lineOf[p] != noLine && !kept.lines[p].right &&
+            labelRelation(readFields(reference, kept, alignment, p).label, reference.symbols[lineOf[p]].label,
+                          alignment.cutTo, cut) < 0)
+            lineOf[p] = noLine;
+    }
+    return lineOf;
+}
+
+// The reference lines held, each once, in the file's order.
+std::vector<std::uint32_t> heldLines(const std::vector<std::uint32_t>& lineOf, std::size_t referenceLines)
 {
     std::vector<std::uint32_t> held;
-    std::vector<std::uint32_t> copies(reference.symbols.size(), 0);
-    for (std::uint32_t r : alignment.lineOf)
-        if (r != noLine && ++copies[r] == 1)
+    std::vector<bool> seen(referenceLines, false);
+    for (std::uint32_t r : lineOf)
+        if (r != noLine && !seen[r]) {
+            seen[r] = true;
             held.push_back(r);
-    LineOrder order = orderOf(reference, held);
+        }
+    return held;
+}
+
+void tellReordered(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment,
+                   const LineCounts& counts, std::size_t slips, std::vector<Diagnosis>& causes)
+{
+    std::vector<std::uint32_t> lineOf = labelsHeld(reference, kept, alignment);
+    std::vector<std::uint32_t> copies(reference.symbols.size(), 0);
+    for (std::uint32_t r : lineOf)
+        if (r != noLine)
+            ++copies[r];
+    LineOrder order = orderOf(reference, heldLines(lineOf, reference.symbols.size()));
     Diagnosis reordered{Cause::movedLine, 0, false, lineCount(slips), 0};
     reordered.order = order;
     causes.push_back(reordered);
@@ -317,6 +346,22 @@ void tellReordered(const ReferenceIndex& reference, const Alignment& alignment, 
         causes.push_back(leftOut);
         r = end;
     }
+}
+
+// A file whose lines lie in an order of their own (by label, or the
+// reference's reversed) with two lines or more out of the reference's is
+// told in that order, not slip by slip: lines added among sorted lines
+// stand wherever their labels sort, and no slip names them.
+bool sortedAsAWhole(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment,
+                    const Structure& structure)
+{
+    constexpr std::size_t leastMoved = 2;
+    auto moved = std::count_if(structure.events.begin(), structure.events.end(),
+                               [](const LineEvent& event) { return event.kind == EventKind::moved; });
+    if (static_cast<std::size_t>(moved) < leastMoved)
+        return false;
+    LineOrder order = orderOf(reference, heldLines(labelsHeld(reference, kept, alignment), reference.symbols.size()));
+    return order == LineOrder::byLabel || order == LineOrder::reverse;
 }
 
 void tellEvents(const Structure& structure, const Told& told, std::vector<Diagnosis>& causes)
@@ -592,8 +637,8 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
             told.ranges[r] = ranges[r] && model.ranges[r].delta != 0 && support.ranges[r] >= rangeLinesAlone;
     }
     auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
-    if (slips > mostSlipsTold)
-        tellReordered(reference, alignment, counts, slips, explanation.causes);
+    if (slips > mostSlipsTold || sortedAsAWhole(reference, kept, alignment, structure))
+        tellReordered(reference, kept, alignment, counts, slips, explanation.causes);
     else
         tellEvents(structure, told, explanation.causes);
     tellPatterns(support, told, model, alignment.cutTo, counts.reference, explanation.causes);
