@@ -53,6 +53,7 @@ inline constexpr CauseKindRow causeKindRows[] = {
     {Cause::addressForm, Found::inLines, Keeps::forms, [](const LineNeeds& line) { return line.forms != 0; }},
     {Cause::decimalAddresses, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.decimal; }},
     {Cause::addressOffset, Found::inLines, Keeps::offset, [](const LineNeeds& line) { return line.range != noLine; }},
+    {Cause::neighbourAddress, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.neighbour; }},
     {Cause::labelCase, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.labelCase; }},
     {Cause::cutLabels, Found::inLines, Keeps::value, [](const LineNeeds& line) { return line.cut; }},
     {Cause::swappedColumns, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.swapped; }},

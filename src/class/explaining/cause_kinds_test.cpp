@@ -20,6 +20,9 @@ LineNeeds needing(Cause cause)
     case Cause::addressOffset:
         line.range = 1;
         break;
+    case Cause::neighbourAddress:
+        line.neighbour = true;
+        break;
     case Cause::labelCase:
         line.labelCase = true;
         break;

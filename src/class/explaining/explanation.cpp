@@ -102,6 +102,7 @@ struct Support {
     std::vector<std::uint64_t> ranges;
     std::vector<Span> spans;
     std::vector<LineOffset> read;  // every wrong line's offset, where its address reads, by line
+    RareVector<std::uint32_t> neighbours;  // lines whose address is a line's beside them, from 1
 };
 
 // A reference line, and the range whose offset its address shows.
@@ -214,6 +215,68 @@ void markApart(const std::vector<Span>& spans, const Alignment& alignment, const
         });
         need.offsetApart = span == spans.end() || span->range != range || line < std::min(span->earliest, span->first);
     }
+}
+
+// The address each reference line's line gives, as a number in `base`,
+// where one line holds it and its address reads; noAddress elsewhere.
+constexpr std::uint64_t noAddress = UINT64_MAX;
+
+std::vector<std::uint64_t> addressesWritten(const ReferenceIndex& reference, const KeptLines& kept,
+                                            const Alignment& alignment, unsigned base)
+{
+    std::vector<std::uint64_t> written(reference.symbols.size(), noAddress);
+    std::vector<bool> twice(reference.symbols.size(), false);
+    for (std::size_t p = 0; p < alignment.lineOf.size(); ++p) {
+        std::uint32_t r = alignment.lineOf[p];
+        if (r == noLine || reference.hasValue[r] == 0)
+            continue;
+        ReadAddress read;
+        bool reads = kept.lines[p].right ? (read.value = reference.values[r], true)
+                                         : readAddress(readFields(reference, kept, alignment, p).address, base, read);
+        twice[r] = twice[r] || written[r] != noAddress;
+        written[r] = reads && !twice[r] ? read.value : noAddress;
+    }
+    return written;
+}
+
+// The highest address of the reference's lines before each: where the
+// location counter stood, since addresses never go back but by EQU.
+std::vector<std::uint64_t> highestBefore(const ReferenceIndex& reference)
+{
+    std::vector<std::uint64_t> highest(reference.symbols.size(), 0);
+    std::uint64_t seen = 0;
+    for (std::size_t r = 0; r < highest.size(); ++r) {
+        highest[r] = seen;
+        if (reference.hasValue[r] != 0)
+            seen = std::max(seen, reference.values[r]);
+    }
+    return highest;
+}
+
+// A wrong line whose label is right and whose address, explained by
+// nothing else, is the one the file gives a line beside it, where the
+// reference's two differ and the reference's own value lies below where
+// its addresses had come to: an EQU given the location counter.  It is
+// explained so, as the student's file shows it.  Where the reference's
+// value lies in order, a typo in the last digit lands on a neighbour's
+// address as often.
+bool holdsNeighbours(const ReferenceIndex& reference, const std::vector<std::uint64_t>& written,
+                     const std::vector<std::uint64_t>& highest, std::uint32_t line, LineNeeds& needs, unsigned base)
+{
+    if (needs.explained || !needs.readable || !needs.labelRight || needs.range != noLine ||
+        reference.values[line] >= highest[line])
+        return false;
+    std::uint64_t value = reference.values[line] + needs.offset;
+    for (std::uint32_t beside : {line - 1, line + 1}) {
+        if (beside >= written.size() || written[beside] != value || reference.hasValue[beside] == 0 ||
+            reference.values[beside] == reference.values[line])
+            continue;
+        needs.neighbour = true;
+        needs.explained = true;
+        needs.decimal = base == 10 && value >= 10;
+        return true;
+    }
+    return false;
 }
 
 // The causes told, as flags the positions are checked against: patterns by
@@ -491,6 +554,12 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
             pattern.forms = support.formBits;
         if (row.cause == Cause::cutLabels)
             pattern.value = cutTo;
+        if (row.cause == Cause::neighbourAddress) {
+            std::vector<std::uint32_t> lines(support.neighbours.begin(), support.neighbours.end());
+            std::sort(lines.begin(), lines.end());
+            for (std::uint32_t line : lines)
+                pattern.besides.push_back(line);
+        }
         causes.push_back(pattern);
     }
 }
@@ -514,6 +583,8 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     std::vector<std::uint32_t> wrong;
     std::vector<PositionNeeds> needs;
     Support support;
+    std::vector<std::uint64_t> written = addressesWritten(reference, kept, alignment, model.base);
+    std::vector<std::uint64_t> highest = highestBefore(reference);
     support.ranges.assign(model.ranges.size(), 0);
     // A right line shows the reference's own address: its range's offset
     // where that is 0, else an offset 0 that no range has.
@@ -543,6 +614,8 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         if (need.aligned) {
             need.line = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
             need.line.swapped = readsSwapped(alignment, p);
+            if (holdsNeighbours(reference, written, highest, r, need.line, model.base))
+                support.neighbours.push_back(r + 1);
             const LineNeeds& l = need.line;
             for (const CauseKindRow& row : patternRows)
                 if (row.needed(l)) {

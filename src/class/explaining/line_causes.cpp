@@ -255,6 +255,7 @@ LineNeeds needsOf(const ReferenceIndex& reference, const AddressModel& model, co
     bool cut = false;
     int relation = labelRelation(fields.label, want.label, alignment.cutTo, cut);
     needs.explained = relation >= 0;
+    needs.labelRight = relation >= 0;
     needs.labelCase = relation == 1;
     needs.cut = cut && relation >= 0;
     std::size_t home = model.rangeOf(line);

@@ -47,6 +47,8 @@ struct LineNeeds {
     bool labelCase = false;
     bool cut = false;
     bool swapped = false;  // read label first, which the alignment tells
+    bool neighbour = false;  // its address is a line's beside it, as the student's file gives that line's
+    bool labelRight = false;  // its label is the reference line's, as the other needs read it
     std::uint8_t forms = 0;  // AddressForm bits
     std::uint32_t range = noLine;  // the offset range whose offset it shows, if not 0
     std::uint32_t shows = noLine;  // the range whose offset its address shows, 0 or not; noLine: none

@@ -24,6 +24,7 @@ enum class Cause : std::uint8_t {
     addressForm,
     decimalAddresses,
     addressOffset,
+    neighbourAddress,
     labelCase,
     cutLabels,
     swappedColumns,
@@ -54,6 +55,8 @@ constexpr std::size_t causeCount = static_cast<std::size_t>(Cause::count);
 //                     steps: where an offset grows step by step, each
 //                     line it grows at and the offset from there; value is
 //                     then the last offset's size
+//   neighbourAddress  amount: lines; besides: the reference lines whose
+//                     address is that of a line beside them
 //   cutLabels         amount: lines; value: the characters kept
 //   the other line causes: amount, the lines they explain
 // Where an offset that grows step by step takes its next size.

@@ -196,6 +196,14 @@ void offsetData(CauseData& data)
     steps.out += ']';
 }
 
+void neighbourData(CauseData& data)
+{
+    patternData(data);
+    for (std::uint32_t line : data.diagnosis.besides)
+        data.covers.emplace_back(line, line);
+    data.coversKnown = true;
+}
+
 void cutData(CauseData& data)
 {
     patternData(data);
@@ -222,6 +230,7 @@ constexpr CauseJsonRow causeJsonRows[] = {
     {Cause::addressForm, "addressForm", formsData},
     {Cause::decimalAddresses, "decimalAddresses", patternData},
     {Cause::addressOffset, "addressOffset", offsetData},
+    {Cause::neighbourAddress, "neighbourAddress", neighbourData},
     {Cause::labelCase, "labelCase", patternData},
     {Cause::cutLabels, "cutLabels", cutData},
     {Cause::swappedColumns, "swappedColumns", patternData},

@@ -138,15 +138,21 @@ void describeMoved(Words& words, const Diagnosis& diagnosis)
     words.number(diagnosis.from != 0 ? diagnosis.from : diagnosis.to);
 }
 
+// Lines by number, "3, 5 and 9", after the words for one or for several.
+void lineList(Words& words, const RareVector<std::uint32_t>& lines, std::string_view one, std::string_view several)
+{
+    std::size_t count = lines.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        words.out += k == 0 ? (count == 1 ? one : several) : k + 1 == count ? " and " : ", ";
+        words.number(lines[k]);
+    }
+}
+
 // The lines within an offset's range that lie otherwise: a range is not
 // told as holding where it does not.
 void describeBesides(Words& words, const Diagnosis& diagnosis)
 {
-    std::size_t count = diagnosis.besides.size();
-    for (std::size_t k = 0; k < count; ++k) {
-        words.out += k == 0 ? (count == 1 ? ", but line " : ", but lines ") : k + 1 == count ? " and " : ", ";
-        words.number(diagnosis.besides[k]);
-    }
+    lineList(words, diagnosis.besides, ", but line ", ", but lines ");
 }
 
 // The reference lines an offset holds on; where typos hide the line it
@@ -254,6 +260,11 @@ void describeCrLf(Words& words, const Diagnosis& diagnosis)
     words.lines(diagnosis.value);
 }
 
+void describeNeighbours(Words& words, const Diagnosis& diagnosis)
+{
+    lineList(words, diagnosis.besides, " on reference line ", " on reference lines ");
+}
+
 void describeOffset(Words& words, const Diagnosis& diagnosis)
 {
     if (!diagnosis.steps.empty())
@@ -340,6 +351,8 @@ constexpr CauseWords causeWords[] = {
      "write each address as the reference does: the same digits, letter case and width"},
     {Cause::decimalAddresses, "addresses in decimal", nullptr, nullptr, nullptr, "write addresses in hexadecimal"},
     {Cause::addressOffset, "", offsetKind, describeOffset},
+    {Cause::neighbourAddress, "addresses equal to a line's beside them", nullptr, describeNeighbours, nullptr,
+     "give a symbol that EQU defines its operand's value, not the location counter"},
     {Cause::labelCase, "labels right but for letter case", nullptr, nullptr, nullptr,
      "keep each label's letter case as the program writes it"},
     {Cause::cutLabels, "", cutKind, nullptr, nullptr, "print each label whole"},
