@@ -11,6 +11,12 @@
 
 namespace {
 
+// A byte that stands in a JSON string as it is.
+constexpr bool plainJsonByte(unsigned char byte)
+{
+    return byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\';
+}
+
 // The fields of one JSON object or array, written as they come, each after
 // a comma but the first.
 struct Fields {
@@ -55,7 +61,7 @@ struct Fields {
     void text(std::string_view name, std::string_view value)
     {
         key(name);
-        out += jsonText(value);
+        appendJsonText(out, value);
     }
     void boolean(std::string_view name, bool value)
     {
@@ -303,14 +309,14 @@ void resultInto(std::string& out, const Test& test, const TestResult& result, co
     Fields noteList(out, '[');
     for (const std::string& note : notes) {
         noteList.next();
-        out += jsonText(note);
+        appendJsonText(out, note);
     }
     out += ']';
     fields.key("causes");
     Fields causes(out, '[');
     for (const Diagnosis& diagnosis : result.diagnoses) {
         causes.next();
-        out += jsonCause(diagnosis, test.lineCount);
+        appendJsonCause(out, diagnosis, test.lineCount);
     }
     out += ']';
     fields.key("mistakes");
@@ -506,13 +512,19 @@ void putList(Output& out, std::string_view name, std::size_t count, Each&& each)
 
 }  // namespace
 
-std::string jsonText(std::string_view text)
+void appendJsonText(std::string& out, std::string_view text)
 {
     static constexpr char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size() + 2);
     out += '"';
     for (std::size_t at = 0; at < text.size();) {
+        // Most text is plain ASCII: it goes in runs, not a byte at a time.
+        std::size_t plain = at;
+        while (plain < text.size() && plainJsonByte(static_cast<unsigned char>(text[plain])))
+            ++plain;
+        out.append(text.substr(at, plain - at));
+        at = plain;
+        if (at == text.size())
+            break;
         auto byte = static_cast<unsigned char>(text[at]);
         if (byte >= 0x80) {
             std::uint32_t codePoint = 0;
@@ -531,16 +543,21 @@ std::string jsonText(std::string_view text)
         if (byte == '"' || byte == '\\') {
             out += '\\';
             out += static_cast<char>(byte);
-        } else if (byte < 0x20 || byte == 0x7f) {
+        } else {
             out += "\\u00";
             out += hex[byte >> 4];
             out += hex[byte & 15];
-        } else {
-            out += static_cast<char>(byte);
         }
         ++at;
     }
     out += '"';
+}
+
+std::string jsonText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + 2);
+    appendJsonText(out, text);
     return out;
 }
 
@@ -556,9 +573,8 @@ std::string_view stateName(FileState state)
 
 // Where a cause's fields are made: a field that every kind has goes here,
 // one of a kind's own into its row's `data`.
-std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
+void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount)
 {
-    std::string out;
     Fields fields(out, '{');
     fields.text("kind", causeName(diagnosis.cause));
     fields.text("text", describe(diagnosis));
@@ -584,17 +600,26 @@ std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
         out += ']';
     }
     out += '}';
+}
+
+std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
+{
+    std::string out;
+    appendJsonCause(out, diagnosis, lineCount);
     return out;
 }
 
-void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
-                  const std::vector<Student>& students)
+void writeJsonStudents(Output& out, const std::vector<Test>& tests, const std::vector<Student>& students)
 {
     put(out, "{\"labelgradeClassJson\":");
     putNumber(out, jsonSchemaVersion);
     putList(out, "tests", tests.size(), [&](std::string& item, std::size_t t) { testInto(item, tests[t]); });
     putList(out, "students", students.size(),
             [&](std::string& item, std::size_t s) { studentInto(item, tests, students[s]); });
+}
+
+void writeJsonSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)
+{
     putList(out, "suspectedPairs", summary.pairs.size(),
             [&](std::string& item, std::size_t p) { pairInto(item, summary.pairs[p], tests); });
     std::string rest;
@@ -602,4 +627,11 @@ void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Te
     put(out, ",\"summary\":");
     put(out, rest);
     put(out, "}\n");
+}
+
+void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                  const std::vector<Student>& students)
+{
+    writeJsonStudents(out, tests, students);
+    writeJsonSummary(out, summary, tests);
 }
