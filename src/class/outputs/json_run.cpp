@@ -578,13 +578,11 @@ void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t
     Fields fields(out, '{');
     fields.text("kind", causeName(diagnosis.cause));
     fields.text("text", describe(diagnosis));
-    std::string parameterText;
-    Fields parameters(parameterText, '{');
+    fields.key("parameters");
+    Fields parameters(out, '{');
     CauseData data{parameters, diagnosis, lineCount, {}, true};
     causeJsonRows[static_cast<std::size_t>(diagnosis.cause)].data(data);
-    parameterText += '}';
-    fields.key("parameters");
-    out += parameterText;
+    out += '}';
     fields.key("referenceLines");
     if (!data.coversKnown) {
         out += "null";
