@@ -787,11 +787,12 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (candidates >> m & 1)
             bits.push_back(m);
+    // A file tries hundreds of sets: each is made from the choice's own
+    // bits, not by asking each candidate.
     auto setOf = [&](std::uint32_t choice) {
         std::uint32_t set = 0;
-        for (std::size_t i = 0; i < bits.size(); ++i)
-            if (choice >> i & 1)
-                set |= 1u << bits[i];
+        for (std::uint32_t rest = choice; rest != 0; rest &= rest - 1)
+            set |= 1u << bits[static_cast<std::size_t>(std::countr_zero(rest))];
         return set;
     };
     std::uint32_t choices = 1u << bits.size();
