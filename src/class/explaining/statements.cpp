@@ -693,10 +693,12 @@ std::optional<std::int64_t> predicted(const StatementModel& model, std::size_t s
     const SlotAdds& rows = model.rows[set >> orgIndex & 1];
     const std::int64_t* adds = &(asLocation ? rows.addsAsLocation : rows.adds)[slot * statementMistakeCount];
     std::int64_t sum = asLocation ? model.locationOffset[slot] : 0;
-    for (std::uint32_t rest = set; rest != 0; rest &= rest - 1) {
-        auto m = static_cast<std::size_t>(std::countr_zero(rest));
-        sum += adds[m] * (m == plusIndex ? plus : 1);
-    }
+    // The fit asks this of hundreds of sets a file: `+`'s bytes are
+    // multiplied once, outside the loop.
+    for (std::uint32_t rest = set & ~(1u << plusIndex); rest != 0; rest &= rest - 1)
+        sum += adds[std::countr_zero(rest)];
+    if ((set >> plusIndex & 1) != 0)
+        sum += adds[plusIndex] * plus;
     return sum;
 }
 
