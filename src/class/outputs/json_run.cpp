@@ -299,8 +299,15 @@ void mistakeInto(std::string& out, const NamedMistake& mistake, const TestProgra
     out += "}}";
 }
 
-void resultInto(std::string& out, const Test& test, const TestResult& result, const std::vector<std::string>& notes)
+// A test's notes, and which of them word each of its causes, in order.
+struct TestNotes {
+    std::vector<std::string> notes;
+    std::vector<std::size_t> causeNotes;
+};
+
+void resultInto(std::string& out, const Test& test, const TestResult& result, const TestNotes& testNotes)
 {
+    const std::vector<std::string>& notes = testNotes.notes;
     Fields fields(out, '{');
     fields.text("test", test.name);
     fields.text("state", stateName(result.state));
@@ -314,9 +321,9 @@ void resultInto(std::string& out, const Test& test, const TestResult& result, co
     out += ']';
     fields.key("causes");
     Fields causes(out, '[');
-    for (const Diagnosis& diagnosis : result.diagnoses) {
+    for (std::size_t c = 0; c < result.diagnoses.size(); ++c) {
         causes.next();
-        appendJsonCause(out, diagnosis, test.lineCount);
+        appendJsonCause(out, result.diagnoses[c], test.lineCount, notes[testNotes.causeNotes[c]]);
     }
     out += ']';
     fields.key("mistakes");
@@ -330,8 +337,13 @@ void resultInto(std::string& out, const Test& test, const TestResult& result, co
 
 void studentInto(std::string& out, const std::vector<Test>& tests, const Student& student)
 {
-    std::vector<std::vector<std::string>> notes(student.results.size());
-    forEachFindingOf(student, [&](std::size_t test, const std::string& text) { notes[test].push_back(text); });
+    std::vector<TestNotes> notes(student.results.size());
+    forEachFindingOf(
+        student, [&](std::size_t test, const std::string& text) { notes[test].notes.push_back(text); },
+        [&](std::size_t test, const Diagnosis&, std::string text) {
+            notes[test].causeNotes.push_back(notes[test].notes.size());
+            notes[test].notes.push_back(std::move(text));
+        });
     Fields fields(out, '{');
     fields.text("name", student.name);
     fields.text("siteName", siteName(student));
@@ -573,11 +585,11 @@ std::string_view stateName(FileState state)
 
 // Where a cause's fields are made: a field that every kind has goes here,
 // one of a kind's own into its row's `data`.
-void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount)
+void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount, std::string_view words)
 {
     Fields fields(out, '{');
     fields.text("kind", causeName(diagnosis.cause));
-    fields.text("text", describe(diagnosis));
+    fields.text("text", words);
     fields.key("parameters");
     Fields parameters(out, '{');
     CauseData data{parameters, diagnosis, lineCount, {}, true};
@@ -603,7 +615,7 @@ void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t
 std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
 {
     std::string out;
-    appendJsonCause(out, diagnosis, lineCount);
+    appendJsonCause(out, diagnosis, lineCount, describe(diagnosis));
     return out;
 }
 

@@ -29,7 +29,8 @@ std::string_view stateName(FileState state);
 
 // One cause as a JSON object, `lineCount` the reference's lines.
 std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount);
-void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount);
+// The same, added to `out`, with the words its note tells it in.
+void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount, std::string_view words);
 
 void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                   const std::vector<Student>& students);
