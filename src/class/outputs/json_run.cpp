@@ -5,16 +5,25 @@
 #include "class/outputs/wording.h"
 #include "io/visible_text.h"
 
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <iterator>
 
 namespace {
 
-// A byte that stands in a JSON string as it is.
+// The bytes that stand in a JSON string as they are, looked up rather than
+// compared four times: a class's JSON is tens of megabytes of them.
+constexpr std::array<bool, 256> plainJsonBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int byte = 0x20; byte < 0x7f; ++byte)
+        plain[static_cast<std::size_t>(byte)] = byte != '"' && byte != '\\';
+    return plain;
+}();
+
 constexpr bool plainJsonByte(unsigned char byte)
 {
-    return byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\';
+    return plainJsonBytes[byte];
 }
 
 // The fields of one JSON object or array, written as they come, each after
