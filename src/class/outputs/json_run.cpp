@@ -5,11 +5,26 @@
 #include "class/outputs/wording.h"
 #include "io/visible_text.h"
 
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <iterator>
 
 namespace {
+
+// The bytes that stand in a JSON string as they are, looked up rather than
+// compared four times: a class's JSON is tens of megabytes of them.
+constexpr std::array<bool, 256> plainJsonBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int byte = 0x20; byte < 0x7f; ++byte)
+        plain[static_cast<std::size_t>(byte)] = byte != '"' && byte != '\\';
+    return plain;
+}();
+
+constexpr bool plainJsonByte(unsigned char byte)
+{
+    return plainJsonBytes[byte];
+}
 
 // The fields of one JSON object or array, written as they come, each after
 // a comma but the first.
@@ -55,7 +70,7 @@ struct Fields {
     void text(std::string_view name, std::string_view value)
     {
         key(name);
-        out += jsonText(value);
+        appendJsonText(out, value);
     }
     void boolean(std::string_view name, bool value)
     {
@@ -312,8 +327,15 @@ void mistakeInto(std::string& out, const NamedMistake& mistake, const TestProgra
     out += "}}";
 }
 
-void resultInto(std::string& out, const Test& test, const TestResult& result, const std::vector<std::string>& notes)
+// A test's notes, and which of them word each of its causes, in order.
+struct TestNotes {
+    std::vector<std::string> notes;
+    std::vector<std::size_t> causeNotes;
+};
+
+void resultInto(std::string& out, const Test& test, const TestResult& result, const TestNotes& testNotes)
 {
+    const std::vector<std::string>& notes = testNotes.notes;
     Fields fields(out, '{');
     fields.text("test", test.name);
     fields.text("state", stateName(result.state));
@@ -322,14 +344,14 @@ void resultInto(std::string& out, const Test& test, const TestResult& result, co
     Fields noteList(out, '[');
     for (const std::string& note : notes) {
         noteList.next();
-        out += jsonText(note);
+        appendJsonText(out, note);
     }
     out += ']';
     fields.key("causes");
     Fields causes(out, '[');
-    for (const Diagnosis& diagnosis : result.diagnoses) {
+    for (std::size_t c = 0; c < result.diagnoses.size(); ++c) {
         causes.next();
-        out += jsonCause(diagnosis, test.lineCount);
+        appendJsonCause(out, result.diagnoses[c], test.lineCount, notes[testNotes.causeNotes[c]]);
     }
     out += ']';
     fields.key("mistakes");
@@ -343,8 +365,13 @@ void resultInto(std::string& out, const Test& test, const TestResult& result, co
 
 void studentInto(std::string& out, const std::vector<Test>& tests, const Student& student)
 {
-    std::vector<std::vector<std::string>> notes(student.results.size());
-    forEachFindingOf(student, [&](std::size_t test, const std::string& text) { notes[test].push_back(text); });
+    std::vector<TestNotes> notes(student.results.size());
+    forEachFindingOf(
+        student, [&](std::size_t test, const std::string& text) { notes[test].notes.push_back(text); },
+        [&](std::size_t test, const Diagnosis&, std::string text) {
+            notes[test].causeNotes.push_back(notes[test].notes.size());
+            notes[test].notes.push_back(std::move(text));
+        });
     Fields fields(out, '{');
     fields.text("name", student.name);
     fields.text("siteName", siteName(student));
@@ -525,13 +552,19 @@ void putList(Output& out, std::string_view name, std::size_t count, Each&& each)
 
 }  // namespace
 
-std::string jsonText(std::string_view text)
+void appendJsonText(std::string& out, std::string_view text)
 {
     static constexpr char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size() + 2);
     out += '"';
     for (std::size_t at = 0; at < text.size();) {
+        // Most text is plain ASCII: it goes in runs, not a byte at a time.
+        std::size_t plain = at;
+        while (plain < text.size() && plainJsonByte(static_cast<unsigned char>(text[plain])))
+            ++plain;
+        out.append(text.substr(at, plain - at));
+        at = plain;
+        if (at == text.size())
+            break;
         auto byte = static_cast<unsigned char>(text[at]);
         if (byte >= 0x80) {
             std::uint32_t codePoint = 0;
@@ -550,16 +583,21 @@ std::string jsonText(std::string_view text)
         if (byte == '"' || byte == '\\') {
             out += '\\';
             out += static_cast<char>(byte);
-        } else if (byte < 0x20 || byte == 0x7f) {
+        } else {
             out += "\\u00";
             out += hex[byte >> 4];
             out += hex[byte & 15];
-        } else {
-            out += static_cast<char>(byte);
         }
         ++at;
     }
     out += '"';
+}
+
+std::string jsonText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + 2);
+    appendJsonText(out, text);
     return out;
 }
 
@@ -575,19 +613,16 @@ std::string_view stateName(FileState state)
 
 // Where a cause's fields are made: a field that every kind has goes here,
 // one of a kind's own into its row's `data`.
-std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
+void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount, std::string_view words)
 {
-    std::string out;
     Fields fields(out, '{');
     fields.text("kind", causeName(diagnosis.cause));
-    fields.text("text", describe(diagnosis));
-    std::string parameterText;
-    Fields parameters(parameterText, '{');
+    fields.text("text", words);
+    fields.key("parameters");
+    Fields parameters(out, '{');
     CauseData data{parameters, diagnosis, lineCount, {}, true};
     causeJsonRows[static_cast<std::size_t>(diagnosis.cause)].data(data);
-    parameterText += '}';
-    fields.key("parameters");
-    out += parameterText;
+    out += '}';
     fields.key("referenceLines");
     if (!data.coversKnown) {
         out += "null";
@@ -603,17 +638,26 @@ std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
         out += ']';
     }
     out += '}';
+}
+
+std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
+{
+    std::string out;
+    appendJsonCause(out, diagnosis, lineCount, describe(diagnosis));
     return out;
 }
 
-void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
-                  const std::vector<Student>& students)
+void writeJsonStudents(Output& out, const std::vector<Test>& tests, const std::vector<Student>& students)
 {
     put(out, "{\"labelgradeClassJson\":");
     putNumber(out, jsonSchemaVersion);
     putList(out, "tests", tests.size(), [&](std::string& item, std::size_t t) { testInto(item, tests[t]); });
     putList(out, "students", students.size(),
             [&](std::string& item, std::size_t s) { studentInto(item, tests, students[s]); });
+}
+
+void writeJsonSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)
+{
     putList(out, "suspectedPairs", summary.pairs.size(),
             [&](std::string& item, std::size_t p) { pairInto(item, summary.pairs[p], tests); });
     std::string rest;
@@ -621,4 +665,11 @@ void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Te
     put(out, ",\"summary\":");
     put(out, rest);
     put(out, "}\n");
+}
+
+void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
+                  const std::vector<Student>& students)
+{
+    writeJsonStudents(out, tests, students);
+    writeJsonSummary(out, summary, tests);
 }

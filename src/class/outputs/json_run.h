@@ -19,6 +19,8 @@ constexpr int jsonSchemaVersion = 1;
 // `text` as a JSON string, quotes included: valid UTF-8 whatever it holds,
 // each byte that is no part of a UTF-8 character standing as U+FFFD.
 std::string jsonText(std::string_view text);
+// The same, added to `out`.
+void appendJsonText(std::string& out, std::string_view text);
 
 // A cause's stable machine name ("addressOffset").
 std::string_view causeName(Cause cause);
@@ -27,8 +29,14 @@ std::string_view stateName(FileState state);
 
 // One cause as a JSON object, `lineCount` the reference's lines.
 std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount);
+// The same, added to `out`, with the words its note tells it in.
+void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount, std::string_view words);
 
 void writeJsonRun(Output& out, const ClassSummary& summary, const std::vector<Test>& tests,
                   const std::vector<Student>& students);
+// writeJsonRun in two parts, the first of which needs no summary: a large
+// class's students are written while the class is summarized.
+void writeJsonStudents(Output& out, const std::vector<Test>& tests, const std::vector<Student>& students);
+void writeJsonSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests);
 
 #endif

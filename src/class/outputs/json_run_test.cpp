@@ -38,6 +38,19 @@ TEST(JsonText, EscapesWhatJsonNeedsAndKeepsTheRest)
     EXPECT_EQ(jsonText("a\u2028b\u2029c"), R"("a\u2028b\u2029c")");
 }
 
+// Plain bytes go out in runs: an escape at either end of a run, or
+// between two, must cut it in the right place.
+TEST(JsonText, EscapesAtTheEdgesOfPlainRuns)
+{
+    EXPECT_EQ(jsonText(""), R"("")");
+    EXPECT_EQ(jsonText("\"\"x\\"), R"("\"\"x\\")");
+    std::string run(100, 'a');
+    EXPECT_EQ(jsonText(run + "\n" + run + "\xff"), "\"" + run + "\\u000a" + run + "\\ufffd\"");
+    std::string out = "[";
+    appendJsonText(out, "y\t");
+    EXPECT_EQ(out, R"(["y\u0009")");
+}
+
 TEST(JsonText, StandsEachByteThatIsNoUtf8AsAReplacement)
 {
     EXPECT_EQ(jsonText("bad\xff\xfename"), R"("bad\ufffd\ufffdname")");

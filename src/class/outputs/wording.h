@@ -30,8 +30,11 @@ std::string kindOf(const Diagnosis& diagnosis);
 // file (one file with another student's, graded under another name), for
 // why each file that was not graded was not, for each cause found in those
 // that were, and for a report that could not be written.
-template <typename Finding>
-void forEachFindingOf(const Student& student, Finding&& finding)
+// `caused(test, diagnosis, text)` is called in place of `finding` for
+// each cause's note, so that what writes a cause and its note words it
+// once.
+template <typename Finding, typename Caused>
+void forEachFindingOf(const Student& student, Finding&& finding, Caused&& caused)
 {
     for (std::size_t t = 0; t < student.results.size(); ++t) {
         const TestResult& result = student.results[t];
@@ -55,12 +58,19 @@ void forEachFindingOf(const Student& student, Finding&& finding)
         else if (!graded)
             finding(t, std::string(reasonOf(result.state)) + (chosen != nullptr ? " (" + chosen->text + ")" : ""));
         for (const Diagnosis& diagnosis : result.diagnoses)
-            finding(t, describe(diagnosis));
+            caused(t, diagnosis, describe(diagnosis));
         for (const NamedMistake& mistake : result.mistakes)
             finding(t, mistake.words);
         if (result.reportError != 0)
             finding(t, reportNotWritten(result.reportError));
     }
+}
+
+template <typename Finding>
+void forEachFindingOf(const Student& student, Finding&& finding)
+{
+    forEachFindingOf(student, finding,
+                     [&](std::size_t test, const Diagnosis&, const std::string& text) { finding(test, text); });
 }
 
 #endif

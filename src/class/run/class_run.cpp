@@ -434,15 +434,39 @@ bool openJson(const ClassOptions& options, Descriptor& json, std::string& error)
     return false;
 }
 
-bool writeJson(const ClassOptions& options, int json, const ClassSummary& summary, const std::vector<Test>& tests,
-               const std::vector<Student>& students, std::string& error)
+// The JSON's tests and students need no summary: they are written on a
+// thread of their own while the class is summarized, which a large class's
+// run would otherwise wait for at its end.
+struct JsonWriting {
+    std::unique_ptr<Output> out;
+    StopSignal stop;
+    std::jthread thread;
+};
+
+void startJson(int json, const std::vector<Test>& tests, const std::vector<Student>& students, JsonWriting& writing)
 {
-    auto out = std::make_unique<Output>();
-    out->fd = json;
-    writeJsonRun(*out, summary, tests, students);
-    if (flushOutput(*out))
+    writing.out = std::make_unique<Output>();
+    writing.out->fd = json;
+    auto write = [&writing, &tests, &students] { writeJsonStudents(*writing.out, tests, students); };
+    std::string why;
+    // Where no thread can start, the students are written here, first.
+    if (!startThread(writing.thread, writing.stop, write, why))
+        runStopping(writing.stop, write);
+}
+
+bool finishJson(const ClassOptions& options, JsonWriting& writing, const ClassSummary& summary,
+                const std::vector<Test>& tests, std::string& error)
+{
+    if (writing.thread.joinable())
+        writing.thread.join();
+    if (writing.stop.stopped) {
+        error = writing.stop.reason();
+        return false;
+    }
+    writeJsonSummary(*writing.out, summary, tests);
+    if (flushOutput(*writing.out))
         return true;
-    error = "could not write " + options.json + ": " + std::strerror(out->error);
+    error = "could not write " + options.json + ": " + std::strerror(writing.out->error);
     return false;
 }
 
@@ -470,11 +494,14 @@ void explainClass(const ClassOptions& options, int page, int json, const std::ve
                   const std::vector<Student>& students, const SummaryNotes& notes, const MarkPlaces& places,
                   std::vector<Tally>& tallies, std::string& summaryText, std::string& error)
 {
+    JsonWriting jsonWriting;
+    if (json >= 0)
+        startJson(json, tests, students, jsonWriting);
     ClassSummary summary = summarizeClass(tests, students, places, tallies);
     tallies.clear();
     if (page >= 0 && !writePage(options, page, summary, tests, students, error))
         return;
-    if (json >= 0 && !writeJson(options, json, summary, tests, students, error))
+    if (json >= 0 && !finishJson(options, jsonWriting, summary, tests, error))
         return;
     if (!options.quiet) {
         auto text = std::make_unique<Output>();
