@@ -10,10 +10,13 @@
 namespace {
 
 // A piece counts when at most this part of a test's graded students hold
-// it, and never fewer than the least nor more than the most students.
+// it, and never fewer than the least nor more than the most students.  In
+// a large class a typo that a dozen students make by chance is still rare
+// evidence for a pair (a dozen of 20,000); the most bounds the pairs that
+// one piece adds to the count.
 constexpr std::uint64_t rareShareDivisor = 40;
 constexpr std::uint64_t leastRareSharers = 3;
-constexpr std::uint64_t mostRareSharers = 8;
+constexpr std::uint64_t mostRareSharers = 32;
 
 // The pairs that chance alone may list in a class, on average.
 constexpr double toleratedHonestPairs = 0.5;
