@@ -10,13 +10,16 @@
 namespace {
 
 // A piece counts when at most this part of a test's graded students hold
-// it, and never fewer than the least nor more than the most students.  In
-// a large class a typo that a dozen students make by chance is still rare
-// evidence for a pair (a dozen of 20,000); the most bounds the pairs that
-// one piece adds to the count.
+// it, and never fewer than the least nor more than the most students.  The
+// most grows with a large class, as a part of it: the chance that a given
+// pair holds a piece goes with the square of its holders over the class's
+// size, so that a dozen of 20,000 are rarer evidence than 8 of 2,000.  It
+// never passes the cap, which bounds the pairs one piece adds.
 constexpr std::uint64_t rareShareDivisor = 40;
 constexpr std::uint64_t leastRareSharers = 3;
-constexpr std::uint64_t mostRareSharers = 32;
+constexpr std::uint64_t mostRareSharers = 8;
+constexpr std::uint64_t mostRareDivisor = 250;
+constexpr std::uint64_t rareSharersCap = 32;
 
 // The pairs that chance alone may list in a class, on average.
 constexpr double toleratedHonestPairs = 0.5;
@@ -60,7 +63,9 @@ CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t
     : places_(places), students_(students)
 {
     for (std::uint64_t graded : gradedPerTest)
-        mostSharers_.push_back(std::clamp<std::uint64_t>(graded / rareShareDivisor, leastRareSharers, mostRareSharers));
+        mostSharers_.push_back(std::clamp<std::uint64_t>(
+            graded / rareShareDivisor, leastRareSharers,
+            std::clamp<std::uint64_t>(graded / mostRareDivisor, mostRareSharers, rareSharersCap)));
 }
 
 void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> students)
@@ -194,6 +199,54 @@ void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
     }
 }
 
+// A student who shares with a listed pair, and with no one else, a set of
+// mistakes that only the three of them have is one story with them (a
+// source, a copy of its files, and a copy of its assembler): the two pairs
+// that bind the third are listed too, so that the three are one group.
+// Only where none of the three is listed with anyone else, so that the
+// group is sure to be formed and no pair is listed short of the threshold.
+void CopyFinder::joinBySet(std::vector<SuspectedPair>& listed, std::unordered_map<std::uint64_t, std::size_t>& at) const
+{
+    constexpr std::uint32_t ringSize = 3;
+    std::unordered_map<std::uint32_t, std::uint32_t> pairsOf;
+    for (const SuspectedPair& pair : listed)
+        if (!pair.apart) {
+            ++pairsOf[pair.first];
+            ++pairsOf[pair.second];
+        }
+    auto keyOf = [](std::uint32_t a, std::uint32_t b) { return std::uint64_t{std::min(a, b)} << 32 | std::max(a, b); };
+    auto listedAlone = [&](std::uint32_t a, std::uint32_t b) {
+        auto found = at.find(keyOf(a, b));
+        return found != at.end() && !listed[found->second].apart && pairsOf[a] == 1 && pairsOf[b] == 1;
+    };
+    for (const RareGroup& group : groups_) {
+        if (group.sharers != ringSize || answerOf(group).kind != SharedKind::mistakes)
+            continue;
+        const std::uint32_t* students = groupStudents_.data() + group.first;
+        for (std::uint32_t third = 0; third < ringSize; ++third) {
+            std::uint32_t a = students[(third + 1) % ringSize];
+            std::uint32_t b = students[(third + 2) % ringSize];
+            std::uint32_t c = students[third];
+            if (!listedAlone(a, b) || pairsOf[c] != 0)
+                continue;
+            for (std::uint32_t other : {a, b}) {
+                std::uint64_t key = keyOf(other, c);
+                const PairCount& count = counts_.at(key);
+                auto found = at.find(key);
+                if (found != at.end()) {
+                    listed[found->second].apart = false;
+                    continue;
+                }
+                at[key] = listed.size();
+                listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
+                                               count.pieces, count.rarity, {}, {}, false});
+            }
+            pairsOf[a] = pairsOf[b] = pairsOf[c] = ringSize - 1;
+            break;
+        }
+    }
+}
+
 std::vector<SuspectedPair> CopyFinder::suspects()
 {
     double pairs = static_cast<double>(students_) * static_cast<double>(students_ > 0 ? students_ - 1 : 0) / 2;
@@ -214,6 +267,7 @@ std::vector<SuspectedPair> CopyFinder::suspects()
             listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
                                            count.pieces, count.rarity, {}, {}, !reaches});
         }
+    joinBySet(listed, at);
     counts_.clear();
     std::vector<std::uint8_t> seen(listed.size(), 0);
     for (const RareGroup& group : groups_) {

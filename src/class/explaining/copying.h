@@ -17,7 +17,8 @@
 // Empty and missing files are no evidence.  What many students share is a
 // common bug, not evidence: a piece counts only when at most a few students
 // hold it (a fortieth of a test's graded students, never fewer than 3, so
-// a group of three copiers still counts, nor more than 32).
+// a group of three copiers still counts, nor more than 8, or a 250th of
+// them in a larger class, up to 32).
 //
 // How many pieces a pair must share is chosen from the class itself: the
 // rare pieces that students hold in common make the rate at which a given
@@ -114,6 +115,7 @@ private:
     void forEachPair(const RareGroup& group, Pair&& pair);
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
     SharedAnswer answerOf(const RareGroup& group) const;
+    void joinBySet(std::vector<SuspectedPair>& listed, std::unordered_map<std::uint64_t, std::size_t>& at) const;
     void joinGroups(std::vector<SuspectedPair>& listed) const;
 
     const MarkPlaces& places_;
