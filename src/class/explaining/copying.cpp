@@ -199,54 +199,6 @@ void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
     }
 }
 
-// A student who shares with a listed pair, and with no one else, a set of
-// mistakes that only the three of them have is one story with them (a
-// source, a copy of its files, and a copy of its assembler): the two pairs
-// that bind the third are listed too, so that the three are one group.
-// Only where none of the three is listed with anyone else, so that the
-// group is sure to be formed and no pair is listed short of the threshold.
-void CopyFinder::joinBySet(std::vector<SuspectedPair>& listed, std::unordered_map<std::uint64_t, std::size_t>& at) const
-{
-    constexpr std::uint32_t ringSize = 3;
-    std::unordered_map<std::uint32_t, std::uint32_t> pairsOf;
-    for (const SuspectedPair& pair : listed)
-        if (!pair.apart) {
-            ++pairsOf[pair.first];
-            ++pairsOf[pair.second];
-        }
-    auto keyOf = [](std::uint32_t a, std::uint32_t b) { return std::uint64_t{std::min(a, b)} << 32 | std::max(a, b); };
-    auto listedAlone = [&](std::uint32_t a, std::uint32_t b) {
-        auto found = at.find(keyOf(a, b));
-        return found != at.end() && !listed[found->second].apart && pairsOf[a] == 1 && pairsOf[b] == 1;
-    };
-    for (const RareGroup& group : groups_) {
-        if (group.sharers != ringSize || answerOf(group).kind != SharedKind::mistakes)
-            continue;
-        const std::uint32_t* students = groupStudents_.data() + group.first;
-        for (std::uint32_t third = 0; third < ringSize; ++third) {
-            std::uint32_t a = students[(third + 1) % ringSize];
-            std::uint32_t b = students[(third + 2) % ringSize];
-            std::uint32_t c = students[third];
-            if (!listedAlone(a, b) || pairsOf[c] != 0)
-                continue;
-            for (std::uint32_t other : {a, b}) {
-                std::uint64_t key = keyOf(other, c);
-                const PairCount& count = counts_.at(key);
-                auto found = at.find(key);
-                if (found != at.end()) {
-                    listed[found->second].apart = false;
-                    continue;
-                }
-                at[key] = listed.size();
-                listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
-                                               count.pieces, count.rarity, {}, {}, false});
-            }
-            pairsOf[a] = pairsOf[b] = pairsOf[c] = ringSize - 1;
-            break;
-        }
-    }
-}
-
 std::vector<SuspectedPair> CopyFinder::suspects()
 {
     double pairs = static_cast<double>(students_) * static_cast<double>(students_ > 0 ? students_ - 1 : 0) / 2;
@@ -267,7 +219,6 @@ std::vector<SuspectedPair> CopyFinder::suspects()
             listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
                                            count.pieces, count.rarity, {}, {}, !reaches});
         }
-    joinBySet(listed, at);
     counts_.clear();
     std::vector<std::uint8_t> seen(listed.size(), 0);
     for (const RareGroup& group : groups_) {

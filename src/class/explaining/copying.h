@@ -115,7 +115,6 @@ private:
     void forEachPair(const RareGroup& group, Pair&& pair);
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
     SharedAnswer answerOf(const RareGroup& group) const;
-    void joinBySet(std::vector<SuspectedPair>& listed, std::unordered_map<std::uint64_t, std::size_t>& at) const;
     void joinGroups(std::vector<SuspectedPair>& listed) const;
 
     const MarkPlaces& places_;

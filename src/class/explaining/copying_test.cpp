@@ -85,33 +85,6 @@ TEST(CopyFinder, CountsNothingThatMoreThanAFewShare)
     EXPECT_TRUE(common.copies.suspects().empty());
 }
 
-TEST(CopyFinder, JoinsAThirdWhoSharesOnlyTheListedPairsRareSet)
-{
-    // 1 and 2 share two hand edits; 3's assembler makes their set of
-    // mistakes, which no one else's makes: one group of three.
-    OneTest test(100);
-    test.share(1, {1, 2});
-    test.share(5, {1, 2});
-    test.shareFact(42, {1, 2, 3});
-    std::vector<SuspectedPair> listed = test.copies.suspects();
-    ASSERT_EQ(listed.size(), 1u);
-    EXPECT_EQ(listed[0].members, (std::vector<std::uint32_t>{1, 2, 3}));
-    ASSERT_EQ(listed[0].shared.size(), 3u);
-    EXPECT_EQ(listed[0].shared[2].kind, SharedKind::mistakes);
-    EXPECT_EQ(listed[0].shared[2].within, 3u);
-    // Where the third is listed with another, the pairs stay pairs.
-    OneTest other(100);
-    other.share(1, {1, 2});
-    other.share(5, {1, 2});
-    other.shareFact(42, {1, 2, 3});
-    other.share(7, {3, 9});
-    other.share(8, {3, 9});
-    listed = other.copies.suspects();
-    ASSERT_EQ(listed.size(), 2u);
-    EXPECT_TRUE(listed[0].members.empty() && listed[1].members.empty());
-    EXPECT_EQ(listed[1].first, 3u);
-}
-
 TEST(CopyFinder, CountsASetOfMistakesOnceAndListsItAloneApart)
 {
     // The same assembler's mistakes on several tests are one fact, and a
