@@ -270,7 +270,8 @@ bool sameFindings(const Found& a, const Found& b)
 // What the class command learns of a file while grading it: no crash on any
 // bytes, every wrong position counted for the summary, a text for every
 // cause, one mark for the file's set of causes but those of how it was
-// saved, at most one for an order, at most one for each wrong position
+// saved (and at most one where only an untold cut makes it), at most one
+// for an order, at most one for each wrong position
 // with a whole reference line, and the same findings however the file is
 // cut into reads.
 void checkFindings(std::string_view studentBytes, std::string_view referenceBytes, std::uint64_t wrongEntries,
@@ -307,8 +308,9 @@ void checkFindings(std::string_view studentBytes, std::string_view referenceByte
         }
     });
     // A wrong line whose address and label are right as values (another
-    // width, say) leaves nothing once read: it is no mark.
-    if (lineMarks > wrongWhole || mistakeMarks != (assemblerCause ? 1u : 0u) || orderMarks > 1)
+    // width, say) leaves nothing once read: it is no mark.  Labels cut on
+    // too few lines for a told cause still make a set.
+    if (lineMarks > wrongWhole || mistakeMarks > 1 || (assemblerCause && mistakeMarks != 1) || orderMarks > 1)
         std::abort();
     for (const Diagnosis& diagnosis : found.diagnoses)
         if (describe(diagnosis).empty() || kindOf(diagnosis).empty())

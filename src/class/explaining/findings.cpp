@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <optional>
 
 namespace {
@@ -280,12 +281,20 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
         explainByStatements(found);
     if (!places_->marked(test_))
         return found;
+    // Labels cut on too few lines for the cut to be told are still one
+    // mistake of the assembler's, not a hand edit on each line: they join
+    // the set, as a told cut would, and leave no line behind.
+    std::uint64_t cut = untoldCut(explanation.unexplained, found);
     for (const UnexplainedLine& line : explanation.unexplained) {
-        std::uint64_t left = leftOver(line, found);
+        std::uint64_t left = leftOver(line, found, cut);
         if (left != 0)
             tally_->marks.push_back(Mark{left, student_, places_->lineOf(test_, line.line)});
     }
+    if (cut != 0)
+        found.push_back(Diagnosis{Cause::cutLabels, 0, false, 0, cut});
     std::uint64_t mistakes = mistakesKey(found, mistakes_);
+    if (cut != 0)
+        found.pop_back();
     if (mistakes != 0)
         tally_->marks.push_back(Mark{mistakes, student_, places_->causesOf(test_)});
     std::uint64_t order = whole ? orderKey(found) : 0;
@@ -298,7 +307,8 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
 // label where they do not give the reference's, and its address's distance
 // from where they put it.  A lowercased label with a typo in its address is
 // the typo; a line the causes give whole is no mark (0).
-std::uint64_t FindingsWatcher::leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found) const
+std::uint64_t FindingsWatcher::leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found,
+                                        std::uint64_t cut) const
 {
     const ReferenceIndex& reference = *reference_;
     const KeptLine* kept = line.position < kept_.lines.size() ? &kept_.lines[line.position] : nullptr;
@@ -314,6 +324,8 @@ std::uint64_t FindingsWatcher::leftOver(const UnexplainedLine& line, const std::
     for (const Diagnosis& d : found)
         if (d.cause == Cause::cutLabels && d.value < expected.size())
             expected = expected.substr(0, d.value);
+    if (cut != 0 && cut < expected.size())
+        expected = expected.substr(0, cut);
     bool labelGiven = told(Cause::labelCase) ? equalIgnoringCase(label, expected) : label == expected;
     std::uint64_t labelLeft = labelGiven ? 0 : hashText(label);
 
@@ -328,6 +340,42 @@ std::uint64_t FindingsWatcher::leftOver(const UnexplainedLine& line, const std::
     if (labelLeft == 0 && addressLeft == 0)
         return 0;
     return mixWord(mixWord(addressLeft, labelLeft), line.line);
+}
+
+// The width that two or more of a file's wrong lines cut their labels to,
+// where no cut is told: each such label the reference's cut short, the
+// most lines at one width; 0 where none is.  Whether their addresses are
+// right is left to leftOver, which then finds nothing left of them.
+std::uint64_t FindingsWatcher::untoldCut(const std::vector<UnexplainedLine>& lines,
+                                         const std::vector<Diagnosis>& found) const
+{
+    constexpr std::size_t leastLinesCut = 2;
+    bool swapped = false;
+    bool anyCase = false;
+    for (const Diagnosis& d : found) {
+        if (d.cause == Cause::cutLabels)
+            return 0;
+        swapped = swapped || d.cause == Cause::swappedColumns;
+        anyCase = anyCase || d.cause == Cause::labelCase;
+    }
+    std::map<std::size_t, std::size_t> widths;
+    for (const UnexplainedLine& line : lines) {
+        if (!line.aligned || line.position >= kept_.lines.size() || line.line >= reference_->symbols.size())
+            continue;
+        const KeptLine& kept = kept_.lines[line.position];
+        if (!kept.complete())
+            continue;
+        std::string_view label = swapped ? kept_.first(kept) : kept_.second(kept);
+        std::string_view expected = reference_->symbols[line.line].label;
+        if (label.empty() || label.size() >= expected.size())
+            continue;
+        expected = expected.substr(0, label.size());
+        if (anyCase ? equalIgnoringCase(label, expected) : label == expected)
+            ++widths[label.size()];
+    }
+    auto most = std::max_element(widths.begin(), widths.end(),
+                                 [](const auto& a, const auto& b) { return a.second < b.second; });
+    return most != widths.end() && most->second >= leastLinesCut ? most->first : 0;
 }
 
 // The order a reordered file's lines are in, where no order is found that

@@ -39,7 +39,8 @@ private:
     void countWrongLine(const Verdict& verdict);
     void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
     void explainByStatements(std::vector<Diagnosis>& found);
-    std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found) const;
+    std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found, std::uint64_t cut) const;
+    std::uint64_t untoldCut(const std::vector<UnexplainedLine>& lines, const std::vector<Diagnosis>& found) const;
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
     std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found) const;
     void namePrintedLines(std::vector<Diagnosis>& found);

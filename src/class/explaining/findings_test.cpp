@@ -265,6 +265,43 @@ TEST(Findings, MarkWhatIsLeftOnceTheToldCausesAreUndone)
     EXPECT_NE(again.tally.marks[0].hash, offset.tally.marks[0].hash);
 }
 
+TEST(Findings, MarkLabelsCutOnTooFewLinesToTellAsTheSetAToldCutMakes)
+{
+    // Twelve lines, two of them mistyped past telling: labels cut to four
+    // characters on two lines are too few to tell, yet they are one
+    // mistake of the assembler's, as on every line, not two hand edits.
+    std::string text = longReference(12);
+    auto fileOf = [&](int cutLines) {
+        std::string student;
+        for (int i = 0; i < 12; ++i) {
+            std::string line = text.substr(static_cast<std::size_t>(11 * i), 11);
+            if (i == 4 || i == 6)
+                line = "ZZZZ ZZZZZ\n";
+            else if (i < cutLines)
+                line.erase(9, 1);
+            student += line;
+        }
+        return student;
+    };
+    Watched few = watch(fileOf(2), text);
+    Watched all = watch(fileOf(12), text);
+    EXPECT_EQ(few.causes, Causes{});
+    EXPECT_EQ(all.causes, Causes{"labels cut to 4 characters (10 lines)"});
+    MarkPlaces places({12});
+    auto lines = [&](const Watched& watched) {
+        return std::count_if(watched.tally.marks.begin(), watched.tally.marks.end(),
+                             [&](const Mark& mark) { return !places.placeOf(mark.place).causes; });
+    };
+    EXPECT_EQ(lines(few), 2);
+    ASSERT_EQ(few.tally.marks.size(), 3u);
+    ASSERT_EQ(all.tally.marks.size(), 3u);
+    EXPECT_EQ(few.tally.marks.back().hash, all.tally.marks.back().hash);
+    // One line cut short is a hand edit like any other.
+    Watched one = watch(fileOf(1), text);
+    EXPECT_EQ(one.tally.marks.size(), 3u);
+    EXPECT_EQ(lines(one), 3);
+}
+
 TEST(Findings, LeaveNoEvidenceInAnEmptyFile)
 {
     EXPECT_TRUE(watch("").tally.marks.empty());
