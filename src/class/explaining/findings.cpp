@@ -401,16 +401,16 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
 
 namespace {
 
-// The reference lines (from 0, end excluded) a cause says are left out in
-// a file in the reference's order; none for any other cause.
+// The reference lines (from 0, end excluded) a cause says are left out,
+// in a file in any order; none for any other cause.
 std::pair<std::uint32_t, std::uint32_t> leftOutBy(const Diagnosis& diagnosis, std::uint32_t lines)
 {
-    if (diagnosis.amount <= 0 || diagnosis.order != LineOrder::reference)
+    if (diagnosis.amount <= 0)
         return {0, 0};
     auto amount = static_cast<std::uint32_t>(diagnosis.amount);
     if (diagnosis.cause == Cause::shiftedLines && diagnosis.value > 0 && diagnosis.value - 1 + amount <= lines)
         return {static_cast<std::uint32_t>(diagnosis.value - 1), static_cast<std::uint32_t>(diagnosis.value - 1 + amount)};
-    if (diagnosis.cause == Cause::lastLinesLeftOut && amount <= lines)
+    if (diagnosis.cause == Cause::lastLinesLeftOut && diagnosis.order == LineOrder::reference && amount <= lines)
         return {lines - amount, lines};
     return {0, 0};
 }
@@ -449,11 +449,15 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
                 return false;
         return true;
     });
-    auto doubled = std::find_if(found.begin(), found.end(), [&](const Diagnosis& d) { return nameDoubled(d); });
+    auto doubled = std::find_if(found.begin(), found.end(), [&](const Diagnosis& d) { return nameDoubled(d, found); });
     auto name = static_cast<std::size_t>(StatementMistake::nameLeftOut);
     if (doubled == found.end() || named[name])
         return;
-    found.erase(doubled);
+    // The name told, what else was added there keeps its cause.
+    if (doubled->amount < -1)
+        ++doubled->amount;
+    else
+        found.erase(doubled);
     mistakes_.push_back(FoundMistake{StatementMistake::nameDoubled, 0, model.first[name], 1, 0});
 }
 
@@ -482,16 +486,29 @@ void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
         std::erase_if(found, added);
 }
 
-// A line added beside the program's name that holds the name again.
-bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis) const
+// A line added beside the program's name that holds the name again, as
+// the file writes labels (a header may be added there too, so the name
+// must be there twice); in a reordered file, the name's line printed twice.
+bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const
 {
     std::uint32_t line = reference_->statements.nameLine;
-    if (line == noSlot || diagnosis.cause != Cause::shiftedLines || diagnosis.amount != -1 ||
-        diagnosis.order != LineOrder::reference || (diagnosis.value != line + 1 && diagnosis.value != line + 2))
+    if (line == noSlot || diagnosis.cause != Cause::shiftedLines || diagnosis.amount >= 0)
         return false;
+    bool reordered = diagnosis.order != LineOrder::reference;
+    if (reordered ? diagnosis.amount != -1 || diagnosis.value != line + 1
+                  : diagnosis.value != line + 1 && diagnosis.value != line + 2)
+        return false;
+    WrittenAs as(found);
     std::string_view name = reference_->symbols[line].label;
-    for (std::size_t p = line; p < std::min<std::size_t>(line + 2, kept_.lines.size()); ++p)
-        if (!kept_.lines[p].right && kept_.second(kept_.lines[p]) == name)
-            return true;
-    return false;
+    std::size_t end = std::min<std::size_t>(line + 2 + static_cast<std::size_t>(-diagnosis.amount), kept_.lines.size());
+    int copies = 0;
+    for (std::size_t p = reordered ? 0 : line; p < (reordered ? kept_.lines.size() : end); ++p) {
+        const KeptLine& kept = kept_.lines[p];
+        // A right line keeps no fields: it is the reference's line there.
+        if (kept.right)
+            copies += p < reference_->symbols.size() && reference_->symbols[p].label == name ? 1 : 0;
+        else if (kept.complete() && as.sameLabel(name, as.swapped ? kept_.first(kept) : kept_.second(kept)))
+            ++copies;
+    }
+    return copies >= 2;
 }

@@ -43,7 +43,7 @@ private:
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
     std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found) const;
     void namePrintedLines(std::vector<Diagnosis>& found);
-    bool nameDoubled(const Diagnosis& diagnosis) const;
+    bool nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const;
     void nameLiteralLines(std::vector<Diagnosis>& found);
 
     const ReferenceIndex* reference_ = nullptr;
