@@ -481,6 +481,24 @@ std::optional<std::int64_t> orgAdds(const Program& program, std::string_view ope
     return std::nullopt;
 }
 
+// Where a BYTE mistake shows only in the pools of literals, the statements
+// it concerns are those that use a literal of its form, which the student's
+// assembler sizes as that constant.
+void nameLiterals(const Program& program, StatementModel& model, StatementMistake mistake)
+{
+    auto m = static_cast<std::size_t>(mistake);
+    char form = mistake == StatementMistake::byteCharLonger ? 'C' : 'X';
+    for (std::size_t s = 0; s < program.statements.size(); ++s) {
+        std::string_view operands = program.source[s].operands;
+        bool character = false;
+        std::optional<std::int64_t> bytes = operands.starts_with('=') ? constantSize(operands.substr(1), &character)
+                                                                       : std::nullopt;
+        bool grows = bytes && (form == 'C' ? character : !character && static_cast<std::int64_t>(operands.size()) - 4 > *bytes);
+        if (grows && model.statements[m]++ == 0)
+            model.first[m] = static_cast<std::uint32_t>(s);
+    }
+}
+
 // What each mistake adds to the location counter before each statement;
 // START's own is before it, since its label is where it starts.  A correct
 // ORG moves the student's counter as it moves the reference's, and an ORG
@@ -496,6 +514,7 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
         std::optional<std::int64_t> savedAdds;
         std::int64_t sum = 0;
         bool told = true;
+        bool pooled = false;
         for (std::size_t s = 0; s < count && told; ++s) {
             std::optional<std::int64_t> step = row.step(program, s, saved);
             told = step.has_value();
@@ -505,6 +524,7 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
             bool named = program.statements[s].directive != Directive::ltorg || row.mistake == StatementMistake::ltorgMissing;
             if (add != 0 && named && model.statements[m]++ == 0)
                 model.first[m] = static_cast<std::uint32_t>(s);
+            pooled = pooled || (add != 0 && !named);
             bool startsHere = row.mistake == StatementMistake::startDecimal;
             before[s * statementMistakeCount + m] = sum + (startsHere ? add : 0);
             sum += add;
@@ -522,6 +542,8 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
             told = moved.has_value();
             sum = moved.value_or(0);
         }
+        if (told && pooled && model.statements[m] == 0)
+            nameLiterals(program, model, row.mistake);
         if (!told) {
             model.statements[m] = 0;
             for (std::size_t s = 0; s < count; ++s)
