@@ -388,11 +388,21 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     if (!reference_->statements.usable())
         return;
     std::vector<ObservedAddress> observed = observedAddresses(found);
-    mistakes_ = fitMistakes(reference_->statements, observed);
-    // Literals sized apart first, so that a file that way explains is told
-    // as before; alike only where apart explains nothing.
-    if (mistakes_.empty() && reference_->literalsAlike.usable())
-        mistakes_ = fitMistakes(reference_->literalsAlike, observed);
+    bool slipped = false;
+    mistakes_ = fitMistakes(reference_->statements, observed, &slipped);
+    // Literals sized apart or alike: the set that explains the file with
+    // no typo left over, then the smaller, is told; where each explains it
+    // as well but not alike, neither is (a `+` statement's size may give
+    // what a pool of literals does).
+    if (reference_->literalsAlike.usable()) {
+        bool alikeSlipped = false;
+        std::vector<FoundMistake> alike = fitMistakes(reference_->literalsAlike, observed, &alikeSlipped);
+        auto rank = [](const std::vector<FoundMistake>& set, bool slips) { return std::pair(slips, set.size()); };
+        if (mistakes_.empty() || (!alike.empty() && rank(alike, alikeSlipped) < rank(mistakes_, slipped)))
+            mistakes_ = std::move(alike);
+        else if (!alike.empty() && rank(alike, alikeSlipped) == rank(mistakes_, slipped) && alike != mistakes_)
+            mistakes_.clear();
+    }
     if (!mistakes_.empty())
         std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
     namePrintedLines(found);

@@ -778,7 +778,8 @@ bool shows(const StatementModel& model, const std::vector<Observed>& observed, s
 
 }  // namespace
 
-std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines)
+std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines,
+                                      bool* slipped)
 {
     std::vector<Observed> observed;
     bool wrong = false;
@@ -817,7 +818,8 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
         return set;
     };
     std::uint32_t choices = 1u << bits.size();
-    for (int slips = 0; slips <= mostSlips && fitting == 0; ++slips)
+    int slips = 0;
+    for (; slips <= mostSlips && fitting == 0; ++slips)
         for (std::size_t size = 1; size <= std::min(bits.size(), slips == 0 ? bits.size() : mostWithASlip) && fitting == 0;
              ++size)
             // Each choice of `size` of the candidates, in turn (Gosper's
@@ -843,6 +845,8 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     std::vector<FoundMistake> told;
     if (fitting != 1)
         return told;
+    if (slipped != nullptr)
+        *slipped = slips > 1;
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (found >> m & 1)
             told.push_back(FoundMistake{static_cast<StatementMistake>(m), m == plusIndex ? foundPlus : 0, model.first[m],
