@@ -427,6 +427,39 @@ std::pair<std::uint32_t, std::uint32_t> leftOutBy(const Diagnosis& diagnosis, st
 
 }  // namespace
 
+// Per reference line, whether the file prints its label anywhere, as it
+// writes labels; and how many of the file's lines hold an address and a
+// label that is no reference line's (nor a literal's).  Nothing where
+// labels are cut, which may make two alike.
+std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagnosis>& found, std::uint32_t* strays) const
+{
+    const ReferenceIndex& reference = *reference_;
+    WrittenAs as(found);
+    if (as.cut > 0)
+        return {};
+    std::vector<std::uint8_t> printed(reference.symbols.size(), 0);
+    for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
+        const KeptLine& line = kept_.lines[p];
+        if (line.right) {
+            if (p < printed.size())
+                printed[p] = 1;
+            continue;
+        }
+        std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
+        std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
+        if (!line.complete() || label.starts_with('=') || !(as.decimal ? decimalAddress(written) : hexAddress(written)))
+            continue;
+        std::uint32_t at = as.plain() ? nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
+                                                    [&](std::uint32_t l) { return reference.symbols[l].label == label; })
+                                      : lineWritten(reference, as, label, p);
+        if (at < printed.size())
+            printed[at] = 1;
+        else
+            ++*strays;
+    }
+    return printed;
+}
+
 // Where a file leaves out every line of one kind of statement (each EQU's
 // label, the program's name), that is named in place of the lines left
 // out; a line of another kind left out beside them keeps its cause.
@@ -439,12 +472,17 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
         auto [first, end] = leftOutBy(diagnosis, lines);
         std::fill(leftOut.begin() + first, leftOut.begin() + end, 1);
     }
+    // A line whose label the file prints nowhere is left out too, where
+    // lines added elsewhere hide it from the line counts; unless a line
+    // prints no label of the reference's, which may be its label's typo.
+    std::uint32_t strays = 0;
+    std::vector<std::uint8_t> printed = printedLabels(found, &strays);
     std::array<bool, statementMistakeCount> named{};
     for (StatementMistake mistake : {StatementMistake::equLeftOut, StatementMistake::nameLeftOut}) {
         auto m = static_cast<std::size_t>(mistake);
         bool all = model.statements[m] > 0;
         for (std::uint32_t line = 0; line < lines && all; ++line)
-            all = model.leftOutAs[line] != mistake || leftOut[line];
+            all = model.leftOutAs[line] != mistake || leftOut[line] || (strays == 0 && line < printed.size() && !printed[line]);
         if (!all)
             continue;
         named[m] = true;
