@@ -698,7 +698,7 @@ constexpr std::size_t leastLinesForASlip = 8;
 // Nor where more mistakes than this combine: the more a set holds, the
 // likelier a typo is fitted by chance.
 constexpr std::size_t mostWithASlip = 3;
-constexpr std::size_t leastWrongBesideASlip = 2;
+constexpr std::size_t leastWrongBesideASlip = 1;
 
 struct Observed {
     std::size_t slot = 0;
