@@ -519,8 +519,9 @@ void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
     if (model.statements[m] == 0)
         return;
     std::int64_t literals = 0;
+    WrittenAs as(found);
     for (const KeptLine& line : kept_.lines)
-        literals += !line.right && line.complete() && kept_.second(line).starts_with('=') ? 1 : 0;
+        literals += !line.right && line.complete() && (as.swapped ? kept_.first(line) : kept_.second(line)).starts_with('=') ? 1 : 0;
     if (literals == 0)
         return;
     mistakes_.push_back(FoundMistake{StatementMistake::literalsInTable, 0, model.first[m], model.statements[m], 0});
