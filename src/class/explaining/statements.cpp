@@ -763,6 +763,16 @@ bool fits(const StatementModel& model, const std::vector<Observed>& observed, st
     return !slipped || shownWrong >= leastWrongBesideASlip;
 }
 
+// Whether the `+` statements, `plus` bytes off, are counted shorter than
+// they are, and as something: format 4 is the longest form, which an
+// assembler miscounts as a shorter one it knows; an offset that fits as
+// more bytes is some other mistake's (a pool of literals sized wrong).
+bool countedShorter(const StatementModel& model, std::uint32_t set, std::int64_t plus)
+{
+    std::int64_t size = model.size[plusIndex];
+    return (set >> plusIndex & 1) == 0 || (plus < 0 && (size <= 0 || size + plus > 0));
+}
+
 // Whether the mistake changes any observed address, so that a set holding
 // it says something the file shows.
 bool shows(const StatementModel& model, const std::vector<Observed>& observed, std::size_t m)
@@ -831,7 +841,8 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
                 std::optional<std::int64_t> tried;
                 for (int skipped = 0; skipped <= slips; ++skipped) {
                     std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
-                    if (!plus || plus == tried || !fits(model, observed, set, *plus, slips))
+                    if (!plus || plus == tried || !countedShorter(model, set, *plus) ||
+                        !fits(model, observed, set, *plus, slips))
                         continue;
                     tried = plus;
                     found = set;
