@@ -390,11 +390,11 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     std::vector<ObservedAddress> observed = observedAddresses(found);
     bool slipped = false;
     mistakes_ = fitMistakes(reference_->statements, observed, &slipped);
-    // Literals sized apart or alike: the set that explains the file with
-    // no typo left over, then the smaller, is told; where each explains it
-    // as well but not alike, neither is (a `+` statement's size may give
-    // what a pool of literals does).
-    if (reference_->literalsAlike.usable()) {
+    // Literals sized apart first, so that a file that way explains is told
+    // as before; alike where apart explains nothing, or leaves a typo.  Of
+    // the two, the set that leaves no typo, then the smaller, is told, and
+    // where each explains the file as well but not alike, neither is.
+    if (reference_->literalsAlike.usable() && (mistakes_.empty() || slipped)) {
         bool alikeSlipped = false;
         std::vector<FoundMistake> alike = fitMistakes(reference_->literalsAlike, observed, &alikeSlipped);
         auto rank = [](const std::vector<FoundMistake>& set, bool slips) { return std::pair(slips, set.size()); };
@@ -476,13 +476,22 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
     // lines added elsewhere hide it from the line counts; unless a line
     // prints no label of the reference's, which may be its label's typo.
     std::uint32_t strays = 0;
-    std::vector<std::uint8_t> printed = printedLabels(found, &strays);
+    std::optional<std::vector<std::uint8_t>> printed;
     std::array<bool, statementMistakeCount> named{};
     for (StatementMistake mistake : {StatementMistake::equLeftOut, StatementMistake::nameLeftOut}) {
         auto m = static_cast<std::size_t>(mistake);
-        bool all = model.statements[m] > 0;
+        if (model.statements[m] == 0)
+            continue;
+        auto missing = [&](std::uint32_t line) {
+            if (leftOut[line])
+                return true;
+            if (!printed)
+                printed = printedLabels(found, &strays);
+            return strays == 0 && line < printed->size() && !(*printed)[line];
+        };
+        bool all = true;
         for (std::uint32_t line = 0; line < lines && all; ++line)
-            all = model.leftOutAs[line] != mistake || leftOut[line] || (strays == 0 && line < printed.size() && !printed[line]);
+            all = model.leftOutAs[line] != mistake || missing(line);
         if (!all)
             continue;
         named[m] = true;
