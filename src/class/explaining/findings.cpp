@@ -477,14 +477,16 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
     // prints no label of the reference's, which may be its label's typo.
     std::uint32_t strays = 0;
     std::optional<std::vector<std::uint8_t>> printed;
+    // A file whose every line is right leaves out no more than it is told.
+    bool rightThrough = std::all_of(kept_.lines.begin(), kept_.lines.end(), [](const KeptLine& kept) { return kept.right; });
     std::array<bool, statementMistakeCount> named{};
     for (StatementMistake mistake : {StatementMistake::equLeftOut, StatementMistake::nameLeftOut}) {
         auto m = static_cast<std::size_t>(mistake);
         if (model.statements[m] == 0)
             continue;
         auto missing = [&](std::uint32_t line) {
-            if (leftOut[line])
-                return true;
+            if (leftOut[line] || rightThrough)
+                return leftOut[line] != 0;
             if (!printed)
                 printed = printedLabels(found, &strays);
             return strays == 0 && line < printed->size() && !(*printed)[line];
