@@ -392,6 +392,9 @@ MISTAKES = {
     "name_out": lambda st: st["op"].upper() == "START" and st["label"],
     "name_doubled": lambda st: st["op"].upper() == "START" and st["label"],
 }
+# The BYTE mistakes, and the literals an assembler that sizes literals as
+# constants gets wrong with them.
+LITERAL_FORMS = {"bytec_long": "=C", "bytex_digits": "=X"}
 # Mistakes that say what is printed, not where.
 PRINTING = {"equ_out", "literals_in_table", "name_out", "name_doubled"}
 EXCLUSIVE = [{"equ_out", "equ_loc"}, {"name_out", "name_doubled"}]
@@ -553,7 +556,12 @@ def file_truth(statements, ref_rows, mistakes, cosmetics, entries, typos, cut, d
         else:
             visible = [(r[0], r[1]) for r in printed(alone, set())] != reference_table
         if visible:
-            shown.append({"name": m, "statements": [st["line"] for st in statements if MISTAKES[m](st)]})
+            concerns = MISTAKES[m]
+            if literals_alike and m in LITERAL_FORMS:
+                # Its assembler sizes a literal as that constant: the
+                # statements using one are the mistake's too.
+                concerns = lambda st, m=m: MISTAKES[m](st) or st["operand"][:2].upper() == LITERAL_FORMS[m]
+            shown.append({"name": m, "statements": [st["line"] for st in statements if concerns(st)]})
     return {"causes": causes, "mistakes": shown, "offsets": offsets, "order": order,
             "printed": [ref_line for ref_line, _ in entries], "doubled": doubled,
             "absent": absent, "typos": len(typos), "typo_lines": typos,

@@ -438,11 +438,21 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     if (!reference_->statements.usable())
         return;
     std::vector<ObservedAddress> observed = observedAddresses(found);
-    mistakes_ = fitMistakes(reference_->statements, observed);
+    bool slipped = false;
+    mistakes_ = fitMistakes(reference_->statements, observed, &slipped);
     // Literals sized apart first, so that a file that way explains is told
-    // as before; alike only where apart explains nothing.
-    if (mistakes_.empty() && reference_->literalsAlike.usable())
-        mistakes_ = fitMistakes(reference_->literalsAlike, observed);
+    // as before; alike where apart explains nothing, or leaves a typo.  Of
+    // the two, the set that leaves no typo, then the smaller, is told, and
+    // where each explains the file as well but not alike, neither is.
+    if (reference_->literalsAlike.usable() && (mistakes_.empty() || slipped)) {
+        bool alikeSlipped = false;
+        std::vector<FoundMistake> alike = fitMistakes(reference_->literalsAlike, observed, &alikeSlipped);
+        auto rank = [](const std::vector<FoundMistake>& set, bool slips) { return std::pair(slips, set.size()); };
+        if (mistakes_.empty() || (!alike.empty() && rank(alike, alikeSlipped) < rank(mistakes_, slipped)))
+            mistakes_ = std::move(alike);
+        else if (!alike.empty() && rank(alike, alikeSlipped) == rank(mistakes_, slipped) && alike != mistakes_)
+            mistakes_.clear();
+    }
     if (!mistakes_.empty())
         std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
     namePrintedLines(found);
@@ -451,21 +461,54 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
 
 namespace {
 
-// The reference lines (from 0, end excluded) a cause says are left out in
-// a file in the reference's order; none for any other cause.
+// The reference lines (from 0, end excluded) a cause says are left out,
+// in a file in any order; none for any other cause.
 std::pair<std::uint32_t, std::uint32_t> leftOutBy(const Diagnosis& diagnosis, std::uint32_t lines)
 {
-    if (diagnosis.amount <= 0 || diagnosis.order != LineOrder::reference)
+    if (diagnosis.amount <= 0)
         return {0, 0};
     auto amount = static_cast<std::uint32_t>(diagnosis.amount);
     if (diagnosis.cause == Cause::shiftedLines && diagnosis.value > 0 && diagnosis.value - 1 + amount <= lines)
         return {static_cast<std::uint32_t>(diagnosis.value - 1), static_cast<std::uint32_t>(diagnosis.value - 1 + amount)};
-    if (diagnosis.cause == Cause::lastLinesLeftOut && amount <= lines)
+    if (diagnosis.cause == Cause::lastLinesLeftOut && diagnosis.order == LineOrder::reference && amount <= lines)
         return {lines - amount, lines};
     return {0, 0};
 }
 
 }  // namespace
+
+// Per reference line, whether the file prints its label anywhere, as it
+// writes labels; and how many of the file's lines hold an address and a
+// label that is no reference line's (nor a literal's).  Nothing where
+// labels are cut, which may make two alike.
+std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagnosis>& found, std::uint32_t* strays) const
+{
+    const ReferenceIndex& reference = *reference_;
+    WrittenAs as(found);
+    if (as.cut > 0)
+        return {};
+    std::vector<std::uint8_t> printed(reference.symbols.size(), 0);
+    for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
+        const KeptLine& line = kept_.lines[p];
+        if (line.right) {
+            if (p < printed.size())
+                printed[p] = 1;
+            continue;
+        }
+        std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
+        std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
+        if (!line.complete() || label.starts_with('=') || !(as.decimal ? decimalAddress(written) : hexAddress(written)))
+            continue;
+        std::uint32_t at = as.plain() ? nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
+                                                    [&](std::uint32_t l) { return reference.symbols[l].label == label; })
+                                      : lineWritten(reference, as, label, p);
+        if (at < printed.size())
+            printed[at] = 1;
+        else
+            ++*strays;
+    }
+    return printed;
+}
 
 // Where a file leaves out every line of one kind of statement (each EQU's
 // label, the program's name), that is named in place of the lines left
@@ -479,12 +522,28 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
         auto [first, end] = leftOutBy(diagnosis, lines);
         std::fill(leftOut.begin() + first, leftOut.begin() + end, 1);
     }
+    // A line whose label the file prints nowhere is left out too, where
+    // lines added elsewhere hide it from the line counts; unless a line
+    // prints no label of the reference's, which may be its label's typo.
+    std::uint32_t strays = 0;
+    std::optional<std::vector<std::uint8_t>> printed;
+    // A file whose every line is right leaves out no more than it is told.
+    bool rightThrough = std::all_of(kept_.lines.begin(), kept_.lines.end(), [](const KeptLine& kept) { return kept.right; });
     std::array<bool, statementMistakeCount> named{};
     for (StatementMistake mistake : {StatementMistake::equLeftOut, StatementMistake::nameLeftOut}) {
         auto m = static_cast<std::size_t>(mistake);
-        bool all = model.statements[m] > 0;
+        if (model.statements[m] == 0)
+            continue;
+        auto missing = [&](std::uint32_t line) {
+            if (leftOut[line] || rightThrough)
+                return leftOut[line] != 0;
+            if (!printed)
+                printed = printedLabels(found, &strays);
+            return strays == 0 && line < printed->size() && !(*printed)[line];
+        };
+        bool all = true;
         for (std::uint32_t line = 0; line < lines && all; ++line)
-            all = model.leftOutAs[line] != mistake || leftOut[line];
+            all = model.leftOutAs[line] != mistake || missing(line);
         if (!all)
             continue;
         named[m] = true;
@@ -499,11 +558,15 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
                 return false;
         return true;
     });
-    auto doubled = std::find_if(found.begin(), found.end(), [&](const Diagnosis& d) { return nameDoubled(d); });
+    auto doubled = std::find_if(found.begin(), found.end(), [&](const Diagnosis& d) { return nameDoubled(d, found); });
     auto name = static_cast<std::size_t>(StatementMistake::nameLeftOut);
     if (doubled == found.end() || named[name])
         return;
-    found.erase(doubled);
+    // The name told, what else was added there keeps its cause.
+    if (doubled->amount < -1)
+        ++doubled->amount;
+    else
+        found.erase(doubled);
     mistakes_.push_back(FoundMistake{StatementMistake::nameDoubled, 0, model.first[name], 1, 0});
 }
 
@@ -517,8 +580,9 @@ void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
     if (model.statements[m] == 0)
         return;
     std::int64_t literals = 0;
+    WrittenAs as(found);
     for (const KeptLine& line : kept_.lines)
-        literals += !line.right && line.complete() && kept_.second(line).starts_with('=') ? 1 : 0;
+        literals += !line.right && line.complete() && (as.swapped ? kept_.first(line) : kept_.second(line)).starts_with('=') ? 1 : 0;
     if (literals == 0)
         return;
     mistakes_.push_back(FoundMistake{StatementMistake::literalsInTable, 0, model.first[m], model.statements[m], 0});
@@ -532,16 +596,29 @@ void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
         std::erase_if(found, added);
 }
 
-// A line added beside the program's name that holds the name again.
-bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis) const
+// A line added beside the program's name that holds the name again, as
+// the file writes labels (a header may be added there too, so the name
+// must be there twice); in a reordered file, the name's line printed twice.
+bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const
 {
     std::uint32_t line = reference_->statements.nameLine;
-    if (line == noSlot || diagnosis.cause != Cause::shiftedLines || diagnosis.amount != -1 ||
-        diagnosis.order != LineOrder::reference || (diagnosis.value != line + 1 && diagnosis.value != line + 2))
+    if (line == noSlot || diagnosis.cause != Cause::shiftedLines || diagnosis.amount >= 0)
         return false;
+    bool reordered = diagnosis.order != LineOrder::reference;
+    if (reordered ? diagnosis.amount != -1 || diagnosis.value != line + 1
+                  : diagnosis.value != line + 1 && diagnosis.value != line + 2)
+        return false;
+    WrittenAs as(found);
     std::string_view name = reference_->symbols[line].label;
-    for (std::size_t p = line; p < std::min<std::size_t>(line + 2, kept_.lines.size()); ++p)
-        if (!kept_.lines[p].right && kept_.second(kept_.lines[p]) == name)
-            return true;
-    return false;
+    std::size_t end = std::min<std::size_t>(line + 2 + static_cast<std::size_t>(-diagnosis.amount), kept_.lines.size());
+    int copies = 0;
+    for (std::size_t p = reordered ? 0 : line; p < (reordered ? kept_.lines.size() : end); ++p) {
+        const KeptLine& kept = kept_.lines[p];
+        // A right line keeps no fields: it is the reference's line there.
+        if (kept.right)
+            copies += p < reference_->symbols.size() && reference_->symbols[p].label == name ? 1 : 0;
+        else if (kept.complete() && as.sameLabel(name, as.swapped ? kept_.first(kept) : kept_.second(kept)))
+            ++copies;
+    }
+    return copies >= 2;
 }

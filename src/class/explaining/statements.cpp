@@ -481,6 +481,24 @@ std::optional<std::int64_t> orgAdds(const Program& program, std::string_view ope
     return std::nullopt;
 }
 
+// Where a BYTE mistake shows only in the pools of literals, the statements
+// it concerns are those that use a literal of its form, which the student's
+// assembler sizes as that constant.
+void nameLiterals(const Program& program, StatementModel& model, StatementMistake mistake)
+{
+    auto m = static_cast<std::size_t>(mistake);
+    char form = mistake == StatementMistake::byteCharLonger ? 'C' : 'X';
+    for (std::size_t s = 0; s < program.statements.size(); ++s) {
+        std::string_view operands = program.source[s].operands;
+        bool character = false;
+        std::optional<std::int64_t> bytes = operands.starts_with('=') ? constantSize(operands.substr(1), &character)
+                                                                       : std::nullopt;
+        bool grows = bytes && (form == 'C' ? character : !character && static_cast<std::int64_t>(operands.size()) - 4 > *bytes);
+        if (grows && model.statements[m]++ == 0)
+            model.first[m] = static_cast<std::uint32_t>(s);
+    }
+}
+
 // What each mistake adds to the location counter before each statement;
 // START's own is before it, since its label is where it starts.  A correct
 // ORG moves the student's counter as it moves the reference's, and an ORG
@@ -496,6 +514,7 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
         std::optional<std::int64_t> savedAdds;
         std::int64_t sum = 0;
         bool told = true;
+        bool pooled = false;
         for (std::size_t s = 0; s < count && told; ++s) {
             std::optional<std::int64_t> step = row.step(program, s, saved);
             told = step.has_value();
@@ -505,6 +524,7 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
             bool named = program.statements[s].directive != Directive::ltorg || row.mistake == StatementMistake::ltorgMissing;
             if (add != 0 && named && model.statements[m]++ == 0)
                 model.first[m] = static_cast<std::uint32_t>(s);
+            pooled = pooled || (add != 0 && !named);
             bool startsHere = row.mistake == StatementMistake::startDecimal;
             before[s * statementMistakeCount + m] = sum + (startsHere ? add : 0);
             sum += add;
@@ -522,6 +542,8 @@ std::vector<std::int64_t> addsBefore(const Program& program, StatementModel& mod
             told = moved.has_value();
             sum = moved.value_or(0);
         }
+        if (told && pooled && model.statements[m] == 0)
+            nameLiterals(program, model, row.mistake);
         if (!told) {
             model.statements[m] = 0;
             for (std::size_t s = 0; s < count; ++s)
@@ -676,7 +698,7 @@ constexpr std::size_t leastLinesForASlip = 8;
 // Nor where more mistakes than this combine: the more a set holds, the
 // likelier a typo is fitted by chance.
 constexpr std::size_t mostWithASlip = 3;
-constexpr std::size_t leastWrongBesideASlip = 2;
+constexpr std::size_t leastWrongBesideASlip = 1;
 
 struct Observed {
     std::size_t slot = 0;
@@ -743,6 +765,16 @@ bool fits(const StatementModel& model, const std::vector<Observed>& observed, st
     return !slipped || shownWrong >= leastWrongBesideASlip;
 }
 
+// Whether the `+` statements, `plus` bytes off, are counted shorter than
+// they are, and as something: format 4 is the longest form, which an
+// assembler miscounts as a shorter one it knows; an offset that fits as
+// more bytes is some other mistake's (a pool of literals sized wrong).
+bool countedShorter(const StatementModel& model, std::uint32_t set, std::int64_t plus)
+{
+    std::int64_t size = model.size[plusIndex];
+    return (set >> plusIndex & 1) == 0 || (plus < 0 && (size <= 0 || size + plus > 0));
+}
+
 // Whether the mistake changes any observed address, so that a set holding
 // it says something the file shows.
 bool shows(const StatementModel& model, const std::vector<Observed>& observed, std::size_t m)
@@ -758,7 +790,8 @@ bool shows(const StatementModel& model, const std::vector<Observed>& observed, s
 
 }  // namespace
 
-std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines)
+std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines,
+                                      bool* slipped)
 {
     std::vector<Observed> observed;
     bool wrong = false;
@@ -798,7 +831,8 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
         return set;
     };
     std::uint32_t choices = 1u << bits.size();
-    for (int slips = 0; slips <= mostSlips && fitting == 0; ++slips)
+    int slips = 0;
+    for (; slips <= mostSlips && fitting == 0; ++slips)
         for (std::size_t size = 1; size <= std::min(bits.size(), slips == 0 ? bits.size() : mostWithASlip) && fitting == 0;
              ++size)
             // Each choice of `size` of the candidates, in turn (Gosper's
@@ -810,7 +844,8 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
                 std::optional<std::int64_t> tried;
                 for (int skipped = 0; skipped <= slips; ++skipped) {
                     std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
-                    if (!plus || plus == tried || !fits(model, observed, set, *plus, slips))
+                    if (!plus || plus == tried || !countedShorter(model, set, *plus) ||
+                        !fits(model, observed, set, *plus, slips))
                         continue;
                     tried = plus;
                     found = set;
@@ -824,6 +859,8 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     std::vector<FoundMistake> told;
     if (fitting != 1)
         return told;
+    if (slipped != nullptr)
+        *slipped = slips > 1;
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (found >> m & 1)
             told.push_back(FoundMistake{static_cast<StatementMistake>(m), m == plusIndex ? foundPlus : 0, model.first[m],

@@ -71,8 +71,10 @@ struct ObservedAddress {
 };
 
 // The one smallest set of mistakes that gives every observed offset
-// exactly; none where no set does, or two as small do.
-std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observed);
+// exactly, or all but one of many, which `slipped` then says; none where
+// no set does, or two as small do.
+std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observed,
+                                      bool* slipped = nullptr);
 
 // How far the mistakes found put a reference line's address (from 0) from
 // the reference's; none where no statement labels the line, or the

@@ -46,6 +46,19 @@ std::string firstOf(const FoundMistake& found, const TestProgram& program, std::
     return text;
 }
 
+// A BYTE mistake's first statement, or the literal it names where that
+// is one: "`=C'EOF'` one byte too long", not the operation that uses it.
+std::string constantOf(const FoundMistake& found, const TestProgram& program, std::string_view says)
+{
+    const SourceStatement& first = program[found.first];
+    if (!first.operands.starts_with('='))
+        return firstOf(found, program, says);
+    std::string text = "`" + first.operands + "`" + std::string(says) + " (source line " + std::to_string(first.line);
+    if (found.statements > 1)
+        text += ", and " + std::to_string(found.statements - 1) + " more";
+    return text + ")";
+}
+
 std::string plusWords(const FoundMistake& found, const TestProgram& program)
 {
     std::uint64_t off = static_cast<std::uint64_t>(found.amount < 0 ? -found.amount : found.amount);
@@ -93,11 +106,11 @@ constexpr WordsRow wordsRows[] = {
      [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " read as hexadecimal"); },
      "RESB's operand read as hexadecimal", "read RESB's operand as decimal"},
     {StatementMistake::byteCharLonger, "byteCharLonger",
-     [](const FoundMistake& found, const TestProgram& program) { return firstOf(found, program, " one byte too long"); },
+     [](const FoundMistake& found, const TestProgram& program) { return constantOf(found, program, " one byte too long"); },
      "`BYTE C'..'` a byte too long", "give `BYTE C'..'` one byte per character between the quotes"},
     {StatementMistake::byteHexDigits, "byteHexDigits",
      [](const FoundMistake& found, const TestProgram& program) {
-         return firstOf(found, program, " given a byte for each digit");
+         return constantOf(found, program, " given a byte for each digit");
      },
      "`BYTE X'..'` given a byte per digit", "give `BYTE X'..'` one byte per two hexadecimal digits"},
     {StatementMistake::equLocation, "equLocation",
