@@ -93,6 +93,17 @@ class Judge(unittest.TestCase):
         typo = dict(self.FILE, typo_lines=[8])
         self.assertTrue(judge.cause_true(self.offset(to=8), typo, 8))
 
+    def test_lines_told_apart_from_a_range_must_lie_apart(self):
+        self.assertTrue(judge.cause_true(self.offset(to=8, besides=[8]), self.FILE, 8))
+        self.assertFalse(judge.cause_true(self.offset(to=8, besides=[7, 8]), self.FILE, 8))  # line 7 is -4
+
+    def test_a_neighbours_address_is_the_one_the_file_gives_beside_it(self):
+        values = [0x100, 0x103, 0x106, 0x10A, 0x110, 0x0C, 0x110, 0x120]
+        file = dict(self.FILE, offsets=[0, 0, 0, 0, 0, 0x104, 0, 0])
+        told = {"kind": "neighbourAddress", "parameters": {"lines": 1}, "referenceLines": [{"from": 6, "to": 6}]}
+        self.assertTrue(judge.cause_true(told, file, 8, values))
+        self.assertFalse(judge.cause_true(told, dict(file, offsets=[0, 0, 0, 0, 0, 0x105, 0, 0]), 8, values))
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -237,8 +237,11 @@ AddressModel addressModel(const ReferenceIndex& reference, const KeptLines& kept
     AddressModel hex = rangesOf(16, hexDeltas, heldHex);
     AddressModel decimal = rangesOf(10, decimalDeltas, heldDecimal);
     // The reference's own base, unless decimal explains more lines: an
-    // address that reads the same in both is no sign of either.
-    bool inDecimal = heldDecimal > heldHex;
+    // address that reads the same in both is no sign of either.  Nor is it
+    // decimal where two addresses or more hold a hexadecimal letter, which
+    // no typo makes so often.
+    constexpr std::size_t mostHexLettersInDecimal = 1;
+    bool inDecimal = heldDecimal > heldHex && hexDeltas.size() - decimalDeltas.size() <= mostHexLettersInDecimal;
     std::uint64_t heldStairs = 0;
     AddressModel stairs = staircaseOf(inDecimal ? 10 : 16, inDecimal ? decimalDeltas : hexDeltas, heldStairs);
     // As many lines, or more, told as one mistake at each step.
