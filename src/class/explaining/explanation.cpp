@@ -111,6 +111,9 @@ struct Shown {
     std::uint32_t range = 0;
 };
 
+// Typos side by side that may show one offset by chance.
+constexpr std::size_t typosSideBySide = 2;
+
 // An offset no range has, where two lines in a row show it, is another
 // mistake's, and a range told beside it does not reach over it; a line's
 // alone may be a typo, and hides where a range starts or ends.
@@ -133,9 +136,6 @@ void addRepeatedOffsets(std::vector<LineOffset> others, std::size_t other, std::
 // within; but a range said to hold to the end would claim such a line
 // after its last, which may be a mistake of one statement, so it ends at
 // its last line instead.  `lastOther` is the last line at another offset.
-// Typos side by side that may show one offset by chance.
-constexpr std::size_t typosSideBySide = 2;
-
 std::vector<Span> spansOf(std::vector<Shown> shown, const AddressModel& model, std::uint32_t lastOther)
 {
     std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.line < b.line; });
@@ -340,10 +340,6 @@ LineOrder orderOf(const ReferenceIndex& reference, const std::vector<std::uint32
     return reverse ? LineOrder::reverse : byLabel || byFoldedLabel ? LineOrder::byLabel : LineOrder::noneFound;
 }
 
-// Inside a reordered file, a line left out or printed twice is told as it
-// is: where it stands says nothing.  A line whose label a typo hides is
-// held by none, and so a line is told left out only where the file is
-// that many lines short.
 // The reference line each of a file's lines holds where its label says so:
 // a line of no reference line's is held by the one whose place it takes,
 // which says nothing of the file's order.
@@ -373,6 +369,10 @@ std::vector<std::uint32_t> heldLines(const std::vector<std::uint32_t>& lineOf, s
     return held;
 }
 
+// Inside a reordered file, a line left out or printed twice is told as it
+// is: where it stands says nothing.  A line whose label a typo hides is
+// held by none, and so a line is told left out only where the file is
+// that many lines short.
 void tellReordered(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment,
                    const LineCounts& counts, std::size_t slips, std::vector<Diagnosis>& causes)
 {

@@ -367,6 +367,13 @@ TEST(Findings, TellAnOffsetOnlyOnTheLinesThatShowIt)
     // Two typos side by side at one offset do not part a range.
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 2, 2, 2, 2, 2, 90, 90, 2, 2, 2, 2, 2}), text),
               Causes{"addresses off by +2 from reference line 5 on, but lines 10 and 11 (10 lines)"});
+    // Past a few, how many.
+    std::vector<int> many(40, 2);
+    many[0] = many[1] = 0;
+    for (int at : {20, 22, 24, 26, 30, 32, 34, 36, 38})
+        many[static_cast<std::size_t>(at)] = 9 + at;
+    EXPECT_EQ(causesOf(movedBy(40, many), longReference(40)),
+              Causes{"addresses off by +2 from reference line 3 on, but 9 lines (29 lines)"});
     EXPECT_EQ(causesOf(movedBy(16, {5, 5, 5, 9, 5, 5, 5, 5, 7, 5, 5, 5, 5, 5, 5, 5}), text),
               Causes{"addresses off by +5 on every reference line, but lines 4 and 9 (14 lines)"});
 }

@@ -138,12 +138,26 @@ void describeMoved(Words& words, const Diagnosis& diagnosis)
     words.number(diagnosis.from != 0 ? diagnosis.from : diagnosis.to);
 }
 
-// Lines by number, "3, 5 and 9", after the words for one or for several.
-void lineList(Words& words, const RareVector<std::uint32_t>& lines, std::string_view one, std::string_view several)
+// Lines by number, "3, 5 and 9", after the words for one or for several;
+// past a few, how many, after the words for many, so that a note stays a
+// note whatever a file holds (--json lists them all).
+struct ListWords {
+    std::string_view one;
+    std::string_view several;
+    std::string_view many;
+};
+
+void lineList(Words& words, const RareVector<std::uint32_t>& lines, ListWords list)
 {
+    constexpr std::size_t mostNamed = 8;
     std::size_t count = lines.size();
+    if (count > mostNamed) {
+        words.out += list.many;
+        words.lines(count);
+        return;
+    }
     for (std::size_t k = 0; k < count; ++k) {
-        words.out += k == 0 ? (count == 1 ? one : several) : k + 1 == count ? " and " : ", ";
+        words.out += k == 0 ? (count == 1 ? list.one : list.several) : k + 1 == count ? " and " : ", ";
         words.number(lines[k]);
     }
 }
@@ -152,7 +166,7 @@ void lineList(Words& words, const RareVector<std::uint32_t>& lines, std::string_
 // told as holding where it does not.
 void describeBesides(Words& words, const Diagnosis& diagnosis)
 {
-    lineList(words, diagnosis.besides, ", but line ", ", but lines ");
+    lineList(words, diagnosis.besides, {", but line ", ", but lines ", ", but "});
 }
 
 // The reference lines an offset holds on; where typos hide the line it
@@ -262,7 +276,7 @@ void describeCrLf(Words& words, const Diagnosis& diagnosis)
 
 void describeNeighbours(Words& words, const Diagnosis& diagnosis)
 {
-    lineList(words, diagnosis.besides, " on reference line ", " on reference lines ");
+    lineList(words, diagnosis.besides, {" on reference line ", " on reference lines ", " on "});
 }
 
 void describeOffset(Words& words, const Diagnosis& diagnosis)
