@@ -11,15 +11,12 @@ namespace {
 
 // A piece counts when at most this part of a test's graded students hold
 // it, and never fewer than the least nor more than the most students.  The
-// most grows with a large class, as a part of it: the chance that a given
-// pair holds a piece goes with the square of its holders over the class's
-// size, so that a dozen of 20,000 are rarer evidence than 8 of 2,000.  It
-// never passes the cap, which bounds the pairs one piece adds.
+// most bounds the pairs that one piece adds: a class of 20,000 holds
+// hundreds of thousands of pieces, and a piece of 32 holders would add 496
+// pairs where one of 8 adds 28, past the memory a class's run is held to.
 constexpr std::uint64_t rareShareDivisor = 40;
 constexpr std::uint64_t leastRareSharers = 3;
 constexpr std::uint64_t mostRareSharers = 8;
-constexpr std::uint64_t mostRareDivisor = 250;
-constexpr std::uint64_t rareSharersCap = 32;
 
 // The pairs that chance alone may list in a class, on average.
 constexpr double toleratedHonestPairs = 0.5;
@@ -63,9 +60,7 @@ CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t
     : places_(places), students_(students)
 {
     for (std::uint64_t graded : gradedPerTest)
-        mostSharers_.push_back(std::clamp<std::uint64_t>(
-            graded / rareShareDivisor, leastRareSharers,
-            std::clamp<std::uint64_t>(graded / mostRareDivisor, mostRareSharers, rareSharersCap)));
+        mostSharers_.push_back(std::clamp<std::uint64_t>(graded / rareShareDivisor, leastRareSharers, mostRareSharers));
 }
 
 void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> students)
