@@ -17,8 +17,7 @@
 // Empty and missing files are no evidence.  What many students share is a
 // common bug, not evidence: a piece counts only when at most a few students
 // hold it (a fortieth of a test's graded students, never fewer than 3, so
-// a group of three copiers still counts, nor more than 8, or a 250th of
-// them in a larger class, up to 32).
+// a group of three copiers still counts, nor more than 8).
 //
 // How many pieces a pair must share is chosen from the class itself: the
 // rare pieces that students hold in common make the rate at which a given
