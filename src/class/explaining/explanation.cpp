@@ -217,58 +217,66 @@ void markApart(const std::vector<Span>& spans, const Alignment& alignment, const
     }
 }
 
-// The address each reference line's line gives, as a number in `base`,
-// where one line holds it and its address reads; noAddress elsewhere.
-constexpr std::uint64_t noAddress = UINT64_MAX;
-
-std::vector<std::uint64_t> addressesWritten(const ReferenceIndex& reference, const KeptLines& kept,
-                                            const Alignment& alignment, unsigned base)
-{
-    std::vector<std::uint64_t> written(reference.symbols.size(), noAddress);
-    std::vector<bool> twice(reference.symbols.size(), false);
-    for (std::size_t p = 0; p < alignment.lineOf.size(); ++p) {
-        std::uint32_t r = alignment.lineOf[p];
-        if (r == noLine || reference.hasValue[r] == 0)
-            continue;
-        ReadAddress read;
-        bool reads = kept.lines[p].right ? (read.value = reference.values[r], true)
-                                         : readAddress(readFields(reference, kept, alignment, p).address, base, read);
-        twice[r] = twice[r] || written[r] != noAddress;
-        written[r] = reads && !twice[r] ? read.value : noAddress;
+// The address the file gives each reference line, as a number in the
+// model's base, where one line holds it and its address reads; read only
+// once a line asks for its neighbours', which few files' lines do.
+class AddressesWritten {
+public:
+    AddressesWritten(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment,
+                     unsigned base)
+        : reference_(reference), kept_(kept), alignment_(alignment), base_(base)
+    {
     }
-    return written;
-}
 
-// The highest address of the reference's lines before each: where the
-// location counter stood, since addresses never go back but by EQU.
-std::vector<std::uint64_t> highestBefore(const ReferenceIndex& reference)
-{
-    std::vector<std::uint64_t> highest(reference.symbols.size(), 0);
-    std::uint64_t seen = 0;
-    for (std::size_t r = 0; r < highest.size(); ++r) {
-        highest[r] = seen;
-        if (reference.hasValue[r] != 0)
-            seen = std::max(seen, reference.values[r]);
+    static constexpr std::uint64_t none = UINT64_MAX;
+
+    std::uint64_t at(std::uint32_t line)
+    {
+        if (values_.empty())
+            readAll();
+        return line < values_.size() ? values_[line] : none;
     }
-    return highest;
-}
+
+private:
+    void readAll()
+    {
+        values_.assign(reference_.symbols.size(), none);
+        std::vector<bool> twice(values_.size(), false);
+        for (std::size_t p = 0; p < alignment_.lineOf.size(); ++p) {
+            std::uint32_t r = alignment_.lineOf[p];
+            if (r == noLine || reference_.hasValue[r] == 0)
+                continue;
+            ReadAddress read;
+            bool reads = kept_.lines[p].right
+                             ? (read.value = reference_.values[r], true)
+                             : readAddress(readFields(reference_, kept_, alignment_, p).address, base_, read);
+            twice[r] = twice[r] || values_[r] != none;
+            values_[r] = reads && !twice[r] ? read.value : none;
+        }
+    }
+
+    const ReferenceIndex& reference_;
+    const KeptLines& kept_;
+    const Alignment& alignment_;
+    unsigned base_;
+    std::vector<std::uint64_t> values_;
+};
 
 // A wrong line whose label is right and whose address, explained by
 // nothing else, is the one the file gives a line beside it, where the
-// reference's two differ and the reference's own value lies below where
-// its addresses had come to: an EQU given the location counter.  It is
-// explained so, as the student's file shows it.  Where the reference's
-// value lies in order, a typo in the last digit lands on a neighbour's
-// address as often.
-bool holdsNeighbours(const ReferenceIndex& reference, const std::vector<std::uint64_t>& written,
-                     const std::vector<std::uint64_t>& highest, std::uint32_t line, LineNeeds& needs, unsigned base)
+// reference's two differ and the reference's own value lies behind its
+// addresses so far: an EQU given the location counter.  It is explained
+// so, as the student's file shows it.  Where the reference's value lies in
+// order, a typo in the last digit lands on a neighbour's address as often.
+bool holdsNeighbours(const ReferenceIndex& reference, AddressesWritten& written, std::uint32_t line,
+                     LineNeeds& needs, unsigned base)
 {
     if (needs.explained || !needs.readable || !needs.labelRight || needs.range != noLine ||
-        reference.values[line] >= highest[line])
+        reference.behind[line] == 0)
         return false;
     std::uint64_t value = reference.values[line] + needs.offset;
     for (std::uint32_t beside : {line - 1, line + 1}) {
-        if (beside >= written.size() || written[beside] != value || reference.hasValue[beside] == 0 ||
+        if (beside >= reference.symbols.size() || written.at(beside) != value || reference.hasValue[beside] == 0 ||
             reference.values[beside] == reference.values[line])
             continue;
         needs.neighbour = true;
@@ -373,15 +381,15 @@ std::vector<std::uint32_t> heldLines(const std::vector<std::uint32_t>& lineOf, s
 // is: where it stands says nothing.  A line whose label a typo hides is
 // held by none, and so a line is told left out only where the file is
 // that many lines short.
-void tellReordered(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment,
+// `lineOf` is the reference line each line holds by its label, and
+// `order` the order they are in.
+void tellReordered(const ReferenceIndex& reference, const std::vector<std::uint32_t>& lineOf, LineOrder order,
                    const LineCounts& counts, std::size_t slips, std::vector<Diagnosis>& causes)
 {
-    std::vector<std::uint32_t> lineOf = labelsHeld(reference, kept, alignment);
     std::vector<std::uint32_t> copies(reference.symbols.size(), 0);
     for (std::uint32_t r : lineOf)
         if (r != noLine)
             ++copies[r];
-    LineOrder order = orderOf(reference, heldLines(lineOf, reference.symbols.size()));
     Diagnosis reordered{Cause::movedLine, 0, false, lineCount(slips), 0};
     reordered.order = order;
     causes.push_back(reordered);
@@ -415,16 +423,12 @@ void tellReordered(const ReferenceIndex& reference, const KeptLines& kept, const
 // reference's reversed) with two lines or more out of the reference's is
 // told in that order, not slip by slip: lines added among sorted lines
 // stand wherever their labels sort, and no slip names them.
-bool sortedAsAWhole(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment,
-                    const Structure& structure)
+bool mayBeSorted(const Structure& structure)
 {
     constexpr std::size_t leastMoved = 2;
     auto moved = std::count_if(structure.events.begin(), structure.events.end(),
                                [](const LineEvent& event) { return event.kind == EventKind::moved; });
-    if (static_cast<std::size_t>(moved) < leastMoved)
-        return false;
-    LineOrder order = orderOf(reference, heldLines(labelsHeld(reference, kept, alignment), reference.symbols.size()));
-    return order == LineOrder::byLabel || order == LineOrder::reverse;
+    return static_cast<std::size_t>(moved) >= leastMoved;
 }
 
 void tellEvents(const Structure& structure, const Told& told, std::vector<Diagnosis>& causes)
@@ -481,30 +485,25 @@ void tellGrowing(const Support& support, const Told& told, const AddressModel& m
     causes.push_back(std::move(offset));
 }
 
-// The lines within a range whose addresses lie at another offset than its
-// own, nor the reference's: a lone line there may be a typo, or an EQU of
-// a difference that a mistake moved otherwise, and the range is told as
-// holding on every line but those.
-RareVector<std::uint32_t> linesBesides(const std::vector<LineOffset>& read, const Span& span, std::uint64_t delta,
-                                       std::uint32_t to)
-{
+// The wrong lines within a span: how many show its offset, and those whose
+// addresses lie at another offset, nor the reference's.  A lone line there
+// may be a typo, or an EQU of a difference that a mistake moved otherwise,
+// and the range is told as holding on every line but those.
+struct SpanLines {
+    std::uint64_t showing = 0;
     RareVector<std::uint32_t> besides;
-    auto at = std::lower_bound(read.begin(), read.end(), span.first,
-                               [](const LineOffset& a, std::uint32_t line) { return a.line < line; });
-    for (; at != read.end() && (to == 0 || at->line < to); ++at)
-        if (at->offset != delta && at->offset != 0)
-            besides.push_back(at->line + 1);
-    return besides;
-}
+};
 
-// The wrong lines within a span that show its offset.
-std::uint64_t linesShowing(const std::vector<LineOffset>& read, const Span& span, std::uint64_t delta, std::uint32_t to)
+SpanLines linesWithin(const std::vector<LineOffset>& read, const Span& span, std::uint64_t delta, std::uint32_t to)
 {
-    std::uint64_t lines = 0;
+    SpanLines lines;
     auto at = std::lower_bound(read.begin(), read.end(), span.first,
                                [](const LineOffset& a, std::uint32_t line) { return a.line < line; });
     for (; at != read.end() && (to == 0 || at->line < to); ++at)
-        lines += at->offset == delta && at->compared ? 1 : 0;
+        if (at->offset == delta)
+            lines.showing += at->compared ? 1 : 0;
+        else if (at->offset != 0)
+            lines.besides.push_back(at->line + 1);
     return lines;
 }
 
@@ -524,18 +523,16 @@ void tellOffsets(const Support& support, const Told& told, const AddressModel& m
             continue;
         std::uint64_t delta = model.ranges[span.range].delta;
         std::uint32_t to = span.toTheEnd || span.last + 1 >= referenceLines ? 0 : span.last + 1;
-        std::uint64_t lines = linesShowing(support.read, span, delta, to);
-        if (lines == 0)
+        SpanLines lines = linesWithin(support.read, span, delta, to);
+        if (lines.showing == 0)
             continue;
-        // Told as the student's addresses lie, above or below; 2^63 either
-        // way is told as above.
-        bool negative = delta > (UINT64_MAX >> 1) + 1;
-        Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(lines), negative ? 0 - delta : delta};
+        bool negative = below(delta);
+        Diagnosis offset{Cause::addressOffset, 0, negative, lineCount(lines.showing), negative ? 0 - delta : delta};
         offset.from = span.first + 1;
         offset.since = span.earliest + 1;
         offset.to = to;
-        offset.besides = linesBesides(support.read, span, delta, offset.to);
-        causes.push_back(offset);
+        offset.besides = std::move(lines.besides);
+        causes.push_back(std::move(offset));
     }
 }
 
@@ -583,8 +580,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     std::vector<std::uint32_t> wrong;
     std::vector<PositionNeeds> needs;
     Support support;
-    std::vector<std::uint64_t> written = addressesWritten(reference, kept, alignment, model.base);
-    std::vector<std::uint64_t> highest = highestBefore(reference);
+    AddressesWritten written(reference, kept, alignment, model.base);
     support.ranges.assign(model.ranges.size(), 0);
     // A right line shows the reference's own address: its range's offset
     // where that is 0, else an offset 0 that no range has.
@@ -614,7 +610,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         if (need.aligned) {
             need.line = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
             need.line.swapped = readsSwapped(alignment, p);
-            if (holdsNeighbours(reference, written, highest, r, need.line, model.base))
+            if (holdsNeighbours(reference, written, r, need.line, model.base))
                 support.neighbours.push_back(r + 1);
             const LineNeeds& l = need.line;
             for (const CauseKindRow& row : patternRows)
@@ -710,8 +706,16 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
             told.ranges[r] = ranges[r] && model.ranges[r].delta != 0 && support.ranges[r] >= rangeLinesAlone;
     }
     auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
-    if (slips > mostSlipsTold || sortedAsAWhole(reference, kept, alignment, structure))
-        tellReordered(reference, kept, alignment, counts, slips, explanation.causes);
+    bool reordered = slips > mostSlipsTold;
+    std::vector<std::uint32_t> byLabel;
+    LineOrder order = LineOrder::reference;
+    if (reordered || mayBeSorted(structure)) {
+        byLabel = labelsHeld(reference, kept, alignment);
+        order = orderOf(reference, heldLines(byLabel, reference.symbols.size()));
+        reordered = reordered || order == LineOrder::byLabel || order == LineOrder::reverse;
+    }
+    if (reordered)
+        tellReordered(reference, byLabel, order, counts, slips, explanation.causes);
     else
         tellEvents(structure, told, explanation.causes);
     tellPatterns(support, told, model, alignment.cutTo, counts.reference, explanation.causes);

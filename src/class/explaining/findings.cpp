@@ -105,6 +105,8 @@ bool cosmetic(Cause cause)
     }
 }
 
+}  // namespace
+
 // How a file's lines are written, as its causes say: an address is read
 // and a label found as the file writes them, so that a cosmetic mistake
 // hides no assembler's.
@@ -134,6 +136,8 @@ struct WrittenAs {
         return anyCase ? equalIgnoringCase(reference, student) : reference == student;
     }
 };
+
+namespace {
 
 // The reference line whose label a file's line at `near` writes as it
 // writes labels: the nearest, or none where a cut label is more than one.
@@ -284,9 +288,12 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
     // Labels cut on too few lines for the cut to be told are still one
     // mistake of the assembler's, not a hand edit on each line: they join
     // the set, as a told cut would, and leave no line behind.
-    std::uint64_t cut = untoldCut(explanation.unexplained, found);
+    WrittenAs as(found);
+    std::uint64_t cut = untoldCut(explanation.unexplained, as);
+    if (cut != 0)
+        as.cut = cut;
     for (const UnexplainedLine& line : explanation.unexplained) {
-        std::uint64_t left = leftOver(line, found, cut);
+        std::uint64_t left = leftOver(line, found, as);
         if (left != 0)
             tally_->marks.push_back(Mark{left, student_, places_->lineOf(test_, line.line)});
     }
@@ -308,28 +315,17 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
 // from where they put it.  A lowercased label with a typo in its address is
 // the typo; a line the causes give whole is no mark (0).
 std::uint64_t FindingsWatcher::leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found,
-                                        std::uint64_t cut) const
+                                        const WrittenAs& as) const
 {
     const ReferenceIndex& reference = *reference_;
     const KeptLine* kept = line.position < kept_.lines.size() ? &kept_.lines[line.position] : nullptr;
     if (!line.aligned || kept == nullptr || !kept->complete() || line.line >= reference.symbols.size())
         return line.aligned ? line.hash : line.hash ^ unalignedLine;
-    auto told = [&](Cause cause) {
-        return std::any_of(found.begin(), found.end(), [&](const Diagnosis& d) { return d.cause == cause; });
-    };
-    bool swapped = told(Cause::swappedColumns);
-    std::string_view address = swapped ? kept_.second(*kept) : kept_.first(*kept);
-    std::string_view label = swapped ? kept_.first(*kept) : kept_.second(*kept);
-    std::string_view expected = reference.symbols[line.line].label;
-    for (const Diagnosis& d : found)
-        if (d.cause == Cause::cutLabels && d.value < expected.size())
-            expected = expected.substr(0, d.value);
-    if (cut != 0 && cut < expected.size())
-        expected = expected.substr(0, cut);
-    bool labelGiven = told(Cause::labelCase) ? equalIgnoringCase(label, expected) : label == expected;
-    std::uint64_t labelLeft = labelGiven ? 0 : hashText(label);
+    std::string_view address = as.swapped ? kept_.second(*kept) : kept_.first(*kept);
+    std::string_view label = as.swapped ? kept_.first(*kept) : kept_.second(*kept);
+    std::uint64_t labelLeft = as.sameLabel(reference.symbols[line.line].label, label) ? 0 : hashText(label);
 
-    std::optional<std::int64_t> value = told(Cause::decimalAddresses) ? decimalAddress(address) : hexAddress(address);
+    std::optional<std::int64_t> value = as.decimal ? decimalAddress(address) : hexAddress(address);
     std::uint64_t addressLeft = hashText(address);
     if (value && reference.hasValue[line.line]) {
         std::int64_t distance = *value - static_cast<std::int64_t>(reference.values[line.line]);
@@ -346,18 +342,11 @@ std::uint64_t FindingsWatcher::leftOver(const UnexplainedLine& line, const std::
 // where no cut is told: each such label the reference's cut short, the
 // most lines at one width; 0 where none is.  Whether their addresses are
 // right is left to leftOver, which then finds nothing left of them.
-std::uint64_t FindingsWatcher::untoldCut(const std::vector<UnexplainedLine>& lines,
-                                         const std::vector<Diagnosis>& found) const
+std::uint64_t FindingsWatcher::untoldCut(const std::vector<UnexplainedLine>& lines, const WrittenAs& as) const
 {
     constexpr std::size_t leastLinesCut = 2;
-    bool swapped = false;
-    bool anyCase = false;
-    for (const Diagnosis& d : found) {
-        if (d.cause == Cause::cutLabels)
-            return 0;
-        swapped = swapped || d.cause == Cause::swappedColumns;
-        anyCase = anyCase || d.cause == Cause::labelCase;
-    }
+    if (as.cut != 0)
+        return 0;
     std::map<std::size_t, std::size_t> widths;
     for (const UnexplainedLine& line : lines) {
         if (!line.aligned || line.position >= kept_.lines.size() || line.line >= reference_->symbols.size())
@@ -365,12 +354,9 @@ std::uint64_t FindingsWatcher::untoldCut(const std::vector<UnexplainedLine>& lin
         const KeptLine& kept = kept_.lines[line.position];
         if (!kept.complete())
             continue;
-        std::string_view label = swapped ? kept_.first(kept) : kept_.second(kept);
+        std::string_view label = as.swapped ? kept_.first(kept) : kept_.second(kept);
         std::string_view expected = reference_->symbols[line.line].label;
-        if (label.empty() || label.size() >= expected.size())
-            continue;
-        expected = expected.substr(0, label.size());
-        if (anyCase ? equalIgnoringCase(label, expected) : label == expected)
+        if (!label.empty() && label.size() < expected.size() && as.sameLabel(expected.substr(0, label.size()), label))
             ++widths[label.size()];
     }
     auto most = std::max_element(widths.begin(), widths.end(),

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+struct WrittenAs;
+
 // Watches one file at a time through the grading core, keeps its wrong
 // lines until it is graded whole, and counts and marks in the worker's
 // tally.
@@ -39,8 +41,8 @@ private:
     void countWrongLine(const Verdict& verdict);
     void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
     void explainByStatements(std::vector<Diagnosis>& found);
-    std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found, std::uint64_t cut) const;
-    std::uint64_t untoldCut(const std::vector<UnexplainedLine>& lines, const std::vector<Diagnosis>& found) const;
+    std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found, const WrittenAs& as) const;
+    std::uint64_t untoldCut(const std::vector<UnexplainedLine>& lines, const WrittenAs& as) const;
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
     std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found) const;
     void namePrintedLines(std::vector<Diagnosis>& found);

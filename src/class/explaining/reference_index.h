@@ -22,6 +22,9 @@ struct ReferenceIndex {
     std::vector<std::uint8_t> hasValue; // whether it reads so
     std::vector<std::uint32_t> widths;  // each address's digits, without a prefix
     std::vector<std::uint8_t> forms;    // and how it is written, as AddressForm bits
+    // Whether its value lies below an address before it: a table in the
+    // order the program defines its symbols goes back only at an EQU.
+    std::vector<std::uint8_t> behind;
     LineKeys byLabel;
     LineKeys byFoldedLabel;             // the label in lower case
     LineKeys byValue;                   // the address's value, where it has one

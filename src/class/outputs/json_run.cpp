@@ -50,6 +50,16 @@ struct Fields {
     void number(std::string_view name, std::uint64_t value)
     {
         key(name);
+        appendNumber(value);
+    }
+    // An array's element: a number.
+    void element(std::uint64_t value)
+    {
+        next();
+        appendNumber(value);
+    }
+    void appendNumber(std::uint64_t value)
+    {
         char digits[24];
         out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
     }
@@ -187,11 +197,8 @@ void offsetData(CauseData& data)
     if (!diagnosis.besides.empty()) {
         data.parameters.key("besides");
         Fields lines(data.parameters.out, '[');
-        for (std::uint32_t line : diagnosis.besides) {
-            lines.next();
-            char digits[16];
-            lines.out.append(digits, std::to_chars(digits, digits + sizeof digits, line).ptr);
-        }
+        for (std::uint32_t line : diagnosis.besides)
+            lines.element(line);
         lines.out += ']';
     }
     // An offset that grows: without its steps, `offset` (the last size)
@@ -278,10 +285,8 @@ void spreadInto(Fields& fields, std::string_view name, const Spread& spread)
     object.number("binWidth", spread.binWidth);
     object.key("bins");
     Fields bins(fields.out, '[');
-    for (std::uint64_t bin : spread.bins) {
-        bins.next();
-        bins.out += std::to_string(bin);
-    }
+    for (std::uint64_t bin : spread.bins)
+        bins.element(bin);
     fields.out += "]}";
 }
 
@@ -415,10 +420,8 @@ void pairInto(std::string& out, const SuspectedPair& pair, const std::vector<Tes
     if (students.empty())
         students = {pair.first, pair.second};
     Fields names(out, '[');
-    for (std::uint32_t student : students) {
-        names.next();
-        out += std::to_string(student);
-    }
+    for (std::uint32_t student : students)
+        names.element(student);
     out += ']';
     fields.text("shape", !pair.members.empty() ? "group" : pair.apart ? "rare mistakes" : "pair");
     fields.number("pieces", pair.pieces);
