@@ -346,11 +346,16 @@ TEST(Findings, TellAnOffsetOnlyOnTheLinesThatShowIt)
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 3, 3, 3, 3, 3, 3, 3, 6, 6, 6, 6, 6, 6, 6}), text),
               (Causes{"addresses off by +3 on reference lines 3 to 9 (7 lines)",
                       "addresses off by +6 from reference line 10 on (7 lines)"}));
-    // Two lines in a row at -1 between +1 and -3 are another mistake's: the
-    // -3 does not reach over them, nor start as early as they do.
+    // Two lines in a row at -1 between +1 and a -3 that holds to the end are
+    // a step of their own (a BYTE's +1, then two RESWs' -2 each): the -3
+    // does not reach over them, nor start as early as they do.
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 1, 1, 1, -1, -1, -3, -3, -3, -3, -3, -3, -3, -3, -3}), text),
               (Causes{"addresses off by +1 on reference lines 3 to 5 (3 lines)",
+                      "addresses off by -1 on reference lines 6 to 7 (2 lines)",
                       "addresses off by -3 from reference line 8 on (9 lines)"}));
+    // Not where they lie outside the two, as two typos side by side may.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 0, -1, -1, 3, 3, 3, 3, 3, 3, 3, 3, 3}), text),
+              (Causes{"addresses off by +3 from reference line 8 on (9 lines)"}));
     // One line alone at another offset may be a typo's, or an EQU of a
     // difference, and ends nothing; but the range is not said to hold on
     // it, nor on a line at another range's offset.

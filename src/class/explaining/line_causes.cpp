@@ -28,6 +28,21 @@ std::vector<LineDelta> deltasIn(unsigned base, const ReferenceIndex& reference, 
     return deltas;
 }
 
+// A run of two lines between the offset before it and the one that holds
+// from the next run to the file's end, further the same way: the file does
+// not go on as before, as it does after two typos side by side, and each
+// of the last statements may add its own mistake.
+bool stepBeforeTheEnd(const std::vector<LineDelta>& deltas, const std::vector<std::pair<std::size_t, std::size_t>>& runs,
+                      std::size_t i)
+{
+    if (i == 0 || i + 2 != runs.size() || runs[i + 1].second != deltas.size() ||
+        runs[i - 1].second != runs[i].first || runs[i].second != runs[i + 1].first)
+        return false;
+    auto offset = [&](std::size_t run) { return static_cast<std::int64_t>(deltas[runs[run].first].delta); };
+    return (offset(i - 1) < offset(i) && offset(i) < offset(i + 1)) ||
+           (offset(i - 1) > offset(i) && offset(i) > offset(i + 1));
+}
+
 // Runs of lines in the reference's order that share an offset, at least
 // two long, joined where only shorter runs lay between runs of one offset;
 // with the lines they hold.  A range starts at its first line with its
@@ -49,7 +64,8 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
         at = end;
     }
     for (std::size_t i = 0; i + 1 < runs.size();)
-        if (runs[i].second - runs[i].first < 3 && deltas[runs[i].first].delta != 0)
+        if (runs[i].second - runs[i].first < 3 && deltas[runs[i].first].delta != 0 &&
+            !stepBeforeTheEnd(deltas, runs, i))
             runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i));
         else
             ++i;
@@ -144,11 +160,40 @@ std::vector<std::size_t> growingRuns(const std::vector<Run>& runs, int way)
     return chosen;
 }
 
+// A step a line long may be a typo that happens to lie between its
+// neighbours.  Either most steps hold more, the last among them, or, where
+// the file's addresses can be read in no other base, the offset it grows
+// from holds on several lines and no step a line long is followed by the
+// offset before it, as a typo's line is: reserving too little at each of
+// several statements at a program's end changes the offset at every line,
+// and every change lasts.  Read in the wrong base, a file's offsets change
+// at every line too.
+bool stepsHold(const std::vector<Run>& runs, const std::vector<std::size_t>& chosen, bool baseSure)
+{
+    std::size_t single = 0;
+    for (std::size_t i : chosen)
+        single += runs[i].end - runs[i].at == 1 ? 1 : 0;
+    if (2 * single < chosen.size() && runs[chosen.back()].end - runs[chosen.back()].at > 1)
+        return true;
+    constexpr std::size_t leastLinesBefore = 2;
+    if (!baseSure || runs[chosen.front()].end - runs[chosen.front()].at < leastLinesBefore)
+        return false;
+    for (std::size_t k = 1; k < chosen.size(); ++k) {
+        const Run& step = runs[chosen[k]];
+        if (step.end - step.at > 1 || step.delta == runs[chosen[k - 1]].delta)
+            continue;
+        std::size_t next = chosen[k] + 1;
+        if (next == runs.size() || runs[next].delta == runs[chosen[k - 1]].delta)
+            return false;
+    }
+    return true;
+}
+
 // An offset that grows at each of several lines, where a typo or two lie
 // among them: each step a range, however short, since one statement's
 // mistake may lie between two symbols only.  Empty where the offsets do
 // not grow so, or a run of two lines or more goes against it.
-AddressModel staircaseOf(unsigned base, const std::vector<LineDelta>& deltas, std::uint64_t& held)
+AddressModel staircaseOf(unsigned base, const std::vector<LineDelta>& deltas, bool baseSure, std::uint64_t& held)
 {
     AddressModel model;
     model.base = base;
@@ -181,13 +226,7 @@ AddressModel staircaseOf(unsigned base, const std::vector<LineDelta>& deltas, st
                 stairs.ranges.push_back(OffsetRange{deltas[runs[i].at].line, delta, afterLast});
             afterLast = deltas[runs[i].end - 1].line + 1;
         }
-        // A step a line long may be a typo that happens to lie between
-        // its neighbours: most steps must hold more, the last among them.
-        std::size_t single = 0;
-        for (std::size_t i : chosen)
-            single += runs[i].end - runs[i].at == 1 ? 1 : 0;
-        bool stepsHold = 2 * single < chosen.size() && runs[chosen.back()].end - runs[chosen.back()].at > 1;
-        if (stairs.ranges.size() > leastSteps && stepsHold) {
+        if (stairs.ranges.size() > leastSteps && stepsHold(runs, chosen, baseSure)) {
             held = lines;
             return stairs;
         }
@@ -241,9 +280,10 @@ AddressModel addressModel(const ReferenceIndex& reference, const KeptLines& kept
     // decimal where two addresses or more hold a hexadecimal letter, which
     // no typo makes so often.
     constexpr std::size_t mostHexLettersInDecimal = 1;
-    bool inDecimal = heldDecimal > heldHex && hexDeltas.size() - decimalDeltas.size() <= mostHexLettersInDecimal;
+    bool hexLetters = hexDeltas.size() - decimalDeltas.size() > mostHexLettersInDecimal;
+    bool inDecimal = heldDecimal > heldHex && !hexLetters;
     std::uint64_t heldStairs = 0;
-    AddressModel stairs = staircaseOf(inDecimal ? 10 : 16, inDecimal ? decimalDeltas : hexDeltas, heldStairs);
+    AddressModel stairs = staircaseOf(inDecimal ? 10 : 16, inDecimal ? decimalDeltas : hexDeltas, hexLetters, heldStairs);
     // As many lines, or more, told as one mistake at each step.
     if (stairs.grows && heldStairs >= (inDecimal ? heldDecimal : heldHex))
         return stairs;
