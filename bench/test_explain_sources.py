@@ -97,6 +97,13 @@ class Judge(unittest.TestCase):
         self.assertTrue(judge.cause_true(self.offset(to=8, besides=[8]), self.FILE, 8))
         self.assertFalse(judge.cause_true(self.offset(to=8, besides=[7, 8]), self.FILE, 8))  # line 7 is -4
 
+    def test_lines_pushed_past_the_end_are_not_counted(self):
+        # Two lines added before line 1 push lines 7 and 8 past the end:
+        # 3, 4 and 5 are the graded lines at -4, and 7 costs no points.
+        added = dict(self.FILE, printed=[None, None] + list(range(1, 9)))
+        self.assertTrue(judge.cause_true(self.offset(to=7, lines=3), added, 8))
+        self.assertFalse(judge.cause_true(self.offset(to=7, lines=1), added, 8))
+
     def test_a_neighbours_address_is_the_one_the_file_gives_beside_it(self):
         values = [0x100, 0x103, 0x106, 0x10A, 0x110, 0x0C, 0x110, 0x120]
         file = dict(self.FILE, offsets=[0, 0, 0, 0, 0, 0x104, 0, 0])

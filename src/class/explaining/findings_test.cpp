@@ -353,9 +353,10 @@ TEST(Findings, TellAnOffsetOnlyOnTheLinesThatShowIt)
               (Causes{"addresses off by +1 on reference lines 3 to 5 (3 lines)",
                       "addresses off by -1 on reference lines 6 to 7 (2 lines)",
                       "addresses off by -3 from reference line 8 on (9 lines)"}));
-    // Not where they lie outside the two, as two typos side by side may.
-    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 0, -1, -1, 3, 3, 3, 3, 3, 3, 3, 3, 3}), text),
-              (Causes{"addresses off by +3 from reference line 8 on (9 lines)"}));
+    // Not where the file goes on as before them, as after two typos side
+    // by side.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 3, 3, 3, 3, -1, -1, 3, 3, 3, 3, 3, 3, 3}), text),
+              (Causes{"addresses off by +3 from reference line 4 on, but lines 8 and 9 (11 lines)"}));
     // One line alone at another offset may be a typo's, or an EQU of a
     // difference, and ends nothing; but the range is not said to hold on
     // it, nor on a line at another range's offset.

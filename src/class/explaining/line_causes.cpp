@@ -28,19 +28,23 @@ std::vector<LineDelta> deltasIn(unsigned base, const ReferenceIndex& reference, 
     return deltas;
 }
 
-// A run of two lines between the offset before it and the one that holds
-// from the next run to the file's end, further the same way: the file does
-// not go on as before, as it does after two typos side by side, and each
-// of the last statements may add its own mistake.
-bool stepBeforeTheEnd(const std::vector<LineDelta>& deltas, const std::vector<std::pair<std::size_t, std::size_t>>& runs,
-                      std::size_t i)
+// A run of two lines that starts a chain of runs, each right after the
+// one before and further the same way, to the file's end, none at the
+// offset before the run: the file does not go on as before, as it does
+// after two typos side by side, and each of a program's last statements
+// may add its own mistake.
+bool stepsToTheEnd(const std::vector<LineDelta>& deltas, const std::vector<std::pair<std::size_t, std::size_t>>& runs,
+                   std::size_t i)
 {
-    if (i == 0 || i + 2 != runs.size() || runs[i + 1].second != deltas.size() ||
-        runs[i - 1].second != runs[i].first || runs[i].second != runs[i + 1].first)
-        return false;
     auto offset = [&](std::size_t run) { return static_cast<std::int64_t>(deltas[runs[run].first].delta); };
-    return (offset(i - 1) < offset(i) && offset(i) < offset(i + 1)) ||
-           (offset(i - 1) > offset(i) && offset(i) > offset(i + 1));
+    if (runs.back().second != deltas.size())
+        return false;
+    bool up = offset(i + 1) > offset(i);
+    for (std::size_t k = i; k + 1 < runs.size(); ++k)
+        if (runs[k].second != runs[k + 1].first || offset(k + 1) == offset(k) || (offset(k + 1) > offset(k)) != up ||
+            (i > 0 && offset(k + 1) == offset(i - 1)))
+            return false;
+    return true;
 }
 
 // Runs of lines in the reference's order that share an offset, at least
@@ -63,12 +67,18 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
             runs.emplace_back(at, end);
         at = end;
     }
-    for (std::size_t i = 0; i + 1 < runs.size();)
-        if (runs[i].second - runs[i].first < 3 && deltas[runs[i].first].delta != 0 &&
-            !stepBeforeTheEnd(deltas, runs, i))
+    // The lines of runs kept only as steps to the end do not count toward
+    // the base: read in the wrong one, a file's offsets step too.
+    std::uint64_t stepped = 0;
+    for (std::size_t i = 0; i + 1 < runs.size();) {
+        bool twoLines = runs[i].second - runs[i].first < 3 && deltas[runs[i].first].delta != 0;
+        if (twoLines && !stepsToTheEnd(deltas, runs, i)) {
             runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i));
-        else
-            ++i;
+            continue;
+        }
+        stepped += twoLines ? runs[i].second - runs[i].first : 0;
+        ++i;
+    }
     AddressModel model;
     model.base = base;
     held = 0;
@@ -104,6 +114,7 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
         afterKept = end;
         first = false;
     }
+    held -= stepped;
     return model;
 }
 
@@ -210,7 +221,7 @@ AddressModel staircaseOf(unsigned base, const std::vector<LineDelta>& deltas, bo
             lines += runs[i].end - runs[i].at;
         }
         std::size_t typos = deltas.size() - lines;
-        bool onlyTypos = 4 * typos <= lines;
+        bool onlyTypos = 3 * typos <= lines;
         for (std::size_t i = 0; i < runs.size() && onlyTypos; ++i)
             onlyTypos = in[i] || runs[i].end - runs[i].at == 1;
         if (!onlyTypos)
