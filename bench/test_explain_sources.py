@@ -104,6 +104,27 @@ class Judge(unittest.TestCase):
         self.assertTrue(judge.cause_true(self.offset(to=7, lines=3), added, 8))
         self.assertFalse(judge.cause_true(self.offset(to=7, lines=1), added, 8))
 
+    def test_lines_right_as_text_are_not_counted(self):
+        # START 1000 read as decimal and printed in decimal: "1000" is the
+        # reference's own text on the first two lines, and costs no points.
+        with tempfile.TemporaryDirectory() as folder:
+            for path, text in (("references/t1.sym", "1000 A\n1000 B\n1006 C\n101A D\n"),
+                               ("submissions/s1/t1.sym", "\ufeff1000 A\n1000 B\n1006 C\n1026 D\n"),
+                               ("submissions/s2/t1.sym", "1000 A\n1000 B\r\n1006 C\n1026 D\n")):
+                os.makedirs(os.path.dirname(os.path.join(folder, path)), exist_ok=True)
+                with open(os.path.join(folder, path), "w", encoding="utf-8", newline="") as f:
+                    f.write(text)
+            file = dict(self.FILE, offsets=[-3096] * 4, printed=[1, 2, 3, 4])
+            truth = {"tests": {"t1.sym": {"lines": 4}},
+                     "students": {"s1": {"files": {"t1.sym": dict(file)}}, "s2": {"files": {"t1.sym": dict(file)}}}}
+            judge.read_values(truth, folder)
+        # A byte-order mark or a CR keeps a line wrong.
+        self.assertEqual(truth["students"]["s1"]["files"]["t1.sym"]["graded_wrong"], {1, 4})
+        self.assertEqual(truth["students"]["s2"]["files"]["t1.sym"]["graded_wrong"], {2, 4})
+        told = self.offset(offset=-3096, to=None, lines=2, **{"from": 1, "since": 1})
+        self.assertTrue(judge.cause_true(told, truth["students"]["s1"]["files"]["t1.sym"], 4))
+        self.assertFalse(judge.cause_true(told, file, 4))  # four lines wrong, as far as it knows
+
     def test_a_neighbours_address_is_the_one_the_file_gives_beside_it(self):
         values = [0x100, 0x103, 0x106, 0x10A, 0x110, 0x0C, 0x110, 0x120]
         file = dict(self.FILE, offsets=[0, 0, 0, 0, 0, 0x104, 0, 0])

@@ -706,7 +706,8 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
             told.ranges[r] = ranges[r] && model.ranges[r].delta != 0 && support.ranges[r] >= rangeLinesAlone;
     }
     auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
-    bool reordered = slips > mostSlipsTold;
+    // Lines left out or added, however many, leave the rest in order.
+    bool reordered = slips > mostSlipsTold && mayBeSorted(structure);
     std::vector<std::uint32_t> byLabel;
     LineOrder order = LineOrder::reference;
     if (reordered || mayBeSorted(structure)) {
