@@ -124,6 +124,10 @@ class Judge(unittest.TestCase):
         told = self.offset(offset=-3096, to=None, lines=2, **{"from": 1, "since": 1})
         self.assertTrue(judge.cause_true(told, truth["students"]["s1"]["files"]["t1.sym"], 4))
         self.assertFalse(judge.cause_true(told, file, 4))  # four lines wrong, as far as it knows
+        # A file the grade finds one line wrong in follows no pattern of
+        # many lines, whatever its truth says of lines left out and added.
+        self.assertEqual(judge.wrong_lines(dict(file, absent=[1], printed=[None, 2, 3, 4])), 6)
+        self.assertEqual(judge.wrong_lines(dict(file, absent=[1], printed=[None, 2, 3, 4], wrong_positions=1)), 0)
 
     def test_a_neighbours_address_is_the_one_the_file_gives_beside_it(self):
         values = [0x100, 0x103, 0x106, 0x10A, 0x110, 0x0C, 0x110, 0x120]
