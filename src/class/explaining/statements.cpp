@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -788,6 +789,103 @@ bool shows(const StatementModel& model, const std::vector<Observed>& observed, s
     return false;
 }
 
+// The next choice of as many candidates (Gosper's next number with as
+// many bits).
+std::uint32_t nextChoice(std::uint32_t choice)
+{
+    std::uint32_t lowest = choice & (~choice + 1);
+    std::uint32_t carried = choice + lowest;
+    return carried + (((carried ^ choice) / lowest) >> 2);
+}
+
+// Two lines that a set must both give where it leaves no line to a typo:
+// most of the sets a file may try fail there, so each choice of the
+// candidates is screened at them first, by a sum built on a smaller
+// choice's, and only those that pass are tried line by line.  Lines of
+// EQUs are not taken: the EQU mistake may leave them untold.
+struct Screen {
+    std::array<std::int64_t, 2> offset{};
+    // [line][row where ORG is obeyed or not][candidate]: what the mistake
+    // adds there, `+`'s own bytes aside.
+    std::array<std::array<std::array<std::int64_t, statementMistakeCount>, 2>, 2> adds{};
+    std::array<std::array<std::int64_t, 2>, 2> plusAdds{};  // [line][row]: for each byte a `+` statement is off
+};
+
+std::optional<Screen> screenFor(const StatementModel& model, const std::vector<Observed>& observed,
+                                const std::vector<std::size_t>& bits)
+{
+    Screen screen;
+    std::size_t k = 0;
+    for (auto at = observed.begin(); at != observed.end() && k < 2; ++at) {
+        if (model.equValue[at->slot])
+            continue;
+        screen.offset[k] = at->offset;
+        for (std::size_t row = 0; row < 2; ++row) {
+            const std::int64_t* adds = &model.rows[row].adds[at->slot * statementMistakeCount];
+            for (std::size_t b = 0; b < bits.size(); ++b)
+                screen.adds[k][row][b] = bits[b] == plusIndex ? 0 : adds[bits[b]];
+            screen.plusAdds[k][row] = adds[plusIndex];
+        }
+        ++k;
+    }
+    if (k < 2)
+        return std::nullopt;
+    return screen;
+}
+
+// Whether some bytes for a `+` statement give both lines, where the rest
+// of the set leaves `left` at each.
+bool passes(const Screen& screen, const std::array<std::int64_t, 2>& left, std::size_t row, bool plus)
+{
+    std::optional<std::int64_t> bytes;
+    for (std::size_t k = 0; k < 2; ++k) {
+        std::int64_t per = plus ? screen.plusAdds[k][row] : 0;
+        if (per == 0) {
+            if (left[k] != 0)
+                return false;
+            continue;
+        }
+        if (left[k] % per != 0 || (bytes && *bytes != left[k] / per))
+            return false;
+        bytes = left[k] / per;
+    }
+    return true;
+}
+
+// What each choice of the candidates adds at the screen's lines, built as
+// choices are tried, the smallest first: a choice's sum is one more
+// candidate's on that of the choice without it, tried a size before.
+struct ScreenSums {
+    explicit ScreenSums(const std::vector<std::size_t>& bits)
+        : sums(new std::array<std::int64_t, 4>[std::size_t{1} << bits.size()])
+    {
+        sums[0] = {};
+        auto bitOf = [&](std::size_t m) {
+            auto at = std::find(bits.begin(), bits.end(), m);
+            return at == bits.end() ? 0u : 1u << (at - bits.begin());
+        };
+        orgBit = bitOf(orgIndex);
+        plusBit = bitOf(plusIndex);
+    }
+
+    bool passes(const Screen& screen, std::uint32_t choice)
+    {
+        auto b = static_cast<std::size_t>(std::countr_zero(choice));
+        const std::array<std::int64_t, 4>& smaller = sums[choice & (choice - 1)];
+        std::array<std::int64_t, 4>& sum = sums[choice];
+        for (std::size_t k = 0; k < 2; ++k)
+            for (std::size_t row = 0; row < 2; ++row)
+                sum[k * 2 + row] = smaller[k * 2 + row] + screen.adds[k][row][b];
+        std::size_t row = (choice & orgBit) != 0 ? 1 : 0;
+        return ::passes(screen, {screen.offset[0] - sum[row], screen.offset[1] - sum[2 + row]}, row,
+                        (choice & plusBit) != 0);
+    }
+
+    std::unique_ptr<std::array<std::int64_t, 4>[]> sums;  // [choice][line * 2 + row]
+    std::uint32_t orgBit = 0;
+    std::uint32_t plusBit = 0;
+};
+
 }  // namespace
 
 std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines,
@@ -830,32 +928,38 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
             set |= 1u << bits[static_cast<std::size_t>(std::countr_zero(rest))];
         return set;
     };
-    std::uint32_t choices = 1u << bits.size();
-    int slips = 0;
+    // The bytes a `+` statement is off, from the first line it shows at,
+    // or, where that is the typo, the next.
+    auto attempt = [&](std::uint32_t choice, int slips) {
+        std::uint32_t set = setOf(choice);
+        std::optional<std::int64_t> tried;
+        for (int skipped = 0; skipped <= slips; ++skipped) {
+            std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
+            if (!plus || plus == tried || !countedShorter(model, set, *plus) || !fits(model, observed, set, *plus, slips))
+                continue;
+            tried = plus;
+            found = set;
+            foundPlus = *plus;
+            ++fitting;
+        }
+    };
+    // Each choice of `size` of the candidates, in turn.
+    auto attemptAll = [&](std::size_t size, int slips) {
+        for (std::uint32_t choice = (1u << size) - 1; choice < 1u << bits.size(); choice = nextChoice(choice))
+            attempt(choice, slips);
+    };
+    std::optional<Screen> screen = screenFor(model, observed, bits);
+    std::optional<ScreenSums> sums;
+    if (screen)
+        sums.emplace(bits);
+    for (std::size_t size = 1; size <= bits.size() && fitting == 0; ++size)
+        for (std::uint32_t choice = (1u << size) - 1; choice < 1u << bits.size(); choice = nextChoice(choice))
+            if (!screen || sums->passes(*screen, choice))
+                attempt(choice, 0);
+    int slips = 1;
     for (; slips <= mostSlips && fitting == 0; ++slips)
-        for (std::size_t size = 1; size <= std::min(bits.size(), slips == 0 ? bits.size() : mostWithASlip) && fitting == 0;
-             ++size)
-            // Each choice of `size` of the candidates, in turn (Gosper's
-            // next number with as many bits).
-            for (std::uint32_t choice = (1u << size) - 1; choice < choices;) {
-                std::uint32_t set = setOf(choice);
-                // The bytes a `+` statement is off, from the first line it
-                // shows at, or, where that is the typo, the next.
-                std::optional<std::int64_t> tried;
-                for (int skipped = 0; skipped <= slips; ++skipped) {
-                    std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
-                    if (!plus || plus == tried || !countedShorter(model, set, *plus) ||
-                        !fits(model, observed, set, *plus, slips))
-                        continue;
-                    tried = plus;
-                    found = set;
-                    foundPlus = *plus;
-                    ++fitting;
-                }
-                std::uint32_t lowest = choice & (~choice + 1);
-                std::uint32_t carried = choice + lowest;
-                choice = carried + (((carried ^ choice) / lowest) >> 2);
-            }
+        for (std::size_t size = 1; size <= std::min(bits.size(), mostWithASlip) && fitting == 0; ++size)
+            attemptAll(size, slips);
     std::vector<FoundMistake> told;
     if (fitting != 1)
         return told;
