@@ -417,6 +417,32 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
     return observed;
 }
 
+namespace {
+
+// A worker keeps at most this many runs of addresses of the files it
+// fitted, 16 bytes each: a class of 20,000 gives tens of thousands of
+// patterns, most of them its hand edits, which no other file shares.
+constexpr std::size_t mostRunsKept = std::size_t{1} << 16;
+
+// The addresses as runs, and their hash with the test's.
+std::uint64_t runsOf(const std::vector<ObservedAddress>& observed, const ReferenceIndex* reference,
+                     std::vector<AddressRun>& runs)
+{
+    runs.clear();
+    for (const ObservedAddress& at : observed) {
+        if (!runs.empty() && runs.back().offset == at.offset && runs.back().line + runs.back().lines == at.line)
+            ++runs.back().lines;
+        else
+            runs.push_back(AddressRun{at.line, 1, at.offset});
+    }
+    std::uint64_t key = mixWord(0, reinterpret_cast<std::uintptr_t>(reference));
+    for (const AddressRun& run : runs)
+        key = mixWord(mixWord(mixWord(key, run.line), run.lines), static_cast<std::uint64_t>(run.offset));
+    return key;
+}
+
+}  // namespace
+
 // Where the test's program names the mistakes behind every address the
 // file gives, they are told in place of the offsets they make.
 void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
@@ -424,6 +450,25 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     if (!reference_->statements.usable())
         return;
     std::vector<ObservedAddress> observed = observedAddresses(found);
+    bool wrong = std::any_of(observed.begin(), observed.end(), [](const ObservedAddress& at) { return at.offset != 0; });
+    std::uint64_t key = wrong ? runsOf(observed, reference_, runs_) : 0;
+    auto kept = wrong ? keptFits_.find(key) : keptFits_.end();
+    if (kept != keptFits_.end() && kept->second.reference == reference_ && kept->second.runs == runs_) {
+        mistakes_ = kept->second.mistakes;
+    } else {
+        fitStatements(observed);
+        if (wrong && runsKept_ + runs_.size() <= mostRunsKept &&
+            keptFits_.try_emplace(key, KeptFit{reference_, runs_, mistakes_}).second)
+            runsKept_ += runs_.size();
+    }
+    if (!mistakes_.empty())
+        std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
+    namePrintedLines(found);
+    nameLiteralLines(found);
+}
+
+void FindingsWatcher::fitStatements(const std::vector<ObservedAddress>& observed)
+{
     bool slipped = false;
     mistakes_ = fitMistakes(reference_->statements, observed, &slipped);
     // Literals sized apart first, so that a file that way explains is told
@@ -439,10 +484,6 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
         else if (!alike.empty() && rank(alike, alikeSlipped) == rank(mistakes_, slipped) && alike != mistakes_)
             mistakes_.clear();
     }
-    if (!mistakes_.empty())
-        std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
-    namePrintedLines(found);
-    nameLiteralLines(found);
 }
 
 namespace {
