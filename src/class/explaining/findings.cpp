@@ -143,6 +143,10 @@ namespace {
 // writes labels: the nearest, or none where a cut label is more than one.
 std::uint32_t lineWritten(const ReferenceIndex& reference, const WrittenAs& as, std::string_view label, std::size_t near)
 {
+    // The reference's line where it stands is nearest, and where labels
+    // are not cut, no other line's sharing its label matters.
+    if (as.cut == 0 && near < reference.symbols.size() && as.sameLabel(reference.symbols[near].label, label))
+        return static_cast<std::uint32_t>(near);
     std::uint32_t best = UINT32_MAX;
     std::size_t bestDistance = SIZE_MAX;
     bool shared = false;
@@ -157,6 +161,18 @@ std::uint32_t lineWritten(const ReferenceIndex& reference, const WrittenAs& as, 
         }
     }
     return shared && as.cut > 0 ? UINT32_MAX : best;
+}
+
+// The reference line whose label a file's line at `near` writes as the
+// reference does: the nearest.  A wrong line mostly holds the label of
+// the reference's line where it stands, which no other is as near as, and
+// no hash need be looked up for it.
+std::uint32_t linePlainlyWritten(const ReferenceIndex& reference, std::string_view label, std::size_t near)
+{
+    if (near < reference.symbols.size() && isComplete(reference.symbols[near]) && reference.symbols[near].label == label)
+        return static_cast<std::uint32_t>(near);
+    return nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(near),
+                       [&](std::uint32_t l) { return reference.symbols[l].label == label; });
 }
 
 }  // namespace
@@ -408,9 +424,7 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
         std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
         if (!line.complete() || !address)
             continue;
-        std::uint32_t at = as.plain() ? nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
-                                                    [&](std::uint32_t l) { return reference.symbols[l].label == label; })
-                                      : lineWritten(reference, as, label, p);
+        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, as, label, p);
         if (at != UINT32_MAX && reference.hasValue[at])
             observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at])});
     }
@@ -526,9 +540,7 @@ std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagn
         std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
         if (!line.complete() || label.starts_with('=') || !(as.decimal ? decimalAddress(written) : hexAddress(written)))
             continue;
-        std::uint32_t at = as.plain() ? nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
-                                                    [&](std::uint32_t l) { return reference.symbols[l].label == label; })
-                                      : lineWritten(reference, as, label, p);
+        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, as, label, p);
         if (at < printed.size())
             printed[at] = 1;
         else
