@@ -167,6 +167,9 @@ std::uint32_t lineWritten(const ReferenceIndex& reference, const WrittenAs& as, 
 // reference does: the nearest.  A wrong line mostly holds the label of
 // the reference's line where it stands, which no other is as near as, and
 // no hash need be looked up for it.
+// A kept line whose label was not read for a reference line.
+constexpr std::uint32_t unread = UINT32_MAX - 1;
+
 std::uint32_t linePlainlyWritten(const ReferenceIndex& reference, std::string_view label, std::size_t near)
 {
     if (near < reference.symbols.size() && isComplete(reference.symbols[near]) && reference.symbols[near].label == label)
@@ -407,11 +410,12 @@ std::uint64_t FindingsWatcher::orderKey(const std::vector<Diagnosis>& found) con
 
 // Each reference line the file gives an address for: a right line where it
 // stands, a wrong one wherever its label is the line's.
-std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found) const
+std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
 {
     std::vector<ObservedAddress> observed;
     const ReferenceIndex& reference = *reference_;
     WrittenAs as(found);
+    labelLines_.assign(kept_.lines.size(), unread);
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
@@ -425,6 +429,7 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
         if (!line.complete() || !address)
             continue;
         std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, as, label, p);
+        labelLines_[p] = at;
         if (at != UINT32_MAX && reference.hasValue[at])
             observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at])});
     }
@@ -537,10 +542,9 @@ std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagn
             continue;
         }
         std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
-        std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
-        if (!line.complete() || label.starts_with('=') || !(as.decimal ? decimalAddress(written) : hexAddress(written)))
+        if (!line.complete() || label.starts_with('=') || labelLines_[p] == unread)
             continue;
-        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, as, label, p);
+        std::uint32_t at = labelLines_[p];
         if (at < printed.size())
             printed[at] = 1;
         else

@@ -64,7 +64,7 @@ private:
     std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found, const WrittenAs& as) const;
     std::uint64_t untoldCut(const std::vector<UnexplainedLine>& lines, const WrittenAs& as) const;
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
-    std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found) const;
+    std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found);
     void namePrintedLines(std::vector<Diagnosis>& found);
     std::vector<std::uint8_t> printedLabels(const std::vector<Diagnosis>& found, std::uint32_t* strays) const;
     bool nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const;
@@ -87,6 +87,10 @@ private:
     std::unordered_map<std::uint64_t, KeptFit> keptFits_;
     std::size_t runsKept_ = 0;
     std::vector<AddressRun> runs_;
+    // Per kept line: the reference line its label names, as the addresses
+    // observed were read (UINT32_MAX: none), so that where labels are
+    // printed is not looked up again; unread where it holds no address.
+    std::vector<std::uint32_t> labelLines_;
 };
 
 // What a cause says, as one number: its kind and what it says, but not how
