@@ -416,6 +416,7 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
     const ReferenceIndex& reference = *reference_;
     WrittenAs as(found);
     labelLines_.assign(kept_.lines.size(), unread);
+    observed.reserve(kept_.lines.size());
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {

@@ -910,6 +910,7 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
                                       bool* slipped)
 {
     std::vector<Observed> observed;
+    observed.reserve(observedLines.size());
     bool wrong = false;
     for (const ObservedAddress& at : observedLines) {
         if (at.line >= model.slotOfLine.size() || model.slotOfLine[at.line] == noSlot || at.offset > largestOffset ||
@@ -935,6 +936,7 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     int fitting = 0;
     int mostSlips = observed.size() >= leastLinesForASlip ? 1 : 0;
     std::vector<std::size_t> bits;
+    bits.reserve(statementMistakeCount);
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (candidates >> m & 1)
             bits.push_back(m);
