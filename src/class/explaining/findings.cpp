@@ -143,6 +143,10 @@ namespace {
 // writes labels: the nearest, or none where a cut label is more than one.
 std::uint32_t lineWritten(const ReferenceIndex& reference, const WrittenAs& as, std::string_view label, std::size_t near)
 {
+    // The reference's line where it stands is nearest, and where labels
+    // are not cut, no other line's sharing its label matters.
+    if (as.cut == 0 && near < reference.symbols.size() && as.sameLabel(reference.symbols[near].label, label))
+        return static_cast<std::uint32_t>(near);
     std::uint32_t best = UINT32_MAX;
     std::size_t bestDistance = SIZE_MAX;
     bool shared = false;
@@ -157,6 +161,21 @@ std::uint32_t lineWritten(const ReferenceIndex& reference, const WrittenAs& as, 
         }
     }
     return shared && as.cut > 0 ? UINT32_MAX : best;
+}
+
+// The reference line whose label a file's line at `near` writes as the
+// reference does: the nearest.  A wrong line mostly holds the label of
+// the reference's line where it stands, which no other is as near as, and
+// no hash need be looked up for it.
+// A kept line whose label was not read for a reference line.
+constexpr std::uint32_t unread = UINT32_MAX - 1;
+
+std::uint32_t linePlainlyWritten(const ReferenceIndex& reference, std::string_view label, std::size_t near)
+{
+    if (near < reference.symbols.size() && isComplete(reference.symbols[near]) && reference.symbols[near].label == label)
+        return static_cast<std::uint32_t>(near);
+    return nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(near),
+                       [&](std::uint32_t l) { return reference.symbols[l].label == label; });
 }
 
 }  // namespace
@@ -391,11 +410,13 @@ std::uint64_t FindingsWatcher::orderKey(const std::vector<Diagnosis>& found) con
 
 // Each reference line the file gives an address for: a right line where it
 // stands, a wrong one wherever its label is the line's.
-std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found) const
+std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
 {
     std::vector<ObservedAddress> observed;
     const ReferenceIndex& reference = *reference_;
     WrittenAs as(found);
+    labelLines_.assign(kept_.lines.size(), unread);
+    observed.reserve(kept_.lines.size());
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
@@ -408,14 +429,39 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
         std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
         if (!line.complete() || !address)
             continue;
-        std::uint32_t at = as.plain() ? nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
-                                                    [&](std::uint32_t l) { return reference.symbols[l].label == label; })
-                                      : lineWritten(reference, as, label, p);
+        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, as, label, p);
+        labelLines_[p] = at;
         if (at != UINT32_MAX && reference.hasValue[at])
             observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at])});
     }
     return observed;
 }
+
+namespace {
+
+// A worker keeps at most this many runs of addresses of the files it
+// fitted, 16 bytes each: a class of 20,000 gives tens of thousands of
+// patterns, most of them its hand edits, which no other file shares.
+constexpr std::size_t mostRunsKept = std::size_t{1} << 16;
+
+// The addresses as runs, and their hash with the test's.
+std::uint64_t runsOf(const std::vector<ObservedAddress>& observed, const ReferenceIndex* reference,
+                     std::vector<AddressRun>& runs)
+{
+    runs.clear();
+    for (const ObservedAddress& at : observed) {
+        if (!runs.empty() && runs.back().offset == at.offset && runs.back().line + runs.back().lines == at.line)
+            ++runs.back().lines;
+        else
+            runs.push_back(AddressRun{at.line, 1, at.offset});
+    }
+    std::uint64_t key = mixWord(0, reinterpret_cast<std::uintptr_t>(reference));
+    for (const AddressRun& run : runs)
+        key = mixWord(mixWord(mixWord(key, run.line), run.lines), static_cast<std::uint64_t>(run.offset));
+    return key;
+}
+
+}  // namespace
 
 // Where the test's program names the mistakes behind every address the
 // file gives, they are told in place of the offsets they make.
@@ -424,6 +470,25 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     if (!reference_->statements.usable())
         return;
     std::vector<ObservedAddress> observed = observedAddresses(found);
+    bool wrong = std::any_of(observed.begin(), observed.end(), [](const ObservedAddress& at) { return at.offset != 0; });
+    std::uint64_t key = wrong ? runsOf(observed, reference_, runs_) : 0;
+    auto kept = wrong ? keptFits_.find(key) : keptFits_.end();
+    if (kept != keptFits_.end() && kept->second.reference == reference_ && kept->second.runs == runs_) {
+        mistakes_ = kept->second.mistakes;
+    } else {
+        fitStatements(observed);
+        if (wrong && runsKept_ + runs_.size() <= mostRunsKept &&
+            keptFits_.try_emplace(key, KeptFit{reference_, runs_, mistakes_}).second)
+            runsKept_ += runs_.size();
+    }
+    if (!mistakes_.empty())
+        std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
+    namePrintedLines(found);
+    nameLiteralLines(found);
+}
+
+void FindingsWatcher::fitStatements(const std::vector<ObservedAddress>& observed)
+{
     bool slipped = false;
     mistakes_ = fitMistakes(reference_->statements, observed, &slipped);
     // Literals sized apart first, so that a file that way explains is told
@@ -439,10 +504,6 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
         else if (!alike.empty() && rank(alike, alikeSlipped) == rank(mistakes_, slipped) && alike != mistakes_)
             mistakes_.clear();
     }
-    if (!mistakes_.empty())
-        std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
-    namePrintedLines(found);
-    nameLiteralLines(found);
 }
 
 namespace {
@@ -482,12 +543,9 @@ std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagn
             continue;
         }
         std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
-        std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
-        if (!line.complete() || label.starts_with('=') || !(as.decimal ? decimalAddress(written) : hexAddress(written)))
+        if (!line.complete() || label.starts_with('=') || labelLines_[p] == unread)
             continue;
-        std::uint32_t at = as.plain() ? nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(p),
-                                                    [&](std::uint32_t l) { return reference.symbols[l].label == label; })
-                                      : lineWritten(reference, as, label, p);
+        std::uint32_t at = labelLines_[p];
         if (at < printed.size())
             printed[at] = 1;
         else

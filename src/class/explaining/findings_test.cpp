@@ -3,6 +3,7 @@
 // cases use: 0000 START, 0010 LOOP, 0012 NEXT, 0013 DONE, 0020 HALT,
 // 0026 BUF.
 #include "class/explaining/findings.h"
+#include "class/intake/test_programs.h"
 #include "report/compare.h"
 #include "class/outputs/wording.h"
 
@@ -437,6 +438,42 @@ std::vector<std::size_t> byLabel()
 }
 
 }  // namespace
+
+// A worker keeps the mistakes it fitted to a file's offsets for the files
+// after it: the same offsets under another test's program are fitted
+// again.  Y lies 4 bytes low: RESW 2 counted as 2 bytes in one program;
+// in the other, where X is RESB 6, no mistake gives that.
+TEST(Findings, TakeMistakesFittedBeforeOnlyForTheSameTestAndOffsets)
+{
+    constexpr std::string_view symbols = "0000 P\n0000 X\n0006 Y\n0009 Z\n";
+    auto indexed = [&](std::string_view program) {
+        ReferenceIndex index = indexReference(symbols);
+        index.statements = learnStatements(readProgram(program), index.symbols, index.values, index.hasValue);
+        return index;
+    };
+    ReferenceIndex resw = indexed("P START 0\nX RESW 2\nY WORD 1\nZ WORD 2\n");
+    ReferenceIndex resb = indexed("P START 0\nX RESB 6\nY WORD 1\nZ WORD 2\n");
+    MarkPlaces places({countLines(symbols)});
+    Tally tally;
+    FindingsWatcher watcher;
+    auto mistakes = [&](const ReferenceIndex& index, std::string_view student) {
+        watcher.start(index, places, 0, 0, tally);
+        FileLines studentLines = linesOfText(student);
+        FileLines referenceLines = linesOfText(symbols);
+        auto out = std::make_unique<Output>();
+        Graded graded = compareFiles(ReportHeading{}, studentLines, referenceLines, *out, &watcher);
+        watcher.finish(graded.counts);
+        std::vector<StatementMistake> found;
+        for (const FoundMistake& mistake : watcher.mistakes())
+            found.push_back(mistake.mistake);
+        return found;
+    };
+    constexpr std::string_view low = "0000 P\n0000 X\n0002 Y\n0005 Z\n";
+    EXPECT_EQ(mistakes(resw, low), std::vector{StatementMistake::reswAsBytes});
+    EXPECT_TRUE(mistakes(resb, low).empty());
+    EXPECT_EQ(mistakes(resw, low), std::vector{StatementMistake::reswAsBytes});
+    EXPECT_TRUE(mistakes(resw, "0000 P\n0000 X\n0003 Y\n0006 Z\n").empty());
+}
 
 TEST(Findings, TellTheOrderOfAReorderedFile)
 {

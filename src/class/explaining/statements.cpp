@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -788,12 +789,128 @@ bool shows(const StatementModel& model, const std::vector<Observed>& observed, s
     return false;
 }
 
+// The next choice of as many candidates (Gosper's next number with as
+// many bits).
+std::uint32_t nextChoice(std::uint32_t choice)
+{
+    std::uint32_t lowest = choice & (~choice + 1);
+    std::uint32_t carried = choice + lowest;
+    return carried + (((carried ^ choice) / lowest) >> 2);
+}
+
+// Lines that a set must give where it leaves no line to a typo (the first
+// two), or two of the three where it may leave one: most of the sets a
+// file may try fail there, so each choice of the candidates is screened at
+// them first, and only those that pass are tried line by line.  Lines of
+// EQUs are not taken: the EQU mistake may leave them untold.
+struct Screen {
+    std::size_t lines = 0;
+    std::array<std::int64_t, 3> offset{};
+    // [line][row where ORG is obeyed or not][candidate]: what the mistake
+    // adds there, `+`'s own bytes aside.
+    std::array<std::array<std::array<std::int64_t, statementMistakeCount>, 2>, 3> adds{};
+    std::array<std::array<std::int64_t, 2>, 3> plusAdds{};  // [line][row]: for each byte a `+` statement is off
+    // The choice's bits of ORG ignored and of `+`, where they are candidates.
+    std::uint32_t orgBit = 0;
+    std::uint32_t plusBit = 0;
+};
+
+std::optional<Screen> screenFor(const StatementModel& model, const std::vector<Observed>& observed,
+                                const std::vector<std::size_t>& bits)
+{
+    Screen screen;
+    for (auto at = observed.begin(); at != observed.end() && screen.lines < 3; ++at) {
+        if (model.equValue[at->slot])
+            continue;
+        std::size_t k = screen.lines++;
+        screen.offset[k] = at->offset;
+        for (std::size_t row = 0; row < 2; ++row) {
+            const std::int64_t* adds = &model.rows[row].adds[at->slot * statementMistakeCount];
+            for (std::size_t b = 0; b < bits.size(); ++b)
+                screen.adds[k][row][b] = bits[b] == plusIndex ? 0 : adds[bits[b]];
+            screen.plusAdds[k][row] = adds[plusIndex];
+        }
+    }
+    if (screen.lines < 2)
+        return std::nullopt;
+    for (std::size_t b = 0; b < bits.size(); ++b) {
+        screen.orgBit |= bits[b] == orgIndex ? 1u << b : 0;
+        screen.plusBit |= bits[b] == plusIndex ? 1u << b : 0;
+    }
+    return screen;
+}
+
+// Whether some bytes for a `+` statement give both lines, where the rest
+// of the set leaves `left` at each.
+bool passes(const Screen& screen, std::size_t first, std::size_t second, const std::array<std::int64_t, 3>& left,
+            std::size_t row, bool plus)
+{
+    std::optional<std::int64_t> bytes;
+    for (std::size_t k : {first, second}) {
+        std::int64_t per = plus ? screen.plusAdds[k][row] : 0;
+        if (per == 0) {
+            if (left[k] != 0)
+                return false;
+            continue;
+        }
+        if (left[k] % per != 0 || (bytes && *bytes != left[k] / per))
+            return false;
+        bytes = left[k] / per;
+    }
+    return true;
+}
+
+// Whether a choice that may leave one line to a typo gives two of the
+// screen's three lines.
+bool passesWithASlip(const Screen& screen, std::uint32_t choice)
+{
+    if (screen.lines < 3)
+        return true;
+    std::size_t row = (choice & screen.orgBit) != 0 ? 1 : 0;
+    bool plus = (choice & screen.plusBit) != 0;
+    std::array<std::int64_t, 3> left = screen.offset;
+    for (std::uint32_t rest = choice; rest != 0; rest &= rest - 1)
+        for (std::size_t k = 0; k < 3; ++k)
+            left[k] -= screen.adds[k][row][static_cast<std::size_t>(std::countr_zero(rest))];
+    return passes(screen, 0, 1, left, row, plus) || passes(screen, 0, 2, left, row, plus) ||
+           passes(screen, 1, 2, left, row, plus);
+}
+
+// What each choice of the candidates adds at the screen's first two lines,
+// built as choices are tried, the smallest first: a choice's sum is one
+// more candidate's on that of the choice without it, tried a size before.
+struct ScreenSums {
+    explicit ScreenSums(const std::vector<std::size_t>& bits)
+        : sums(new std::array<std::int64_t, 4>[std::size_t{1} << bits.size()])
+    {
+        sums[0] = {};
+    }
+
+    bool passes(const Screen& screen, std::uint32_t choice)
+    {
+        auto b = static_cast<std::size_t>(std::countr_zero(choice));
+        const std::array<std::int64_t, 4>& smaller = sums[choice & (choice - 1)];
+        std::array<std::int64_t, 4>& sum = sums[choice];
+        // Where ORG ignored is no candidate, no choice takes the other row.
+        std::size_t rows = screen.orgBit != 0 ? 2 : 1;
+        for (std::size_t k = 0; k < 2; ++k)
+            for (std::size_t row = 0; row < rows; ++row)
+                sum[k * 2 + row] = smaller[k * 2 + row] + screen.adds[k][row][b];
+        std::size_t row = (choice & screen.orgBit) != 0 ? 1 : 0;
+        return ::passes(screen, 0, 1, {screen.offset[0] - sum[row], screen.offset[1] - sum[2 + row], 0}, row,
+                        (choice & screen.plusBit) != 0);
+    }
+
+    std::unique_ptr<std::array<std::int64_t, 4>[]> sums;  // [choice][line * 2 + row]
+};
+
 }  // namespace
 
 std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines,
                                       bool* slipped)
 {
     std::vector<Observed> observed;
+    observed.reserve(observedLines.size());
     bool wrong = false;
     for (const ObservedAddress& at : observedLines) {
         if (at.line >= model.slotOfLine.size() || model.slotOfLine[at.line] == noSlot || at.offset > largestOffset ||
@@ -819,6 +936,7 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     int fitting = 0;
     int mostSlips = observed.size() >= leastLinesForASlip ? 1 : 0;
     std::vector<std::size_t> bits;
+    bits.reserve(statementMistakeCount);
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (candidates >> m & 1)
             bits.push_back(m);
@@ -830,32 +948,37 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
             set |= 1u << bits[static_cast<std::size_t>(std::countr_zero(rest))];
         return set;
     };
-    std::uint32_t choices = 1u << bits.size();
-    int slips = 0;
+    // The bytes a `+` statement is off, from the first line it shows at,
+    // or, where that is the typo, the next.
+    auto attempt = [&](std::uint32_t choice, int slips) {
+        std::uint32_t set = setOf(choice);
+        std::optional<std::int64_t> tried;
+        for (int skipped = 0; skipped <= slips; ++skipped) {
+            std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
+            if (!plus || plus == tried || !countedShorter(model, set, *plus) || !fits(model, observed, set, *plus, slips))
+                continue;
+            tried = plus;
+            found = set;
+            foundPlus = *plus;
+            ++fitting;
+        }
+    };
+    std::optional<Screen> screen = screenFor(model, observed, bits);
+    std::optional<ScreenSums> sums;
+    if (screen)
+        sums.emplace(bits);
+    // Each choice of `size` of the candidates, in turn, that the screen
+    // passes.
+    for (std::size_t size = 1; size <= bits.size() && fitting == 0; ++size)
+        for (std::uint32_t choice = (1u << size) - 1; choice < 1u << bits.size(); choice = nextChoice(choice))
+            if (!screen || sums->passes(*screen, choice))
+                attempt(choice, 0);
+    int slips = 1;
     for (; slips <= mostSlips && fitting == 0; ++slips)
-        for (std::size_t size = 1; size <= std::min(bits.size(), slips == 0 ? bits.size() : mostWithASlip) && fitting == 0;
-             ++size)
-            // Each choice of `size` of the candidates, in turn (Gosper's
-            // next number with as many bits).
-            for (std::uint32_t choice = (1u << size) - 1; choice < choices;) {
-                std::uint32_t set = setOf(choice);
-                // The bytes a `+` statement is off, from the first line it
-                // shows at, or, where that is the typo, the next.
-                std::optional<std::int64_t> tried;
-                for (int skipped = 0; skipped <= slips; ++skipped) {
-                    std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
-                    if (!plus || plus == tried || !countedShorter(model, set, *plus) ||
-                        !fits(model, observed, set, *plus, slips))
-                        continue;
-                    tried = plus;
-                    found = set;
-                    foundPlus = *plus;
-                    ++fitting;
-                }
-                std::uint32_t lowest = choice & (~choice + 1);
-                std::uint32_t carried = choice + lowest;
-                choice = carried + (((carried ^ choice) / lowest) >> 2);
-            }
+        for (std::size_t size = 1; size <= std::min(bits.size(), mostWithASlip) && fitting == 0; ++size)
+            for (std::uint32_t choice = (1u << size) - 1; choice < 1u << bits.size(); choice = nextChoice(choice))
+                if (!screen || passesWithASlip(*screen, choice))
+                    attempt(choice, slips);
     std::vector<FoundMistake> told;
     if (fitting != 1)
         return told;

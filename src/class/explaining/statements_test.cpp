@@ -117,6 +117,21 @@ TEST(Statements, NothingIsToldThatIsNotExactOrNotTheOnlyFit)
     EXPECT_TRUE(fitMistakes(f.model, outside).empty());
 }
 
+TEST(Statements, ATypoOnAnyOfTheLastLinesLeavesTheMistakeFound)
+{
+    Fixture f;
+    // RESW 2 counted as 2 bytes, with a typo on H, G or F: the lines a set
+    // is checked at before the others.  Two typos leave no set.
+    const std::vector<std::int64_t> resw{0x100, 0x100, 0x104, 0x109, 0x10B, 0x11B, 0x10F, 0x11B, 0x11E, 0x120};
+    for (std::size_t typo : {9u, 8u, 7u}) {
+        std::vector<std::int64_t> addresses = resw;
+        addresses[typo] += 0x30;
+        EXPECT_EQ(kinds(f.fit(addresses)), std::vector{StatementMistake::reswAsBytes}) << "typo on line " << typo;
+        addresses[typo == 9 ? 8 : 9] += 0x30;
+        EXPECT_TRUE(f.fit(addresses).empty()) << "typos on line " << typo << " and another";
+    }
+}
+
 TEST(Statements, AProgramWhoseLabelsTheReferenceLacksExplainsNothing)
 {
     TestProgram source = readProgram("X START 0\nY RESW 1\n");
