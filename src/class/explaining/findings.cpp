@@ -396,11 +396,15 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
     std::vector<ObservedAddress> observed;
     const ReferenceIndex& reference = *reference_;
     WrittenAs as(found);
+    constexpr std::uint8_t decimalBase = 10;
+    constexpr std::uint8_t hexBase = 16;
+    std::uint8_t base = as.decimal ? decimalBase : hexBase;
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
             if (p < reference.symbols.size())
-                observed.push_back(ObservedAddress{static_cast<std::uint32_t>(p), 0});
+                observed.push_back(ObservedAddress{static_cast<std::uint32_t>(p), 0,
+                                                   static_cast<std::int64_t>(reference.values[p]), base});
             continue;
         }
         std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
@@ -412,7 +416,7 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
                                                     [&](std::uint32_t l) { return reference.symbols[l].label == label; })
                                       : lineWritten(reference, as, label, p);
         if (at != UINT32_MAX && reference.hasValue[at])
-            observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at])});
+            observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at]), *address, base});
     }
     return observed;
 }
