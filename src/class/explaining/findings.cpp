@@ -468,10 +468,11 @@ std::pair<std::uint32_t, std::uint32_t> leftOutBy(const Diagnosis& diagnosis, st
 }  // namespace
 
 // Per reference line, whether the file prints its label anywhere, as it
-// writes labels; and how many of the file's lines hold an address and a
-// label that is no reference line's (nor a literal's).  Nothing where
-// labels are cut, which may make two alike.
-std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagnosis>& found, std::uint32_t* strays) const
+// writes labels; and the labels of the file's lines that hold an address
+// and a label that is no reference line's (nor a literal's).  Nothing
+// where labels are cut, which may make two alike.
+std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagnosis>& found,
+                                                         std::vector<std::string_view>* strays) const
 {
     const ReferenceIndex& reference = *reference_;
     WrittenAs as(found);
@@ -495,10 +496,41 @@ std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagn
         if (at < printed.size())
             printed[at] = 1;
         else
-            ++*strays;
+            strays->push_back(label);
     }
     return printed;
 }
+
+namespace {
+
+// Whether a label a file writes may be the reference's, in any case, cut
+// short or not, with at most one character mistyped, left out or added.
+bool mayBeLabel(std::string_view reference, std::string_view label)
+{
+    if (label.empty())
+        return false;
+    if (label.size() < reference.size()) {
+        std::size_t differing = 0;
+        for (std::size_t c = 0; c < label.size(); ++c)
+            differing += equalIgnoringCase(reference.substr(c, 1), label.substr(c, 1)) ? 0 : 1;
+        if (differing <= 1)
+            return true;
+    }
+    std::string_view longer = reference.size() >= label.size() ? reference : label;
+    std::string_view shorter = reference.size() >= label.size() ? label : reference;
+    if (longer.size() - shorter.size() > 1)
+        return false;
+    std::size_t head = 0;
+    while (head < shorter.size() && equalIgnoringCase(longer.substr(head, 1), shorter.substr(head, 1)))
+        ++head;
+    std::size_t skip = longer.size() == shorter.size() ? 1 : 0;
+    // What follows the first difference is alike, past the character
+    // mistyped, or left out of the shorter.
+    return head == shorter.size() ||
+           equalIgnoringCase(longer.substr(head + 1), shorter.substr(std::min(head + skip, shorter.size())));
+}
+
+}  // namespace
 
 // Where a file leaves out every line of one kind of statement (each EQU's
 // label, the program's name), that is named in place of the lines left
@@ -514,8 +546,8 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
     }
     // A line whose label the file prints nowhere is left out too, where
     // lines added elsewhere hide it from the line counts; unless a line
-    // prints no label of the reference's, which may be its label's typo.
-    std::uint32_t strays = 0;
+    // prints a label of no reference line's that may be its label's typo.
+    std::vector<std::string_view> strays;
     std::optional<std::vector<std::uint8_t>> printed;
     // A file whose every line is right leaves out no more than it is told.
     bool rightThrough = std::all_of(kept_.lines.begin(), kept_.lines.end(), [](const KeptLine& kept) { return kept.right; });
@@ -529,7 +561,10 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
                 return leftOut[line] != 0;
             if (!printed)
                 printed = printedLabels(found, &strays);
-            return strays == 0 && line < printed->size() && !(*printed)[line];
+            return line < printed->size() && !(*printed)[line] &&
+                   std::none_of(strays.begin(), strays.end(), [&](std::string_view stray) {
+                       return mayBeLabel(reference_->symbols[line].label, stray);
+                   });
         };
         bool all = true;
         for (std::uint32_t line = 0; line < lines && all; ++line)
