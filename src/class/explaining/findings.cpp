@@ -623,7 +623,8 @@ void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
 
 // A line added beside the program's name that holds the name again, as
 // the file writes labels (a header may be added there too, so the name
-// must be there twice); in a reordered file, the name's line printed twice.
+// must be there twice, once maybe with a typo); in a reordered file, or
+// one whose lines are moved, the name's line printed twice anywhere.
 bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const
 {
     std::uint32_t line = reference_->statements.nameLine;
@@ -633,17 +634,24 @@ bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis, const std::vector<
     if (reordered ? diagnosis.amount != -1 || diagnosis.value != line + 1
                   : diagnosis.value != line + 1 && diagnosis.value != line + 2)
         return false;
+    bool anywhere = reordered || std::any_of(found.begin(), found.end(), [](const Diagnosis& d) {
+        return d.cause == Cause::movedLine;
+    });
     WrittenAs as(found);
     std::string_view name = reference_->symbols[line].label;
     std::size_t end = std::min<std::size_t>(line + 2 + static_cast<std::size_t>(-diagnosis.amount), kept_.lines.size());
     int copies = 0;
-    for (std::size_t p = reordered ? 0 : line; p < (reordered ? kept_.lines.size() : end); ++p) {
+    int mistyped = 0;
+    for (std::size_t p = anywhere ? 0 : line; p < (anywhere ? kept_.lines.size() : end); ++p) {
         const KeptLine& kept = kept_.lines[p];
+        std::string_view label = kept.complete() ? (as.swapped ? kept_.first(kept) : kept_.second(kept)) : std::string_view();
         // A right line keeps no fields: it is the reference's line there.
         if (kept.right)
             copies += p < reference_->symbols.size() && reference_->symbols[p].label == name ? 1 : 0;
-        else if (kept.complete() && as.sameLabel(name, as.swapped ? kept_.first(kept) : kept_.second(kept)))
+        else if (as.sameLabel(name, label))
             ++copies;
+        else if (!anywhere && as.cut == 0 && mayBeLabel(name, label))
+            ++mistyped;
     }
-    return copies >= 2;
+    return copies >= 2 || (copies == 1 && mistyped == 1);
 }
