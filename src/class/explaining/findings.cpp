@@ -402,9 +402,16 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
-            if (p < reference.symbols.size())
-                observed.push_back(ObservedAddress{static_cast<std::uint32_t>(p), 0,
-                                                   static_cast<std::int64_t>(reference.values[p]), base});
+            // A right line of a file in decimal reads as decimal too: its
+            // address is the reference's text, which means another number.
+            std::optional<std::int64_t> address = !as.decimal || p >= reference.symbols.size()
+                                                      ? std::nullopt
+                                                      : decimalAddress(reference.symbols[p].address);
+            if (p < reference.symbols.size() && (!as.decimal || address))
+                observed.push_back(ObservedAddress{
+                    static_cast<std::uint32_t>(p),
+                    as.decimal ? *address - static_cast<std::int64_t>(reference.values[p]) : 0,
+                    as.decimal ? *address : static_cast<std::int64_t>(reference.values[p]), base});
             continue;
         }
         std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
