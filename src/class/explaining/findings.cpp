@@ -417,11 +417,22 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
     WrittenAs as(found);
     labelLines_.assign(kept_.lines.size(), unread);
     observed.reserve(kept_.lines.size());
+    constexpr std::uint8_t decimalBase = 10;
+    constexpr std::uint8_t hexBase = 16;
+    std::uint8_t base = as.decimal ? decimalBase : hexBase;
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
-            if (p < reference.symbols.size())
-                observed.push_back(ObservedAddress{static_cast<std::uint32_t>(p), 0});
+            // A right line of a file in decimal reads as decimal too: its
+            // address is the reference's text, which means another number.
+            std::optional<std::int64_t> address = !as.decimal || p >= reference.symbols.size()
+                                                      ? std::nullopt
+                                                      : decimalAddress(reference.symbols[p].address);
+            if (p < reference.symbols.size() && (!as.decimal || address))
+                observed.push_back(ObservedAddress{
+                    static_cast<std::uint32_t>(p),
+                    as.decimal ? *address - static_cast<std::int64_t>(reference.values[p]) : 0,
+                    as.decimal ? *address : static_cast<std::int64_t>(reference.values[p]), base});
             continue;
         }
         std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
@@ -432,7 +443,7 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
         std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, as, label, p);
         labelLines_[p] = at;
         if (at != UINT32_MAX && reference.hasValue[at])
-            observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at])});
+            observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at]), *address, base});
     }
     return observed;
 }
@@ -471,14 +482,18 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
         return;
     std::vector<ObservedAddress> observed = observedAddresses(found);
     bool wrong = std::any_of(observed.begin(), observed.end(), [](const ObservedAddress& at) { return at.offset != 0; });
-    std::uint64_t key = wrong ? runsOf(observed, reference_, runs_) : 0;
+    // The base the file writes in decides which lines may be typos, a
+    // digit away from what the mistakes give.
+    std::uint8_t base = observed.empty() ? 0 : observed.front().base;
+    std::uint64_t key = wrong ? mixWord(runsOf(observed, reference_, runs_), base) : 0;
     auto kept = wrong ? keptFits_.find(key) : keptFits_.end();
-    if (kept != keptFits_.end() && kept->second.reference == reference_ && kept->second.runs == runs_) {
+    if (kept != keptFits_.end() && kept->second.reference == reference_ && kept->second.base == base &&
+        kept->second.runs == runs_) {
         mistakes_ = kept->second.mistakes;
     } else {
         fitStatements(observed);
         if (wrong && runsKept_ + runs_.size() <= mostRunsKept &&
-            keptFits_.try_emplace(key, KeptFit{reference_, runs_, mistakes_}).second)
+            keptFits_.try_emplace(key, KeptFit{reference_, base, runs_, mistakes_}).second)
             runsKept_ += runs_.size();
     }
     if (!mistakes_.empty())
@@ -525,10 +540,11 @@ std::pair<std::uint32_t, std::uint32_t> leftOutBy(const Diagnosis& diagnosis, st
 }  // namespace
 
 // Per reference line, whether the file prints its label anywhere, as it
-// writes labels; and how many of the file's lines hold an address and a
-// label that is no reference line's (nor a literal's).  Nothing where
-// labels are cut, which may make two alike.
-std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagnosis>& found, std::uint32_t* strays) const
+// writes labels; and the labels of the file's lines that hold an address
+// and a label that is no reference line's (nor a literal's).  Nothing
+// where labels are cut, which may make two alike.
+std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagnosis>& found,
+                                                         std::vector<std::string_view>* strays) const
 {
     const ReferenceIndex& reference = *reference_;
     WrittenAs as(found);
@@ -549,10 +565,41 @@ std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagn
         if (at < printed.size())
             printed[at] = 1;
         else
-            ++*strays;
+            strays->push_back(label);
     }
     return printed;
 }
+
+namespace {
+
+// Whether a label a file writes may be the reference's, in any case, cut
+// short or not, with at most one character mistyped, left out or added.
+bool mayBeLabel(std::string_view reference, std::string_view label)
+{
+    if (label.empty())
+        return false;
+    if (label.size() < reference.size()) {
+        std::size_t differing = 0;
+        for (std::size_t c = 0; c < label.size(); ++c)
+            differing += equalIgnoringCase(reference.substr(c, 1), label.substr(c, 1)) ? 0 : 1;
+        if (differing <= 1)
+            return true;
+    }
+    std::string_view longer = reference.size() >= label.size() ? reference : label;
+    std::string_view shorter = reference.size() >= label.size() ? label : reference;
+    if (longer.size() - shorter.size() > 1)
+        return false;
+    std::size_t head = 0;
+    while (head < shorter.size() && equalIgnoringCase(longer.substr(head, 1), shorter.substr(head, 1)))
+        ++head;
+    std::size_t skip = longer.size() == shorter.size() ? 1 : 0;
+    // What follows the first difference is alike, past the character
+    // mistyped, or left out of the shorter.
+    return head == shorter.size() ||
+           equalIgnoringCase(longer.substr(head + 1), shorter.substr(std::min(head + skip, shorter.size())));
+}
+
+}  // namespace
 
 // Where a file leaves out every line of one kind of statement (each EQU's
 // label, the program's name), that is named in place of the lines left
@@ -568,8 +615,8 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
     }
     // A line whose label the file prints nowhere is left out too, where
     // lines added elsewhere hide it from the line counts; unless a line
-    // prints no label of the reference's, which may be its label's typo.
-    std::uint32_t strays = 0;
+    // prints a label of no reference line's that may be its label's typo.
+    std::vector<std::string_view> strays;
     std::optional<std::vector<std::uint8_t>> printed;
     // A file whose every line is right leaves out no more than it is told.
     bool rightThrough = std::all_of(kept_.lines.begin(), kept_.lines.end(), [](const KeptLine& kept) { return kept.right; });
@@ -583,7 +630,10 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
                 return leftOut[line] != 0;
             if (!printed)
                 printed = printedLabels(found, &strays);
-            return strays == 0 && line < printed->size() && !(*printed)[line];
+            return line < printed->size() && !(*printed)[line] &&
+                   std::none_of(strays.begin(), strays.end(), [&](std::string_view stray) {
+                       return mayBeLabel(reference_->symbols[line].label, stray);
+                   });
         };
         bool all = true;
         for (std::uint32_t line = 0; line < lines && all; ++line)
@@ -642,7 +692,8 @@ void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
 
 // A line added beside the program's name that holds the name again, as
 // the file writes labels (a header may be added there too, so the name
-// must be there twice); in a reordered file, the name's line printed twice.
+// must be there twice, once maybe with a typo); in a reordered file, or
+// one whose lines are moved, the name's line printed twice anywhere.
 bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const
 {
     std::uint32_t line = reference_->statements.nameLine;
@@ -652,17 +703,24 @@ bool FindingsWatcher::nameDoubled(const Diagnosis& diagnosis, const std::vector<
     if (reordered ? diagnosis.amount != -1 || diagnosis.value != line + 1
                   : diagnosis.value != line + 1 && diagnosis.value != line + 2)
         return false;
+    bool anywhere = reordered || std::any_of(found.begin(), found.end(), [](const Diagnosis& d) {
+        return d.cause == Cause::movedLine;
+    });
     WrittenAs as(found);
     std::string_view name = reference_->symbols[line].label;
     std::size_t end = std::min<std::size_t>(line + 2 + static_cast<std::size_t>(-diagnosis.amount), kept_.lines.size());
     int copies = 0;
-    for (std::size_t p = reordered ? 0 : line; p < (reordered ? kept_.lines.size() : end); ++p) {
+    int mistyped = 0;
+    for (std::size_t p = anywhere ? 0 : line; p < (anywhere ? kept_.lines.size() : end); ++p) {
         const KeptLine& kept = kept_.lines[p];
+        std::string_view label = kept.complete() ? (as.swapped ? kept_.first(kept) : kept_.second(kept)) : std::string_view();
         // A right line keeps no fields: it is the reference's line there.
         if (kept.right)
             copies += p < reference_->symbols.size() && reference_->symbols[p].label == name ? 1 : 0;
-        else if (kept.complete() && as.sameLabel(name, as.swapped ? kept_.first(kept) : kept_.second(kept)))
+        else if (as.sameLabel(name, label))
             ++copies;
+        else if (!anywhere && as.cut == 0 && mayBeLabel(name, label))
+            ++mistyped;
     }
-    return copies >= 2;
+    return copies >= 2 || (copies == 1 && mistyped == 1);
 }

@@ -35,6 +35,7 @@ struct AddressRun {
 
 struct KeptFit {
     const ReferenceIndex* reference = nullptr;
+    std::uint8_t base = 0;
     std::vector<AddressRun> runs;
     std::vector<FoundMistake> mistakes;
 };
@@ -66,7 +67,7 @@ private:
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
     std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found);
     void namePrintedLines(std::vector<Diagnosis>& found);
-    std::vector<std::uint8_t> printedLabels(const std::vector<Diagnosis>& found, std::uint32_t* strays) const;
+    std::vector<std::uint8_t> printedLabels(const std::vector<Diagnosis>& found, std::vector<std::string_view>* strays) const;
     bool nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const;
     void nameLiteralLines(std::vector<Diagnosis>& found);
 

@@ -693,9 +693,13 @@ namespace {
 constexpr auto plusIndex = static_cast<std::size_t>(StatementMistake::plusSize);
 constexpr auto equIndex = static_cast<std::size_t>(StatementMistake::equLocation);
 constexpr auto orgIndex = static_cast<std::size_t>(StatementMistake::orgIgnored);
-// A file gives at least this many addresses before a line of them may be
-// a typo that no mistake explains.
-constexpr std::size_t leastLinesForASlip = 8;
+// A file gives this many addresses for each line of them that may be a
+// typo no mistake explains, and at most this many typos: a typo changes
+// one digit of a wrong line, which a set's false addresses seldom do.  A
+// file of this many lines may leave one to a typo of any kind.
+constexpr std::size_t linesForEachSlip = 4;
+constexpr std::size_t mostSlipsInAFile = 2;
+constexpr std::size_t leastLinesForAnySlip = 8;
 // Nor where more mistakes than this combine: the more a set holds, the
 // likelier a typo is fitted by chance.
 constexpr std::size_t mostWithASlip = 3;
@@ -704,6 +708,8 @@ constexpr std::size_t leastWrongBesideASlip = 1;
 struct Observed {
     std::size_t slot = 0;
     std::int64_t offset = 0;
+    std::int64_t written = 0;
+    std::uint8_t base = 0;
 };
 
 // What the mistakes in `set` give a slot's address, with `plus` bytes for
@@ -744,7 +750,26 @@ std::optional<std::int64_t> plusOf(const StatementModel& model, const std::vecto
     return std::nullopt;
 }
 
-// Whether the set gives every observed address but at most `slips`; a
+// Whether two addresses differ in one digit as the file writes them, as a
+// typo leaves an address: an offset no mistake gives that differs in more
+// is more likely a mistake the set leaves out than a slip of the hand.
+bool oneDigitApart(const Observed& at, std::int64_t offset)
+{
+    std::int64_t a = at.written - at.offset + offset;
+    std::int64_t b = at.written;
+    if (at.base == 0)
+        return true;
+    if (a < 0 || b < 0 || a == b)
+        return false;
+    int differing = 0;
+    for (; (a != 0 || b != 0) && differing < 2; a /= at.base, b /= at.base)
+        differing += a % at.base != b % at.base ? 1 : 0;
+    return differing == 1;
+}
+
+// Whether the set gives every observed address but at most `slips`, each a
+// line the file gives wrong (a typo makes a line wrong, never right); past
+// one, or in a file of few lines, each a digit from what the set gives.  A
 // set that leaves a line to a typo must give wrong addresses of its own
 // that the file shows, or it explains nothing but fits by leaving out
 // the one wrong line (a typo on an EQU's line fitted the EQU's mistake).
@@ -752,17 +777,22 @@ bool fits(const StatementModel& model, const std::vector<Observed>& observed, st
           int slips)
 {
     bool slipped = false;
+    int slipsLeft = slips;
+    bool onlyDigits = true;
     std::size_t shownWrong = 0;
     for (const Observed& at : observed) {
         std::optional<std::int64_t> offset = predicted(model, at.slot, set, plus);
         if (offset && *offset != at.offset) {
             slipped = true;
-            if (--slips < 0)
+            if (--slipsLeft < 0 || at.offset == 0)
                 return false;
+            onlyDigits = onlyDigits && oneDigitApart(at, *offset);
         } else if (offset && at.offset != 0) {
             ++shownWrong;
         }
     }
+    if (!onlyDigits && (slips - slipsLeft > 1 || observed.size() < leastLinesForAnySlip))
+        return false;
     return !slipped || shownWrong >= leastWrongBesideASlip;
 }
 
@@ -916,7 +946,7 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
         if (at.line >= model.slotOfLine.size() || model.slotOfLine[at.line] == noSlot || at.offset > largestOffset ||
             at.offset < -largestOffset)
             continue;
-        observed.push_back(Observed{model.slotOfLine[at.line], at.offset});
+        observed.push_back(Observed{model.slotOfLine[at.line], at.offset, at.written, at.base});
         wrong = wrong || at.offset != 0;
     }
     if (!wrong)
@@ -930,11 +960,11 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
             candidates |= 1u << m;
     // The smallest sets first: the first size that fits at all is told, if
     // one set alone of that size fits.  Where none gives every address, a
-    // set may leave one line of many to a typo, which stays a wrong line.
+    // set may leave a line or two to typos, which stay wrong lines.
     std::uint32_t found = 0;
     std::int64_t foundPlus = 0;
     int fitting = 0;
-    int mostSlips = observed.size() >= leastLinesForASlip ? 1 : 0;
+    int mostSlips = static_cast<int>(std::min(mostSlipsInAFile, observed.size() / linesForEachSlip));
     std::vector<std::size_t> bits;
     bits.reserve(statementMistakeCount);
     for (std::size_t m = 0; m < statementMistakeCount; ++m)

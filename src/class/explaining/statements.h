@@ -68,11 +68,16 @@ StatementModel learnStatements(const TestProgram& program, const std::vector<Sym
 struct ObservedAddress {
     std::uint32_t line = 0;  // from 0
     std::int64_t offset = 0;
+    // The address as the file writes it, and in what base: a typo in it
+    // changes one digit.  Base 0 where the file's way is not known.
+    std::int64_t written = 0;
+    std::uint8_t base = 0;
 };
 
 // The one smallest set of mistakes that gives every observed offset
-// exactly, or all but one of many, which `slipped` then says; none where
-// no set does, or two as small do.
+// exactly, or all but a few of many, each a digit's typo away from what
+// the set gives, which `slipped` then says; none where no set does, or two
+// as small do.
 std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observed,
                                       bool* slipped = nullptr);
 

@@ -36,12 +36,15 @@ struct Fixture {
     ReferenceIndex index = indexReference(reference);
     StatementModel model = learnStatements(source, index.symbols, index.values, index.hasValue);
 
-    // The student's addresses, one for each reference line.
+    // The student's addresses, one for each reference line, written in
+    // hexadecimal.
     std::vector<FoundMistake> fit(const std::vector<std::int64_t>& addresses) const
     {
+        constexpr std::uint8_t hex = 16;
         std::vector<ObservedAddress> observed;
         for (std::uint32_t line = 0; line < addresses.size(); ++line)
-            observed.push_back(ObservedAddress{line, addresses[line] - static_cast<std::int64_t>(index.values[line])});
+            observed.push_back(ObservedAddress{line, addresses[line] - static_cast<std::int64_t>(index.values[line]),
+                                               addresses[line], hex});
         return fitMistakes(model, observed);
     }
 };
@@ -97,13 +100,17 @@ TEST(Statements, MistakesCombinedAreEachNamed)
 TEST(Statements, NothingIsToldThatIsNotExactOrNotTheOnlyFit)
 {
     Fixture f;
-    // The + mistake with a typo on top: of ten lines one is left to the
-    // typo; with two typos, no set gives the addresses.
+    // The + mistake with typos on top: of ten lines two may be left to
+    // typos, each a digit of a wrong line; an address two digits off, or
+    // a line given right that the mistake makes wrong, is no typo.
     EXPECT_EQ(kinds(f.fit({0x100, 0x100, 0x103, 0x108, 0x10E, 0x11E, 0x112, 0x11E, 0x121, 0x126})),
               std::vector{StatementMistake::plusSize});
     EXPECT_EQ(kinds(f.fit({0x100, 0x100, 0x107, 0x108, 0x10E, 0x11E, 0x112, 0x11E, 0x121, 0x123})),
               std::vector{StatementMistake::plusSize});
+    EXPECT_EQ(kinds(f.fit({0x100, 0x100, 0x103, 0x108, 0x10E, 0x11E, 0x112, 0x11E, 0x131, 0x129})),
+              std::vector{StatementMistake::plusSize});
     EXPECT_TRUE(f.fit({0x100, 0x100, 0x103, 0x108, 0x10E, 0x11E, 0x112, 0x11E, 0x131, 0x140}).empty());
+    EXPECT_TRUE(f.fit({0x100, 0x100, 0x103, 0x108, 0x10F, 0x11E, 0x112, 0x11E, 0x121, 0x123}).empty());
     // Only H is 2 bytes off: X'0A0B' a byte a digit, since no assembler
     // counts a + statement, the longest form, as 6; a byte short, it is
     // the + counted as 3.
