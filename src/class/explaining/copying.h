@@ -64,12 +64,18 @@ struct SuspectedPair {
     std::vector<SharedAnswer> shared;
     std::vector<std::uint32_t> members = {};  // a group's students, in order; empty for a pair
     bool apart = false;  // listed for a set of mistakes no other student has, short of the threshold
+    // Listed short of the threshold because every hand edit that one of the
+    // pair made on the tests they share a hand edit on is the other's too:
+    // that student, or UINT32_MAX.
+    std::uint32_t whole = UINT32_MAX;
+    double wholeChance = 0;  // the chance that a given other student holds all of `whole`'s
 };
 
 // Chance's part in a class: how many pieces a pair must share.
 struct CopyThreshold {
     std::uint32_t pieces = 2;
     std::uint32_t ownPieces = 2;  // or this many that no other student holds
+    bool wholeListed = false;  // or two hand edits that are all of one student's on those tests
     double rate = 0;          // λ: the chance that a given pair shares some rare piece
     double expectedHonest = 0;  // the pairs that chance alone would list at that count
 };
@@ -101,6 +107,12 @@ private:
         std::uint32_t first = 0;  // in groupStudents_
         std::uint32_t sharers = 0;
     };
+    // A student's hand edits on a test that few hold, and the chance that
+    // a given other student holds them all.
+    struct Held {
+        std::uint32_t pieces = 0;
+        double chance = 1;
+    };
     struct PairCount {
         std::uint32_t pieces = 0;
         double rarity = 0;
@@ -113,6 +125,10 @@ private:
     template <typename Pair>
     void forEachPair(const RareGroup& group, Pair&& pair);
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
+    void hold(std::span<const std::uint32_t> students, std::uint32_t test);
+    std::pair<double, double> wholeChanceFor(double tolerated) const;
+    std::uint32_t wholeOf(std::uint32_t first, std::uint32_t second, const std::vector<std::uint32_t>& linesShared,
+                          double& limit) const;
     SharedAnswer answerOf(const RareGroup& group) const;
     void joinGroups(std::vector<SuspectedPair>& listed) const;
 
@@ -124,6 +140,7 @@ private:
     std::vector<RareGroup> groups_;
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
+    std::vector<Held> held_;  // by student, then test
 };
 
 #endif
