@@ -26,7 +26,12 @@
 // count of mean λ.  The threshold is the least count, at least 2, at which
 // the pairs that chance alone would list, over the whole class, number
 // less than one in two; and a pair may be listed for fewer pieces where
-// they are held by no one else, whose rate is lower, by the same rule.
+// they are held by no one else, whose rate is lower, by the same rule; or
+// for two hand edits or more that are all one student made on the tests
+// they share one on, where the chance that a given other student holds
+// all of them is among the least in the class, those least chances summed
+// over every student and set of tests making less than what the threshold
+// leaves of one in two.
 // The pairs listed are ranked by the pieces they
 // share, then by how rare they are; students every two of whom are listed
 // are told as one group.  A pair whose set of mistakes no other student has, and
