@@ -25,6 +25,13 @@ constexpr double toleratedHonestPairs = 0.5;
 // No pair is asked to share more than this; past it the count is the cap.
 constexpr std::uint32_t mostPiecesAsked = 64;
 
+// A pair listed for hand edits that are all of one student's is weighed as
+// if their holders on one test were drawn apart from those on another; but
+// students whose assemblers make the same mistakes share edits on several
+// tests together, which makes such pairs likelier than that, so this rule
+// is held to this share of what the threshold leaves of its tolerance.
+constexpr double wholeToleranceShare = 0.2;
+
 // Sums of rarities are compared with a margin, as floating point.
 constexpr double rarityMargin = 1e-9;
 
@@ -305,7 +312,7 @@ std::vector<SuspectedPair> CopyFinder::suspects()
     CopyThreshold own = thresholdFor(pairs, pairs > 0 ? owned_ / pairs : 0, toleratedHonestPairs);
     threshold.ownPieces = std::min(own.pieces, threshold.pieces);
     threshold.expectedHonest += threshold.ownPieces < threshold.pieces ? own.expectedHonest : 0;
-    auto [wholeLimit, wholeExpected] = wholeChanceFor(toleratedHonestPairs - threshold.expectedHonest);
+    auto [wholeLimit, wholeExpected] = wholeChanceFor(wholeToleranceShare * (toleratedHonestPairs - threshold.expectedHonest));
     threshold.wholeListed = wholeLimit > 0;
     threshold.expectedHonest += wholeExpected;
     // Only the pairs listed are told what they share: a second walk

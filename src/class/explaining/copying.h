@@ -30,8 +30,8 @@
 // for two hand edits or more that are all one student made on the tests
 // they share one on, where the chance that a given other student holds
 // all of them is among the least in the class, those least chances summed
-// over every student and set of tests making less than what the threshold
-// leaves of one in two.
+// over every student and set of tests making less than a fifth of what
+// the threshold leaves of one in two.
 // The pairs listed are ranked by the pieces they
 // share, then by how rare they are; students every two of whom are listed
 // are told as one group.  A pair whose set of mistakes no other student has, and
