@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <tuple>
 
 namespace {
@@ -23,6 +24,13 @@ constexpr double toleratedHonestPairs = 0.5;
 
 // No pair is asked to share more than this; past it the count is the cap.
 constexpr std::uint32_t mostPiecesAsked = 64;
+
+// A pair listed for hand edits that are all of one student's is weighed as
+// if their holders on one test were drawn apart from those on another; but
+// students whose assemblers make the same mistakes share edits on several
+// tests together, which makes such pairs likelier than that, so this rule
+// is held to this share of what the threshold leaves of its tolerance.
+constexpr double wholeToleranceShare = 0.2;
 
 // Sums of rarities are compared with a margin, as floating point.
 constexpr double rarityMargin = 1e-9;
@@ -66,10 +74,14 @@ CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t
 void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> students)
 {
     std::uint64_t sharers = students.size();
-    if (sharers < 2)
+    if (sharers == 0)
         return;
     Place place = places_.placeOf(mark.place);
     if (place.test >= mostSharers_.size() || sharers > mostSharers_[place.test])
+        return;
+    if (!place.causes)
+        hold(students, place.test);
+    if (sharers < 2)
         return;
     groups_.push_back(RareGroup{mark, static_cast<std::uint32_t>(groupStudents_.size()),
                                 static_cast<std::uint32_t>(sharers)});
@@ -119,6 +131,97 @@ bool CopyFinder::countsOnce(SharedKind kind, std::uint8_t& seen)
     return first;
 }
 
+// A hand edit held by n students is held by a given other student with the
+// chance (n - 1) / (students - 1); one that no one else holds, never.
+void CopyFinder::hold(std::span<const std::uint32_t> students, std::uint32_t test)
+{
+    std::size_t tests = mostSharers_.size();
+    double others = students_ > 1 ? static_cast<double>(students_ - 1) : 1;
+    double chance = std::min(1.0, static_cast<double>(students.size() - 1) / others);
+    for (std::uint32_t student : students) {
+        std::size_t at = std::size_t{student} * tests + test;
+        if (at >= held_.size())
+            held_.resize((std::size_t{student} + 1) * tests);
+        ++held_[at].pieces;
+        held_[at].chance *= chance;
+    }
+}
+
+// How unlikely a pair whose hand edits are all of one student's must be to
+// be listed, chosen as the threshold is: for each student and each set of
+// tests on which every edit of theirs is held by someone else, two edits or
+// more in all, the chance that a given other student holds them all; the
+// least chances are taken, as long as the pairs that chance alone would
+// list with them, over the class, number less than `tolerated`.  Sets of
+// more than a few tests are not counted: their chance is too small to
+// matter.
+std::pair<double, double> CopyFinder::wholeChanceFor(double tolerated) const
+{
+    constexpr std::size_t mostTestsCounted = 12;
+    std::size_t tests = mostSharers_.size();
+    double others = static_cast<double>(students_ > 0 ? students_ - 1 : 0);
+    std::vector<double> chances;
+    std::vector<const Held*> sharedAll;
+    for (std::size_t at = 0; tests > 0 && at + tests <= held_.size(); at += tests) {
+        sharedAll.clear();
+        for (std::size_t t = at; t < at + tests; ++t)
+            if (held_[t].pieces > 0 && held_[t].chance > 0)
+                sharedAll.push_back(&held_[t]);
+        if (sharedAll.size() > mostTestsCounted)
+            sharedAll.resize(mostTestsCounted);
+        for (std::uint32_t set = 1; set < (1u << sharedAll.size()); ++set) {
+            double chance = 1;
+            std::uint32_t pieces = 0;
+            for (std::size_t k = 0; k < sharedAll.size(); ++k)
+                if ((set >> k & 1u) != 0) {
+                    chance *= sharedAll[k]->chance;
+                    pieces += sharedAll[k]->pieces;
+                }
+            if (pieces >= 2)
+                chances.push_back(chance);
+        }
+    }
+    std::sort(chances.begin(), chances.end());
+    double limit = 0;
+    double expected = 0;
+    for (double chance : chances) {
+        if ((expected + chance) * others >= tolerated)
+            break;
+        expected += chance;
+        limit = chance;
+    }
+    return {limit, expected * others};
+}
+
+// Which of the pair holds no hand edit, on the tests where they share one,
+// that the other does not hold too; UINT32_MAX where each holds one of
+// their own, or whose chance of holding them by chance is above `limit`,
+// which is then that chance.  A copy keeps every edit of its source's,
+// where two honest students who share two edits by chance each have others
+// besides.
+std::uint32_t CopyFinder::wholeOf(std::uint32_t first, std::uint32_t second,
+                                  const std::vector<std::uint32_t>& linesShared, double& limit) const
+{
+    std::size_t tests = mostSharers_.size();
+    std::uint32_t whole = UINT32_MAX;
+    double least = limit;
+    for (std::uint32_t student : {first, second}) {
+        bool all = true;
+        double chance = 1;
+        for (std::size_t t = 0; t < tests && all; ++t) {
+            std::size_t at = std::size_t{student} * tests + t;
+            all = linesShared[t] == 0 || (at < held_.size() && held_[at].pieces == linesShared[t]);
+            chance *= linesShared[t] == 0 || !all ? 1 : held_[at].chance;
+        }
+        if (all && chance <= least) {
+            whole = student;
+            least = chance;
+        }
+    }
+    limit = least;
+    return whole;
+}
+
 namespace {
 
 bool stronger(const SuspectedPair& a, const SuspectedPair& b)
@@ -127,6 +230,12 @@ bool stronger(const SuspectedPair& a, const SuspectedPair& b)
         return b.apart;
     if (a.pieces != b.pieces)
         return a.pieces > b.pieces;
+    // Of two pairs listed for edits that are all of one student's, the one
+    // less likely by chance first.
+    if ((a.whole != UINT32_MAX) != (b.whole != UINT32_MAX))
+        return b.whole != UINT32_MAX;
+    if (a.whole != UINT32_MAX && a.wholeChance != b.wholeChance)
+        return a.wholeChance < b.wholeChance;
     if (std::abs(a.rarity - b.rarity) > rarityMargin)
         return a.rarity > b.rarity;
     return std::tie(a.first, a.second) < std::tie(b.first, b.second);
@@ -203,28 +312,54 @@ std::vector<SuspectedPair> CopyFinder::suspects()
     CopyThreshold own = thresholdFor(pairs, pairs > 0 ? owned_ / pairs : 0, toleratedHonestPairs);
     threshold.ownPieces = std::min(own.pieces, threshold.pieces);
     threshold.expectedHonest += threshold.ownPieces < threshold.pieces ? own.expectedHonest : 0;
+    auto [wholeLimit, wholeExpected] = wholeChanceFor(wholeToleranceShare * (toleratedHonestPairs - threshold.expectedHonest));
+    threshold.wholeListed = wholeLimit > 0;
+    threshold.expectedHonest += wholeExpected;
     // Only the pairs listed are told what they share: a second walk
-    // through the rare groups, in the same order, gathers it.
+    // through the rare groups, in the same order, gathers it, and counts
+    // the hand edits that pairs short of the threshold share on each test.
     std::vector<SuspectedPair> listed;
+    std::vector<bool> reached;
     std::unordered_map<std::uint64_t, std::size_t> at;
     for (const auto& [key, count] : counts_)
         if (bool reaches = count.pieces >= threshold.pieces || count.own >= threshold.ownPieces;
-            reaches || count.uniqueMistakes) {
+            reaches || count.uniqueMistakes || (threshold.wholeListed && count.pieces >= 2)) {
             at[key] = listed.size();
             listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
-                                           count.pieces, count.rarity, {}, {}, !reaches});
+                                           count.pieces, count.rarity, {}, {}, !reaches && count.uniqueMistakes});
+            reached.push_back(reaches);
         }
     counts_.clear();
+    std::size_t tests = mostSharers_.size();
     std::vector<std::uint8_t> seen(listed.size(), 0);
+    std::vector<std::uint32_t> linesShared(listed.size() * tests, 0);
     for (const RareGroup& group : groups_) {
         SharedAnswer answer = answerOf(group);
         forEachPair(group, [&](std::uint64_t key) {
             auto found = at.find(key);
-            if (found != at.end() && countsOnce(answer.kind, seen[found->second]))
+            if (found == at.end())
+                return;
+            if (answer.kind == SharedKind::line)
+                ++linesShared[found->second * tests + answer.place.test];
+            if (countsOnce(answer.kind, seen[found->second]))
                 listed[found->second].shared.push_back(answer);
         });
     }
-    joinGroups(listed);
-    std::sort(listed.begin(), listed.end(), stronger);
-    return listed;
+    std::vector<SuspectedPair> kept;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        SuspectedPair& pair = listed[i];
+        std::vector<std::uint32_t> lines(linesShared.begin() + static_cast<std::ptrdiff_t>(i * tests),
+                                         linesShared.begin() + static_cast<std::ptrdiff_t>((i + 1) * tests));
+        if (!reached[i] && threshold.wholeListed && std::accumulate(lines.begin(), lines.end(), 0u) >= 2) {
+            pair.wholeChance = wholeLimit;
+            pair.whole = wholeOf(pair.first, pair.second, lines, pair.wholeChance);
+        }
+        if (pair.whole != UINT32_MAX)
+            pair.apart = false;
+        if (reached[i] || pair.apart || pair.whole != UINT32_MAX)
+            kept.push_back(std::move(pair));
+    }
+    joinGroups(kept);
+    std::sort(kept.begin(), kept.end(), stronger);
+    return kept;
 }

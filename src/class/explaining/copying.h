@@ -26,7 +26,12 @@
 // count of mean λ.  The threshold is the least count, at least 2, at which
 // the pairs that chance alone would list, over the whole class, number
 // less than one in two; and a pair may be listed for fewer pieces where
-// they are held by no one else, whose rate is lower, by the same rule.
+// they are held by no one else, whose rate is lower, by the same rule; or
+// for two hand edits or more that are all one student made on the tests
+// they share one on, where the chance that a given other student holds
+// all of them is among the least in the class, those least chances summed
+// over every student and set of tests making less than a fifth of what
+// the threshold leaves of one in two.
 // The pairs listed are ranked by the pieces they
 // share, then by how rare they are; students every two of whom are listed
 // are told as one group.  A pair whose set of mistakes no other student has, and
@@ -64,12 +69,18 @@ struct SuspectedPair {
     std::vector<SharedAnswer> shared;
     std::vector<std::uint32_t> members = {};  // a group's students, in order; empty for a pair
     bool apart = false;  // listed for a set of mistakes no other student has, short of the threshold
+    // Listed short of the threshold because every hand edit that one of the
+    // pair made on the tests they share a hand edit on is the other's too:
+    // that student, or UINT32_MAX.
+    std::uint32_t whole = UINT32_MAX;
+    double wholeChance = 0;  // the chance that a given other student holds all of `whole`'s
 };
 
 // Chance's part in a class: how many pieces a pair must share.
 struct CopyThreshold {
     std::uint32_t pieces = 2;
     std::uint32_t ownPieces = 2;  // or this many that no other student holds
+    bool wholeListed = false;  // or two hand edits that are all of one student's on those tests
     double rate = 0;          // λ: the chance that a given pair shares some rare piece
     double expectedHonest = 0;  // the pairs that chance alone would list at that count
 };
@@ -101,6 +112,12 @@ private:
         std::uint32_t first = 0;  // in groupStudents_
         std::uint32_t sharers = 0;
     };
+    // A student's hand edits on a test that few hold, and the chance that
+    // a given other student holds them all.
+    struct Held {
+        std::uint32_t pieces = 0;
+        double chance = 1;
+    };
     struct PairCount {
         std::uint32_t pieces = 0;
         double rarity = 0;
@@ -113,6 +130,10 @@ private:
     template <typename Pair>
     void forEachPair(const RareGroup& group, Pair&& pair);
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
+    void hold(std::span<const std::uint32_t> students, std::uint32_t test);
+    std::pair<double, double> wholeChanceFor(double tolerated) const;
+    std::uint32_t wholeOf(std::uint32_t first, std::uint32_t second, const std::vector<std::uint32_t>& linesShared,
+                          double& limit) const;
     SharedAnswer answerOf(const RareGroup& group) const;
     void joinGroups(std::vector<SuspectedPair>& listed) const;
 
@@ -124,6 +145,7 @@ private:
     std::vector<RareGroup> groups_;
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
+    std::vector<Held> held_;  // by student, then test
 };
 
 #endif

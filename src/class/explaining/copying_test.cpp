@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // One test of 20 lines; `graded` students graded on it.
@@ -134,6 +137,9 @@ TEST(CopyFinder, AsksFewerPiecesThatNoOneElseHolds)
             copies.shared(Mark{s, 0, places.lineOf(0, line)}, std::vector<std::uint32_t>{100 * s + line, 100 * s + line + 7000, 100 * s + line + 14000});
     copies.shared(Mark{1, 0, places.lineOf(0, 3)}, std::vector<std::uint32_t>{19998, 19999});
     copies.shared(Mark{1, 0, places.lineOf(0, 9)}, std::vector<std::uint32_t>{19998, 19999});
+    // Each student has a typo of their own besides, as students do.
+    for (std::uint32_t s = 0; s < 20000; ++s)
+        copies.shared(Mark{2, 0, places.lineOf(0, 0)}, std::vector<std::uint32_t>{s});
     std::vector<SuspectedPair> listed = copies.suspects();
     EXPECT_GT(copies.threshold.pieces, copies.threshold.ownPieces);
     ASSERT_EQ(listed.size(), 1u);
@@ -165,4 +171,38 @@ TEST(CopyFinder, KeepsAPairOfItsOwnWhereAThirdSharesWithOneOnly)
     EXPECT_TRUE(listed[0].members.empty());
     EXPECT_TRUE(listed[1].members.empty());
     EXPECT_EQ(listed[1].first, 2u);
+}
+
+TEST(CopyFinder, ListsTwoEditsThatAreAllOfOneStudentsWhereChanceSeldomMakesThat)
+{
+    // A class of 20,000 where a pair must share three pieces: a copy that
+    // keeps the only two edits of its source's, each also a third
+    // student's, is listed; two students who share two such edits by
+    // chance, each with a typo of their own besides, are not.
+    MarkPlaces places{{200, 200}};
+    CopyFinder copies(places, {20000, 20000}, 20000);
+    for (std::uint32_t line = 0; line < 200; ++line)
+        for (std::uint32_t s = 0; s < 55; ++s)
+            copies.shared(Mark{s, 0, places.lineOf(0, line)}, std::vector<std::uint32_t>{100 * s + line, 100 * s + line + 7000, 100 * s + line + 14000});
+    for (std::uint32_t s = 0; s < 19990; ++s)
+        copies.shared(Mark{2, 0, places.lineOf(0, 0)}, std::vector<std::uint32_t>{s});
+    std::uint32_t source = 19990, copier = 19991, first = 19994, second = 19995;
+    copies.shared(Mark{3, 0, places.lineOf(1, 5)}, std::vector<std::uint32_t>{source, copier, 19992});
+    copies.shared(Mark{3, 0, places.lineOf(1, 6)}, std::vector<std::uint32_t>{source, copier, 19993});
+    copies.shared(Mark{3, 0, places.lineOf(1, 7)}, std::vector<std::uint32_t>{copier});
+    copies.shared(Mark{3, 0, places.lineOf(1, 8)}, std::vector<std::uint32_t>{first, second, 19992});
+    copies.shared(Mark{3, 0, places.lineOf(1, 9)}, std::vector<std::uint32_t>{first, second, 19993});
+    copies.shared(Mark{3, 0, places.lineOf(1, 10)}, std::vector<std::uint32_t>{first});
+    copies.shared(Mark{3, 0, places.lineOf(1, 11)}, std::vector<std::uint32_t>{second});
+    std::vector<SuspectedPair> listed = copies.suspects();
+    ASSERT_GT(copies.threshold.pieces, 2u);
+    EXPECT_TRUE(copies.threshold.wholeListed);
+    std::vector<SuspectedPair> whole;
+    std::copy_if(listed.begin(), listed.end(), std::back_inserter(whole),
+                 [](const SuspectedPair& pair) { return pair.whole != UINT32_MAX; });
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].first, source);
+    EXPECT_EQ(whole[0].second, copier);
+    EXPECT_EQ(whole[0].whole, source);
+    EXPECT_EQ(whole[0].pieces, 2u);
 }

@@ -146,7 +146,11 @@ std::string chanceText(const ClassSummary& summary)
 std::string ownText(const ClassSummary& summary)
 {
     std::uint32_t own = summary.copyThreshold.ownPieces;
-    return own < summary.copyThreshold.pieces ? ", or " + std::to_string(own) + " that no other student holds" : "";
+    std::string text = own < summary.copyThreshold.pieces ? ", or " + std::to_string(own) + " that no other student holds" : "";
+    if (std::any_of(summary.pairs.begin(), summary.pairs.end(), [](const SuspectedPair& p) { return p.whole != UINT32_MAX; }))
+        text += ", or 2 hand edits that are all one student made on the tests they share one on, where chance seldom "
+                "makes that";
+    return text;
 }
 
 std::string namesCell(const SuspectedPair& pair, const std::vector<Student>& students)

@@ -203,6 +203,8 @@ void writeFindings(Output& out, const ClassSummary& summary, const std::vector<T
     std::string least = std::to_string(summary.copyThreshold.pieces) + " or more rare pieces of evidence";
     if (summary.copyThreshold.ownPieces < summary.copyThreshold.pieces)
         least += ", or " + std::to_string(summary.copyThreshold.ownPieces) + " no one else holds";
+    if (std::any_of(summary.pairs.begin(), summary.pairs.end(), [](const SuspectedPair& p) { return p.whole != UINT32_MAX; }))
+        least += ", or 2 hand edits that are all one student made on those tests, where chance seldom makes that";
     auto apart = static_cast<std::size_t>(
         std::count_if(summary.pairs.begin(), summary.pairs.end(), [](const SuspectedPair& pair) { return pair.apart; }));
     std::size_t suspected = summary.pairs.size() - apart;
@@ -336,6 +338,8 @@ std::string sharedText(const SuspectedPair& pair, const std::vector<Test>& tests
     }
     if (!lines.empty())
         parts.push_back(handEditsText(lines, tests));
+    if (pair.whole != UINT32_MAX)
+        parts.push_back("all the hand edits one of them made on those tests");
     std::string text;
     for (const std::string& part : parts)
         text += (text.empty() ? "" : "; ") + part;
