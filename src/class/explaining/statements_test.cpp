@@ -128,14 +128,19 @@ TEST(Statements, ATypoOnAnyOfTheLastLinesLeavesTheMistakeFound)
 {
     Fixture f;
     // RESW 2 counted as 2 bytes, with a typo on H, G or F: the lines a set
-    // is checked at before the others.  Two typos leave no set.
+    // is checked at before the others.  A second typo of one digit leaves
+    // it found too, but not one of two digits.
     const std::vector<std::int64_t> resw{0x100, 0x100, 0x104, 0x109, 0x10B, 0x11B, 0x10F, 0x11B, 0x11E, 0x120};
     for (std::size_t typo : {9u, 8u, 7u}) {
         std::vector<std::int64_t> addresses = resw;
         addresses[typo] += 0x30;
         EXPECT_EQ(kinds(f.fit(addresses)), std::vector{StatementMistake::reswAsBytes}) << "typo on line " << typo;
+        std::vector<std::int64_t> twoDigits = addresses;
         addresses[typo == 9 ? 8 : 9] += 0x30;
-        EXPECT_TRUE(f.fit(addresses).empty()) << "typos on line " << typo << " and another";
+        EXPECT_EQ(kinds(f.fit(addresses)), std::vector{StatementMistake::reswAsBytes})
+            << "typos on line " << typo << " and another";
+        twoDigits[typo == 9 ? 8 : 9] += 0x33;
+        EXPECT_TRUE(f.fit(twoDigits).empty()) << "typo on line " << typo << " and one of two digits";
     }
 }
 
