@@ -354,6 +354,15 @@ TEST(Findings, TellAnOffsetOnlyOnTheLinesThatShowIt)
               (Causes{"addresses off by +1 on reference lines 3 to 5 (3 lines)",
                       "addresses off by -1 on reference lines 6 to 7 (2 lines)",
                       "addresses off by -3 from reference line 8 on (9 lines)"}));
+    // RESW statements at a program's end, each counted as n bytes: the
+    // offset changes at every symbol, and an EQU of a constant is right.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -2, -4, 0, -4, -28, -24}), text),
+              Causes{"addresses below the reference's by an amount that grows by 2 at reference line 11, by 2 at 12 "
+                     "and by 24 at 15, to -28 (-0x1C), but line 16 (4 lines)"});
+    // But two typos side by side that grow, then the offset before them
+    // again, are no steps.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 11, 0x300, 4}), text),
+              Causes{"addresses off by +4 from reference line 4 on, but lines 14 and 15 (11 lines)"});
     // Not where the file goes on as before them, as after two typos side
     // by side.
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 3, 3, 3, 3, -1, -1, 3, 3, 3, 3, 3, 3, 3}), text),

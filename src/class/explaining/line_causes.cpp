@@ -174,8 +174,8 @@ std::vector<std::size_t> growingRuns(const std::vector<Run>& runs, int way)
 // A step a line long may be a typo that happens to lie between its
 // neighbours.  Either most steps hold more, the last among them, or, where
 // the file's addresses can be read in no other base, the offset it grows
-// from holds on several lines and no step a line long is followed by the
-// offset before it, as a typo's line is: reserving too little at each of
+// from holds on several lines and no step a line long is followed by an
+// offset the file held before it, as a typo's line is: reserving too little at each of
 // several statements at a program's end changes the offset at every line,
 // and every change lasts.  Read in the wrong base, a file's offsets change
 // at every line too.
@@ -194,8 +194,13 @@ bool stepsHold(const std::vector<Run>& runs, const std::vector<std::size_t>& cho
         if (step.end - step.at > 1 || step.delta == runs[chosen[k - 1]].delta)
             continue;
         std::size_t next = chosen[k] + 1;
-        if (next == runs.size() || runs[next].delta == runs[chosen[k - 1]].delta)
+        if (next == runs.size())
             return false;
+        // Back to an offset the file held before: typos side by side.  A
+        // right line (an EQU of a constant) goes back to none.
+        for (std::size_t j = 0; j < k && runs[next].delta != 0; ++j)
+            if (runs[next].delta == runs[chosen[j]].delta)
+                return false;
     }
     return true;
 }
