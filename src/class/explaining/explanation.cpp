@@ -707,10 +707,11 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     }
     auto slips = static_cast<std::size_t>(std::count(told.events.begin(), told.events.end(), true));
     // Lines left out or added, however many, leave the rest in order.
-    bool reordered = slips > mostSlipsTold && mayBeSorted(structure);
+    bool moved = mayBeSorted(structure);
+    bool reordered = slips > mostSlipsTold && moved;
     std::vector<std::uint32_t> byLabel;
     LineOrder order = LineOrder::reference;
-    if (reordered || mayBeSorted(structure)) {
+    if (moved) {
         byLabel = labelsHeld(reference, kept, alignment);
         order = orderOf(reference, heldLines(byLabel, reference.symbols.size()));
         reordered = reordered || order == LineOrder::byLabel || order == LineOrder::reverse;

@@ -28,23 +28,48 @@ std::vector<LineDelta> deltasIn(unsigned base, const ReferenceIndex& reference, 
     return deltas;
 }
 
-// A run of two lines that starts a chain of runs, each right after the
-// one before and further the same way, to the file's end, none at the
-// offset before the run: the file does not go on as before, as it does
-// after two typos side by side, and each of a program's last statements
-// may add its own mistake.
-bool stepsToTheEnd(const std::vector<LineDelta>& deltas, const std::vector<std::pair<std::size_t, std::size_t>>& runs,
-                   std::size_t i)
+using LineRuns = std::vector<std::pair<std::size_t, std::size_t>>;
+
+// Where the chain of runs that holds to the file's end starts: each run
+// right after the one before, and further the same way.  A run of two
+// lines within it is a step, not two typos side by side, where none after
+// it is at the offset before it: the file does not go on as before, and
+// each of a program's last statements may add its own mistake.
+std::size_t chainToTheEnd(const std::vector<LineDelta>& deltas, const LineRuns& runs)
+{
+    if (runs.empty() || runs.back().second != deltas.size())
+        return runs.size();
+    auto offset = [&](std::size_t run) { return static_cast<std::int64_t>(deltas[runs[run].first].delta); };
+    std::size_t start = runs.size() - 1;
+    while (start > 0) {
+        std::size_t k = start - 1;
+        if (runs[k].second != runs[start].first || offset(k) == offset(start) ||
+            (start + 1 < runs.size() && (offset(start) > offset(k)) != (offset(start + 1) > offset(start))))
+            break;
+        start = k;
+    }
+    return start;
+}
+
+// Whether a run from `from` on, in a chain to the end (its offsets in
+// order), is at `delta`.
+bool chainHolds(const std::vector<LineDelta>& deltas, const LineRuns& runs, std::size_t from, std::uint64_t delta)
 {
     auto offset = [&](std::size_t run) { return static_cast<std::int64_t>(deltas[runs[run].first].delta); };
-    if (runs.back().second != deltas.size())
-        return false;
-    bool up = offset(i + 1) > offset(i);
-    for (std::size_t k = i; k + 1 < runs.size(); ++k)
-        if (runs[k].second != runs[k + 1].first || offset(k + 1) == offset(k) || (offset(k + 1) > offset(k)) != up ||
-            (i > 0 && offset(k + 1) == offset(i - 1)))
-            return false;
-    return true;
+    auto wanted = static_cast<std::int64_t>(delta);
+    bool up = offset(runs.size() - 1) > offset(from);
+    std::size_t low = from;
+    std::size_t high = runs.size();
+    while (low < high) {
+        std::size_t middle = low + (high - low) / 2;
+        if (offset(middle) == wanted)
+            return true;
+        if ((offset(middle) < wanted) == up)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return false;
 }
 
 // Runs of lines in the reference's order that share an offset, at least
@@ -58,7 +83,7 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
     // follows, since two typos side by side can show one offset where the
     // file then goes on as before, but a wrong start address or directive
     // holds to the end.
-    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    LineRuns runs;
     for (std::size_t at = 0; at < deltas.size();) {
         std::size_t end = at;
         while (end < deltas.size() && deltas[end].delta == deltas[at].delta)
@@ -70,15 +95,20 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
     // The lines of runs kept only as steps to the end do not count toward
     // the base: read in the wrong one, a file's offsets step too.
     std::uint64_t stepped = 0;
-    for (std::size_t i = 0; i + 1 < runs.size();) {
-        bool twoLines = runs[i].second - runs[i].first < 3 && deltas[runs[i].first].delta != 0;
-        if (twoLines && !stepsToTheEnd(deltas, runs, i)) {
-            runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
+    std::size_t chain = chainToTheEnd(deltas, runs);
+    LineRuns kept;
+    kept.reserve(runs.size());
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        bool twoLines =
+            i + 1 < runs.size() && runs[i].second - runs[i].first < 3 && deltas[runs[i].first].delta != 0;
+        if (twoLines) {
+            if (i < chain || (!kept.empty() && chainHolds(deltas, runs, i + 1, deltas[kept.back().first].delta)))
+                continue;
+            stepped += runs[i].second - runs[i].first;
         }
-        stepped += twoLines ? runs[i].second - runs[i].first : 0;
-        ++i;
+        kept.push_back(runs[i]);
     }
+    runs = std::move(kept);
     AddressModel model;
     model.base = base;
     held = 0;
@@ -175,10 +205,10 @@ std::vector<std::size_t> growingRuns(const std::vector<Run>& runs, int way)
 // neighbours.  Either most steps hold more, the last among them, or, where
 // the file's addresses can be read in no other base, the offset it grows
 // from holds on several lines and no step a line long is followed by an
-// offset the file held before it, as a typo's line is: reserving too little at each of
-// several statements at a program's end changes the offset at every line,
-// and every change lasts.  Read in the wrong base, a file's offsets change
-// at every line too.
+// offset the file held before it, as a typo's line is: reserving too
+// little at each of several statements at a program's end changes the
+// offset at every line, and every change lasts.  Read in the wrong base, a
+// file's offsets change at every line too.
 bool stepsHold(const std::vector<Run>& runs, const std::vector<std::size_t>& chosen, bool baseSure)
 {
     std::size_t single = 0;
