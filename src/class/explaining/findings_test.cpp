@@ -363,6 +363,9 @@ TEST(Findings, TellAnOffsetOnlyOnTheLinesThatShowIt)
     // again, are no steps.
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 11, 0x300, 4}), text),
               Causes{"addresses off by +4 from reference line 4 on, but lines 14 and 15 (11 lines)"});
+    // Nor two at the file's start that it then leaves for the reference's
+    // own addresses: a decimal file's two typos of a thousand each.
+    EXPECT_EQ(causesOf(movedBy(16, {0, 0x1000, 0x1000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), text), Causes{});
     // Not where the file goes on as before them, as after two typos side
     // by side.
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 3, 3, 3, 3, -1, -1, 3, 3, 3, 3, 3, 3, 3}), text),
@@ -412,6 +415,13 @@ TEST(Findings, TellAnOffsetThatGrowsByItsSteps)
     EXPECT_EQ(causesOf(movedBy(16, {0, 0, 0, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3, 3, 3}), text),
               (Causes{"addresses off by +1 on reference lines 4 to 8 (5 lines)",
                       "addresses off by +3 from reference line 9 on (8 lines)"}));
+    // Typos that split a range do not make its parts steps, which would
+    // outnumber two typos below it that happen to lie in order.
+    EXPECT_EQ(causesOf(movedBy(16, {0x100, 0xFB, 0xFC, 0x100, 0x100, 9, 0x100, 0x100, 5, 0x100, 0x100, 7, 0x100,
+                                    0x100, 0x101, 0x101}),
+                       text),
+              (Causes{"addresses off by +256 (+0x100) on reference lines 1 to 14, but lines 2, 3, 6, 9 and 12 (9 lines)",
+                      "addresses off by +257 (+0x101) from reference line 15 on (2 lines)"}));
 }
 
 namespace {

@@ -102,7 +102,11 @@ AddressModel rangesOf(unsigned base, const std::vector<LineDelta>& deltas, std::
         bool twoLines =
             i + 1 < runs.size() && runs[i].second - runs[i].first < 3 && deltas[runs[i].first].delta != 0;
         if (twoLines) {
-            if (i < chain || (!kept.empty() && chainHolds(deltas, runs, i + 1, deltas[kept.back().first].delta)))
+            // Before the first run kept, the file held the reference's own
+            // addresses: two typos side by side that it then goes back to
+            // are no step either.
+            std::uint64_t before = kept.empty() ? 0 : deltas[kept.back().first].delta;
+            if (i < chain || chainHolds(deltas, runs, i + 1, before))
                 continue;
             stepped += runs[i].second - runs[i].first;
         }
@@ -211,10 +215,21 @@ std::vector<std::size_t> growingRuns(const std::vector<Run>& runs, int way)
 // file's offsets change at every line too.
 bool stepsHold(const std::vector<Run>& runs, const std::vector<std::size_t>& chosen, bool baseSure)
 {
+    // A step is all the runs of its offset: typos that split one do not
+    // make its parts steps of their own.
+    std::size_t steps = 0;
     std::size_t single = 0;
-    for (std::size_t i : chosen)
-        single += runs[i].end - runs[i].at == 1 ? 1 : 0;
-    if (2 * single < chosen.size() && runs[chosen.back()].end - runs[chosen.back()].at > 1)
+    std::size_t lastLines = 0;
+    for (std::size_t k = 0; k < chosen.size(); ++steps) {
+        std::size_t lines = 0;
+        std::size_t next = k;
+        for (; next < chosen.size() && runs[chosen[next]].delta == runs[chosen[k]].delta; ++next)
+            lines += runs[chosen[next]].end - runs[chosen[next]].at;
+        single += lines == 1 ? 1 : 0;
+        lastLines = lines;
+        k = next;
+    }
+    if (2 * single < steps && lastLines > 1)
         return true;
     constexpr std::size_t leastLinesBefore = 2;
     if (!baseSure || runs[chosen.front()].end - runs[chosen.front()].at < leastLinesBefore)
