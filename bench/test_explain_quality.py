@@ -240,6 +240,16 @@ class Evaluator(unittest.TestCase):
         # The first line a range may start at, where typos hide which.
         self.assertTrue(quality.matches(("offset", {"d": 1, "from_lines": [8, 9]}), offset, [offset], 20))
         self.assertFalse(quality.matches(("offset", {"d": 1, "from_lines": [10]}), offset, [offset], 20))
+        # A typo on the line before a range that happens to show its offset,
+        # or on its first line, moves where the file shows it start: the
+        # truth's typo lines are the file's, which a header moves.
+        self.assertTrue(quality.matches(("offset", {"d": 1, "from_lines": [8]}), offset, [offset], 20, {8}))
+        self.assertTrue(quality.matches(("offset", {"d": 1, "from_lines": [10]}), offset, [offset], 20, {9}))
+        self.assertTrue(quality.matches(("offset", {"d": 1, "from_lines": [7]}), offset, [offset], 20, {7, 8}))
+        self.assertFalse(quality.matches(("offset", {"d": 1, "from_lines": [7]}), offset, [offset], 20, {7}))
+        self.assertFalse(quality.matches(("offset", {"d": 1, "from_lines": [10]}), offset, [offset], 20, {10}))
+        header = {"causes": [{"kind": "shift", "at": 1, "by": -1}], "typo_lines": [10]}
+        self.assertEqual(quality.typo_reference_lines(header), {9})
         # An offset that grows is true where each step is a cause's.
         later = {"kind": "offset", "d": 259, "step": 2, "from_line": 14}
         steps = ("offset_steps", {"steps": [{"from_line": 9, "d": 257, "step": 1},
