@@ -103,6 +103,9 @@ struct Support {
     std::vector<Span> spans;
     std::vector<LineOffset> read;  // every wrong line's offset, where its address reads, by line
     RareVector<std::uint32_t> neighbours;  // lines whose address is a line's beside them, from 1
+    // Of those, lines whose address no typo of one digit makes from the
+    // reference's: one such line is evidence enough.
+    std::uint64_t farNeighbours = 0;
 };
 
 // A reference line, and the range whose offset its address shows.
@@ -268,6 +271,15 @@ private:
 // addresses so far: an EQU given the location counter.  It is explained
 // so, as the student's file shows it.  Where the reference's value lies in
 // order, a typo in the last digit lands on a neighbour's address as often.
+// Whether two numbers differ in more than one digit in `base`.
+bool digitsApart(std::uint64_t a, std::uint64_t b, unsigned base)
+{
+    int differing = 0;
+    for (; (a != 0 || b != 0) && differing < 2; a /= base, b /= base)
+        differing += a % base != b % base ? 1 : 0;
+    return differing > 1;
+}
+
 bool holdsNeighbours(const ReferenceIndex& reference, AddressesWritten& written, std::uint32_t line,
                      LineNeeds& needs, unsigned base)
 {
@@ -610,8 +622,11 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         if (need.aligned) {
             need.line = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
             need.line.swapped = readsSwapped(alignment, p);
-            if (holdsNeighbours(reference, written, r, need.line, model.base))
+            if (holdsNeighbours(reference, written, r, need.line, model.base)) {
                 support.neighbours.push_back(r + 1);
+                support.farNeighbours +=
+                    digitsApart(reference.values[r], reference.values[r] + need.line.offset, model.base) ? 1 : 0;
+            }
             const LineNeeds& l = need.line;
             for (const CauseKindRow& row : patternRows)
                 if (row.needed(l)) {
@@ -665,7 +680,8 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
 
     Told told;
     for (const CauseKindRow& row : patternRows)
-        if (row.cause != Cause::addressOffset && support.lines[indexOf(row.cause)] >= leastEvidence)
+        if (row.cause != Cause::addressOffset && (support.lines[indexOf(row.cause)] >= leastEvidence ||
+                                                  (row.cause == Cause::neighbourAddress && support.farNeighbours > 0)))
             told.patterns |= bitOf(row.cause);
     // A form is told by the forms it names, which only the lines it explains show.
     if (support.formBits == 0)
@@ -699,9 +715,12 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     }
     if (patterned > 0 && 2 * explainedByThem <= patterned) {
         // But typos do not agree on one offset over lines enough: such a
-        // range is a mistake's however much else is wrong beside it.
+        // range is a mistake's however much else is wrong beside it; nor
+        // does a typo land a far address on a neighbour's.
         std::vector<bool> ranges = told.ranges;
+        CauseBits kept = told.patterns & (support.farNeighbours > 0 ? bitOf(Cause::neighbourAddress) : 0);
         told.clearPatterns();
+        told.patterns = kept;
         for (std::size_t r = 0; r < ranges.size() && !model.grows && !told.scattered; ++r)
             told.ranges[r] = ranges[r] && model.ranges[r].delta != 0 && support.ranges[r] >= rangeLinesAlone;
     }

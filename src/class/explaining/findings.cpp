@@ -496,8 +496,15 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
             keptFits_.try_emplace(key, KeptFit{reference_, base, runs_, mistakes_}).second)
             runsKept_ += runs_.size();
     }
+    // EQU labels given the location counter, named, are what the addresses
+    // equal to a neighbour's showed.
+    bool equNamed = std::any_of(mistakes_.begin(), mistakes_.end(), [](const FoundMistake& mistake) {
+        return mistake.mistake == StatementMistake::equLocation;
+    });
     if (!mistakes_.empty())
-        std::erase_if(found, [](const Diagnosis& diagnosis) { return diagnosis.cause == Cause::addressOffset; });
+        std::erase_if(found, [&](const Diagnosis& diagnosis) {
+            return diagnosis.cause == Cause::addressOffset || (equNamed && diagnosis.cause == Cause::neighbourAddress);
+        });
     namePrintedLines(found);
     nameLiteralLines(found);
 }
