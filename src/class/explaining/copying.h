@@ -29,9 +29,15 @@
 // they are held by no one else, whose rate is lower, by the same rule; or
 // for two hand edits or more that are all one student made on the tests
 // they share one on, where the chance that a given other student holds
-// all of them is among the least in the class, those least chances summed
+// all of them, with the same sets of mistakes on those tests or not as the
+// pair has, is among the least in the class, those least chances summed
 // over every student and set of tests making less than a fifth of what
-// the threshold leaves of one in two.
+// the threshold leaves of one in two.  Three students are listed as a
+// group, by the same rule held to the chance that two given other students
+// both hold them, where two hand edits or more that one of them made on the
+// tests the three share one on are all the other two's: an edit held by
+// just a ring of three is as rare as evidence gets for that ring, though
+// each of its pairs sees it held by three.
 // The pairs listed are ranked by the pieces they
 // share, then by how rare they are; students every two of whom are listed
 // are told as one group.  A pair whose set of mistakes no other student has, and
@@ -81,6 +87,7 @@ struct CopyThreshold {
     std::uint32_t pieces = 2;
     std::uint32_t ownPieces = 2;  // or this many that no other student holds
     bool wholeListed = false;  // or two hand edits that are all of one student's on those tests
+    bool ringListed = false;   // or, for three students, all of one's held by the other two
     double rate = 0;          // λ: the chance that a given pair shares some rare piece
     double expectedHonest = 0;  // the pairs that chance alone would list at that count
 };
@@ -113,9 +120,12 @@ private:
         std::uint32_t sharers = 0;
     };
     // A student's hand edits on a test that few hold, and the chance that
-    // a given other student holds them all.
+    // a given other student holds them all; and, as a logarithm (which a
+    // float holds without growing the record), that two given others both
+    // hold them all: -infinity where an edit has fewer than three holders.
     struct Held {
         std::uint32_t pieces = 0;
+        float ringLog = 0;
         double chance = 1;
     };
     struct PairCount {
@@ -128,12 +138,18 @@ private:
 
     // Calls `pair(key)` for each pair of the group's students.
     template <typename Pair>
-    void forEachPair(const RareGroup& group, Pair&& pair);
+    void forEachPair(const RareGroup& group, Pair&& pair) const;
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
     void hold(std::span<const std::uint32_t> students, std::uint32_t test);
-    std::pair<double, double> wholeChanceFor(double tolerated) const;
+    void noteSet(std::span<const std::uint32_t> students, std::uint32_t test);
+    double sameSetChance(std::uint32_t student, std::size_t test, bool ring) const;
+    bool sameSet(std::uint32_t a, std::uint32_t b, std::size_t test) const;
+    std::pair<double, double> wholeChanceFor(double tolerated, bool ring) const;
     std::uint32_t wholeOf(std::uint32_t first, std::uint32_t second, const std::vector<std::uint32_t>& linesShared,
                           double& limit) const;
+    void listRings(std::vector<SuspectedPair>& listed, const std::vector<bool>& reached,
+                   const std::unordered_map<std::uint64_t, std::size_t>& at, const std::vector<std::uint32_t>& linesShared,
+                   double limit) const;
     SharedAnswer answerOf(const RareGroup& group) const;
     void joinGroups(std::vector<SuspectedPair>& listed) const;
 
@@ -146,6 +162,13 @@ private:
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
     std::vector<Held> held_;  // by student, then test
+    // Each student's set of mistakes on each test, by student then test, as
+    // an index into setHolders_, which holds how many students have it; 0:
+    // none told, which the test's graded students but setsTold_ have.
+    std::vector<std::uint32_t> setOf_;
+    std::vector<std::uint32_t> setHolders_ = {0};
+    std::vector<std::uint64_t> graded_;
+    std::vector<std::uint64_t> setsTold_;
 };
 
 #endif
