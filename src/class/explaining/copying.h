@@ -76,10 +76,12 @@ struct SuspectedPair {
     std::vector<std::uint32_t> members = {};  // a group's students, in order; empty for a pair
     bool apart = false;  // listed for a set of mistakes no other student has, short of the threshold
     // Listed short of the threshold because every hand edit that one of the
-    // pair made on the tests they share a hand edit on is the other's too:
-    // that student, or UINT32_MAX.
+    // pair made on the tests they share a hand edit on is the other's too
+    // (for a ring of three, the other two's): that student, or UINT32_MAX.
     std::uint32_t whole = UINT32_MAX;
-    double wholeChance = 0;  // the chance that a given other student holds all of `whole`'s
+    // The chance that a given other student (for a ring, two) holds all of
+    // `whole`'s, with the sets of mistakes as the pair's are.
+    double wholeChance = 0;
 };
 
 // Chance's part in a class: how many pieces a pair must share.
