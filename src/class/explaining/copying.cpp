@@ -39,24 +39,6 @@ constexpr double wholeToleranceShare = 0.2;
 // every other would otherwise make its triangles a cube of its size.
 constexpr std::size_t mostRingNeighbours = 16;
 
-// The chance that another student made the same sets of mistakes as one on
-// some tests, from the chance on each: a student's assembler makes their
-// set on every test, so the sets of two tests are far from apart, and the
-// same sets on all is bounded by the least of the chances, where the
-// product would be too small; and not the same on all by one less the
-// product, which the same assembler only makes less likely.
-struct SetsChance {
-    double least = 1;
-    double product = 1;
-    void add(double chance)
-    {
-        least = std::min(least, chance);
-        product *= chance;
-    }
-    double same() const { return least; }
-    double notSame() const { return 1 - product; }
-};
-
 // Sums of rarities are compared with a margin, as floating point.
 constexpr double rarityMargin = 1e-9;
 
@@ -90,7 +72,7 @@ CopyThreshold thresholdFor(double pairs, double rate, double tolerated)
 }
 
 CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest, std::uint64_t students)
-    : places_(places), students_(students), graded_(gradedPerTest), setsTold_(gradedPerTest.size(), 0)
+    : places_(places), students_(students)
 {
     for (std::uint64_t graded : gradedPerTest)
         mostSharers_.push_back(std::clamp<std::uint64_t>(graded / rareShareDivisor, leastRareSharers, mostRareSharers));
@@ -102,8 +84,6 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
     if (sharers == 0)
         return;
     Place place = places_.placeOf(mark.place);
-    if (place.causes && (mark.hash & orderTag) == 0 && place.test < mostSharers_.size())
-        noteSet(students, place.test);
     if (place.test >= mostSharers_.size() || sharers > mostSharers_[place.test])
         return;
     if (!place.causes)
@@ -181,48 +161,6 @@ void CopyFinder::hold(std::span<const std::uint32_t> students, std::uint32_t tes
     }
 }
 
-// Which students made the same set of mistakes on a test, however many:
-// a copy hands in its source's set with its edits, where an honest student
-// who holds another's edits by chance holds their set by chance too.
-void CopyFinder::noteSet(std::span<const std::uint32_t> students, std::uint32_t test)
-{
-    std::size_t tests = mostSharers_.size();
-    auto index = static_cast<std::uint32_t>(setHolders_.size());
-    setHolders_.push_back(static_cast<std::uint32_t>(students.size()));
-    setsTold_[test] += students.size();
-    for (std::uint32_t student : students) {
-        std::size_t at = std::size_t{student} * tests + test;
-        if (at >= setOf_.size())
-            setOf_.resize((std::size_t{student} + 1) * tests);
-        setOf_[at] = index;
-    }
-}
-
-bool CopyFinder::sameSet(std::uint32_t a, std::uint32_t b, std::size_t test) const
-{
-    std::size_t tests = mostSharers_.size();
-    auto setAt = [&](std::uint32_t student) {
-        std::size_t at = std::size_t{student} * tests + test;
-        return at < setOf_.size() ? setOf_[at] : 0;
-    };
-    return setAt(a) == setAt(b);
-}
-
-// The chance that a given other student (for a `ring`, that two given
-// others) made the same set of mistakes on the test as `student`.
-double CopyFinder::sameSetChance(std::uint32_t student, std::size_t test, bool ring) const
-{
-    std::size_t at = std::size_t{student} * mostSharers_.size() + test;
-    std::uint32_t set = at < setOf_.size() ? setOf_[at] : 0;
-    std::uint64_t told = setsTold_[test];
-    double holders = set != 0 ? setHolders_[set] : static_cast<double>(graded_[test] > told ? graded_[test] - told : 0);
-    double others = students_ > 1 ? static_cast<double>(students_ - 1) : 1;
-    double chance = std::max(0.0, holders - 1) / others;
-    if (ring)
-        chance *= students_ > 2 ? std::max(0.0, holders - 2) / static_cast<double>(students_ - 2) : 1;
-    return std::min(1.0, chance);
-}
-
 // How unlikely a pair whose hand edits are all of one student's must be to
 // be listed, chosen as the threshold is: for each student and each set of
 // tests on which every edit of theirs is held by someone else, two edits or
@@ -239,40 +177,30 @@ std::pair<double, double> CopyFinder::wholeChanceFor(double tolerated, bool ring
     double others = static_cast<double>(students_ > 0 ? students_ - 1 : 0);
     if (ring)
         others *= static_cast<double>(students_ > 1 ? students_ - 2 : 0) / 2;
-    struct Shared {
-        double chance;    // of holding the edits
-        double sameSet;   // of having the same set of mistakes besides
-        std::uint32_t pieces;
-    };
     std::vector<double> chances;
-    std::vector<Shared> sharedAll;
+    std::vector<std::pair<double, std::uint32_t>> sharedAll;  // the chance, the pieces
     for (std::size_t at = 0; tests > 0 && at + tests <= held_.size(); at += tests) {
         sharedAll.clear();
-        auto student = static_cast<std::uint32_t>(at / tests);
         for (std::size_t t = 0; t < tests; ++t) {
             const Held& held = held_[at + t];
             double chance = held.pieces == 0 ? 0
                             : ring           ? std::exp(static_cast<double>(held.ringLog))
                                              : held.chance;
             if (chance > 0)
-                sharedAll.push_back(Shared{chance, sameSetChance(student, t, ring), held.pieces});
+                sharedAll.emplace_back(chance, held.pieces);
         }
         if (sharedAll.size() > mostTestsCounted)
             sharedAll.resize(mostTestsCounted);
         for (std::uint32_t set = 1; set < (1u << sharedAll.size()); ++set) {
             double chance = 1;
-            SetsChance sets;
             std::uint32_t pieces = 0;
             for (std::size_t k = 0; k < sharedAll.size(); ++k)
                 if ((set >> k & 1u) != 0) {
-                    chance *= sharedAll[k].chance;
-                    sets.add(sharedAll[k].sameSet);
-                    pieces += sharedAll[k].pieces;
+                    chance *= sharedAll[k].first;
+                    pieces += sharedAll[k].second;
                 }
-            // Holding the edits with the same sets of mistakes, or not.
-            for (double part : {chance * sets.same(), chance * sets.notSame()})
-                if (pieces >= 2 && part > 0)
-                    chances.push_back(part);
+            if (pieces >= 2)
+                chances.push_back(chance);
         }
     }
     std::sort(chances.begin(), chances.end());
@@ -301,19 +229,12 @@ std::uint32_t CopyFinder::wholeOf(std::uint32_t first, std::uint32_t second,
     double least = limit;
     for (std::uint32_t student : {first, second}) {
         bool all = true;
-        bool sameSets = true;
         double chance = 1;
-        SetsChance sets;
         for (std::size_t t = 0; t < tests && all; ++t) {
             std::size_t at = std::size_t{student} * tests + t;
             all = linesShared[t] == 0 || (at < held_.size() && held_[at].pieces == linesShared[t]);
-            if (linesShared[t] == 0 || !all)
-                continue;
-            chance *= held_[at].chance;
-            sameSets = sameSets && sameSet(first, second, t);
-            sets.add(sameSetChance(student, t, false));
+            chance *= linesShared[t] == 0 || !all ? 1 : held_[at].chance;
         }
-        chance *= sameSets ? sets.same() : sets.notSame();
         if (all && chance > 0 && chance <= least) {
             whole = student;
             least = chance;
@@ -396,7 +317,6 @@ void CopyFinder::listRings(std::vector<SuspectedPair>& listed, const std::vector
         if (std::accumulate(ring.lines.begin(), ring.lines.end(), 0u) < 2)
             continue;
         std::uint32_t whole = UINT32_MAX;
-        const auto& [a, b, c] = ring.members;
         for (std::uint32_t member : ring.members) {
             bool all = true;
             for (std::size_t t = 0; t < tests && all; ++t) {
@@ -407,14 +327,7 @@ void CopyFinder::listRings(std::vector<SuspectedPair>& listed, const std::vector
         }
         if (whole == UINT32_MAX)
             continue;
-        bool sameSets = true;
-        SetsChance sets;
-        for (std::size_t t = 0; t < tests; ++t)
-            if (ring.lines[t] > 0) {
-                sameSets = sameSets && sameSet(a, b, t) && sameSet(a, c, t);
-                sets.add(sameSetChance(whole, t, true));
-            }
-        double chance = std::exp(ring.logChance) * (sameSets ? sets.same() : sets.notSame());
+        double chance = std::exp(ring.logChance);
         if (chance <= 0 || chance > limit * (1 + logMargin))
             continue;
         for (auto [x, y] : {std::pair{0, 1}, std::pair{0, 2}, std::pair{1, 2}}) {

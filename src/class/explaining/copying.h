@@ -29,8 +29,7 @@
 // they are held by no one else, whose rate is lower, by the same rule; or
 // for two hand edits or more that are all one student made on the tests
 // they share one on, where the chance that a given other student holds
-// all of them, with the same sets of mistakes on those tests or not as the
-// pair has, is among the least in the class, those least chances summed
+// all of them is among the least in the class, those least chances summed
 // over every student and set of tests making less than a fifth of what
 // the threshold leaves of one in two.  Three students are listed as a
 // group, by the same rule held to the chance that two given other students
@@ -80,7 +79,7 @@ struct SuspectedPair {
     // (for a ring of three, the other two's): that student, or UINT32_MAX.
     std::uint32_t whole = UINT32_MAX;
     // The chance that a given other student (for a ring, two) holds all of
-    // `whole`'s, with the sets of mistakes as the pair's are.
+    // `whole`'s.
     double wholeChance = 0;
 };
 
@@ -143,9 +142,6 @@ private:
     void forEachPair(const RareGroup& group, Pair&& pair) const;
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
     void hold(std::span<const std::uint32_t> students, std::uint32_t test);
-    void noteSet(std::span<const std::uint32_t> students, std::uint32_t test);
-    double sameSetChance(std::uint32_t student, std::size_t test, bool ring) const;
-    bool sameSet(std::uint32_t a, std::uint32_t b, std::size_t test) const;
     std::pair<double, double> wholeChanceFor(double tolerated, bool ring) const;
     std::uint32_t wholeOf(std::uint32_t first, std::uint32_t second, const std::vector<std::uint32_t>& linesShared,
                           double& limit) const;
@@ -164,13 +160,6 @@ private:
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
     std::vector<Held> held_;  // by student, then test
-    // Each student's set of mistakes on each test, by student then test, as
-    // an index into setHolders_, which holds how many students have it; 0:
-    // none told, which the test's graded students but setsTold_ have.
-    std::vector<std::uint32_t> setOf_;
-    std::vector<std::uint32_t> setHolders_ = {0};
-    std::vector<std::uint64_t> graded_;
-    std::vector<std::uint64_t> setsTold_;
 };
 
 #endif

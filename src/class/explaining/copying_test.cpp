@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <numeric>
 
 namespace {
 
@@ -280,29 +279,4 @@ TEST(CopyFinder, ListsNoRingWhereEachHasAnEditOfTheirOwnOrTheyShareNoEditAllThre
     apart.edit(9, {19990, 19992, 19995});
     apart.edit(10, {19990, 19992, 19996});
     EXPECT_TRUE(apart.copies.suspects().empty());
-}
-
-TEST(CopyFinder, WeighsTwoEditsAllOfOnesByTheSetOfMistakesThatComesWithThem)
-{
-    // Two pairs share a source's two edits, one held by a third student
-    // too: likelier by chance than the crowd's pairs allow.  A copy hands
-    // in its source's set of mistakes with them, here a set 100 students
-    // have; an honest student with another set holds the edits by chance.
-    CrowdedClass crowd;
-    std::vector<std::uint32_t> setHolders(100);
-    std::iota(setHolders.begin(), setHolders.end(), 19900u);
-    crowd.copies.shared(Mark{1, 0, crowd.places.causesOf(1)}, setHolders);
-    std::uint32_t source = 19900, copier = 19901, other = 19902, stranger = 19990;
-    crowd.copies.shared(Mark{2, 0, crowd.places.causesOf(1)}, std::vector<std::uint32_t>{stranger});
-    crowd.edit(5, {source, copier});
-    crowd.edit(6, {source, copier, 19995});
-    crowd.edit(7, {other, stranger});
-    crowd.edit(8, {other, stranger, 19996});
-    crowd.edit(9, {copier});
-    crowd.edit(10, {stranger});
-    std::vector<SuspectedPair> listed = crowd.copies.suspects();
-    ASSERT_EQ(listed.size(), 1u);
-    EXPECT_EQ(listed[0].first, source);
-    EXPECT_EQ(listed[0].second, copier);
-    EXPECT_EQ(listed[0].whole, source);
 }
