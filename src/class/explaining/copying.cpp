@@ -269,6 +269,10 @@ void CopyFinder::listRings(std::vector<SuspectedPair>& listed, const std::vector
         std::uint32_t members[3];
         std::vector<std::uint32_t> lines;  // the edits all three hold, by test
         double logChance = 0;
+        // The students who hold every one of those edits: where a fourth
+        // does, the three are any three of the holders, no rarer than that.
+        std::vector<std::uint32_t> holdAll = {};
+        bool counted = false;
     };
     std::vector<Ring> rings;
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> byLowestPair;
@@ -306,6 +310,12 @@ void CopyFinder::listRings(std::vector<SuspectedPair>& listed, const std::vector
                 if (std::find(holders, holders + group.sharers, ring.members[2]) == holders + group.sharers)
                     continue;
                 ++ring.lines[answer.place.test];
+                std::vector<std::uint32_t> sorted(holders, holders + group.sharers);
+                std::sort(sorted.begin(), sorted.end());
+                if (!ring.counted)
+                    ring.holdAll = sorted;
+                std::erase_if(ring.holdAll, [&](std::uint32_t s) { return !std::binary_search(sorted.begin(), sorted.end(), s); });
+                ring.counted = true;
                 auto n = static_cast<double>(group.sharers);
                 ring.logChance += std::log((n - 1) * (n - 2) / otherPairs);
             }
@@ -314,7 +324,7 @@ void CopyFinder::listRings(std::vector<SuspectedPair>& listed, const std::vector
     // The class's chances were summed from logarithms in single precision.
     constexpr double logMargin = 1e-4;
     for (const Ring& ring : rings) {
-        if (std::accumulate(ring.lines.begin(), ring.lines.end(), 0u) < 2)
+        if (std::accumulate(ring.lines.begin(), ring.lines.end(), 0u) < 2 || ring.holdAll.size() > 3)
             continue;
         std::uint32_t whole = UINT32_MAX;
         for (std::uint32_t member : ring.members) {

@@ -34,7 +34,8 @@
 // the threshold leaves of one in two.  Three students are listed as a
 // group, by the same rule held to the chance that two given other students
 // both hold them, where two hand edits or more that one of them made on the
-// tests the three share one on are all the other two's: an edit held by
+// tests the three share one on are all the other two's, and no fourth
+// student's: an edit held by
 // just a ring of three is as rare as evidence gets for that ring, though
 // each of its pairs sees it held by three.
 // The pairs listed are ranked by the pieces they

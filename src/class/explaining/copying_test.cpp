@@ -279,4 +279,12 @@ TEST(CopyFinder, ListsNoRingWhereEachHasAnEditOfTheirOwnOrTheyShareNoEditAllThre
     apart.edit(9, {19990, 19992, 19995});
     apart.edit(10, {19990, 19992, 19996});
     EXPECT_TRUE(apart.copies.suspects().empty());
+    // A fourth student holds both edits too: any three of the four would
+    // do, so no three of them is a ring by these edits alone.
+    CrowdedClass four;
+    four.edit(5, {19990, 19991, 19992, 19993});
+    four.edit(6, {19990, 19991, 19992, 19993});
+    for (std::uint32_t student : {19991u, 19992u, 19993u})
+        four.edit(student - 19980, {student});
+    EXPECT_TRUE(four.copies.suspects().empty());
 }
