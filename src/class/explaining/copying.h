@@ -35,9 +35,8 @@
 // group, by the same rule held to the chance that two given other students
 // both hold them, where two hand edits or more that one of them made on the
 // tests the three share one on are all the other two's, and no fourth
-// student's: an edit held by
-// just a ring of three is as rare as evidence gets for that ring, though
-// each of its pairs sees it held by three.
+// student's: an edit held by just a ring of three is as rare as evidence
+// gets for that ring, though each of its pairs sees it held by three.
 // The pairs listed are ranked by the pieces they
 // share, then by how rare they are; students every two of whom are listed
 // are told as one group.  A pair whose set of mistakes no other student has, and
