@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <numeric>
 #include <tuple>
@@ -31,6 +32,12 @@ constexpr std::uint32_t mostPiecesAsked = 64;
 // tests together, which makes such pairs likelier than that, so this rule
 // is held to this share of what the threshold leaves of its tolerance.
 constexpr double wholeToleranceShare = 0.2;
+
+// A ring is looked for only among students who share two pieces or more
+// with at most this many others: a member of a real ring shares them with
+// two or three, and a hostile class whose every student shares pieces with
+// every other would otherwise make its triangles a cube of its size.
+constexpr std::size_t mostRingNeighbours = 16;
 
 // Sums of rarities are compared with a margin, as floating point.
 constexpr double rarityMargin = 1e-9;
@@ -111,7 +118,7 @@ SharedAnswer CopyFinder::answerOf(const RareGroup& group) const
 }
 
 template <typename Pair>
-void CopyFinder::forEachPair(const RareGroup& group, Pair&& pair)
+void CopyFinder::forEachPair(const RareGroup& group, Pair&& pair) const
 {
     const std::uint32_t* students = groupStudents_.data() + group.first;
     for (std::uint32_t i = 0; i < group.sharers; ++i)
@@ -132,18 +139,25 @@ bool CopyFinder::countsOnce(SharedKind kind, std::uint8_t& seen)
 }
 
 // A hand edit held by n students is held by a given other student with the
-// chance (n - 1) / (students - 1); one that no one else holds, never.
+// chance (n - 1) / (students - 1); one that no one else holds, never.  Two
+// given others both hold it with the chance (n - 1)(n - 2) over
+// (students - 1)(students - 2).
 void CopyFinder::hold(std::span<const std::uint32_t> students, std::uint32_t test)
 {
     std::size_t tests = mostSharers_.size();
+    auto n = static_cast<double>(students.size());
     double others = students_ > 1 ? static_cast<double>(students_ - 1) : 1;
-    double chance = std::min(1.0, static_cast<double>(students.size() - 1) / others);
+    double chance = std::min(1.0, (n - 1) / others);
+    double otherPairs = students_ > 2 ? others * static_cast<double>(students_ - 2) : 1;
+    double both = std::min(1.0, (n - 1) * (n - 2) / otherPairs);
+    float ringLog = both > 0 ? static_cast<float>(std::log(both)) : -std::numeric_limits<float>::infinity();
     for (std::uint32_t student : students) {
         std::size_t at = std::size_t{student} * tests + test;
         if (at >= held_.size())
             held_.resize((std::size_t{student} + 1) * tests);
         ++held_[at].pieces;
         held_[at].chance *= chance;
+        held_[at].ringLog += ringLog;
     }
 }
 
@@ -154,19 +168,27 @@ void CopyFinder::hold(std::span<const std::uint32_t> students, std::uint32_t tes
 // least chances are taken, as long as the pairs that chance alone would
 // list with them, over the class, number less than `tolerated`.  Sets of
 // more than a few tests are not counted: their chance is too small to
-// matter.
-std::pair<double, double> CopyFinder::wholeChanceFor(double tolerated) const
+// matter.  For a `ring`, the chance is that two given others both hold
+// them all, and the tries are the pairs of other students.
+std::pair<double, double> CopyFinder::wholeChanceFor(double tolerated, bool ring) const
 {
     constexpr std::size_t mostTestsCounted = 12;
     std::size_t tests = mostSharers_.size();
     double others = static_cast<double>(students_ > 0 ? students_ - 1 : 0);
+    if (ring)
+        others *= static_cast<double>(students_ > 1 ? students_ - 2 : 0) / 2;
     std::vector<double> chances;
-    std::vector<const Held*> sharedAll;
+    std::vector<std::pair<double, std::uint32_t>> sharedAll;  // the chance, the pieces
     for (std::size_t at = 0; tests > 0 && at + tests <= held_.size(); at += tests) {
         sharedAll.clear();
-        for (std::size_t t = at; t < at + tests; ++t)
-            if (held_[t].pieces > 0 && held_[t].chance > 0)
-                sharedAll.push_back(&held_[t]);
+        for (std::size_t t = 0; t < tests; ++t) {
+            const Held& held = held_[at + t];
+            double chance = held.pieces == 0 ? 0
+                            : ring           ? std::exp(static_cast<double>(held.ringLog))
+                                             : held.chance;
+            if (chance > 0)
+                sharedAll.emplace_back(chance, held.pieces);
+        }
         if (sharedAll.size() > mostTestsCounted)
             sharedAll.resize(mostTestsCounted);
         for (std::uint32_t set = 1; set < (1u << sharedAll.size()); ++set) {
@@ -174,8 +196,8 @@ std::pair<double, double> CopyFinder::wholeChanceFor(double tolerated) const
             std::uint32_t pieces = 0;
             for (std::size_t k = 0; k < sharedAll.size(); ++k)
                 if ((set >> k & 1u) != 0) {
-                    chance *= sharedAll[k]->chance;
-                    pieces += sharedAll[k]->pieces;
+                    chance *= sharedAll[k].first;
+                    pieces += sharedAll[k].second;
                 }
             if (pieces >= 2)
                 chances.push_back(chance);
@@ -213,13 +235,120 @@ std::uint32_t CopyFinder::wholeOf(std::uint32_t first, std::uint32_t second,
             all = linesShared[t] == 0 || (at < held_.size() && held_[at].pieces == linesShared[t]);
             chance *= linesShared[t] == 0 || !all ? 1 : held_[at].chance;
         }
-        if (all && chance <= least) {
+        if (all && chance > 0 && chance <= least) {
             whole = student;
             least = chance;
         }
     }
     limit = least;
     return whole;
+}
+
+// Three students each two of whom share two hand edits or more, where all
+// the edits one of them made on the tests the three share one on are the
+// other two's, and chance seldom makes that (`limit`), are listed: each of
+// their pairs not `reached` by the threshold is told so, and the three are
+// then one group.
+void CopyFinder::listRings(std::vector<SuspectedPair>& listed, const std::vector<bool>& reached,
+                           const std::unordered_map<std::uint64_t, std::size_t>& at,
+                           const std::vector<std::uint32_t>& linesShared, double limit) const
+{
+    std::size_t tests = mostSharers_.size();
+    auto keyOf = [](std::uint32_t a, std::uint32_t b) { return std::uint64_t{std::min(a, b)} << 32 | std::max(a, b); };
+    auto sharesEdits = [&](std::size_t i) {
+        auto from = linesShared.begin() + static_cast<std::ptrdiff_t>(i * tests);
+        return std::accumulate(from, from + static_cast<std::ptrdiff_t>(tests), 0u) >= 2;
+    };
+    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> neighbours;
+    for (const auto& [key, i] : at)
+        if (sharesEdits(i)) {
+            neighbours[listed[i].first].push_back(listed[i].second);
+            neighbours[listed[i].second].push_back(listed[i].first);
+        }
+    struct Ring {
+        std::uint32_t members[3];
+        std::vector<std::uint32_t> lines;  // the edits all three hold, by test
+        double logChance = 0;
+        // The students who hold every one of those edits: where a fourth
+        // does, the three are any three of the holders, no rarer than that.
+        std::vector<std::uint32_t> holdAll = {};
+        bool counted = false;
+    };
+    std::vector<Ring> rings;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> byLowestPair;
+    for (auto& [a, near] : neighbours)
+        std::sort(near.begin(), near.end());
+    for (const auto& [a, near] : neighbours) {
+        if (near.size() > mostRingNeighbours)
+            continue;
+        for (std::size_t j = 0; j < near.size(); ++j)
+            for (std::size_t k = j + 1; k < near.size(); ++k) {
+                std::uint32_t b = near[j];
+                std::uint32_t c = near[k];
+                auto edge = at.find(keyOf(b, c));
+                if (a > b || edge == at.end() || !sharesEdits(edge->second) ||
+                    neighbours.at(b).size() > mostRingNeighbours || neighbours.at(c).size() > mostRingNeighbours)
+                    continue;
+                byLowestPair[keyOf(a, b)].push_back(rings.size());
+                rings.push_back(Ring{{a, b, c}, std::vector<std::uint32_t>(tests, 0)});
+            }
+    }
+    if (rings.empty())
+        return;
+    double otherPairs = static_cast<double>(students_ - 1) * static_cast<double>(students_ - 2);
+    for (const RareGroup& group : groups_) {
+        SharedAnswer answer = answerOf(group);
+        if (answer.kind != SharedKind::line || group.sharers < 3)
+            continue;
+        const std::uint32_t* holders = groupStudents_.data() + group.first;
+        forEachPair(group, [&](std::uint64_t key) {
+            auto found = byLowestPair.find(key);
+            if (found == byLowestPair.end())
+                return;
+            for (std::size_t r : found->second) {
+                Ring& ring = rings[r];
+                if (std::find(holders, holders + group.sharers, ring.members[2]) == holders + group.sharers)
+                    continue;
+                ++ring.lines[answer.place.test];
+                std::vector<std::uint32_t> sorted(holders, holders + group.sharers);
+                std::sort(sorted.begin(), sorted.end());
+                if (!ring.counted)
+                    ring.holdAll = sorted;
+                std::erase_if(ring.holdAll, [&](std::uint32_t s) { return !std::binary_search(sorted.begin(), sorted.end(), s); });
+                ring.counted = true;
+                auto n = static_cast<double>(group.sharers);
+                ring.logChance += std::log((n - 1) * (n - 2) / otherPairs);
+            }
+        });
+    }
+    // The class's chances were summed from logarithms in single precision.
+    constexpr double logMargin = 1e-4;
+    for (const Ring& ring : rings) {
+        if (std::accumulate(ring.lines.begin(), ring.lines.end(), 0u) < 2 || ring.holdAll.size() > 3)
+            continue;
+        std::uint32_t whole = UINT32_MAX;
+        for (std::uint32_t member : ring.members) {
+            bool all = true;
+            for (std::size_t t = 0; t < tests && all; ++t) {
+                std::size_t held = std::size_t{member} * tests + t;
+                all = ring.lines[t] == 0 || (held < held_.size() && held_[held].pieces == ring.lines[t]);
+            }
+            whole = all ? std::min(whole, member) : whole;
+        }
+        if (whole == UINT32_MAX)
+            continue;
+        double chance = std::exp(ring.logChance);
+        if (chance <= 0 || chance > limit * (1 + logMargin))
+            continue;
+        for (auto [x, y] : {std::pair{0, 1}, std::pair{0, 2}, std::pair{1, 2}}) {
+            std::size_t i = at.at(keyOf(ring.members[x], ring.members[y]));
+            SuspectedPair& pair = listed[i];
+            if (!reached[i] && (pair.whole == UINT32_MAX || chance < pair.wholeChance)) {
+                pair.whole = whole;
+                pair.wholeChance = chance;
+            }
+        }
+    }
 }
 
 namespace {
@@ -279,12 +408,24 @@ void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
     });
     if (members.empty())
         return;
+    // A group listed for all of one student's hand edits is told so.
+    std::map<std::uint32_t, const SuspectedPair*> wholeOfGroup;
+    for (const SuspectedPair& pair : listed)
+        if (!pair.apart && pair.whole != UINT32_MAX && members.contains(rootOf(parent, pair.first)))
+            if (auto [it, added] = wholeOfGroup.try_emplace(rootOf(parent, pair.first), &pair);
+                !added && pair.wholeChance < it->second->wholeChance)
+                it->second = &pair;
+    std::map<std::uint32_t, std::pair<std::uint32_t, double>> wholes;
+    for (const auto& [root, pair] : wholeOfGroup)
+        wholes[root] = {pair->whole, pair->wholeChance};
     std::erase_if(listed, [&](const SuspectedPair& pair) {
         return !pair.apart && parent.contains(pair.first) && members.contains(rootOf(parent, pair.first));
     });
     for (auto& [root, students] : members) {
         std::sort(students.begin(), students.end());
         SuspectedPair group{students[0], students[1], 0, 0, {}, students, false};
+        if (auto found = wholes.find(root); found != wholes.end())
+            std::tie(group.whole, group.wholeChance) = found->second;
         std::uint8_t kindsTold = 0;
         for (const RareGroup& rare : groups_) {
             std::uint32_t within = 0;
@@ -312,9 +453,14 @@ std::vector<SuspectedPair> CopyFinder::suspects()
     CopyThreshold own = thresholdFor(pairs, pairs > 0 ? owned_ / pairs : 0, toleratedHonestPairs);
     threshold.ownPieces = std::min(own.pieces, threshold.pieces);
     threshold.expectedHonest += threshold.ownPieces < threshold.pieces ? own.expectedHonest : 0;
-    auto [wholeLimit, wholeExpected] = wholeChanceFor(wholeToleranceShare * (toleratedHonestPairs - threshold.expectedHonest));
+    auto [wholeLimit, wholeExpected] =
+        wholeChanceFor(wholeToleranceShare * (toleratedHonestPairs - threshold.expectedHonest), false);
     threshold.wholeListed = wholeLimit > 0;
     threshold.expectedHonest += wholeExpected;
+    auto [ringLimit, ringExpected] =
+        wholeChanceFor(wholeToleranceShare * (toleratedHonestPairs - threshold.expectedHonest), true);
+    threshold.ringListed = ringLimit > 0;
+    threshold.expectedHonest += ringExpected;
     // Only the pairs listed are told what they share: a second walk
     // through the rare groups, in the same order, gathers it, and counts
     // the hand edits that pairs short of the threshold share on each test.
@@ -323,7 +469,8 @@ std::vector<SuspectedPair> CopyFinder::suspects()
     std::unordered_map<std::uint64_t, std::size_t> at;
     for (const auto& [key, count] : counts_)
         if (bool reaches = count.pieces >= threshold.pieces || count.own >= threshold.ownPieces;
-            reaches || count.uniqueMistakes || (threshold.wholeListed && count.pieces >= 2)) {
+            reaches || count.uniqueMistakes ||
+            ((threshold.wholeListed || threshold.ringListed) && count.pieces >= 2)) {
             at[key] = listed.size();
             listed.push_back(SuspectedPair{static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key),
                                            count.pieces, count.rarity, {}, {}, !reaches && count.uniqueMistakes});
@@ -345,7 +492,6 @@ std::vector<SuspectedPair> CopyFinder::suspects()
                 listed[found->second].shared.push_back(answer);
         });
     }
-    std::vector<SuspectedPair> kept;
     for (std::size_t i = 0; i < listed.size(); ++i) {
         SuspectedPair& pair = listed[i];
         std::vector<std::uint32_t> lines(linesShared.begin() + static_cast<std::ptrdiff_t>(i * tests),
@@ -354,6 +500,12 @@ std::vector<SuspectedPair> CopyFinder::suspects()
             pair.wholeChance = wholeLimit;
             pair.whole = wholeOf(pair.first, pair.second, lines, pair.wholeChance);
         }
+    }
+    if (threshold.ringListed)
+        listRings(listed, reached, at, linesShared, ringLimit);
+    std::vector<SuspectedPair> kept;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        SuspectedPair& pair = listed[i];
         if (pair.whole != UINT32_MAX)
             pair.apart = false;
         if (reached[i] || pair.apart || pair.whole != UINT32_MAX)

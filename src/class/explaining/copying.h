@@ -31,7 +31,12 @@
 // they share one on, where the chance that a given other student holds
 // all of them is among the least in the class, those least chances summed
 // over every student and set of tests making less than a fifth of what
-// the threshold leaves of one in two.
+// the threshold leaves of one in two.  Three students are listed as a
+// group, by the same rule held to the chance that two given other students
+// both hold them, where two hand edits or more that one of them made on the
+// tests the three share one on are all the other two's, and no fourth
+// student's: an edit held by just a ring of three is as rare as evidence
+// gets for that ring, though each of its pairs sees it held by three.
 // The pairs listed are ranked by the pieces they
 // share, then by how rare they are; students every two of whom are listed
 // are told as one group.  A pair whose set of mistakes no other student has, and
@@ -70,10 +75,12 @@ struct SuspectedPair {
     std::vector<std::uint32_t> members = {};  // a group's students, in order; empty for a pair
     bool apart = false;  // listed for a set of mistakes no other student has, short of the threshold
     // Listed short of the threshold because every hand edit that one of the
-    // pair made on the tests they share a hand edit on is the other's too:
-    // that student, or UINT32_MAX.
+    // pair made on the tests they share a hand edit on is the other's too
+    // (for a ring of three, the other two's): that student, or UINT32_MAX.
     std::uint32_t whole = UINT32_MAX;
-    double wholeChance = 0;  // the chance that a given other student holds all of `whole`'s
+    // The chance that a given other student (for a ring, two) holds all of
+    // `whole`'s.
+    double wholeChance = 0;
 };
 
 // Chance's part in a class: how many pieces a pair must share.
@@ -81,6 +88,7 @@ struct CopyThreshold {
     std::uint32_t pieces = 2;
     std::uint32_t ownPieces = 2;  // or this many that no other student holds
     bool wholeListed = false;  // or two hand edits that are all of one student's on those tests
+    bool ringListed = false;   // or, for three students, all of one's held by the other two
     double rate = 0;          // λ: the chance that a given pair shares some rare piece
     double expectedHonest = 0;  // the pairs that chance alone would list at that count
 };
@@ -113,9 +121,12 @@ private:
         std::uint32_t sharers = 0;
     };
     // A student's hand edits on a test that few hold, and the chance that
-    // a given other student holds them all.
+    // a given other student holds them all; and, as a logarithm (which a
+    // float holds without growing the record), that two given others both
+    // hold them all: -infinity where an edit has fewer than three holders.
     struct Held {
         std::uint32_t pieces = 0;
+        float ringLog = 0;
         double chance = 1;
     };
     struct PairCount {
@@ -128,12 +139,15 @@ private:
 
     // Calls `pair(key)` for each pair of the group's students.
     template <typename Pair>
-    void forEachPair(const RareGroup& group, Pair&& pair);
+    void forEachPair(const RareGroup& group, Pair&& pair) const;
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
     void hold(std::span<const std::uint32_t> students, std::uint32_t test);
-    std::pair<double, double> wholeChanceFor(double tolerated) const;
+    std::pair<double, double> wholeChanceFor(double tolerated, bool ring) const;
     std::uint32_t wholeOf(std::uint32_t first, std::uint32_t second, const std::vector<std::uint32_t>& linesShared,
                           double& limit) const;
+    void listRings(std::vector<SuspectedPair>& listed, const std::vector<bool>& reached,
+                   const std::unordered_map<std::uint64_t, std::size_t>& at, const std::vector<std::uint32_t>& linesShared,
+                   double limit) const;
     SharedAnswer answerOf(const RareGroup& group) const;
     void joinGroups(std::vector<SuspectedPair>& listed) const;
 

@@ -206,3 +206,85 @@ TEST(CopyFinder, ListsTwoEditsThatAreAllOfOneStudentsWhereChanceSeldomMakesThat)
     EXPECT_EQ(whole[0].whole, source);
     EXPECT_EQ(whole[0].pieces, 2u);
 }
+
+namespace {
+
+// A class of 20,000 on two tests of 200 lines where a pair must share three
+// pieces, and where a pair that shares two hand edits that are all of one
+// student's is listed only where each is held by the pair alone: many
+// students have two edits, each shared with another student by chance.
+struct CrowdedClass {
+    static constexpr std::uint32_t students = 20000;
+    MarkPlaces places{{200, 200}};
+    CopyFinder copies{places, {students, students}, students};
+    CrowdedClass()
+    {
+        for (std::uint32_t line = 0; line < 200; ++line)
+            for (std::uint32_t s = 0; s < 55; ++s)
+                copies.shared(Mark{s, 0, places.lineOf(0, line)},
+                              std::vector<std::uint32_t>{100 * s + line, 100 * s + line + 7000, 100 * s + line + 14000});
+        // Each of them has a typo of their own besides, as students do.
+        for (std::uint32_t s = 0; s < 19900; ++s)
+            copies.shared(Mark{2, 0, places.lineOf(0, 0)}, std::vector<std::uint32_t>{s});
+        for (std::uint32_t k = 0; k < 3000; ++k) {
+            std::uint32_t student = 3 * k;
+            copies.shared(Mark{100 + k, 0, places.lineOf(1, k % 100)}, std::vector<std::uint32_t>{student, student + 1});
+            copies.shared(Mark{100 + k, 0, places.lineOf(1, 100 + k % 100)}, std::vector<std::uint32_t>{student, student + 2});
+        }
+    }
+    void edit(std::uint32_t line, std::vector<std::uint32_t> holders)
+    {
+        copies.shared(Mark{7, 0, places.lineOf(1, line)}, holders);
+    }
+};
+
+}  // namespace
+
+TEST(CopyFinder, ListsARingOfThreeWhoHoldAllOfOnesEditsThatAPairAloneWouldNot)
+{
+    // A source's two edits, kept by its two copies, are each a fourth
+    // student's too: each pair of the ring is as likely as many honest
+    // ones, but two others both holding them is not.
+    CrowdedClass ring;
+    std::uint32_t source = 19990, copier = 19991, other = 19992;
+    ring.edit(5, {source, copier, other, 19995});
+    ring.edit(6, {source, copier, other, 19996});
+    ring.edit(7, {copier});
+    ring.edit(8, {other});
+    std::vector<SuspectedPair> listed = ring.copies.suspects();
+    ASSERT_GT(ring.copies.threshold.pieces, 2u);
+    EXPECT_TRUE(ring.copies.threshold.ringListed);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].members, (std::vector<std::uint32_t>{source, copier, other}));
+    EXPECT_EQ(listed[0].whole, source);
+    EXPECT_EQ(listed[0].pieces, 2u);
+    EXPECT_EQ(listed[0].shared[0].within, 3u);
+}
+
+TEST(CopyFinder, ListsNoRingWhereEachHasAnEditOfTheirOwnOrTheyShareNoEditAllThree)
+{
+    // The same two edits, but each of the three made one of their own too.
+    CrowdedClass own;
+    own.edit(5, {19990, 19991, 19992, 19995});
+    own.edit(6, {19990, 19991, 19992, 19996});
+    for (std::uint32_t student : {19990u, 19991u, 19992u})
+        own.edit(student - 19980, {student});
+    EXPECT_TRUE(own.copies.suspects().empty());
+    // Each two share two edits held by three, but no edit is all three's.
+    CrowdedClass apart;
+    apart.edit(5, {19990, 19991, 19995});
+    apart.edit(6, {19990, 19991, 19996});
+    apart.edit(7, {19991, 19992, 19995});
+    apart.edit(8, {19991, 19992, 19996});
+    apart.edit(9, {19990, 19992, 19995});
+    apart.edit(10, {19990, 19992, 19996});
+    EXPECT_TRUE(apart.copies.suspects().empty());
+    // A fourth student holds both edits too: any three of the four would
+    // do, so no three of them is a ring by these edits alone.
+    CrowdedClass four;
+    four.edit(5, {19990, 19991, 19992, 19993});
+    four.edit(6, {19990, 19991, 19992, 19993});
+    for (std::uint32_t student : {19991u, 19992u, 19993u})
+        four.edit(student - 19980, {student});
+    EXPECT_TRUE(four.copies.suspects().empty());
+}
