@@ -265,12 +265,6 @@ private:
     std::vector<std::uint64_t> values_;
 };
 
-// A wrong line whose label is right and whose address, explained by
-// nothing else, is the one the file gives a line beside it, where the
-// reference's two differ and the reference's own value lies behind its
-// addresses so far: an EQU given the location counter.  It is explained
-// so, as the student's file shows it.  Where the reference's value lies in
-// order, a typo in the last digit lands on a neighbour's address as often.
 // Whether two numbers differ in more than one digit in `base`.
 bool digitsApart(std::uint64_t a, std::uint64_t b, unsigned base)
 {
@@ -280,6 +274,12 @@ bool digitsApart(std::uint64_t a, std::uint64_t b, unsigned base)
     return differing > 1;
 }
 
+// A wrong line whose label is right and whose address, explained by
+// nothing else, is the one the file gives a line beside it, where the
+// reference's two differ and the reference's own value lies behind its
+// addresses so far: an EQU given the location counter.  It is explained
+// so, as the student's file shows it.  Where the reference's value lies in
+// order, a typo in the last digit lands on a neighbour's address as often.
 bool holdsNeighbours(const ReferenceIndex& reference, AddressesWritten& written, std::uint32_t line,
                      LineNeeds& needs, unsigned base)
 {
