@@ -301,6 +301,7 @@ void CopyFinder::listRings(std::vector<SuspectedPair>& listed, const std::vector
         if (answer.kind != SharedKind::line || group.sharers < 3)
             continue;
         const std::uint32_t* holders = groupStudents_.data() + group.first;
+        std::vector<std::uint32_t> sorted;  // the holders, sorted once a ring needs them
         forEachPair(group, [&](std::uint64_t key) {
             auto found = byLowestPair.find(key);
             if (found == byLowestPair.end())
@@ -310,8 +311,10 @@ void CopyFinder::listRings(std::vector<SuspectedPair>& listed, const std::vector
                 if (std::find(holders, holders + group.sharers, ring.members[2]) == holders + group.sharers)
                     continue;
                 ++ring.lines[answer.place.test];
-                std::vector<std::uint32_t> sorted(holders, holders + group.sharers);
-                std::sort(sorted.begin(), sorted.end());
+                if (sorted.empty()) {
+                    sorted.assign(holders, holders + group.sharers);
+                    std::sort(sorted.begin(), sorted.end());
+                }
                 if (!ring.counted)
                     ring.holdAll = sorted;
                 std::erase_if(ring.holdAll, [&](std::uint32_t s) { return !std::binary_search(sorted.begin(), sorted.end(), s); });

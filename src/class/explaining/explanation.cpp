@@ -4,6 +4,7 @@
 #include "class/explaining/cause_kinds.h"
 #include "class/explaining/line_causes.h"
 #include "class/explaining/structure.h"
+#include "class/model/addresses.h"
 #include "class/model/ascii_case.h"
 
 #include <algorithm>
@@ -264,15 +265,6 @@ private:
     unsigned base_;
     std::vector<std::uint64_t> values_;
 };
-
-// Whether two numbers differ in more than one digit in `base`.
-bool digitsApart(std::uint64_t a, std::uint64_t b, unsigned base)
-{
-    int differing = 0;
-    for (; (a != 0 || b != 0) && differing < 2; a /= base, b /= base)
-        differing += a % base != b % base ? 1 : 0;
-    return differing > 1;
-}
 
 // A wrong line whose label is right and whose address, explained by
 // nothing else, is the one the file gives a line beside it, where the
@@ -624,8 +616,8 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
             need.line.swapped = readsSwapped(alignment, p);
             if (holdsNeighbours(reference, written, r, need.line, model.base)) {
                 support.neighbours.push_back(r + 1);
-                support.farNeighbours +=
-                    digitsApart(reference.values[r], reference.values[r] + need.line.offset, model.base) ? 1 : 0;
+                std::uint64_t value = reference.values[r];
+                support.farNeighbours += digitsDiffering(value, value + need.line.offset, model.base, 2) > 1 ? 1 : 0;
             }
             const LineNeeds& l = need.line;
             for (const CauseKindRow& row : patternRows)

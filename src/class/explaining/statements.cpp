@@ -1,5 +1,7 @@
 #include "class/explaining/statements.h"
 
+#include "class/model/addresses.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -761,10 +763,7 @@ bool oneDigitApart(const Observed& at, std::int64_t offset)
         return true;
     if (a < 0 || b < 0 || a == b)
         return false;
-    int differing = 0;
-    for (; (a != 0 || b != 0) && differing < 2; a /= at.base, b /= at.base)
-        differing += a % at.base != b % at.base ? 1 : 0;
-    return differing == 1;
+    return digitsDiffering(static_cast<std::uint64_t>(a), static_cast<std::uint64_t>(b), at.base, 2) == 1;
 }
 
 // Whether the set gives every observed address but at most `slips`, each a

@@ -47,3 +47,11 @@ std::uint32_t digitsOf(std::uint64_t value, unsigned base)
         ++digits;
     return digits;
 }
+
+std::uint32_t digitsDiffering(std::uint64_t a, std::uint64_t b, unsigned base, std::uint32_t most)
+{
+    std::uint32_t differing = 0;
+    for (; (a != 0 || b != 0) && differing < most; a /= base, b /= base)
+        differing += a % base != b % base ? 1 : 0;
+    return differing;
+}

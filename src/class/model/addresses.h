@@ -22,4 +22,8 @@ bool readAddress(std::string_view text, unsigned base, ReadAddress& read);
 // The digits `value` takes in `base`, with no padding.
 std::uint32_t digitsOf(std::uint64_t value, unsigned base);
 
+// In how many digits `a` and `b` differ in `base`, counted up to `most`:
+// a typo changes one.
+std::uint32_t digitsDiffering(std::uint64_t a, std::uint64_t b, unsigned base, std::uint32_t most);
+
 #endif
