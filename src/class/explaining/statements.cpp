@@ -6,7 +6,6 @@
 #include <bit>
 #include <cmath>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -642,6 +641,35 @@ void markLeftOutLines(const Program& program, StatementModel& model)
     }
 }
 
+// Which mistakes show at each slot, and which move it: a file's fit
+// reads these for each line it gives, not each mistake's rows.
+void markMoves(StatementModel& model)
+{
+    constexpr auto equ = static_cast<std::size_t>(StatementMistake::equLocation);
+    constexpr auto org = static_cast<std::size_t>(StatementMistake::orgIgnored);
+    const std::array<SlotAdds, 2>& rows = model.rows;
+    for (std::size_t slot = 0; slot < model.equValue.size(); ++slot) {
+        std::size_t from = slot * statementMistakeCount;
+        std::uint32_t shown = 0;
+        std::uint32_t moved = 0;
+        for (std::size_t m = 0; m < statementMistakeCount; ++m) {
+            bool adds = rows[0].adds[from + m] != 0 || rows[1].adds[from + m] != 0;
+            bool asLocation = rows[0].addsAsLocation[from + m] != 0 || rows[1].addsAsLocation[from + m] != 0;
+            shown |= (m == equ ? model.equValue[slot] && model.located[slot] && model.locationOffset[slot] != 0 : adds)
+                         ? 1u << m
+                         : 0;
+            moved |= adds || asLocation || (m == equ && model.equValue[slot]) ? 1u << m : 0;
+        }
+        auto row = [&](const std::vector<std::int64_t>& adds) {
+            return std::span<const std::int64_t>(adds).subspan(from, statementMistakeCount);
+        };
+        bool orgMoves = !std::ranges::equal(row(rows[0].adds), row(rows[1].adds)) ||
+                        !std::ranges::equal(row(rows[0].addsAsLocation), row(rows[1].addsAsLocation));
+        model.shownAt.push_back(shown);
+        model.movedAt.push_back(moved | (orgMoves ? 1u << org : 0));
+    }
+}
+
 }  // namespace
 
 StatementModel learnStatements(const TestProgram& source, const std::vector<Symbol>& symbols,
@@ -684,6 +712,7 @@ StatementModel learnStatements(const TestProgram& source, const std::vector<Symb
         addSlot(program, model, s, found->second, before);
     }
     markLeftOutLines(program, model);
+    markMoves(model);
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
         if (model.statements[m] > 0)
             model.size[m] = program.statements[model.first[m]].size.value_or(0);
@@ -731,25 +760,6 @@ std::optional<std::int64_t> predicted(const StatementModel& model, std::size_t s
     if ((set >> plusIndex & 1) != 0)
         sum += adds[plusIndex] * plus;
     return sum;
-}
-
-// The bytes each `+` statement is off, where `set` holds that mistake: as
-// the first slot it shows at says.
-std::optional<std::int64_t> plusOf(const StatementModel& model, const std::vector<Observed>& observed, std::uint32_t set,
-                                   int skipped)
-{
-    if ((set >> plusIndex & 1) == 0)
-        return skipped == 0 ? std::optional<std::int64_t>(0) : std::nullopt;
-    for (const Observed& at : observed) {
-        std::int64_t per = model.rows[set >> orgIndex & 1].adds[at.slot * statementMistakeCount + plusIndex];
-        if (per == 0 || ((set >> equIndex & 1) != 0 && model.equValue[at.slot]) || skipped-- > 0)
-            continue;
-        std::optional<std::int64_t> others = predicted(model, at.slot, set & ~(1u << plusIndex), 0);
-        if (!others || (at.offset - *others) % per != 0 || at.offset == *others)
-            return std::nullopt;
-        return (at.offset - *others) / per;
-    }
-    return std::nullopt;
 }
 
 // Whether two addresses differ in one digit as the file writes them, as a
@@ -805,132 +815,126 @@ bool countedShorter(const StatementModel& model, std::uint32_t set, std::int64_t
     return (set >> plusIndex & 1) == 0 || (plus < 0 && (size <= 0 || size + plus > 0));
 }
 
-// Whether the mistake changes any observed address, so that a set holding
-// it says something the file shows.
-bool shows(const StatementModel& model, const std::vector<Observed>& observed, std::size_t m)
+// The `+` statement's bytes a line counts for each byte it is off, as
+// `predicted` takes them.
+std::int64_t plusPer(const StatementModel& model, std::size_t slot, std::uint32_t set)
 {
-    for (const Observed& at : observed) {
-        if (m == equIndex ? model.equValue[at.slot] && model.located[at.slot] && model.locationOffset[at.slot] != 0
-                          : model.rows[0].adds[at.slot * statementMistakeCount + m] != 0 ||
-                                model.rows[1].adds[at.slot * statementMistakeCount + m] != 0)
-            return true;
-    }
-    return false;
+    bool asLocation = (set >> equIndex & 1) != 0 && model.equValue[slot];
+    const SlotAdds& rows = model.rows[set >> orgIndex & 1];
+    return (asLocation ? rows.addsAsLocation : rows.adds)[slot * statementMistakeCount + plusIndex];
 }
 
-// The next choice of as many candidates (Gosper's next number with as
-// many bits).
-std::uint32_t nextChoice(std::uint32_t choice)
-{
-    std::uint32_t lowest = choice & (~choice + 1);
-    std::uint32_t carried = choice + lowest;
-    return carried + (((carried ^ choice) / lowest) >> 2);
-}
-
-// Lines that a set must give where it leaves no line to a typo (the first
-// two), or two of the three where it may leave one: most of the sets a
-// file may try fail there, so each choice of the candidates is screened at
-// them first, and only those that pass are tried line by line.  Lines of
-// EQUs are not taken: the EQU mistake may leave them untold.
-struct Screen {
-    std::size_t lines = 0;
-    std::array<std::int64_t, 3> offset{};
-    // [line][row where ORG is obeyed or not][candidate]: what the mistake
-    // adds there, `+`'s own bytes aside.
-    std::array<std::array<std::array<std::int64_t, statementMistakeCount>, 2>, 3> adds{};
-    std::array<std::array<std::int64_t, 2>, 3> plusAdds{};  // [line][row]: for each byte a `+` statement is off
-    // The choice's bits of ORG ignored and of `+`, where they are candidates.
-    std::uint32_t orgBit = 0;
-    std::uint32_t plusBit = 0;
-};
-
-std::optional<Screen> screenFor(const StatementModel& model, const std::vector<Observed>& observed,
-                                const std::vector<std::size_t>& bits)
-{
-    Screen screen;
-    for (auto at = observed.begin(); at != observed.end() && screen.lines < 3; ++at) {
-        if (model.equValue[at->slot])
-            continue;
-        std::size_t k = screen.lines++;
-        screen.offset[k] = at->offset;
-        for (std::size_t row = 0; row < 2; ++row) {
-            const std::int64_t* adds = &model.rows[row].adds[at->slot * statementMistakeCount];
-            for (std::size_t b = 0; b < bits.size(); ++b)
-                screen.adds[k][row][b] = bits[b] == plusIndex ? 0 : adds[bits[b]];
-            screen.plusAdds[k][row] = adds[plusIndex];
+// The sets of mistakes that give a file's addresses, found line by line in
+// the file's order: each candidate is taken or not where the first line it
+// moves comes, and a choice that gives a line wrong is dropped there,
+// unless the line may be a typo.  Most lines leave one choice standing,
+// where trying every set of the candidates took thousands of tries in each
+// file that no set fits, the commonest kind: a file with typos.  Of the sets
+// that fit, the fewest mistakes are kept; told only where one set of that
+// size fits, with one count of bytes for `+`.
+class SetSearch {
+public:
+    SetSearch(const StatementModel& model, const std::vector<Observed>& lines, std::uint32_t candidates)
+        : model_(model), lines_(lines)
+    {
+        std::uint32_t left = candidates;
+        for (std::size_t line = 0; line <= lines.size() && left != 0; ++line) {
+            std::uint32_t moved = line < lines.size() ? model.movedAt[lines[line].slot] & left : left;
+            left &= ~moved;
+            // A candidate no line moves is decided at the end.
+            for (; moved != 0; moved &= moved - 1)
+                order_[count_++] = {line, static_cast<std::size_t>(std::countr_zero(moved))};
         }
     }
-    if (screen.lines < 2)
-        return std::nullopt;
-    for (std::size_t b = 0; b < bits.size(); ++b) {
-        screen.orgBit |= bits[b] == orgIndex ? 1u << b : 0;
-        screen.plusBit |= bits[b] == plusIndex ? 1u << b : 0;
-    }
-    return screen;
-}
 
-// Whether some bytes for a `+` statement give both lines, where the rest
-// of the set leaves `left` at each.
-bool passes(const Screen& screen, std::size_t first, std::size_t second, const std::array<std::int64_t, 3>& left,
-            std::size_t row, bool plus)
-{
-    std::optional<std::int64_t> bytes;
-    for (std::size_t k : {first, second}) {
-        std::int64_t per = plus ? screen.plusAdds[k][row] : 0;
-        if (per == 0) {
-            if (left[k] != 0)
-                return false;
-            continue;
+    // The sets of at most `most` mistakes that fit with at most `slips`
+    // lines left to typos.
+    void search(int slips, std::size_t most)
+    {
+        slips_ = slips;
+        most_ = most;
+        walk(0, 0, 0, std::nullopt, slips);
+    }
+
+    int fitting() const { return fitting_; }
+    std::uint32_t found() const { return found_; }
+    std::int64_t foundPlus() const { return foundPlus_; }
+
+private:
+    void walk(std::size_t line, std::size_t decided, std::uint32_t set, std::optional<std::int64_t> plus, int slipsLeft)
+    {
+        for (;; ++line) {
+            if (static_cast<std::size_t>(std::popcount(set)) > std::min(fewest_, most_))
+                return;
+            if (decided < count_ && order_[decided].first <= line) {
+                std::size_t m = order_[decided].second;
+                walk(line, decided + 1, set, plus, slipsLeft);
+                walk(line, decided + 1, set | 1u << m, plus, slipsLeft);
+                return;
+            }
+            if (line == lines_.size()) {
+                fitted(set, plus);
+                return;
+            }
+            const Observed& at = lines_[line];
+            std::optional<std::int64_t> others = predicted(model_, at.slot, set & ~(1u << plusIndex), 0);
+            if (!others)
+                continue;
+            std::int64_t per = (set >> plusIndex & 1) != 0 ? plusPer(model_, at.slot, set) : 0;
+            bool mayBeTypo = slipsLeft > 0 && at.offset != 0;
+            if (per != 0 && !plus) {
+                // The first line `+` moves tells its bytes, unless it is a
+                // typo; a `+` counted right is no mistake.
+                std::int64_t left = at.offset - *others;
+                if (left != 0 && left % per == 0)
+                    walk(line + 1, decided, set, left / per, slipsLeft);
+                if (mayBeTypo)
+                    walk(line + 1, decided, set, plus, slipsLeft - 1);
+                return;
+            }
+            if (*others + per * plus.value_or(0) == at.offset)
+                continue;
+            if (!mayBeTypo)
+                return;
+            --slipsLeft;
         }
-        if (left[k] % per != 0 || (bytes && *bytes != left[k] / per))
-            return false;
-        bytes = left[k] / per;
     }
-    return true;
-}
 
-// Whether a choice that may leave one line to a typo gives two of the
-// screen's three lines.
-bool passesWithASlip(const Screen& screen, std::uint32_t choice)
-{
-    if (screen.lines < 3)
-        return true;
-    std::size_t row = (choice & screen.orgBit) != 0 ? 1 : 0;
-    bool plus = (choice & screen.plusBit) != 0;
-    std::array<std::int64_t, 3> left = screen.offset;
-    for (std::uint32_t rest = choice; rest != 0; rest &= rest - 1)
-        for (std::size_t k = 0; k < 3; ++k)
-            left[k] -= screen.adds[k][row][static_cast<std::size_t>(std::countr_zero(rest))];
-    return passes(screen, 0, 1, left, row, plus) || passes(screen, 0, 2, left, row, plus) ||
-           passes(screen, 1, 2, left, row, plus);
-}
-
-// What each choice of the candidates adds at the screen's first two lines,
-// built as choices are tried, the smallest first: a choice's sum is one
-// more candidate's on that of the choice without it, tried a size before.
-struct ScreenSums {
-    explicit ScreenSums(const std::vector<std::size_t>& bits)
-        : sums(new std::array<std::int64_t, 4>[std::size_t{1} << bits.size()])
+    // A set that gives every line, as the fit asks of it.
+    void fitted(std::uint32_t set, std::optional<std::int64_t> plus)
     {
-        sums[0] = {};
+        bool plusIn = (set >> plusIndex & 1) != 0;
+        if (set == 0 || (plusIn && !plus))
+            return;
+        std::int64_t bytes = plusIn ? *plus : 0;
+        if (!countedShorter(model_, set, bytes) || !fits(model_, lines_, set, bytes, slips_))
+            return;
+        auto size = static_cast<std::size_t>(std::popcount(set));
+        if (size < fewest_) {
+            fewest_ = size;
+            fitting_ = 0;
+        }
+        if (fitting_ == 0) {
+            found_ = set;
+            foundPlus_ = bytes;
+            fitting_ = 1;
+        } else if (set != found_ || bytes != foundPlus_) {
+            fitting_ = 2;
+        }
     }
 
-    bool passes(const Screen& screen, std::uint32_t choice)
-    {
-        auto b = static_cast<std::size_t>(std::countr_zero(choice));
-        const std::array<std::int64_t, 4>& smaller = sums[choice & (choice - 1)];
-        std::array<std::int64_t, 4>& sum = sums[choice];
-        // Where ORG ignored is no candidate, no choice takes the other row.
-        std::size_t rows = screen.orgBit != 0 ? 2 : 1;
-        for (std::size_t k = 0; k < 2; ++k)
-            for (std::size_t row = 0; row < rows; ++row)
-                sum[k * 2 + row] = smaller[k * 2 + row] + screen.adds[k][row][b];
-        std::size_t row = (choice & screen.orgBit) != 0 ? 1 : 0;
-        return ::passes(screen, 0, 1, {screen.offset[0] - sum[row], screen.offset[1] - sum[2 + row], 0}, row,
-                        (choice & screen.plusBit) != 0);
-    }
-
-    std::unique_ptr<std::array<std::int64_t, 4>[]> sums;  // [choice][line * 2 + row]
+    const StatementModel& model_;
+    const std::vector<Observed>& lines_;
+    // The candidates, in the order they are taken or not, each with the
+    // first line it may move.
+    std::array<std::pair<std::size_t, std::size_t>, statementMistakeCount> order_{};
+    std::size_t count_ = 0;
+    int slips_ = 0;
+    std::size_t most_ = 0;
+    std::size_t fewest_ = SIZE_MAX;
+    int fitting_ = 0;
+    std::uint32_t found_ = 0;
+    std::int64_t foundPlus_ = 0;
 };
 
 }  // namespace
@@ -950,75 +954,29 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     }
     if (!wrong)
         return {};
-    // The last lines hold what every mistake before them adds: a set that
-    // does not fit mostly fails there first.
-    std::reverse(observed.begin(), observed.end());
     std::uint32_t candidates = 0;
+    for (const Observed& at : observed)
+        candidates |= model.shownAt[at.slot];
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
-        if (model.statements[m] > 0 && shows(model, observed, m))
-            candidates |= 1u << m;
-    // The smallest sets first: the first size that fits at all is told, if
-    // one set alone of that size fits.  Where none gives every address, a
-    // set may leave a line or two to typos, which stay wrong lines.
-    std::uint32_t found = 0;
-    std::int64_t foundPlus = 0;
-    int fitting = 0;
+        candidates &= model.statements[m] > 0 ? ~0u : ~(1u << m);
+    // The fewest mistakes that give every address are told, if one set
+    // alone of that size does.  Where none does, a set may leave a line or
+    // two to typos, which stay wrong lines.
+    SetSearch search(model, observed, candidates);
+    search.search(0, statementMistakeCount);
     int mostSlips = static_cast<int>(std::min(mostSlipsInAFile, observed.size() / linesForEachSlip));
-    std::vector<std::size_t> bits;
-    bits.reserve(statementMistakeCount);
-    for (std::size_t m = 0; m < statementMistakeCount; ++m)
-        if (candidates >> m & 1)
-            bits.push_back(m);
-    // A file tries hundreds of sets: each is made from the choice's own
-    // bits, not by asking each candidate.
-    auto setOf = [&](std::uint32_t choice) {
-        std::uint32_t set = 0;
-        for (std::uint32_t rest = choice; rest != 0; rest &= rest - 1)
-            set |= 1u << bits[static_cast<std::size_t>(std::countr_zero(rest))];
-        return set;
-    };
-    // The bytes a `+` statement is off, from the first line it shows at,
-    // or, where that is the typo, the next.
-    auto attempt = [&](std::uint32_t choice, int slips) {
-        std::uint32_t set = setOf(choice);
-        std::optional<std::int64_t> tried;
-        for (int skipped = 0; skipped <= slips; ++skipped) {
-            std::optional<std::int64_t> plus = plusOf(model, observed, set, skipped);
-            if (!plus || plus == tried || !countedShorter(model, set, *plus) || !fits(model, observed, set, *plus, slips))
-                continue;
-            tried = plus;
-            found = set;
-            foundPlus = *plus;
-            ++fitting;
-        }
-    };
-    std::optional<Screen> screen = screenFor(model, observed, bits);
-    std::optional<ScreenSums> sums;
-    if (screen)
-        sums.emplace(bits);
-    // Each choice of `size` of the candidates, in turn, that the screen
-    // passes.
-    for (std::size_t size = 1; size <= bits.size() && fitting == 0; ++size)
-        for (std::uint32_t choice = (1u << size) - 1; choice < 1u << bits.size(); choice = nextChoice(choice))
-            if (!screen || sums->passes(*screen, choice))
-                attempt(choice, 0);
-    int slips = 1;
-    for (; slips <= mostSlips && fitting == 0; ++slips)
-        for (std::size_t size = 1; size <= std::min(bits.size(), mostWithASlip) && fitting == 0; ++size)
-            for (std::uint32_t choice = (1u << size) - 1; choice < 1u << bits.size(); choice = nextChoice(choice))
-                // The screen's three lines may hold two typos where two
-                // are allowed: it screens only for one.
-                if (!screen || slips > 1 || passesWithASlip(*screen, choice))
-                    attempt(choice, slips);
+    int slips = 0;
+    while (search.fitting() == 0 && slips < mostSlips)
+        search.search(++slips, mostWithASlip);
     std::vector<FoundMistake> told;
-    if (fitting != 1)
+    if (search.fitting() != 1)
         return told;
     if (slipped != nullptr)
-        *slipped = slips > 1;
+        *slipped = slips > 0;
     for (std::size_t m = 0; m < statementMistakeCount; ++m)
-        if (found >> m & 1)
-            told.push_back(FoundMistake{static_cast<StatementMistake>(m), m == plusIndex ? foundPlus : 0, model.first[m],
-                                        model.statements[m], model.size[m]});
+        if (search.found() >> m & 1)
+            told.push_back(FoundMistake{static_cast<StatementMistake>(m), m == plusIndex ? search.foundPlus() : 0,
+                                        model.first[m], model.statements[m], model.size[m]});
     return told;
 }
 

@@ -39,6 +39,11 @@ struct StatementModel {
     std::vector<std::int64_t> locationOffset;
     std::vector<std::uint8_t> equValue;
     std::vector<std::uint8_t> located;
+    // Per slot, as masks of mistakes: those that change the address a
+    // file shows there, and those that taking or not may change in any way
+    // a set reads it (ORG obeyed or not, the EQU mistake taken or not).
+    std::vector<std::uint32_t> shownAt;
+    std::vector<std::uint32_t> movedAt;
     // Per mistake: the statements it concerns, the first of them, and what
     // one of them takes.
     std::array<std::uint32_t, statementMistakeCount> statements{};

@@ -8,8 +8,14 @@
 #include "class/explaining/reference_index.h"
 #include "class/intake/test_programs.h"
 
+#include "class/model/addresses.h"
+
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -261,4 +267,160 @@ TEST(Statements, TheLinesWhoseLeavingOutAStatementNamesAreMarked)
     EXPECT_EQ(f.model.leftOutAs, want);
     EXPECT_EQ(f.model.nameLine, 0u);
     EXPECT_EQ(f.model.statements[static_cast<std::size_t>(StatementMistake::equLeftOut)], 2u);
+}
+
+namespace {
+
+// The fit's rule as it reads, with every set of the candidates tried in
+// turn, the fewest first: what the search must find, however it prunes.
+struct EverySet {
+    const StatementModel& model;
+    std::vector<ObservedAddress> lines;
+
+    std::optional<std::int64_t> offsetOf(std::uint32_t set, std::int64_t plus, std::uint32_t line) const
+    {
+        std::vector<FoundMistake> mistakes;
+        for (std::size_t m = 0; m < statementMistakeCount; ++m)
+            if ((set >> m & 1) != 0)
+                mistakes.push_back(FoundMistake{static_cast<StatementMistake>(m),
+                                                m == static_cast<std::size_t>(StatementMistake::plusSize) ? plus : 0});
+        return mistakesOffset(model, mistakes, line);
+    }
+
+    bool oneDigitApart(const ObservedAddress& at, std::int64_t offset) const
+    {
+        std::int64_t a = at.written - at.offset + offset;
+        if (at.base == 0)
+            return true;
+        return a >= 0 && at.written >= 0 && a != at.written &&
+               digitsDiffering(static_cast<std::uint64_t>(a), static_cast<std::uint64_t>(at.written), at.base, 2) == 1;
+    }
+
+    bool fits(std::uint32_t set, std::int64_t plus, int slips) const
+    {
+        int typos = 0;
+        bool digits = true;
+        int shownWrong = 0;
+        for (const ObservedAddress& at : lines) {
+            std::optional<std::int64_t> offset = offsetOf(set, plus, at.line);
+            if (offset && *offset != at.offset) {
+                if (at.offset == 0)
+                    return false;
+                ++typos;
+                digits = digits && oneDigitApart(at, *offset);
+            } else if (offset && at.offset != 0) {
+                ++shownWrong;
+            }
+        }
+        constexpr std::size_t leastLinesForAnySlip = 8;
+        if (typos > slips || (!digits && (typos > 1 || lines.size() < leastLinesForAnySlip)))
+            return false;
+        return typos == 0 || shownWrong >= 1;
+    }
+
+    // The sets of one size that fit, each with its `+` bytes (read off
+    // each line it moves).
+    std::set<std::pair<std::uint32_t, std::int64_t>> fitting(std::uint32_t candidates, std::size_t size, int slips) const
+    {
+        constexpr auto plusBit = 1u << static_cast<std::size_t>(StatementMistake::plusSize);
+        std::set<std::pair<std::uint32_t, std::int64_t>> found;
+        for (std::uint32_t set = 1; set < 1u << statementMistakeCount; ++set) {
+            if ((set & ~candidates) != 0 || static_cast<std::size_t>(std::popcount(set)) != size)
+                continue;
+            std::set<std::int64_t> tried{0};
+            for (const ObservedAddress& at : lines) {
+                std::optional<std::int64_t> once = offsetOf(set, 1, at.line);
+                std::optional<std::int64_t> none = offsetOf(set, 0, at.line);
+                if ((set & plusBit) != 0 && once && none && *once != *none && (at.offset - *none) % (*once - *none) == 0)
+                    tried.insert((at.offset - *none) / (*once - *none));
+            }
+            std::int64_t size4 = model.size[static_cast<std::size_t>(StatementMistake::plusSize)];
+            for (std::int64_t plus : tried) {
+                bool plusIn = (set & plusBit) != 0;
+                if (plusIn != (plus != 0) || (plusIn && !(plus < 0 && (size4 <= 0 || size4 + plus > 0))))
+                    continue;
+                if (fits(set, plus, slips))
+                    found.emplace(set, plus);
+            }
+        }
+        return found;
+    }
+
+    std::vector<FoundMistake> fit(bool& slipped) const
+    {
+        std::uint32_t candidates = 0;
+        for (const ObservedAddress& at : lines)
+            candidates |= model.shownAt[model.slotOfLine[at.line]];
+        for (std::size_t m = 0; m < statementMistakeCount; ++m)
+            candidates &= model.statements[m] > 0 ? ~0u : ~(1u << m);
+        std::set<std::pair<std::uint32_t, std::int64_t>> found;
+        slipped = false;
+        for (std::size_t size = 1; size <= statementMistakeCount && found.empty(); ++size)
+            found = fitting(candidates, size, 0);
+        int mostSlips = static_cast<int>(std::min<std::size_t>(2, lines.size() / 4));
+        for (int slips = 1; slips <= mostSlips && found.empty(); ++slips)
+            for (std::size_t size = 1; size <= 3 && found.empty(); ++size) {
+                found = fitting(candidates, size, slips);
+                slipped = !found.empty();
+            }
+        std::vector<FoundMistake> told;
+        if (found.size() != 1)
+            return told;
+        for (std::size_t m = 0; m < statementMistakeCount; ++m)
+            if ((found.begin()->first >> m & 1) != 0)
+                told.push_back(FoundMistake{static_cast<StatementMistake>(m),
+                                            m == static_cast<std::size_t>(StatementMistake::plusSize) ? found.begin()->second : 0,
+                                            model.first[m], model.statements[m], model.size[m]});
+        return told;
+    }
+};
+
+// Files as students' assemblers write them: some of the mistakes, `+`
+// some bytes short, and on top typos of a digit and lines wrong at random.
+void fitsAsEverySetDoes(const StatementModel& model, const ReferenceIndex& index, unsigned seed)
+{
+    std::mt19937 random(seed);
+    for (int file = 0; file < 2000; ++file) {
+        std::vector<FoundMistake> made;
+        for (std::size_t m = 0; m < statementMistakeCount; ++m)
+            if (random() % 4 == 0)
+                made.push_back(FoundMistake{static_cast<StatementMistake>(m), -1 - static_cast<std::int64_t>(random() % 2)});
+        std::uint8_t base = std::array<std::uint8_t, 3>{16, 16, 10}[random() % 3];
+        EverySet every{model, {}};
+        for (std::uint32_t line = 0; line < index.symbols.size(); ++line) {
+            std::int64_t offset = mistakesOffset(model, made, line).value_or(0);
+            auto value = static_cast<std::int64_t>(index.values[line]);
+            every.lines.push_back(ObservedAddress{line, offset, value + offset, base});
+        }
+        for (unsigned typos = random() % 3; typos > 0; --typos) {
+            ObservedAddress& at = every.lines[random() % every.lines.size()];
+            std::int64_t digit = random() % 2 == 0 ? 1 : base;
+            std::int64_t moved = random() % 5 == 0 ? static_cast<std::int64_t>(random() % 64) - 32 : digit;
+            at.offset += moved;
+            at.written += moved;
+        }
+        bool slipped = false;
+        bool everySlipped = false;
+        std::vector<FoundMistake> found = fitMistakes(model, every.lines, &slipped);
+        std::vector<FoundMistake> want = every.fit(everySlipped);
+        ASSERT_EQ(found, want) << "seed " << seed << ", file " << file;
+        if (!want.empty()) {
+            EXPECT_EQ(slipped, everySlipped) << "seed " << seed << ", file " << file;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(Statements, TheSearchFindsWhatTryingEverySetFinds)
+{
+    Fixture f;
+    fitsAsEverySetDoes(f.model, f.index, 1);
+    StatementModel alike = learnStatements(f.source, f.index.symbols, f.index.values, f.index.hasValue, true);
+    fitsAsEverySetDoes(alike, f.index, 2);
+    TestProgram org = readProgram("P START 0\nR RESB 6\n ORG R\nN RESW 1\nM RESB 1\n ORG\nS WORD 0\n"
+                                  "T +LDA S\nU CLEAR X\nV EQU T+2\nW BYTE C'AB'\nX RESW 2\n");
+    ReferenceIndex index = indexReference("0000 P\n0000 R\n0000 N\n0003 M\n0006 S\n0009 T\n000D U\n000B V\n000F W\n"
+                                          "0011 X\n");
+    fitsAsEverySetDoes(learnStatements(org, index.symbols, index.values, index.hasValue), index, 3);
 }
