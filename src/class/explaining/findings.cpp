@@ -141,7 +141,9 @@ namespace {
 
 // The reference line whose label a file's line at `near` writes as it
 // writes labels: the nearest, or none where a cut label is more than one.
-std::uint32_t lineWritten(const ReferenceIndex& reference, const WrittenAs& as, std::string_view label, std::size_t near)
+// `keys` hold every reference line's label as the file writes it.
+std::uint32_t lineWritten(const ReferenceIndex& reference, const LineKeys& keys, const WrittenAs& as,
+                          std::string_view label, std::size_t near)
 {
     // The reference's line where it stands is nearest, and where labels
     // are not cut, no other line's sharing its label matters.
@@ -150,7 +152,10 @@ std::uint32_t lineWritten(const ReferenceIndex& reference, const WrittenAs& as, 
     std::uint32_t best = UINT32_MAX;
     std::size_t bestDistance = SIZE_MAX;
     bool shared = false;
-    for (std::uint32_t line = 0; line < reference.symbols.size(); ++line) {
+    std::uint64_t hash = foldedHash(label);
+    auto from = std::lower_bound(keys.begin(), keys.end(), std::make_pair(hash, std::uint32_t{0}));
+    for (auto at = from; at != keys.end() && at->first == hash; ++at) {
+        std::uint32_t line = at->second;
         if (!as.sameLabel(reference.symbols[line].label, label))
             continue;
         std::size_t distance = line > near ? line - near : near - line;
@@ -408,6 +413,28 @@ std::uint64_t FindingsWatcher::orderKey(const std::vector<Diagnosis>& found) con
     return order | orderTag;
 }
 
+// Every reference line's label in lower case, cut to `cut` characters
+// where it is not 0, by hash: a file that changes the labels' case or
+// cuts them finds its lines in these, not by reading every label.
+const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
+{
+    for (const LabelsWritten& built : labelsWritten_)
+        if (built.reference == reference_ && built.cut == cut)
+            return built.keys;
+    // A class whose files cut labels at every length keeps a few.
+    constexpr std::size_t mostKept = 16;
+    if (labelsWritten_.size() >= mostKept)
+        labelsWritten_.clear();
+    LabelsWritten& built = labelsWritten_.emplace_back(LabelsWritten{reference_, cut, {}});
+    const std::vector<Symbol>& symbols = reference_->symbols;
+    for (std::uint32_t line = 0; line < symbols.size(); ++line) {
+        std::string_view label = symbols[line].label;
+        built.keys.emplace_back(foldedHash(cut > 0 && label.size() > cut ? label.substr(0, cut) : label), line);
+    }
+    std::sort(built.keys.begin(), built.keys.end());
+    return built.keys;
+}
+
 // Each reference line the file gives an address for: a right line where it
 // stands, a wrong one wherever its label is the line's.
 std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
@@ -440,39 +467,13 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
         std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
         if (!line.complete() || !address)
             continue;
-        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, as, label, p);
+        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, labelsWritten(as.cut), as, label, p);
         labelLines_[p] = at;
         if (at != UINT32_MAX && reference.hasValue[at])
             observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at]), *address, base});
     }
     return observed;
 }
-
-namespace {
-
-// A worker keeps at most this many runs of addresses of the files it
-// fitted, 16 bytes each: a class of 20,000 gives tens of thousands of
-// patterns, most of them its hand edits, which no other file shares.
-constexpr std::size_t mostRunsKept = std::size_t{1} << 16;
-
-// The addresses as runs, and their hash with the test's.
-std::uint64_t runsOf(const std::vector<ObservedAddress>& observed, const ReferenceIndex* reference,
-                     std::vector<AddressRun>& runs)
-{
-    runs.clear();
-    for (const ObservedAddress& at : observed) {
-        if (!runs.empty() && runs.back().offset == at.offset && runs.back().line + runs.back().lines == at.line)
-            ++runs.back().lines;
-        else
-            runs.push_back(AddressRun{at.line, 1, at.offset});
-    }
-    std::uint64_t key = mixWord(0, reinterpret_cast<std::uintptr_t>(reference));
-    for (const AddressRun& run : runs)
-        key = mixWord(mixWord(mixWord(key, run.line), run.lines), static_cast<std::uint64_t>(run.offset));
-    return key;
-}
-
-}  // namespace
 
 // Where the test's program names the mistakes behind every address the
 // file gives, they are told in place of the offsets they make.
@@ -481,21 +482,7 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     if (!reference_->statements.usable())
         return;
     std::vector<ObservedAddress> observed = observedAddresses(found);
-    bool wrong = std::any_of(observed.begin(), observed.end(), [](const ObservedAddress& at) { return at.offset != 0; });
-    // The base the file writes in decides which lines may be typos, a
-    // digit away from what the mistakes give.
-    std::uint8_t base = observed.empty() ? 0 : observed.front().base;
-    std::uint64_t key = wrong ? mixWord(runsOf(observed, reference_, runs_), base) : 0;
-    auto kept = wrong ? keptFits_.find(key) : keptFits_.end();
-    if (kept != keptFits_.end() && kept->second.reference == reference_ && kept->second.base == base &&
-        kept->second.runs == runs_) {
-        mistakes_ = kept->second.mistakes;
-    } else {
-        fitStatements(observed);
-        if (wrong && runsKept_ + runs_.size() <= mostRunsKept &&
-            keptFits_.try_emplace(key, KeptFit{reference_, base, runs_, mistakes_}).second)
-            runsKept_ += runs_.size();
-    }
+    fitStatements(observed);
     // EQU labels given the location counter, named, are what the addresses
     // equal to a neighbour's showed.
     bool equNamed = std::any_of(mistakes_.begin(), mistakes_.end(), [](const FoundMistake& mistake) {

@@ -16,29 +16,9 @@
 
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 struct WrittenAs;
-
-// The statement mistakes that a file's addresses were fitted to, kept for
-// the files after it: students whose assemblers make the same mistakes give
-// the same offsets, and the fit is the dearest part of explaining a file.
-// The addresses are kept as runs of lines one after another at one
-// offset: a file's offsets change at a few lines, not at each.
-struct AddressRun {
-    std::uint32_t line = 0;
-    std::uint32_t lines = 0;
-    std::int64_t offset = 0;
-    bool operator==(const AddressRun&) const = default;
-};
-
-struct KeptFit {
-    const ReferenceIndex* reference = nullptr;
-    std::uint8_t base = 0;
-    std::vector<AddressRun> runs;
-    std::vector<FoundMistake> mistakes;
-};
 
 // Watches one file at a time through the grading core, keeps its wrong
 // lines until it is graded whole, and counts and marks in the worker's
@@ -84,14 +64,19 @@ private:
     std::vector<std::uint32_t> wrongPlaces_;
     std::vector<std::uint32_t> wrongLines_;
     std::vector<FoundMistake> mistakes_;
-    // By a hash of the test and the addresses; kept from file to file.
-    std::unordered_map<std::uint64_t, KeptFit> keptFits_;
-    std::size_t runsKept_ = 0;
-    std::vector<AddressRun> runs_;
     // Per kept line: the reference line its label names, as the addresses
     // observed were read (UINT32_MAX: none), so that where labels are
     // printed is not looked up again; unread where it holds no address.
     std::vector<std::uint32_t> labelLines_;
+    // The reference's labels, in any case and cut as a file cuts them,
+    // for each test and cut met; kept from file to file.
+    struct LabelsWritten {
+        const ReferenceIndex* reference = nullptr;
+        std::uint64_t cut = 0;
+        LineKeys keys;
+    };
+    std::vector<LabelsWritten> labelsWritten_;
+    const LineKeys& labelsWritten(std::uint64_t cut);
 };
 
 // What a cause says, as one number: its kind and what it says, but not how
