@@ -743,23 +743,34 @@ struct Observed {
     std::uint8_t base = 0;
 };
 
-// What the mistakes in `set` give a slot's address, with `plus` bytes for
-// each `+` statement; none where the slot cannot tell.
-std::optional<std::int64_t> predicted(const StatementModel& model, std::size_t slot, std::uint32_t set, std::int64_t plus)
+// What the mistakes in `set` give a slot's address: what all but `+` add,
+// and what `+` adds for each byte it is off; none where the slot cannot
+// tell.
+struct SetAdds {
+    std::int64_t others = 0;
+    std::int64_t perPlusByte = 0;
+};
+
+inline std::optional<SetAdds> addsOf(const StatementModel& model, std::size_t slot, std::uint32_t set)
 {
     bool asLocation = (set >> equIndex & 1) != 0 && model.equValue[slot];
     if (asLocation && !model.located[slot])
         return std::nullopt;
     const SlotAdds& rows = model.rows[set >> orgIndex & 1];
     const std::int64_t* adds = &(asLocation ? rows.addsAsLocation : rows.adds)[slot * statementMistakeCount];
-    std::int64_t sum = asLocation ? model.locationOffset[slot] : 0;
-    // The fit asks this of hundreds of sets a file: `+`'s bytes are
-    // multiplied once, outside the loop.
+    SetAdds sum{asLocation ? model.locationOffset[slot] : 0, (set >> plusIndex & 1) != 0 ? adds[plusIndex] : 0};
     for (std::uint32_t rest = set & ~(1u << plusIndex); rest != 0; rest &= rest - 1)
-        sum += adds[std::countr_zero(rest)];
-    if ((set >> plusIndex & 1) != 0)
-        sum += adds[plusIndex] * plus;
+        sum.others += adds[std::countr_zero(rest)];
     return sum;
+}
+
+// The same with `plus` bytes for each `+` statement.
+std::optional<std::int64_t> predicted(const StatementModel& model, std::size_t slot, std::uint32_t set, std::int64_t plus)
+{
+    std::optional<SetAdds> adds = addsOf(model, slot, set);
+    if (!adds)
+        return std::nullopt;
+    return adds->others + adds->perPlusByte * plus;
 }
 
 // Whether two addresses differ in one digit as the file writes them, as a
@@ -815,15 +826,6 @@ bool countedShorter(const StatementModel& model, std::uint32_t set, std::int64_t
     return (set >> plusIndex & 1) == 0 || (plus < 0 && (size <= 0 || size + plus > 0));
 }
 
-// The `+` statement's bytes a line counts for each byte it is off, as
-// `predicted` takes them.
-std::int64_t plusPer(const StatementModel& model, std::size_t slot, std::uint32_t set)
-{
-    bool asLocation = (set >> equIndex & 1) != 0 && model.equValue[slot];
-    const SlotAdds& rows = model.rows[set >> orgIndex & 1];
-    return (asLocation ? rows.addsAsLocation : rows.adds)[slot * statementMistakeCount + plusIndex];
-}
-
 // The sets of mistakes that give a file's addresses, found line by line in
 // the file's order: each candidate is taken or not where the first line it
 // moves comes, and a choice that gives a line wrong is dropped there,
@@ -853,7 +855,7 @@ public:
     {
         slips_ = slips;
         most_ = most;
-        walk(0, 0, 0, std::nullopt, slips);
+        walk(0, 0, 0, 0, std::nullopt, slips);
     }
 
     int fitting() const { return fitting_; }
@@ -861,38 +863,39 @@ public:
     std::int64_t foundPlus() const { return foundPlus_; }
 
 private:
-    void walk(std::size_t line, std::size_t decided, std::uint32_t set, std::optional<std::int64_t> plus, int slipsLeft)
+    // `taken`: the mistakes in `set`.
+    void walk(std::size_t line, std::size_t decided, std::uint32_t set, std::size_t taken,
+              std::optional<std::int64_t> plus, int slipsLeft)
     {
         for (;; ++line) {
-            if (static_cast<std::size_t>(std::popcount(set)) > std::min(fewest_, most_))
+            if (taken > std::min(fewest_, most_))
                 return;
             if (decided < count_ && order_[decided].first <= line) {
                 std::size_t m = order_[decided].second;
-                walk(line, decided + 1, set, plus, slipsLeft);
-                walk(line, decided + 1, set | 1u << m, plus, slipsLeft);
+                walk(line, decided + 1, set, taken, plus, slipsLeft);
+                walk(line, decided + 1, set | 1u << m, taken + 1, plus, slipsLeft);
                 return;
             }
             if (line == lines_.size()) {
-                fitted(set, plus);
+                fitted(set, taken, plus);
                 return;
             }
             const Observed& at = lines_[line];
-            std::optional<std::int64_t> others = predicted(model_, at.slot, set & ~(1u << plusIndex), 0);
-            if (!others)
+            std::optional<SetAdds> adds = addsOf(model_, at.slot, set);
+            if (!adds)
                 continue;
-            std::int64_t per = (set >> plusIndex & 1) != 0 ? plusPer(model_, at.slot, set) : 0;
             bool mayBeTypo = slipsLeft > 0 && at.offset != 0;
-            if (per != 0 && !plus) {
+            if (adds->perPlusByte != 0 && !plus) {
                 // The first line `+` moves tells its bytes, unless it is a
                 // typo; a `+` counted right is no mistake.
-                std::int64_t left = at.offset - *others;
-                if (left != 0 && left % per == 0)
-                    walk(line + 1, decided, set, left / per, slipsLeft);
+                std::int64_t left = at.offset - adds->others;
+                if (left != 0 && left % adds->perPlusByte == 0)
+                    walk(line + 1, decided, set, taken, left / adds->perPlusByte, slipsLeft);
                 if (mayBeTypo)
-                    walk(line + 1, decided, set, plus, slipsLeft - 1);
+                    walk(line + 1, decided, set, taken, plus, slipsLeft - 1);
                 return;
             }
-            if (*others + per * plus.value_or(0) == at.offset)
+            if (adds->others + adds->perPlusByte * plus.value_or(0) == at.offset)
                 continue;
             if (!mayBeTypo)
                 return;
@@ -901,7 +904,7 @@ private:
     }
 
     // A set that gives every line, as the fit asks of it.
-    void fitted(std::uint32_t set, std::optional<std::int64_t> plus)
+    void fitted(std::uint32_t set, std::size_t size, std::optional<std::int64_t> plus)
     {
         bool plusIn = (set >> plusIndex & 1) != 0;
         if (set == 0 || (plusIn && !plus))
@@ -909,7 +912,6 @@ private:
         std::int64_t bytes = plusIn ? *plus : 0;
         if (!countedShorter(model_, set, bytes) || !fits(model_, lines_, set, bytes, slips_))
             return;
-        auto size = static_cast<std::size_t>(std::popcount(set));
         if (size < fewest_) {
             fewest_ = size;
             fitting_ = 0;
