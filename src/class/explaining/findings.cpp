@@ -168,17 +168,27 @@ std::uint32_t lineWritten(const ReferenceIndex& reference, const LineKeys& keys,
     return shared && as.cut > 0 ? UINT32_MAX : best;
 }
 
-// The reference line whose label a file's line at `near` writes as the
-// reference does: the nearest.  A wrong line mostly holds the label of
-// the reference's line where it stands, which no other is as near as, and
-// no hash need be looked up for it.
 // A kept line whose label was not read for a reference line.
 constexpr std::uint32_t unread = UINT32_MAX - 1;
 
+// The reference line whose label a file's line at `near` writes as the
+// reference does: the nearest.  A wrong line mostly holds the label of
+// the reference's line where it stands, or, past a line added or left
+// out, of one a line or two away: those are looked at first, nearest
+// first and the earlier of two as near, and no hash need be looked up.
 std::uint32_t linePlainlyWritten(const ReferenceIndex& reference, std::string_view label, std::size_t near)
 {
-    if (near < reference.symbols.size() && isComplete(reference.symbols[near]) && reference.symbols[near].label == label)
-        return static_cast<std::uint32_t>(near);
+    constexpr std::size_t looked = 2;
+    auto holds = [&](std::size_t line) {
+        return line < reference.symbols.size() && isComplete(reference.symbols[line]) &&
+               reference.symbols[line].label == label;
+    };
+    for (std::size_t distance = 0; distance <= looked; ++distance) {
+        if (distance <= near && holds(near - distance))
+            return static_cast<std::uint32_t>(near - distance);
+        if (distance > 0 && holds(near + distance))
+            return static_cast<std::uint32_t>(near + distance);
+    }
     return nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(near),
                        [&](std::uint32_t l) { return reference.symbols[l].label == label; });
 }
