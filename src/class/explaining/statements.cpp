@@ -867,20 +867,23 @@ private:
     void walk(std::size_t line, std::size_t decided, std::uint32_t set, std::size_t taken,
               std::optional<std::int64_t> plus, int slipsLeft)
     {
-        for (;; ++line) {
+        for (;;) {
             if (taken > std::min(fewest_, most_))
                 return;
+            // Each mistake left out first, then taken: the fewest first.
             if (decided < count_ && order_[decided].first <= line) {
-                std::size_t m = order_[decided].second;
                 walk(line, decided + 1, set, taken, plus, slipsLeft);
-                walk(line, decided + 1, set | 1u << m, taken + 1, plus, slipsLeft);
-                return;
+                set |= 1u << order_[decided++].second;
+                ++taken;
+                continue;
             }
-            if (line == lines_.size()) {
+            // With every mistake chosen and `+`'s bytes known, the set is
+            // what it is: the lines left are read once, as it is fitted.
+            if (line == lines_.size() || (decided == count_ && (plus || (set >> plusIndex & 1) == 0))) {
                 fitted(set, taken, plus);
                 return;
             }
-            const Observed& at = lines_[line];
+            const Observed& at = lines_[line++];
             std::optional<SetAdds> adds = addsOf(model_, at.slot, set);
             if (!adds)
                 continue;
@@ -890,13 +893,10 @@ private:
                 // typo; a `+` counted right is no mistake.
                 std::int64_t left = at.offset - adds->others;
                 if (left != 0 && left % adds->perPlusByte == 0)
-                    walk(line + 1, decided, set, taken, left / adds->perPlusByte, slipsLeft);
-                if (mayBeTypo)
-                    walk(line + 1, decided, set, taken, plus, slipsLeft - 1);
-                return;
-            }
-            if (adds->others + adds->perPlusByte * plus.value_or(0) == at.offset)
+                    walk(line, decided, set, taken, left / adds->perPlusByte, slipsLeft);
+            } else if (adds->others + adds->perPlusByte * plus.value_or(0) == at.offset) {
                 continue;
+            }
             if (!mayBeTypo)
                 return;
             --slipsLeft;
