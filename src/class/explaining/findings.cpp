@@ -139,22 +139,35 @@ struct WrittenAs {
 
 namespace {
 
+// Past a line added or left out, a wrong line's label is mostly a line or
+// two from where it stands: so far either side is looked at first.
+constexpr std::size_t nearestLooked = 2;
+
 // The reference line whose label a file's line at `near` writes as it
 // writes labels: the nearest, or none where a cut label is more than one.
-// `keys` hold every reference line's label as the file writes it.
-std::uint32_t lineWritten(const ReferenceIndex& reference, const LineKeys& keys, const WrittenAs& as,
-                          std::string_view label, std::size_t near)
+// `keys()` gives every reference line's label as the file writes it.
+template <typename Keys>
+std::uint32_t lineWritten(const ReferenceIndex& reference, Keys&& keys, const WrittenAs& as, std::string_view label,
+                          std::size_t near)
 {
-    // The reference's line where it stands is nearest, and where labels
-    // are not cut, no other line's sharing its label matters.
-    if (as.cut == 0 && near < reference.symbols.size() && as.sameLabel(reference.symbols[near].label, label))
-        return static_cast<std::uint32_t>(near);
+    // Where labels are not cut, no other line's sharing the label
+    // matters, and the nearest lines are looked at first, as in a file
+    // that writes labels as the reference does.
+    for (std::size_t distance = 0; as.cut == 0 && distance <= nearestLooked; ++distance) {
+        if (distance <= near && near - distance < reference.symbols.size() &&
+            as.sameLabel(reference.symbols[near - distance].label, label))
+            return static_cast<std::uint32_t>(near - distance);
+        if (distance > 0 && near + distance < reference.symbols.size() &&
+            as.sameLabel(reference.symbols[near + distance].label, label))
+            return static_cast<std::uint32_t>(near + distance);
+    }
     std::uint32_t best = UINT32_MAX;
     std::size_t bestDistance = SIZE_MAX;
     bool shared = false;
     std::uint64_t hash = foldedHash(label);
-    auto from = std::lower_bound(keys.begin(), keys.end(), std::make_pair(hash, std::uint32_t{0}));
-    for (auto at = from; at != keys.end() && at->first == hash; ++at) {
+    const LineKeys& written = keys();
+    auto from = std::lower_bound(written.begin(), written.end(), std::make_pair(hash, std::uint32_t{0}));
+    for (auto at = from; at != written.end() && at->first == hash; ++at) {
         std::uint32_t line = at->second;
         if (!as.sameLabel(reference.symbols[line].label, label))
             continue;
@@ -172,18 +185,16 @@ std::uint32_t lineWritten(const ReferenceIndex& reference, const LineKeys& keys,
 constexpr std::uint32_t unread = UINT32_MAX - 1;
 
 // The reference line whose label a file's line at `near` writes as the
-// reference does: the nearest.  A wrong line mostly holds the label of
-// the reference's line where it stands, or, past a line added or left
-// out, of one a line or two away: those are looked at first, nearest
-// first and the earlier of two as near, and no hash need be looked up.
+// reference does: the nearest, the earlier of two as near.  A wrong line
+// mostly holds the label of a line near where it stands, found with no
+// hash looked up.
 std::uint32_t linePlainlyWritten(const ReferenceIndex& reference, std::string_view label, std::size_t near)
 {
-    constexpr std::size_t looked = 2;
     auto holds = [&](std::size_t line) {
         return line < reference.symbols.size() && isComplete(reference.symbols[line]) &&
                reference.symbols[line].label == label;
     };
-    for (std::size_t distance = 0; distance <= looked; ++distance) {
+    for (std::size_t distance = 0; distance <= nearestLooked; ++distance) {
         if (distance <= near && holds(near - distance))
             return static_cast<std::uint32_t>(near - distance);
         if (distance > 0 && holds(near + distance))
@@ -477,7 +488,8 @@ std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vecto
         std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
         if (!line.complete() || !address)
             continue;
-        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, labelsWritten(as.cut), as, label, p);
+        auto keys = [&]() -> const LineKeys& { return labelsWritten(as.cut); };
+        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, keys, as, label, p);
         labelLines_[p] = at;
         if (at != UINT32_MAX && reference.hasValue[at])
             observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at]), *address, base});
