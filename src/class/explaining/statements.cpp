@@ -829,11 +829,12 @@ bool countedShorter(const StatementModel& model, std::uint32_t set, std::int64_t
 // The sets of mistakes that give a file's addresses, found line by line in
 // the file's order: each candidate is taken or not where the first line it
 // moves comes, and a choice that gives a line wrong is dropped there,
-// unless the line may be a typo.  Most lines leave one choice standing,
-// where trying every set of the candidates took thousands of tries in each
-// file that no set fits, the commonest kind: a file with typos.  Of the sets
-// that fit, the fewest mistakes are kept; told only where one set of that
-// size fits, with one count of bytes for `+`.
+// unless the line may be a typo.  Most lines leave one choice standing;
+// trying every set of the candidates instead cost thousands of tries for
+// each file that no set fits, the commonest kind: a file with typos.  Of
+// the sets that fit, those of the fewest mistakes are kept, and one is told
+// only where it is the only one of its size, with one count of bytes for
+// `+`.
 class SetSearch {
 public:
     SetSearch(const StatementModel& model, const std::vector<Observed>& lines, std::uint32_t candidates)
@@ -903,7 +904,8 @@ private:
         }
     }
 
-    // A set that gives every line, as the fit asks of it.
+    // A whole set the walk kept, counted where it fits as the fit's rule
+    // asks, the typos it leaves included.
     void fitted(std::uint32_t set, std::size_t size, std::optional<std::int64_t> plus)
     {
         bool plusIn = (set >> plusIndex & 1) != 0;

@@ -7,7 +7,6 @@
 #include "class/explaining/statements.h"
 #include "class/explaining/reference_index.h"
 #include "class/intake/test_programs.h"
-
 #include "class/model/addresses.h"
 
 #include <gtest/gtest.h>
