@@ -520,6 +520,11 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
 
 void FindingsWatcher::fitStatements(const std::vector<ObservedAddress>& observed)
 {
+    // A file whose every address is right has nothing to fit, in either way
+    // of sizing literals.
+    mistakes_.clear();
+    if (std::none_of(observed.begin(), observed.end(), [](const ObservedAddress& at) { return at.offset != 0; }))
+        return;
     bool slipped = false;
     mistakes_ = fitMistakes(reference_->statements, observed, &slipped);
     // Literals sized apart first, so that a file that way explains is told
