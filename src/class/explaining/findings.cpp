@@ -140,26 +140,37 @@ struct WrittenAs {
 namespace {
 
 // Past a line added or left out, a wrong line's label is mostly a line or
-// two from where it stands: so far either side is looked at first.
-constexpr std::size_t nearestLooked = 2;
+// two from where it stands: the lines that near it that `holds`, the
+// nearest, the earlier of two as near; UINT32_MAX where none does.
+template <typename Holds>
+std::uint32_t lineAround(std::size_t near, std::size_t lines, Holds&& holds)
+{
+    constexpr std::size_t looked = 2;
+    for (std::size_t distance = 0; distance <= looked; ++distance) {
+        if (distance <= near && near - distance < lines && holds(near - distance))
+            return static_cast<std::uint32_t>(near - distance);
+        if (distance > 0 && near + distance < lines && holds(near + distance))
+            return static_cast<std::uint32_t>(near + distance);
+    }
+    return UINT32_MAX;
+}
 
 // The reference line whose label a file's line at `near` writes as it
 // writes labels: the nearest, or none where a cut label is more than one.
-// `keys()` gives every reference line's label as the file writes it.
+// `keys()` gives every reference line's label as the file writes it, in
+// lower case.
 template <typename Keys>
 std::uint32_t lineWritten(const ReferenceIndex& reference, Keys&& keys, const WrittenAs& as, std::string_view label,
                           std::size_t near)
 {
     // Where labels are not cut, no other line's sharing the label
-    // matters, and the nearest lines are looked at first, as in a file
-    // that writes labels as the reference does.
-    for (std::size_t distance = 0; as.cut == 0 && distance <= nearestLooked; ++distance) {
-        if (distance <= near && near - distance < reference.symbols.size() &&
-            as.sameLabel(reference.symbols[near - distance].label, label))
-            return static_cast<std::uint32_t>(near - distance);
-        if (distance > 0 && near + distance < reference.symbols.size() &&
-            as.sameLabel(reference.symbols[near + distance].label, label))
-            return static_cast<std::uint32_t>(near + distance);
+    // matters, and the nearest lines are looked at first.
+    if (as.cut == 0) {
+        std::uint32_t around = lineAround(near, reference.symbols.size(), [&](std::size_t line) {
+            return as.sameLabel(reference.symbols[line].label, label);
+        });
+        if (around != UINT32_MAX)
+            return around;
     }
     std::uint32_t best = UINT32_MAX;
     std::size_t bestDistance = SIZE_MAX;
@@ -190,16 +201,11 @@ constexpr std::uint32_t unread = UINT32_MAX - 1;
 // hash looked up.
 std::uint32_t linePlainlyWritten(const ReferenceIndex& reference, std::string_view label, std::size_t near)
 {
-    auto holds = [&](std::size_t line) {
-        return line < reference.symbols.size() && isComplete(reference.symbols[line]) &&
-               reference.symbols[line].label == label;
-    };
-    for (std::size_t distance = 0; distance <= nearestLooked; ++distance) {
-        if (distance <= near && holds(near - distance))
-            return static_cast<std::uint32_t>(near - distance);
-        if (distance > 0 && holds(near + distance))
-            return static_cast<std::uint32_t>(near + distance);
-    }
+    std::uint32_t around = lineAround(near, reference.symbols.size(), [&](std::size_t line) {
+        return isComplete(reference.symbols[line]) && reference.symbols[line].label == label;
+    });
+    if (around != UINT32_MAX)
+        return around;
     return nearestLine(reference.byLabel, hashText(label), static_cast<std::int64_t>(near),
                        [&](std::uint32_t l) { return reference.symbols[l].label == label; });
 }
@@ -434,11 +440,13 @@ std::uint64_t FindingsWatcher::orderKey(const std::vector<Diagnosis>& found) con
     return order | orderTag;
 }
 
-// Every reference line's label in lower case, cut to `cut` characters
-// where it is not 0, by hash: a file that changes the labels' case or
-// cuts them finds its lines in these, not by reading every label.
+// Every reference line's label in lower case, cut to `cut` characters, by
+// hash: a file that cuts labels finds its lines in these, not by reading
+// every label; one that only changes their case, in the reference's own.
 const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
 {
+    if (cut == 0)
+        return reference_->byFoldedLabel;
     for (const LabelsWritten& built : labelsWritten_)
         if (built.reference == reference_ && built.cut == cut)
             return built.keys;
@@ -450,7 +458,8 @@ const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
     const std::vector<Symbol>& symbols = reference_->symbols;
     for (std::uint32_t line = 0; line < symbols.size(); ++line) {
         std::string_view label = symbols[line].label;
-        built.keys.emplace_back(foldedHash(cut > 0 && label.size() > cut ? label.substr(0, cut) : label), line);
+        if (isComplete(symbols[line]))
+            built.keys.emplace_back(foldedHash(label.substr(0, cut)), line);
     }
     std::sort(built.keys.begin(), built.keys.end());
     return built.keys;

@@ -648,6 +648,10 @@ void markMoves(StatementModel& model)
     constexpr auto equ = static_cast<std::size_t>(StatementMistake::equLocation);
     constexpr auto org = static_cast<std::size_t>(StatementMistake::orgIgnored);
     const std::array<SlotAdds, 2>& rows = model.rows;
+    // A mistake no statement of the program concerns shows nowhere.
+    std::uint32_t mentioned = 0;
+    for (std::size_t m = 0; m < statementMistakeCount; ++m)
+        mentioned |= model.statements[m] > 0 ? 1u << m : 0;
     for (std::size_t slot = 0; slot < model.equValue.size(); ++slot) {
         std::size_t from = slot * statementMistakeCount;
         std::uint32_t shown = 0;
@@ -665,7 +669,7 @@ void markMoves(StatementModel& model)
         };
         bool orgMoves = !std::ranges::equal(row(rows[0].adds), row(rows[1].adds)) ||
                         !std::ranges::equal(row(rows[0].addsAsLocation), row(rows[1].addsAsLocation));
-        model.shownAt.push_back(shown);
+        model.shownAt.push_back(shown & mentioned);
         model.movedAt.push_back(moved | (orgMoves ? 1u << org : 0));
     }
 }
@@ -961,8 +965,6 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     std::uint32_t candidates = 0;
     for (const Observed& at : observed)
         candidates |= model.shownAt[at.slot];
-    for (std::size_t m = 0; m < statementMistakeCount; ++m)
-        candidates &= model.statements[m] > 0 ? ~0u : ~(1u << m);
     // The fewest mistakes that give every address are told, if one set
     // alone of that size does.  Where none does, a set may leave a line or
     // two to typos, which stay wrong lines.

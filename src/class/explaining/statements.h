@@ -39,9 +39,10 @@ struct StatementModel {
     std::vector<std::int64_t> locationOffset;
     std::vector<std::uint8_t> equValue;
     std::vector<std::uint8_t> located;
-    // Per slot, as masks of mistakes: those that change the address a
-    // file shows there, and those that taking or not may change in any way
-    // a set reads it (ORG obeyed or not, the EQU mistake taken or not).
+    // Per slot, as masks of mistakes: those that concern a statement of the
+    // program and change the address a file shows there, and those that
+    // taking or not may change in any way a set reads it (ORG obeyed or
+    // not, the EQU mistake taken or not).
     std::vector<std::uint32_t> shownAt;
     std::vector<std::uint32_t> movedAt;
     // Per mistake: the statements it concerns, the first of them, and what
