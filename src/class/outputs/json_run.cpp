@@ -7,6 +7,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <iterator>
 
@@ -26,6 +27,31 @@ constexpr bool plainJsonByte(unsigned char byte)
     return plainJsonBytes[byte];
 }
 
+// How many of `text`'s first bytes stand as they are: eight at a time while
+// no byte of the eight is a control, DEL, non-ASCII, '"' or '\\', as most
+// of a note's words are; byte by byte from the first that may be one.
+std::size_t plainRun(std::string_view text)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t highs = 0x8080808080808080;
+    // Not 0 where some byte of the word is 0 (which bytes it marks may be
+    // wrong past the first, but whether any is, never), as the bytes below
+    // 0x20 are found by the same borrow.
+    auto zeros = [](std::uint64_t word) { return (word - ones) & ~word & highs; };
+    std::size_t at = 0;
+    for (; at + sizeof(std::uint64_t) <= text.size(); at += sizeof(std::uint64_t)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        std::uint64_t special = (word & highs) | ((word - 0x20 * ones) & ~word & highs) | zeros(word ^ ('"' * ones)) |
+                                zeros(word ^ ('\\' * ones)) | zeros(word ^ (0x7f * ones));
+        if (special != 0)
+            break;
+    }
+    while (at < text.size() && plainJsonByte(static_cast<unsigned char>(text[at])))
+        ++at;
+    return at;
+}
+
 // The fields of one JSON object or array, written as they come, each after
 // a comma but the first.
 struct Fields {
@@ -42,10 +68,11 @@ struct Fields {
     // An object's field: its name, then the value the caller writes.
     void key(std::string_view name)
     {
-        next();
-        out += '"';
-        out += name;
-        out += "\":";
+        constexpr std::string_view opening = ",\"";
+        out.append(opening.substr(first ? 1 : 0));
+        first = false;
+        out.append(name);
+        out.append("\":");
     }
     void number(std::string_view name, std::uint64_t value)
     {
@@ -561,11 +588,9 @@ void appendJsonText(std::string& out, std::string_view text)
     out += '"';
     for (std::size_t at = 0; at < text.size();) {
         // Most text is plain ASCII: it goes in runs, not a byte at a time.
-        std::size_t plain = at;
-        while (plain < text.size() && plainJsonByte(static_cast<unsigned char>(text[plain])))
-            ++plain;
-        out.append(text.substr(at, plain - at));
-        at = plain;
+        std::size_t plain = plainRun(text.substr(at));
+        out.append(text.substr(at, plain));
+        at += plain;
         if (at == text.size())
             break;
         auto byte = static_cast<unsigned char>(text[at]);

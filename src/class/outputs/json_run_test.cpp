@@ -49,6 +49,22 @@ TEST(JsonText, EscapesAtTheEdgesOfPlainRuns)
     std::string out = "[";
     appendJsonText(out, "y\t");
     EXPECT_EQ(out, R"(["y\u0009")");
+    // Runs are read eight bytes at a time: every ASCII byte that needs an
+    // escape, at each place of a word and of the short tail after it, and
+    // the bytes beside the ranges that need one.
+    for (int byte = 0; byte < 0x80; ++byte) {
+        bool plain = byte >= 0x20 && byte != 0x7f && byte != '"' && byte != '\\';
+        std::string escaped = !plain && (byte == '"' || byte == '\\') ? std::string{'\\', static_cast<char>(byte)}
+                              : !plain ? std::string("\\u00") + "0123456789abcdef"[byte >> 4] + "0123456789abcdef"[byte & 15]
+                                       : std::string(1, static_cast<char>(byte));
+        for (std::size_t at = 0; at < 19; ++at) {
+            std::string text(19, '!');
+            text[at] = static_cast<char>(byte);
+            std::string want(1, '"');
+            want.append(text, 0, at).append(escaped).append(text, at + 1).push_back('"');
+            EXPECT_EQ(jsonText(text), want) << "byte " << byte << " at " << at;
+        }
+    }
 }
 
 TEST(JsonText, StandsEachByteThatIsNoUtf8AsAReplacement)
