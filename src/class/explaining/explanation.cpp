@@ -708,9 +708,11 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     if (patterned > 0 && 2 * explainedByThem <= patterned) {
         // But typos do not agree on one offset over lines enough: such a
         // range is a mistake's however much else is wrong beside it; nor
-        // does a typo land a far address on a neighbour's.
+        // does a typo land a far address on a neighbour's, nor write
+        // addresses in decimal that read as the reference's.
         std::vector<bool> ranges = told.ranges;
-        CauseBits kept = told.patterns & (support.farNeighbours > 0 ? bitOf(Cause::neighbourAddress) : 0);
+        CauseBits kept = told.patterns & ((support.farNeighbours > 0 ? bitOf(Cause::neighbourAddress) : 0) |
+                                          bitOf(Cause::decimalAddresses));
         told.clearPatterns();
         told.patterns = kept;
         for (std::size_t r = 0; r < ranges.size() && !model.grows && !told.scattered; ++r)

@@ -116,6 +116,27 @@ TEST(Findings, TellAnOffsetNotABaseWhereBothReadTheSame)
               Causes{"addresses in decimal (5 lines)"});
 }
 
+// An assembler that counts short operations as 3 bytes and RESW as bytes,
+// printing in decimal: past line 3 the offsets go every way, as no single
+// cause tells, but the lines read exactly as the reference's values in
+// decimal still say how the file writes them.
+TEST(Findings, TellADecimalFileWhoseOtherLinesGoEveryWay)
+{
+    constexpr std::string_view program = "1000 FACT\n1000 MAIN\n1010 RFACT\n102D RECUR\n1040 UNWIND\n104E HALT\n"
+                                         "1051 NUM\n1054 RESULT\n1057 SP\n000C DEPTH\n105A STACK\n107E STKEND\n"
+                                         "0024 STKLEN\n";
+    std::string file = "004096 FACT\n004096 MAIN\n004112 RFACT\n004142 RECUR\n004161 UNWIND\n004176 HALT\n"
+                       "004179 NUM\n004180 RESULT\n004181 SP\n000012 DEPTH\n004184 STACK\n004196 STKEND\n"
+                       "000012 STKLEN\n";
+    EXPECT_EQ(causesOf(file, program), Causes{"addresses in decimal (5 lines)"});
+    // A typo on line 2 leaves as few lines in runs in decimal as in hex
+    // (two, that agree on an offset by chance): the four lines exact in
+    // decimal choose the base.
+    file[17] = '8';
+    EXPECT_EQ(causesOf(file, program),
+              (Causes{"addresses in decimal (5 lines)", "addresses off by +2 on reference lines 6 to 7 (2 lines)"}));
+}
+
 TEST(Findings, CallOneMistypedLineNoPattern)
 {
     EXPECT_EQ(causesOf("0000 START\n0016 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BUF\n"), Causes{});

@@ -328,6 +328,20 @@ std::uint32_t AddressModel::lineFor(const ReferenceIndex& reference, std::string
     return best;
 }
 
+namespace {
+
+// The lines whose address reads exactly the reference's value, of values
+// that read alike in no two bases (the digits 0 to 9 are the same in both).
+std::size_t exactLines(const ReferenceIndex& reference, const std::vector<LineDelta>& deltas)
+{
+    constexpr std::uint64_t leastTwoDigits = 10;
+    return static_cast<std::size_t>(std::count_if(deltas.begin(), deltas.end(), [&](const LineDelta& at) {
+        return at.delta == 0 && reference.values[at.line] >= leastTwoDigits;
+    }));
+}
+
+}  // namespace
+
 AddressModel addressModel(const ReferenceIndex& reference, const KeptLines& kept, const Alignment& alignment)
 {
     std::uint64_t heldHex = 0;
@@ -342,7 +356,11 @@ AddressModel addressModel(const ReferenceIndex& reference, const KeptLines& kept
     // no typo makes so often.
     constexpr std::size_t mostHexLettersInDecimal = 1;
     bool hexLetters = hexDeltas.size() - decimalDeltas.size() > mostHexLettersInDecimal;
-    bool inDecimal = heldDecimal > heldHex && !hexLetters;
+    // Where as many lines hold in each, the base that more addresses read
+    // exactly the reference's value in: no typo writes a value in the other
+    // base, but a few wrong lines may agree on an offset in either.
+    bool moreExact = heldDecimal == heldHex && exactLines(reference, decimalDeltas) > exactLines(reference, hexDeltas);
+    bool inDecimal = (heldDecimal > heldHex || moreExact) && !hexLetters;
     std::uint64_t heldStairs = 0;
     AddressModel stairs = staircaseOf(inDecimal ? 10 : 16, inDecimal ? decimalDeltas : hexDeltas, hexLetters, heldStairs);
     // As many lines, or more, told as one mistake at each step.
