@@ -952,15 +952,15 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
 {
     std::vector<Observed> observed;
     observed.reserve(observedLines.size());
-    bool wrong = false;
+    std::size_t wrong = 0;
     for (const ObservedAddress& at : observedLines) {
         if (at.line >= model.slotOfLine.size() || model.slotOfLine[at.line] == noSlot || at.offset > largestOffset ||
             at.offset < -largestOffset)
             continue;
         observed.push_back(Observed{model.slotOfLine[at.line], at.offset, at.written, at.base});
-        wrong = wrong || at.offset != 0;
+        wrong += at.offset != 0 ? 1 : 0;
     }
-    if (!wrong)
+    if (wrong == 0)
         return {};
     std::uint32_t candidates = 0;
     for (const Observed& at : observed)
@@ -970,7 +970,12 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     // two to typos, which stay wrong lines.
     SetSearch search(model, observed, candidates);
     search.search(0, statementMistakeCount);
-    int mostSlips = static_cast<int>(std::min(mostSlipsInAFile, observed.size() / linesForEachSlip));
+    // Each typo is a wrong line, and a set that leaves any must give one
+    // wrong line more of its own: a file of one wrong line, the commonest
+    // that no set fits, leaves no set a typo to try.
+    std::size_t slipsWrongAllows = wrong > leastWrongBesideASlip ? wrong - leastWrongBesideASlip : 0;
+    int mostSlips = static_cast<int>(
+        std::min({mostSlipsInAFile, observed.size() / linesForEachSlip, slipsWrongAllows}));
     int slips = 0;
     while (search.fitting() == 0 && slips < mostSlips)
         search.search(++slips, mostWithASlip);
