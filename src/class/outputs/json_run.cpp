@@ -7,8 +7,8 @@
 
 #include <array>
 #include <charconv>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace {

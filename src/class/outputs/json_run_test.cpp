@@ -49,9 +49,9 @@ TEST(JsonText, EscapesAtTheEdgesOfPlainRuns)
     std::string out = "[";
     appendJsonText(out, "y\t");
     EXPECT_EQ(out, R"(["y\u0009")");
-    // Runs are read eight bytes at a time: every ASCII byte that needs an
-    // escape, at each place of a word and of the short tail after it, and
-    // the bytes beside the ranges that need one.
+    // Runs are read eight bytes at a time: every ASCII byte, those that
+    // need an escape and those that do not, at each place of a word and of
+    // the short tail after it.
     for (int byte = 0; byte < 0x80; ++byte) {
         bool plain = byte >= 0x20 && byte != 0x7f && byte != '"' && byte != '\\';
         std::string escaped = !plain && (byte == '"' || byte == '\\') ? std::string{'\\', static_cast<char>(byte)}
