@@ -157,6 +157,10 @@ TEST(Findings, TellALineOutOfPlaceAsMovedNotAsLeftOut)
               Causes{"line 2 printed after line 6"});
     EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0013 DONE\n0012 NEXT\n0020 HALT\n0026 BUF\n"),
               Causes{"line 4 printed after line 2"});
+    // A header above a line out of place stands before that line, not at
+    // the end: no line of the file's run comes after it to say where.
+    EXPECT_EQ(causesOf("ADDR SYMBOL\n0012 NEXT\n0000 START\n0010 LOOP\n0013 DONE\n0020 HALT\n0026 BUF\n"),
+              (Causes{"a line added before line 3 (what follows is a line late)", "line 3 printed before line 1"}));
 }
 
 TEST(Findings, TellAShiftWhereTheSlipIs)

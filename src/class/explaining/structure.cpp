@@ -120,6 +120,11 @@ Structure structureOf(const Alignment& alignment, const KeptLines& kept, std::ui
     for (std::size_t p = 0; p < lineOf.size(); ++p) {
         std::uint32_t r = lineOf[p];
         if (moved[p]) {
+            // Lines added right before a line out of place stand before it,
+            // not at the end, which no later line of the run tells them.
+            LineEvent* open = walk.last == noLine ? nullptr : &walk.structure.events[walk.last];
+            if (open != nullptr && open->kind == EventKind::added && open->before == noLine)
+                open->before = r;
             walk.last = walk.movedEvent[r];
             walk.markWrong(p, walk.last, false);
         } else if (r == noLine || !walk.inRun[p]) {
