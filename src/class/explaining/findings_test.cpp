@@ -161,6 +161,11 @@ TEST(Findings, TellALineOutOfPlaceAsMovedNotAsLeftOut)
     // the end: no line of the file's run comes after it to say where.
     EXPECT_EQ(causesOf("ADDR SYMBOL\n0012 NEXT\n0000 START\n0010 LOOP\n0013 DONE\n0020 HALT\n0026 BUF\n"),
               (Causes{"a line added before line 3 (what follows is a line late)", "line 3 printed before line 1"}));
+    // After a line of no reference line's (HALT mistyped twice over), the
+    // line out of place is told before the line it precedes, not after
+    // the last line known, which it does not follow.
+    EXPECT_EQ(causesOf("0000 START\n0021 HAXT\n0026 BUF\n0010 LOOP\n0012 NEXT\n0013 DONE\n"),
+              Causes{"line 6 printed before line 2"});
 }
 
 TEST(Findings, TellAShiftWhereTheSlipIs)

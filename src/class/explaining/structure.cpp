@@ -105,7 +105,12 @@ Structure structureOf(const Alignment& alignment, const KeptLines& kept, std::ui
             walk.held[r] = 2;
             moved[p] = true;
             LineEvent event{EventKind::moved, r};
-            event.after = previousLine;
+            // Told beside the line right beside it in the file: past a line
+            // of no reference line's (a typo's, a header), the last line
+            // known before it is not the line it follows.
+            bool followsKnown = p > 0 && lineOf[p - 1] != noLine;
+            bool precedesKnown = p + 1 < lineOf.size() && lineOf[p + 1] != noLine;
+            event.after = followsKnown || !precedesKnown ? previousLine : noLine;
             for (std::size_t q = p + 1; q < lineOf.size() && event.after == noLine; ++q)
                 if (lineOf[q] != noLine) {
                     event.before = lineOf[q];
