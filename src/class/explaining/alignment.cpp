@@ -114,8 +114,9 @@ void alignCutLabels(Alignment& alignment, const ReferenceIndex& reference, const
 // A line without two fields holds no symbol, and stays as it is.  At an
 // end, one neighbour vouches less (the last line may be one printed out of
 // order): `atEnds` says whether to fill there.
-void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t referenceLines, bool atEnds)
+void fillBetween(Alignment& alignment, const ReferenceIndex& reference, const KeptLines& kept, bool atEnds)
 {
+    std::size_t referenceLines = reference.symbols.size();
     std::vector<std::uint32_t>& lineOf = alignment.lineOf;
     std::size_t count = lineOf.size();
     for (std::size_t p = 0; p < count;) {
@@ -138,12 +139,24 @@ void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t refere
         // a header and a typo on the first line are not the first line left
         // out.
         bool atStart = atEnds && !before && after && driftAfter <= 0 && static_cast<std::int64_t>(end) + driftAfter >= 0;
-        bool fits = before && after ? driftBefore == driftAfter
+        // So between two lines where lines were added (the drift falls):
+        // those beyond the lines added fill the room above the later line
+        // where each is its line's but for a typo in the label (its label
+        // alone kept it from its line), and lines added above a typo are
+        // not its line left out.
+        std::size_t added = before && after && driftAfter < driftBefore ? static_cast<std::size_t>(driftBefore - driftAfter) : 0;
+        bool addedAbove = atEnds && added > 0 && end - p > added;
+        for (std::size_t q = p + added; addedAbove && q < end; ++q) {
+            auto line = static_cast<std::size_t>(static_cast<std::int64_t>(q) + driftAfter);
+            addedAbove = line < referenceLines &&
+                         nearlyLabel(readFields(reference, kept, alignment, q).label, reference.symbols[line].label, alignment.cutTo);
+        }
+        bool fits = before && after ? driftBefore == driftAfter || addedAbove
                     : !atEnds         ? false
                     : before          ? true
                     : atStart;
-        std::int64_t drift = before ? driftBefore : driftAfter;
-        for (std::size_t q = p; fits && q < end; ++q) {
+        std::int64_t drift = before && !addedAbove ? driftBefore : driftAfter;
+        for (std::size_t q = addedAbove ? p + added : p; fits && q < end; ++q) {
             std::int64_t line = static_cast<std::int64_t>(q) + drift;
             if (line >= 0 && line < static_cast<std::int64_t>(referenceLines))
                 lineOf[q] = static_cast<std::uint32_t>(line);
@@ -208,7 +221,7 @@ Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept)
         alignment.flipped[p] = alignment.lineOf[p] != noLine;
     }
     alignCutLabels(alignment, reference, kept);
-    fillBetween(alignment, kept, reference.symbols.size(), false);
+    fillBetween(alignment, reference, kept, false);
     return alignment;
 }
 

@@ -44,7 +44,7 @@ Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept);
 
 // Aligns a run of lines not aligned where its neighbours leave exactly room
 // for it; with `atEnds`, also a run at either end beside one neighbour.
-void fillBetween(Alignment& alignment, const KeptLines& kept, std::size_t referenceLines, bool atEnds);
+void fillBetween(Alignment& alignment, const ReferenceIndex& reference, const KeptLines& kept, bool atEnds);
 
 // For lines still not aligned: the reference line, near `near`, that
 // `predicts` says the line's address stands for; the line is aligned to it

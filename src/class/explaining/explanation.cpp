@@ -578,7 +578,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     alignByAddress(alignment, reference, kept, [&](std::string_view address, std::int64_t near) {
         return model.lineFor(reference, address, near);
     });
-    fillBetween(alignment, kept, reference.symbols.size(), true);
+    fillBetween(alignment, reference, kept, true);
     Structure structure = structureOf(alignment, kept, counts.reference, counts.student);
 
     std::vector<std::uint32_t> wrong;

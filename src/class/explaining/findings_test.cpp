@@ -556,4 +556,12 @@ TEST(Findings, TellAHeaderOrAnEmptyLastLineBesideATypoAsNoShift)
               Causes{"a line added before line 1 (what follows is a line late)"});
     EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0012 NEXT\n0013 DONE\n0020 HALT\n0026 BU\n\n"),
               Causes{"a trailing empty line"});
+    // So in the middle: two literals added above NEXT, mistyped, are two
+    // lines added, not three; where the third line is no typo of NEXT's,
+    // three lines are added, as before.
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0012 =C'EOF'\n0015 =X'05'\n0016 NEXX\n0017 DONE\n0024 HALT\n002A BUF\n"),
+              (Causes{"2 lines added before line 3 (what follows is 2 lines late)",
+                      "addresses off by +4 from reference line 3 on (2 lines)"}));
+    EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0012 =C'EOF'\n0015 =X'05'\n0016 =X'06'\n0017 DONE\n0024 HALT\n002A BUF\n"),
+              (Causes{"3 lines added before line 4 (what follows is 3 lines late)"}));
 }
