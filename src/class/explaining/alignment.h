@@ -43,7 +43,9 @@ ReadFields readFields(const ReferenceIndex& reference, const KeptLines& kept, co
 Alignment alignLines(const ReferenceIndex& reference, const KeptLines& kept);
 
 // Aligns a run of lines not aligned where its neighbours leave exactly room
-// for it; with `atEnds`, also a run at either end beside one neighbour.
+// for it; with `atEnds`, also a run at either end beside one neighbour, and
+// between two where lines were added, the lines beyond those added where
+// each is its line's but for a typo in its label.
 void fillBetween(Alignment& alignment, const ReferenceIndex& reference, const KeptLines& kept, bool atEnds);
 
 // For lines still not aligned: the reference line, near `near`, that
