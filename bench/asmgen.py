@@ -539,7 +539,11 @@ def file_truth(statements, ref_rows, mistakes, cosmetics, entries, typos, cut, d
     absent = [k + 1 for k in range(n) if (k + 1) not in printed_lines]
     order = "byLabel" if "sorted" in cosmetics else "hash" if "hash" in cosmetics else "reference"
     causes = [{"kind": c} for c in ("crlf", "bom", "decimal", "case", "swapped") if c in cosmetics]
-    forms = [f for f, c in (("prefix", "prefix"), ("lower", "lower_hex"), ("width", "width")) if c in cosmetics]
+    # A form the file's addresses show: lowercase digits only where some
+    # address holds a hexadecimal letter, as classgen's truth has it.
+    letters = any(address is not None and any(c in "ABCDEF" for c in "%X" % address) for _, address in entries)
+    forms = [f for f, c in (("prefix", "prefix"), ("lower", "lower_hex"), ("width", "width"))
+             if c in cosmetics and (f != "lower" or letters)]
     if forms:
         causes.append({"kind": "address_form", "forms": forms})
     if "cut" in cosmetics and any(len(r[1]) > cut for r in ref_rows):

@@ -74,6 +74,14 @@ class PassOne(unittest.TestCase):
                     with open(os.path.join(folder, "a", "submissions", name, test), "rb") as f:
                         lines = f.read().decode("utf-8-sig").splitlines()
                     self.assertEqual(len(lines), len(file["printed"]))
+                    # Lowercase digits are a form of the file's only where an
+                    # address shows a letter.
+                    kinds = {cause["kind"]: cause for cause in file["causes"]}
+                    at = 1 if "swapped" in kinds else 0
+                    addresses = [line.split()[at] for line in lines if len(line.split()) == 2]
+                    shows = any(any(c in "abcdef" for c in a.removeprefix("0x")) for a in addresses)
+                    lower = "lower" in kinds.get("address_form", {}).get("forms", [])
+                    self.assertTrue(shows or not lower, (name, test))
 
 
 class Judge(unittest.TestCase):
