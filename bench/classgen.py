@@ -30,8 +30,11 @@ how each copier disguises: the source's files re-saved (CR LF),
 re-padded (a trailing blank, or tabs), as they are, or a copy of the
 source's assembler run by the copier, with their own typos and way of
 saving. Each copy record then says what its students share: "edits",
-the source's typos the copies keep, and "rare_set", whether the set of
-assembler mistakes they share on some copied test is no other student's.
+the source's typos the copies keep; "rare_edits", those of them that no
+student outside the copy's pair or ring also wrote (a typo changes one
+character, and in a large class the same typo recurs by chance, which is
+no evidence of copying); and "rare_set", whether the set of assembler
+mistakes they share on some copied test is no other student's.
 
 A cause is plain data, a kind and its parameters:
   decimal                     addresses printed with %04d
@@ -407,6 +410,7 @@ def generate(students, seed, out=None, honest=False, typos_only=False, planted_s
         copy_records.append(record)
     if mixed:
         share_sets(files, copy_records, names, planted_groups)
+        share_edits(files, copy_records, names, planted_groups)
 
     truth = {"seed": seed, "mode": {"honest": honest, "typos_only": typos_only, "planted_share": planted_share,
                                     "top_up": top_up, "mixed": mixed, "students": students,
@@ -453,6 +457,40 @@ def share_sets(files, copy_records, names, planted_groups):
         together = ring.get(record["source"], {record["source"], record["copier"]})
         record["rare_set"] = any(set_of(record["source"], t) != "[]" and
                                  holders[t, set_of(record["source"], t)] <= together for t in record["tests"])
+
+
+def share_edits(files, copy_records, names, planted_groups):
+    """Counts in each copy record the kept typos that no student outside
+    the copy's pair or ring writes: the same reference line with the same
+    address (as a number) and label (in any case), as the tool reads a
+    line once cosmetic causes are undone."""
+    def fact(file, row):
+        decimal = file["base"]["digits"] == string.digits
+        return row[2], int(row[0].removeprefix("0x"), 10 if decimal else 16), row[1].casefold()
+
+    kept = {}
+    for record in copy_records:
+        if record["edits"]:
+            source = record["source"]
+            kept[id(record)] = [(t, fact(files[source, t], row)) for t in record["tests"]
+                                for row in files[source, t]["changes"].values()]
+    wanted = {key for keys in kept.values() for key in keys}
+    lines = {(t, line) for t, (line, _, _) in wanted}
+    holders = {key: set() for key in wanted}
+    for s in names:
+        for t in TESTS:
+            file = files[s, t]
+            rows = file["base"]["rows"]
+            for k, row in enumerate(rows):
+                row = file["changes"].get(k, row)
+                if isinstance(row, tuple) and (t, row[2]) in lines:
+                    key = (t, fact(file, row))
+                    if key in holders:
+                        holders[key].add(s)
+    ring = {s: set(g) for g in planted_groups for s in g}
+    for record in copy_records:
+        together = ring.get(record["source"], {record["source"], record["copier"]})
+        record["rare_edits"] = sum(holders[key] <= together for key in kept.get(id(record), []))
 
 
 def main():

@@ -170,13 +170,39 @@ class MixedClass(unittest.TestCase):
             kept = sum(len(set(source[t]["typo_lines"]) & set(copier[t]["typo_lines"])) for t in copy["tests"])
             # A copy of the assembler keeps none of the source's typos.
             self.assertEqual(copy["edits"], 0 if copy["disguise"] == "assembler" else kept, copy)
+            self.assertLessEqual(copy["rare_edits"], copy["edits"])
             self.assertIn(copy["rare_set"], (True, False))
+
+    def test_a_typo_another_student_also_wrote_is_not_the_copys_own(self):
+        def file(rows, changes=None, digits="0123456789ABCDEF"):
+            return {"base": {"rows": rows, "digits": digits}, "changes": changes or {}}
+        rows = [("1000", "FIRST", 1), ("1003", "NEXT", 2)]
+        decimal = [("4096", "FIRST", 1), ("4099", "NEXT", 2)]
+        files = {}
+        for t in classgen.TESTS:
+            files["a", t] = file(rows)
+            files["b", t] = file(rows)
+            files["c", t] = file(rows)
+        t1, t2 = classgen.TESTS[0], classgen.TESTS[1]
+        # a's two typos, both kept by its copier b; c, honest, prints the
+        # second alike, in decimal and lower case, which is the same line.
+        files["a", t1] = files["b", t1] = file(rows, {0: ("1000", "FIRTS", 1)})
+        files["a", t2] = files["b", t2] = file(rows, {1: ("1013", "NEXT", 2)})
+        files["c", t2] = file(decimal, {1: ("4115", "next", 2)}, digits="0123456789")
+        record = {"source": "a", "copier": "b", "tests": [t1, t2], "edits": 2}
+        classgen.share_edits(files, [record], ["a", "b", "c"], [])
+        self.assertEqual(record["rare_edits"], 1)
+        # In a ring, what its members share is still its own.
+        record = {"source": "a", "copier": "b", "tests": [t1, t2], "edits": 2}
+        classgen.share_edits(files, [record], ["a", "b", "c"], [["a", "b", "c"]])
+        self.assertEqual(record["rare_edits"], 2)
 
     def test_scores_groups_and_pairs_listed_apart(self):
         truth = {"pairs": [["a", "b"]], "groups": [["c", "d", "e"]],
-                 "copies": [{"source": "a", "copier": "b", "edits": 3, "rare_set": False},
-                            {"source": "c", "copier": "d", "edits": 0, "rare_set": True},
-                            {"source": "c", "copier": "e", "edits": 1, "rare_set": False}]}
+                 "copies": [{"source": "a", "copier": "b", "edits": 3, "rare_edits": 3, "rare_set": False},
+                            {"source": "c", "copier": "d", "edits": 0, "rare_edits": 0, "rare_set": True},
+                            {"source": "c", "copier": "e", "edits": 1, "rare_edits": 1, "rare_set": False},
+                            {"source": "f", "copier": "g", "edits": 2, "rare_edits": 0, "rare_set": False}]}
         listed = [(frozenset("cde"), 4, False, "4 identical hand edits"),
                   (frozenset("xy"), 3, False, "3 identical hand edits"),
                   (frozenset("ab"), 1, True, quality.RARE_SET),
@@ -184,6 +210,8 @@ class MixedClass(unittest.TestCase):
         s = quality.score_mixed(truth, listed)
         self.assertEqual((s["pairs"], s["pairs_found"], s["group_pairs"], s["group_pairs_found"]), (1, 1, 1, 1))
         self.assertEqual((s["one_edit"], s["one_edit_found"]), (1, 1))
+        # Typos that others wrote too are no target, however many.
+        self.assertEqual((s["common_edits"], s["common_edits_found"]), (1, 0))
         # x and y are honest, and listed above a planted pair listed apart,
         # which is no ranking: u and v, listed apart, are no honest pair.
         self.assertEqual(s["honest"], 1)
