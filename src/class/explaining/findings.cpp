@@ -192,9 +192,6 @@ std::uint32_t lineWritten(const ReferenceIndex& reference, Keys&& keys, const Wr
     return shared && as.cut > 0 ? UINT32_MAX : best;
 }
 
-// A kept line whose label was not read for a reference line.
-constexpr std::uint32_t unread = UINT32_MAX - 1;
-
 // The reference line whose label a file's line at `near` writes as the
 // reference does: the nearest, the earlier of two as near.  A wrong line
 // mostly holds the label of a line near where it stands, found with no
@@ -256,6 +253,11 @@ void FindingsWatcher::start(const ReferenceIndex& reference, const MarkPlaces& p
     wrongLines_.clear();
     mistakes_.clear();
     tailLine_.clear();
+    // What a large file grew is given back, as its kept lines are.
+    if (observed_.capacity() > mostKeptLines / 8)
+        observed_ = std::vector<ObservedAddress>();
+    if (strays_.capacity() > mostKeptLines / 8)
+        strays_ = std::vector<std::string_view>();
     if (tally.wrongAt.size() < places.count())
         tally.wrongAt.resize(places.count(), 0);
 }
@@ -466,44 +468,60 @@ const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
 }
 
 // Each reference line the file gives an address for: a right line where it
-// stands, a wrong one wherever its label is the line's.
-std::vector<ObservedAddress> FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
+// stands, a wrong one wherever its label is the line's.  The same reading
+// tells, for the names of statements left out or printed, which reference
+// lines' labels the file prints and which lines are literals.
+void FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
 {
-    std::vector<ObservedAddress> observed;
     const ReferenceIndex& reference = *reference_;
     WrittenAs as(found);
-    labelLines_.assign(kept_.lines.size(), unread);
-    observed.reserve(kept_.lines.size());
+    observed_.resize(kept_.lines.size());
+    std::size_t observedCount = 0;
+    // Where labels are cut, two may be alike: no label is told printed.
+    printed_.assign(as.cut > 0 ? 0 : reference.symbols.size(), 0);
+    strays_.clear();
+    literalLines_ = 0;
     constexpr std::uint8_t decimalBase = 10;
     constexpr std::uint8_t hexBase = 16;
     std::uint8_t base = as.decimal ? decimalBase : hexBase;
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
+            if (p < printed_.size())
+                printed_[p] = 1;
             // A right line of a file in decimal reads as decimal too: its
             // address is the reference's text, which means another number.
             std::optional<std::int64_t> address = !as.decimal || p >= reference.symbols.size()
                                                       ? std::nullopt
                                                       : decimalAddress(reference.symbols[p].address);
             if (p < reference.symbols.size() && (!as.decimal || address))
-                observed.push_back(ObservedAddress{
+                observed_[observedCount++] = ObservedAddress{
                     static_cast<std::uint32_t>(p),
                     as.decimal ? *address - static_cast<std::int64_t>(reference.values[p]) : 0,
-                    as.decimal ? *address : static_cast<std::int64_t>(reference.values[p]), base});
+                    as.decimal ? *address : static_cast<std::int64_t>(reference.values[p]), base};
             continue;
         }
+        if (!line.complete())
+            continue;
         std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
+        bool literal = label.starts_with('=');
+        literalLines_ += literal ? 1 : 0;
         std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
         std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
-        if (!line.complete() || !address)
+        if (!address)
             continue;
         auto keys = [&]() -> const LineKeys& { return labelsWritten(as.cut); };
         std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, keys, as, label, p);
-        labelLines_[p] = at;
         if (at != UINT32_MAX && reference.hasValue[at])
-            observed.push_back(ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at]), *address, base});
+            observed_[observedCount++] = ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at]), *address, base};
+        if (as.cut > 0 || literal)
+            continue;
+        if (at < printed_.size())
+            printed_[at] = 1;
+        else
+            strays_.push_back(label);
     }
-    return observed;
+    observed_.resize(observedCount);
 }
 
 // Where the test's program names the mistakes behind every address the
@@ -512,8 +530,8 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
 {
     if (!reference_->statements.usable())
         return;
-    std::vector<ObservedAddress> observed = observedAddresses(found);
-    fitStatements(observed);
+    observedAddresses(found);
+    fitStatements(observed_);
     // EQU labels given the location counter, named, are what the addresses
     // equal to a neighbour's showed.
     bool equNamed = std::any_of(mistakes_.begin(), mistakes_.end(), [](const FoundMistake& mistake) {
@@ -569,37 +587,6 @@ std::pair<std::uint32_t, std::uint32_t> leftOutBy(const Diagnosis& diagnosis, st
 
 }  // namespace
 
-// Per reference line, whether the file prints its label anywhere, as it
-// writes labels; and the labels of the file's lines that hold an address
-// and a label that is no reference line's (nor a literal's).  Nothing
-// where labels are cut, which may make two alike.
-std::vector<std::uint8_t> FindingsWatcher::printedLabels(const std::vector<Diagnosis>& found,
-                                                         std::vector<std::string_view>* strays) const
-{
-    const ReferenceIndex& reference = *reference_;
-    WrittenAs as(found);
-    if (as.cut > 0)
-        return {};
-    std::vector<std::uint8_t> printed(reference.symbols.size(), 0);
-    for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
-        const KeptLine& line = kept_.lines[p];
-        if (line.right) {
-            if (p < printed.size())
-                printed[p] = 1;
-            continue;
-        }
-        std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
-        if (!line.complete() || label.starts_with('=') || labelLines_[p] == unread)
-            continue;
-        std::uint32_t at = labelLines_[p];
-        if (at < printed.size())
-            printed[at] = 1;
-        else
-            strays->push_back(label);
-    }
-    return printed;
-}
-
 namespace {
 
 // Whether a label a file writes may be the reference's, in any case, cut
@@ -638,7 +625,8 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
 {
     const StatementModel& model = reference_->statements;
     auto lines = static_cast<std::uint32_t>(model.leftOutAs.size());
-    std::vector<std::uint8_t> leftOut(lines, 0);
+    std::vector<std::uint8_t>& leftOut = leftOut_;
+    leftOut.assign(lines, 0);
     for (const Diagnosis& diagnosis : found) {
         auto [first, end] = leftOutBy(diagnosis, lines);
         std::fill(leftOut.begin() + first, leftOut.begin() + end, 1);
@@ -646,8 +634,6 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
     // A line whose label the file prints nowhere is left out too, where
     // lines added elsewhere hide it from the line counts; unless a line
     // prints a label of no reference line's that may be its label's typo.
-    std::vector<std::string_view> strays;
-    std::optional<std::vector<std::uint8_t>> printed;
     // A file whose every line is right leaves out no more than it is told.
     bool rightThrough = std::all_of(kept_.lines.begin(), kept_.lines.end(), [](const KeptLine& kept) { return kept.right; });
     std::array<bool, statementMistakeCount> named{};
@@ -658,10 +644,8 @@ void FindingsWatcher::namePrintedLines(std::vector<Diagnosis>& found)
         auto missing = [&](std::uint32_t line) {
             if (leftOut[line] || rightThrough)
                 return leftOut[line] != 0;
-            if (!printed)
-                printed = printedLabels(found, &strays);
-            return line < printed->size() && !(*printed)[line] &&
-                   std::none_of(strays.begin(), strays.end(), [&](std::string_view stray) {
+            return line < printed_.size() && !printed_[line] &&
+                   std::none_of(strays_.begin(), strays_.end(), [&](std::string_view stray) {
                        return mayBeLabel(reference_->symbols[line].label, stray);
                    });
         };
@@ -703,10 +687,7 @@ void FindingsWatcher::nameLiteralLines(std::vector<Diagnosis>& found)
     constexpr auto m = static_cast<std::size_t>(StatementMistake::literalsInTable);
     if (model.statements[m] == 0)
         return;
-    std::int64_t literals = 0;
-    WrittenAs as(found);
-    for (const KeptLine& line : kept_.lines)
-        literals += !line.right && line.complete() && (as.swapped ? kept_.first(line) : kept_.second(line)).starts_with('=') ? 1 : 0;
+    auto literals = static_cast<std::int64_t>(literalLines_);
     if (literals == 0)
         return;
     mistakes_.push_back(FoundMistake{StatementMistake::literalsInTable, 0, model.first[m], model.statements[m], 0});

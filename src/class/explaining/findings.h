@@ -45,9 +45,8 @@ private:
     std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found, const WrittenAs& as) const;
     std::uint64_t untoldCut(const std::vector<UnexplainedLine>& lines, const WrittenAs& as) const;
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
-    std::vector<ObservedAddress> observedAddresses(const std::vector<Diagnosis>& found);
+    void observedAddresses(const std::vector<Diagnosis>& found);
     void namePrintedLines(std::vector<Diagnosis>& found);
-    std::vector<std::uint8_t> printedLabels(const std::vector<Diagnosis>& found, std::vector<std::string_view>* strays) const;
     bool nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const;
     void nameLiteralLines(std::vector<Diagnosis>& found);
 
@@ -64,10 +63,18 @@ private:
     std::vector<std::uint32_t> wrongPlaces_;
     std::vector<std::uint32_t> wrongLines_;
     std::vector<FoundMistake> mistakes_;
-    // Per kept line: the reference line its label names, as the addresses
-    // observed were read (UINT32_MAX: none), so that where labels are
-    // printed is not looked up again; unread where it holds no address.
-    std::vector<std::uint32_t> labelLines_;
+    // What a file's lines give, read once for the fit and the statements
+    // named: each reference line's address observed; per reference line,
+    // whether the file prints its label where it gives an address, as it
+    // writes labels (nothing where labels are cut, which may make two
+    // alike); the labels printed with an address that are no reference
+    // line's nor a literal's; and the lines whose label is a literal.
+    // Kept from file to file, as what they hold is not given back.
+    std::vector<ObservedAddress> observed_;
+    std::vector<std::uint8_t> printed_;
+    std::vector<std::string_view> strays_;
+    std::size_t literalLines_ = 0;
+    std::vector<std::uint8_t> leftOut_;
     // The reference's labels, in any case and cut as a file cuts them,
     // for each test and cut met; kept from file to file.
     struct LabelsWritten {
