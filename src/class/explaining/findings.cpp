@@ -6,6 +6,7 @@
 #include "io/visible_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -31,6 +32,21 @@ std::uint64_t sizeOf(const Diagnosis& diagnosis)
     return sized ? static_cast<std::uint64_t>(static_cast<std::int64_t>(diagnosis.amount)) : 0;
 }
 
+// Each byte's value as a hexadecimal digit, in either case; -1 for any
+// other byte.  Every wrong line's address is read, most in a file that
+// --sources explains, so a digit is told at one look.
+constexpr std::array<std::int8_t, 256> hexDigits = [] {
+    std::array<std::int8_t, 256> digits{};
+    digits.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        digits['0' + c] = static_cast<std::int8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        digits['A' + c] = static_cast<std::int8_t>(10 + c);
+        digits['a' + c] = static_cast<std::int8_t>(10 + c);
+    }
+    return digits;
+}();
+
 // A student's address as an assembler writes it: hexadecimal, in either
 // case, with or without a 0x.
 std::optional<std::int64_t> hexAddress(std::string_view text)
@@ -42,7 +58,7 @@ std::optional<std::int64_t> hexAddress(std::string_view text)
         return std::nullopt;
     std::int64_t value = 0;
     for (char c : text) {
-        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        int digit = hexDigits[static_cast<unsigned char>(c)];
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + digit;
@@ -53,11 +69,14 @@ std::optional<std::int64_t> hexAddress(std::string_view text)
 std::optional<std::int64_t> decimalAddress(std::string_view text)
 {
     constexpr std::size_t mostDigits = 18;
-    if (!allDigits(text) || text.size() > mostDigits)
+    if (text.empty() || text.size() > mostDigits)
         return std::nullopt;
     std::int64_t value = 0;
-    for (char c : text)
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
         value = value * 10 + (c - '0');
+    }
     return value;
 }
 
