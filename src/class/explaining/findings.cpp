@@ -196,7 +196,7 @@ std::uint32_t lineWritten(const ReferenceIndex& reference, Keys&& keys, const Wr
     bool shared = false;
     std::uint64_t hash = foldedHash(label);
     const LineKeys& written = keys();
-    auto from = std::lower_bound(written.begin(), written.end(), std::make_pair(hash, std::uint32_t{0}));
+    auto from = std::partition_point(written.begin(), written.end(), [&](const auto& key) { return key.first < hash; });
     for (auto at = from; at != written.end() && at->first == hash; ++at) {
         std::uint32_t line = at->second;
         if (!as.sameLabel(reference.symbols[line].label, label))

@@ -44,11 +44,16 @@ constexpr std::size_t mostLinesChecked = 64;
 template <typename Holds>
 std::uint32_t nearestLine(const LineKeys& keys, std::uint64_t hash, std::int64_t near, Holds&& holds)
 {
-    auto first = std::lower_bound(keys.begin(), keys.end(), std::make_pair(hash, std::uint32_t{0}));
-    auto last = std::upper_bound(first, keys.end(), std::make_pair(hash, UINT32_MAX));
+    using Key = std::pair<std::uint64_t, std::uint32_t>;
+    auto first = std::partition_point(keys.begin(), keys.end(), [&](const Key& key) { return key.first < hash; });
+    // Most labels looked up that no line has are typos: they cost one
+    // search, not three.
+    if (first == keys.end() || first->first != hash)
+        return UINT32_MAX;
+    auto last = std::partition_point(first, keys.end(), [&](const Key& key) { return key.first == hash; });
     std::uint32_t nearLine = near < 0 ? 0 : near > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(near);
     // Lines of one key are in order: look either side of `near`.
-    auto split = std::lower_bound(first, last, std::make_pair(hash, nearLine));
+    auto split = std::partition_point(first, last, [&](const Key& key) { return key.second < nearLine; });
     auto distance = [&](std::uint32_t line) {
         std::int64_t d = static_cast<std::int64_t>(line) - near;
         return d < 0 ? -d : d;
