@@ -21,9 +21,9 @@
 //
 // How many pieces a pair must share is chosen from the class itself: the
 // rare pieces that students hold in common make the rate at which a given
-// pair shares one by chance (λ, the pairs that share some piece over all
-// pairs), and the pieces an honest pair shares are then taken as a Poisson
-// count of mean λ.  The threshold is the least count, at least 2, at which
+// pair shares one by chance (λ, the pairs that share each piece, summed
+// over the pieces, over all pairs), and the pieces an honest pair shares
+// are then taken as a Poisson count of mean λ.  The threshold is the least count, at least 2, at which
 // the pairs that chance alone would list, over the whole class, number
 // less than one in two; and a pair may be listed for fewer pieces where
 // they are held by no one else, whose rate is lower, by the same rule; or
