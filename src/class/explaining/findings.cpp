@@ -1,6 +1,7 @@
 #include "class/explaining/findings.h"
 
 #include "class/explaining/explanation.h"
+#include "class/model/addresses.h"
 #include "class/model/ascii_case.h"
 #include "class/model/hashing.h"
 #include "io/visible_text.h"
@@ -32,21 +33,6 @@ std::uint64_t sizeOf(const Diagnosis& diagnosis)
     return sized ? static_cast<std::uint64_t>(static_cast<std::int64_t>(diagnosis.amount)) : 0;
 }
 
-// Each byte's value as a hexadecimal digit, in either case; -1 for any
-// other byte.  Every wrong line's address is read, most in a file that
-// --sources explains, so a digit is told at one look.
-constexpr std::array<std::int8_t, 256> hexDigits = [] {
-    std::array<std::int8_t, 256> digits{};
-    digits.fill(-1);
-    for (int c = 0; c < 10; ++c)
-        digits['0' + c] = static_cast<std::int8_t>(c);
-    for (int c = 0; c < 6; ++c) {
-        digits['A' + c] = static_cast<std::int8_t>(10 + c);
-        digits['a' + c] = static_cast<std::int8_t>(10 + c);
-    }
-    return digits;
-}();
-
 // A student's address as an assembler writes it: hexadecimal, in either
 // case, with or without a 0x.
 std::optional<std::int64_t> hexAddress(std::string_view text)
@@ -58,7 +44,7 @@ std::optional<std::int64_t> hexAddress(std::string_view text)
         return std::nullopt;
     std::int64_t value = 0;
     for (char c : text) {
-        int digit = hexDigits[static_cast<unsigned char>(c)];
+        int digit = hexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + digit;

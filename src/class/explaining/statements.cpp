@@ -67,8 +67,8 @@ std::optional<std::int64_t> number(std::string_view text, int base)
         return std::nullopt;
     std::int64_t value = 0;
     for (char c : text) {
-        int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
-        if (digit >= base)
+        int digit = hexDigitValue(c);
+        if (digit < 0 || digit >= base)
             return std::nullopt;
         value = value * base + digit;
     }

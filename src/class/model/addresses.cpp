@@ -6,17 +6,6 @@ namespace {
 
 constexpr std::uint32_t mostDigits = 16;
 
-int digitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 bool readAddress(std::string_view text, unsigned base, ReadAddress& read)
@@ -29,7 +18,7 @@ bool readAddress(std::string_view text, unsigned base, ReadAddress& read)
     if (text.empty() || text.size() > mostDigits)
         return false;
     for (char c : text) {
-        int digit = digitValue(c);
+        int digit = hexDigitValue(c);
         if (digit < 0 || static_cast<unsigned>(digit) >= base)
             return false;
         if (c >= 'a' && c <= 'f')

@@ -3,8 +3,29 @@
 #ifndef LABELGRADE_ADDRESSES_H
 #define LABELGRADE_ADDRESSES_H
 
+#include <array>
 #include <cstdint>
 #include <string_view>
+
+// Each byte's value as a hexadecimal digit, in either case; -1 for any
+// other byte.  Every wrong line's address is read digit by digit, so a
+// digit is told at one look.
+inline constexpr std::array<std::int8_t, 256> hexDigitValues = [] {
+    std::array<std::int8_t, 256> digits{};
+    digits.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        digits['0' + c] = static_cast<std::int8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+        digits['A' + c] = static_cast<std::int8_t>(10 + c);
+        digits['a' + c] = static_cast<std::int8_t>(10 + c);
+    }
+    return digits;
+}();
+
+constexpr int hexDigitValue(char c)
+{
+    return hexDigitValues[static_cast<unsigned char>(c)];
+}
 
 enum AddressForm : std::uint8_t { prefixed = 1, lowercase = 2, otherWidth = 4 };
 
