@@ -62,6 +62,13 @@ inline void put(Output& out, std::string_view text)
     out.used += text.size();
 }
 
+inline void put(Output& out, char byte)
+{
+    if (out.used == outputBufferSize)
+        flushOutput(out);
+    out.buffer[out.used++] = byte;
+}
+
 // Text from a graded file: a line or a field of one.
 inline void putFileText(Output& out, std::string_view text)
 {

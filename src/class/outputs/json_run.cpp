@@ -5,11 +5,14 @@
 #include "class/outputs/wording.h"
 #include "io/visible_text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <span>
 
 namespace {
 
@@ -52,27 +55,29 @@ std::size_t plainRun(std::string_view text)
     return at;
 }
 
+void putJsonText(Output& out, std::string_view text);
+void putJsonCause(Output& out, const Diagnosis& diagnosis, std::uint64_t lineCount, std::string_view words);
+
 // The fields of one JSON object or array, written as they come, each after
 // a comma but the first.
 struct Fields {
-    std::string& out;
+    Output& out;
     bool first = true;
 
-    Fields(std::string& text, char open) : out(text) { out += open; }
+    Fields(Output& text, char open) : out(text) { put(out, open); }
     void next()
     {
         if (!first)
-            out += ',';
+            put(out, ',');
         first = false;
     }
     // An object's field: its name, then the value the caller writes.
     void key(std::string_view name)
     {
-        constexpr std::string_view opening = ",\"";
-        out.append(opening.substr(first ? 1 : 0));
+        put(out, first ? std::string_view("\"") : std::string_view(",\""));
         first = false;
-        out.append(name);
-        out.append("\":");
+        put(out, name);
+        put(out, "\":");
     }
     void number(std::string_view name, std::uint64_t value)
     {
@@ -87,37 +92,36 @@ struct Fields {
     }
     void appendNumber(std::uint64_t value)
     {
-        char digits[24];
-        out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+        putNumber(out, value);
     }
     void signedNumber(std::string_view name, std::uint64_t size, bool negative)
     {
         key(name);
         if (negative && size != 0)
-            out += '-';
-        char digits[24];
-        out.append(digits, std::to_chars(digits, digits + sizeof digits, size).ptr);
+            put(out, '-');
+        putNumber(out, size);
     }
     void real(std::string_view name, double value)
     {
         key(name);
         char digits[32];
-        out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+        put(out, std::string_view(digits, static_cast<std::size_t>(
+                                              std::to_chars(digits, digits + sizeof digits, value).ptr - digits)));
     }
     void text(std::string_view name, std::string_view value)
     {
         key(name);
-        appendJsonText(out, value);
+        putJsonText(out, value);
     }
     void boolean(std::string_view name, bool value)
     {
         key(name);
-        out += value ? "true" : "false";
+        put(out, value ? "true" : "false");
     }
     void null(std::string_view name)
     {
         key(name);
-        out += "null";
+        put(out, "null");
     }
     // A line number, or null where 0 stands for none.
     void line(std::string_view name, std::uint64_t value)
@@ -200,9 +204,9 @@ void formsData(CauseData& data)
     for (const auto& [form, name] : formNames)
         if (data.diagnosis.forms & form) {
             forms.next();
-            forms.out += jsonText(name);
+            putJsonText(forms.out, name);
         }
-    forms.out += ']';
+    put(forms.out, ']');
 }
 
 void offsetData(CauseData& data)
@@ -226,7 +230,7 @@ void offsetData(CauseData& data)
         Fields lines(data.parameters.out, '[');
         for (std::uint32_t line : diagnosis.besides)
             lines.element(line);
-        lines.out += ']';
+        put(lines.out, ']');
     }
     // An offset that grows: without its steps, `offset` (the last size)
     // would be read as holding on the whole range.
@@ -240,9 +244,9 @@ void offsetData(CauseData& data)
         one.number("line", step.line);
         auto offset = static_cast<std::int64_t>(step.offset);
         one.signedNumber("offset", offset < 0 ? 0 - step.offset : step.offset, offset < 0);
-        one.out += '}';
+        put(one.out, '}');
     }
-    steps.out += ']';
+    put(steps.out, ']');
 }
 
 void neighbourData(CauseData& data)
@@ -314,21 +318,21 @@ void spreadInto(Fields& fields, std::string_view name, const Spread& spread)
     Fields bins(fields.out, '[');
     for (std::uint64_t bin : spread.bins)
         bins.element(bin);
-    fields.out += "]}";
+    put(fields.out, "]}");
 }
 
-void testInto(std::string& out, const Test& test)
+void testInto(Output& out, const Test& test)
 {
     Fields fields(out, '{');
     fields.text("name", test.name);
     fields.number("number", static_cast<std::uint64_t>(test.number));
     fields.number("maximum", test.lineCount);
-    out += '}';
+    put(out, '}');
 }
 
 // A mistake of the student's assembler: what it is, by how much where it
 // has a size, and the statements of the test's program it concerns.
-void mistakeInto(std::string& out, const NamedMistake& mistake, const TestProgram& program)
+void mistakeInto(Output& out, const NamedMistake& mistake, const TestProgram& program)
 {
     const FoundMistake& found = mistake.found;
     Fields fields(out, '{');
@@ -343,11 +347,11 @@ void mistakeInto(std::string& out, const NamedMistake& mistake, const TestProgra
                                 found.amount < 0);
     if (found.size > 0)
         parameters.number("size", static_cast<std::uint64_t>(found.size));
-    out += '}';
+    put(out, '}');
     fields.number("statements", found.statements);
     fields.key("firstStatement");
     if (found.first >= program.size()) {
-        out += "null}";
+        put(out, "null}");
         return;
     }
     const SourceStatement& first = program[found.first];
@@ -356,54 +360,73 @@ void mistakeInto(std::string& out, const NamedMistake& mistake, const TestProgra
     statement.text("label", first.label);
     statement.text("operation", first.operation);
     statement.text("operands", first.operands);
-    out += "}}";
+    put(out, "}}");
 }
 
-// A test's notes, and which of them word each of its causes, in order.
-struct TestNotes {
-    std::vector<std::string> notes;
-    std::vector<std::size_t> causeNotes;
+// A student's notes, test by test in order, each where it lies in one
+// text that the writer keeps from student to student: a class's notes are
+// hundreds of thousands of short strings, each otherwise allocated and
+// freed.  `cause` marks the note that words a cause, in the causes' order.
+struct StudentNotes {
+    struct Note {
+        std::size_t test = 0;
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        bool cause = false;
+    };
+    std::string text;
+    std::vector<Note> notes;
+
+    void add(std::size_t test, std::string_view words, bool cause)
+    {
+        notes.push_back(Note{test, text.size(), text.size() + words.size(), cause});
+        text.append(words);
+    }
+    std::string_view words(const Note& note) const
+    {
+        return std::string_view(text).substr(note.begin, note.end - note.begin);
+    }
 };
 
-void resultInto(std::string& out, const Test& test, const TestResult& result, const TestNotes& testNotes)
+void resultInto(Output& out, const Test& test, const TestResult& result, const StudentNotes& kept,
+                std::span<const StudentNotes::Note> notes)
 {
-    const std::vector<std::string>& notes = testNotes.notes;
     Fields fields(out, '{');
     fields.text("test", test.name);
     fields.text("state", stateName(result.state));
     fields.number("score", result.score);
     fields.key("notes");
     Fields noteList(out, '[');
-    for (const std::string& note : notes) {
+    for (const StudentNotes::Note& note : notes) {
         noteList.next();
-        appendJsonText(out, note);
+        putJsonText(out, kept.words(note));
     }
-    out += ']';
+    put(out, ']');
     fields.key("causes");
     Fields causes(out, '[');
-    for (std::size_t c = 0; c < result.diagnoses.size(); ++c) {
+    auto words = notes.begin();
+    for (const Diagnosis& diagnosis : result.diagnoses) {
         causes.next();
-        appendJsonCause(out, result.diagnoses[c], test.lineCount, notes[testNotes.causeNotes[c]]);
+        words = std::find_if(words, notes.end(), [](const StudentNotes::Note& note) { return note.cause; });
+        putJsonCause(out, diagnosis, test.lineCount, words != notes.end() ? kept.words(*words++) : std::string_view());
     }
-    out += ']';
+    put(out, ']');
     fields.key("mistakes");
     Fields mistakes(out, '[');
     for (const NamedMistake& mistake : result.mistakes) {
         mistakes.next();
         mistakeInto(out, mistake, test.program);
     }
-    out += "]}";
+    put(out, "]}");
 }
 
-void studentInto(std::string& out, const std::vector<Test>& tests, const Student& student)
+void studentInto(Output& out, const std::vector<Test>& tests, const Student& student, StudentNotes& kept)
 {
-    std::vector<TestNotes> notes(student.results.size());
+    kept.text.clear();
+    kept.notes.clear();
     forEachFindingOf(
-        student, [&](std::size_t test, const std::string& text) { notes[test].notes.push_back(text); },
-        [&](std::size_t test, const Diagnosis&, std::string text) {
-            notes[test].causeNotes.push_back(notes[test].notes.size());
-            notes[test].notes.push_back(std::move(text));
-        });
+        student, [&](std::size_t test, std::string_view text) { kept.add(test, text, false); },
+        [&](std::size_t test, const Diagnosis&, std::string_view text) { kept.add(test, text, true); });
     Fields fields(out, '{');
     fields.text("name", student.name);
     fields.text("siteName", siteName(student));
@@ -416,16 +439,24 @@ void studentInto(std::string& out, const std::vector<Test>& tests, const Student
     fields.number("total", totalOf(student));
     fields.key("tests");
     Fields results(out, '[');
+    std::span<const StudentNotes::Note> notes(kept.notes);
     for (std::size_t t = 0; t < tests.size() && t < student.results.size(); ++t) {
         results.next();
-        resultInto(out, tests[t], student.results[t], notes[t]);
+        std::size_t from = 0;
+        while (from < notes.size() && notes[from].test < t)
+            ++from;
+        std::size_t to = from;
+        while (to < notes.size() && notes[to].test == t)
+            ++to;
+        resultInto(out, tests[t], student.results[t], kept, notes.subspan(from, to - from));
+        notes = notes.subspan(to);
     }
-    out += "]}";
+    put(out, "]}");
 }
 
 // What a pair or group shares: the set of its assembler's mistakes, an
 // unusual order of a test's lines, or a reference line's wrong answer.
-void sharedInto(std::string& out, const SharedAnswer& answer, const std::vector<Test>& tests)
+void sharedInto(Output& out, const SharedAnswer& answer, const std::vector<Test>& tests)
 {
     constexpr std::string_view kinds[] = {"line", "mistakes", "order"};
     Fields fields(out, '{');
@@ -436,10 +467,10 @@ void sharedInto(std::string& out, const SharedAnswer& answer, const std::vector<
         fields.number("line", answer.place.line + 1);
     fields.number("sharers", answer.sharers);
     fields.number("within", answer.within);
-    out += '}';
+    put(out, '}');
 }
 
-void pairInto(std::string& out, const SuspectedPair& pair, const std::vector<Test>& tests)
+void pairInto(Output& out, const SuspectedPair& pair, const std::vector<Test>& tests)
 {
     Fields fields(out, '{');
     fields.key("students");
@@ -449,7 +480,7 @@ void pairInto(std::string& out, const SuspectedPair& pair, const std::vector<Tes
     Fields names(out, '[');
     for (std::uint32_t student : students)
         names.element(student);
-    out += ']';
+    put(out, ']');
     fields.text("shape", !pair.members.empty() ? "group" : pair.apart ? "rare mistakes" : "pair");
     fields.number("pieces", pair.pieces);
     fields.real("rarity", pair.rarity);
@@ -459,10 +490,10 @@ void pairInto(std::string& out, const SuspectedPair& pair, const std::vector<Tes
         shared.next();
         sharedInto(out, answer, tests);
     }
-    out += "]}";
+    put(out, "]}");
 }
 
-void missedInto(std::string& out, const MissedLine& missed)
+void missedInto(Output& out, const MissedLine& missed)
 {
     Fields fields(out, '{');
     fields.number("line", missed.position + 1);
@@ -474,12 +505,12 @@ void missedInto(std::string& out, const MissedLine& missed)
         Fields wrong(out, '{');
         wrong.text("text", line.text);
         wrong.number("files", line.count);
-        out += '}';
+        put(out, '}');
     }
-    out += "]}";
+    put(out, "]}");
 }
 
-void testSummaryInto(std::string& out, const Test& test, const TestSummary& summary)
+void testSummaryInto(Output& out, const Test& test, const TestSummary& summary)
 {
     const TestStats& stats = summary.stats;
     Fields fields(out, '{');
@@ -498,10 +529,10 @@ void testSummaryInto(std::string& out, const Test& test, const TestSummary& summ
         missed.next();
         missedInto(out, line);
     }
-    out += "]}";
+    put(out, "]}");
 }
 
-void findingInto(std::string& out, const FindingCount& finding, const std::vector<Test>& tests)
+void findingInto(Output& out, const FindingCount& finding, const std::vector<Test>& tests)
 {
     constexpr std::string_view findingNames[] = {"notGraded", "cause", "noReport", "mistake"};
     const FindingKind& kind = finding.kind;
@@ -525,12 +556,12 @@ void findingInto(std::string& out, const FindingCount& finding, const std::vecto
     Fields names(out, '[');
     for (std::uint32_t test : finding.tests) {
         names.next();
-        out += jsonText(tests[test].name);
+        putJsonText(out, tests[test].name);
     }
-    out += "]}";
+    put(out, "]}");
 }
 
-void summaryInto(std::string& out, const ClassSummary& summary, const std::vector<Test>& tests)
+void summaryInto(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)
 {
     Fields fields(out, '{');
     fields.number("studentsGraded", summary.studentsGraded);
@@ -544,52 +575,61 @@ void summaryInto(std::string& out, const ClassSummary& summary, const std::vecto
         perTest.next();
         testSummaryInto(out, tests[t], summary.tests[t]);
     }
-    out += ']';
+    put(out, ']');
     fields.key("findings");
     Fields findings(out, '[');
     for (const FindingCount& finding : summary.kinds) {
         findings.next();
         findingInto(out, finding, tests);
     }
-    out += ']';
+    put(out, ']');
     fields.key("copyThreshold");
     Fields threshold(out, '{');
     threshold.number("pieces", summary.copyThreshold.pieces);
     threshold.number("ownPieces", summary.copyThreshold.ownPieces);
     threshold.real("rate", summary.copyThreshold.rate);
     threshold.real("expectedHonest", summary.copyThreshold.expectedHonest);
-    out += "}}";
+    put(out, "}}");
 }
 
-// Students go out one at a time: a large class's whole JSON would be
-// hundreds of megabytes held at once.
+// Students go out one at a time, straight into the output: a large
+// class's whole JSON would be hundreds of megabytes held at once.
 template <typename Each>
 void putList(Output& out, std::string_view name, std::size_t count, Each&& each)
 {
     put(out, ",\"");
     put(out, name);
     put(out, "\":[");
-    std::string item;
     for (std::size_t i = 0; i < count; ++i) {
-        item.clear();
         if (i > 0)
-            item += ',';
-        each(item, i);
-        put(out, item);
+            put(out, ',');
+        each(i);
     }
     put(out, "]");
 }
 
+// What writes JSON to an output, adding it to a string instead.
+template <typename Write>
+void intoString(std::string& text, Write&& write)
+{
+    auto out = std::make_unique<Output>();
+    out->kept = &text;
+    write(*out);
+    flushOutput(*out);
+}
+
 }  // namespace
 
-void appendJsonText(std::string& out, std::string_view text)
+namespace {
+
+void putJsonText(Output& out, std::string_view text)
 {
     static constexpr char hex[] = "0123456789abcdef";
-    out += '"';
+    put(out, '"');
     for (std::size_t at = 0; at < text.size();) {
         // Most text is plain ASCII: it goes in runs, not a byte at a time.
         std::size_t plain = plainRun(text.substr(at));
-        out.append(text.substr(at, plain));
+        put(out, text.substr(at, plain));
         at += plain;
         if (at == text.size())
             break;
@@ -600,31 +640,37 @@ void appendJsonText(std::string& out, std::string_view text)
             // The line and paragraph separators end a line in a script
             // that embeds the JSON; everything else passes as it is.
             if (length == 0)
-                out += "\\ufffd";
+                put(out, "\\ufffd");
             else if (codePoint == 0x2028 || codePoint == 0x2029)
-                out += codePoint == 0x2028 ? "\\u2028" : "\\u2029";
+                put(out, codePoint == 0x2028 ? "\\u2028" : "\\u2029");
             else
-                out.append(text.substr(at, length));
+                put(out, text.substr(at, length));
             at += length == 0 ? 1 : length;
             continue;
         }
         if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += static_cast<char>(byte);
+            put(out, '\\');
+            put(out, static_cast<char>(byte));
         } else {
-            out += "\\u00";
-            out += hex[byte >> 4];
-            out += hex[byte & 15];
+            put(out, "\\u00");
+            put(out, hex[byte >> 4]);
+            put(out, hex[byte & 15]);
         }
         ++at;
     }
-    out += '"';
+    put(out, '"');
+}
+
+}  // namespace
+
+void appendJsonText(std::string& out, std::string_view text)
+{
+    intoString(out, [&](Output& into) { putJsonText(into, text); });
 }
 
 std::string jsonText(std::string_view text)
 {
     std::string out;
-    out.reserve(text.size() + 2);
     appendJsonText(out, text);
     return out;
 }
@@ -639,9 +685,11 @@ std::string_view stateName(FileState state)
     return stateNames[static_cast<std::size_t>(state)];
 }
 
+namespace {
+
 // Where a cause's fields are made: a field that every kind has goes here,
 // one of a kind's own into its row's `data`.
-void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount, std::string_view words)
+void putJsonCause(Output& out, const Diagnosis& diagnosis, std::uint64_t lineCount, std::string_view words)
 {
     Fields fields(out, '{');
     fields.text("kind", causeName(diagnosis.cause));
@@ -650,10 +698,10 @@ void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t
     Fields parameters(out, '{');
     CauseData data{parameters, diagnosis, lineCount, {}, true};
     causeJsonRows[static_cast<std::size_t>(diagnosis.cause)].data(data);
-    out += '}';
+    put(out, '}');
     fields.key("referenceLines");
     if (!data.coversKnown) {
-        out += "null";
+        put(out, "null");
     } else {
         Fields ranges(out, '[');
         for (const auto& [from, to] : data.covers) {
@@ -661,11 +709,18 @@ void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t
             Fields range(out, '{');
             range.number("from", from);
             range.number("to", to);
-            out += '}';
+            put(out, '}');
         }
-        out += ']';
+        put(out, ']');
     }
-    out += '}';
+    put(out, '}');
+}
+
+}  // namespace
+
+void appendJsonCause(std::string& out, const Diagnosis& diagnosis, std::uint64_t lineCount, std::string_view words)
+{
+    intoString(out, [&](Output& into) { putJsonCause(into, diagnosis, lineCount, words); });
 }
 
 std::string jsonCause(const Diagnosis& diagnosis, std::uint64_t lineCount)
@@ -679,19 +734,17 @@ void writeJsonStudents(Output& out, const std::vector<Test>& tests, const std::v
 {
     put(out, "{\"labelgradeClassJson\":");
     putNumber(out, jsonSchemaVersion);
-    putList(out, "tests", tests.size(), [&](std::string& item, std::size_t t) { testInto(item, tests[t]); });
-    putList(out, "students", students.size(),
-            [&](std::string& item, std::size_t s) { studentInto(item, tests, students[s]); });
+    putList(out, "tests", tests.size(), [&](std::size_t t) { testInto(out, tests[t]); });
+    StudentNotes notes;
+    putList(out, "students", students.size(), [&](std::size_t s) { studentInto(out, tests, students[s], notes); });
 }
 
 void writeJsonSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)
 {
     putList(out, "suspectedPairs", summary.pairs.size(),
-            [&](std::string& item, std::size_t p) { pairInto(item, summary.pairs[p], tests); });
-    std::string rest;
-    summaryInto(rest, summary, tests);
+            [&](std::size_t p) { pairInto(out, summary.pairs[p], tests); });
     put(out, ",\"summary\":");
-    put(out, rest);
+    summaryInto(out, summary, tests);
     put(out, "}\n");
 }
 
