@@ -163,9 +163,29 @@ static_assert(rowsInOrder(), "rows in the mistakes' order, each with its kind's 
 
 std::string mistakeWords(const FoundMistake& found, const TestProgram& program)
 {
-    if (found.first >= program.size())
+    auto kind = static_cast<std::size_t>(found.mistake);
+    if (found.first >= program.size() || kind >= std::size(wordsRows))
         return {};
-    return wordsRows[static_cast<std::size_t>(found.mistake)].words(found, program);
+    return wordsRows[kind].words(found, program);
+}
+
+std::string mistakeWordsOnce(WordedMistakes& worded, std::uint32_t test, const FoundMistake& found,
+                             const TestProgram& program)
+{
+    // A worker keeps the words of this many mistakes of one kind; a class
+    // whose files give more (`+` off by every count of bytes) has the rest
+    // made anew.
+    constexpr std::size_t mostKept = 64;
+    auto kind = static_cast<std::size_t>(found.mistake);
+    if (kind >= worded.kinds.size())
+        return {};
+    std::vector<WordedMistakes::Worded>& kept = worded.kinds[kind];
+    for (const WordedMistakes::Worded& words : kept)
+        if (words.test == test && words.found == found)
+            return words.words;
+    if (kept.size() == mostKept)
+        kept.clear();
+    return kept.emplace_back(WordedMistakes::Worded{test, found, mistakeWords(found, program)}).words;
 }
 
 std::string_view mistakeKindWords(StatementMistake mistake)

@@ -41,3 +41,27 @@ TEST(StatementWords, EachMistakeQuotesItsStatements)
 }
 
 }  // namespace
+
+// Words made once are a mistake's own: a mistake that differs from one
+// worded before in any way, or is another test's, is worded anew, and a
+// worker that has worded many keeps wording them right.
+TEST(StatementWords, WordsMadeOnceAreEachMistakesOwn)
+{
+    TestProgram first = program();
+    TestProgram second = {{5, "COPY", "+LDA", "ZERO"}, {8, "STR", "BYTE", "C'AB'"}};
+    WordedMistakes worded;
+    std::vector<std::pair<FoundMistake, const TestProgram*>> asked;
+    for (std::int64_t bytes = -1; bytes <= 80; ++bytes)
+        for (const TestProgram* program : {&first, &second}) {
+            asked.emplace_back(FoundMistake{StatementMistake::plusSize, bytes, 0, 11, 4}, program);
+            asked.emplace_back(FoundMistake{StatementMistake::plusSize, bytes, 0, 2, 4}, program);
+        }
+    asked.emplace_back(FoundMistake{StatementMistake::byteCharLonger, 0, 1, 1, 3}, &first);
+    asked.emplace_back(FoundMistake{StatementMistake::byteCharLonger, 0, 1, 1, 2}, &second);
+    asked.emplace_back(FoundMistake{StatementMistake::count, 0, 0, 1, 0}, &first);
+    for (int round = 0; round < 2; ++round)
+        for (const auto& [found, program] : asked)
+            EXPECT_EQ(mistakeWordsOnce(worded, program == &first ? 0 : 1, found, *program),
+                      mistakeWords(found, *program));
+}
+

@@ -55,6 +55,7 @@ TestResult gradeFile(Grader& grader, Tally& tally, const TestToGrade& test, std:
     result.score = scoreOf(graded.counts);
     result.diagnoses = grader.watcher.finish(graded.counts);
     for (const FoundMistake& mistake : grader.watcher.mistakes())
-        result.mistakes.push_back(NamedMistake{mistake, mistakeWords(mistake, test.test.program)});
+        result.mistakes.push_back(
+            NamedMistake{mistake, mistakeWordsOnce(grader.worded, test.index, mistake, test.test.program)});
     return result;
 }

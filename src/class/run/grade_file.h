@@ -11,6 +11,7 @@
 #include "report/compare.h"
 #include "class/explaining/reference_index.h"
 #include "class/intake/student_files.h"
+#include "class/outputs/statement_words.h"
 #include "class/explaining/tally.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@ struct Grader {
     Output report;
     ReadBuffer buffer;
     FindingsWatcher watcher;
+    WordedMistakes worded;
 };
 
 // A test as the workers grade it: its reference, indexed once for all, and
