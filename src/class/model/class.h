@@ -8,6 +8,7 @@
 #include "class/model/test_program.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -57,10 +58,19 @@ std::string_view reasonOf(FileState state);
 // cannot hold the run either.
 constexpr std::uint64_t largestStudentFile = 64 << 20;
 
-// A mistake of the student's assembler, as found and as told.
+// A mistake of the student's assembler, as found and as told.  The words
+// are held once for every file that makes the same mistake, as most of a
+// class's files that make one do: held per file, they were most of what
+// --sources adds to a run's memory.
 struct NamedMistake {
     FoundMistake found;
-    std::string words;
+    std::shared_ptr<const std::string> told;
+
+    const std::string& words() const
+    {
+        static const std::string none;
+        return told ? *told : none;
+    }
 };
 
 struct TestResult {

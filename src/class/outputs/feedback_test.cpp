@@ -233,8 +233,9 @@ TEST(Feedback, SaysWhatToFixOnceWithEveryTestThatShowsIt)
     student.results[0].diagnoses = {swapped, offset};
     student.results[2].diagnoses = {swapped};
     FoundMistake resw{.mistake = StatementMistake::reswAsBytes, .statements = 2};
-    student.results[1].mistakes.push_back(NamedMistake{resw, "RESW"});
-    student.results[2].mistakes.push_back(NamedMistake{resw, "RESW"});
+    auto words = std::make_shared<const std::string>("RESW");
+    student.results[1].mistakes.push_back(NamedMistake{resw, words});
+    student.results[2].mistakes.push_back(NamedMistake{resw, words});
     std::string text = feedbackText(tests, student, {});
     // The assembler's mistake before what the files alone show; an offset
     // says nothing of what to change, and a fix shown by two tests is one.

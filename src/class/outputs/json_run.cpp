@@ -337,7 +337,7 @@ void mistakeInto(Output& out, const NamedMistake& mistake, const TestProgram& pr
     const FoundMistake& found = mistake.found;
     Fields fields(out, '{');
     fields.text("kind", mistakeName(found.mistake));
-    fields.text("text", mistake.words);
+    fields.text("text", mistake.words());
     fields.key("parameters");
     Fields parameters(out, '{');
     if (found.mistake == StatementMistake::plusSize)

@@ -169,8 +169,8 @@ std::string mistakeWords(const FoundMistake& found, const TestProgram& program)
     return wordsRows[kind].words(found, program);
 }
 
-std::string mistakeWordsOnce(WordedMistakes& worded, std::uint32_t test, const FoundMistake& found,
-                             const TestProgram& program)
+std::shared_ptr<const std::string> mistakeWordsOnce(WordedMistakes& worded, std::uint32_t test,
+                                                    const FoundMistake& found, const TestProgram& program)
 {
     // A worker keeps the words of this many mistakes of one kind; a class
     // whose files give more (`+` off by every count of bytes) has the rest
@@ -178,14 +178,15 @@ std::string mistakeWordsOnce(WordedMistakes& worded, std::uint32_t test, const F
     constexpr std::size_t mostKept = 64;
     auto kind = static_cast<std::size_t>(found.mistake);
     if (kind >= worded.kinds.size())
-        return {};
+        return std::make_shared<const std::string>();
     std::vector<WordedMistakes::Worded>& kept = worded.kinds[kind];
     for (const WordedMistakes::Worded& words : kept)
         if (words.test == test && words.found == found)
             return words.words;
     if (kept.size() == mostKept)
         kept.clear();
-    return kept.emplace_back(WordedMistakes::Worded{test, found, mistakeWords(found, program)}).words;
+    auto words = std::make_shared<const std::string>(mistakeWords(found, program));
+    return kept.emplace_back(WordedMistakes::Worded{test, found, std::move(words)}).words;
 }
 
 std::string_view mistakeKindWords(StatementMistake mistake)

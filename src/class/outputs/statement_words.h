@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,14 +24,14 @@ struct WordedMistakes {
     struct Worded {
         std::uint32_t test = 0;
         FoundMistake found;
-        std::string words;
+        std::shared_ptr<const std::string> words;
     };
     std::array<std::vector<Worded>, statementMistakeCount> kinds;
 };
 
 // mistakeWords, for the test numbered `test` (from 0) whose program is
-// `program`, made once.
-std::string mistakeWordsOnce(WordedMistakes& worded, std::uint32_t test, const FoundMistake& found,
+// `program`, made once and shared.
+std::shared_ptr<const std::string> mistakeWordsOnce(WordedMistakes& worded, std::uint32_t test, const FoundMistake& found,
                              const TestProgram& program);
 
 // A kind of mistake as the summary counts students by it, whatever its

@@ -61,7 +61,7 @@ TEST(StatementWords, WordsMadeOnceAreEachMistakesOwn)
     asked.emplace_back(FoundMistake{StatementMistake::count, 0, 0, 1, 0}, &first);
     for (int round = 0; round < 2; ++round)
         for (const auto& [found, program] : asked)
-            EXPECT_EQ(mistakeWordsOnce(worded, program == &first ? 0 : 1, found, *program),
+            EXPECT_EQ(*mistakeWordsOnce(worded, program == &first ? 0 : 1, found, *program),
                       mistakeWords(found, *program));
 }
 

@@ -25,7 +25,7 @@ std::string firstWords(const FindingCount& count, const std::vector<Student>& st
     case FindingOf::mistake:
         for (const NamedMistake& mistake : students[count.firstStudent].results[count.firstTest].mistakes)
             if (mistake.found.mistake == count.kind.mistake)
-                return mistake.words;
+                return mistake.words();
         return std::string(mistakeKindWords(count.kind.mistake));
     case FindingOf::noReport:
         break;

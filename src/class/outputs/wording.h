@@ -60,7 +60,7 @@ void forEachFindingOf(const Student& student, Finding&& finding, Caused&& caused
         for (const Diagnosis& diagnosis : result.diagnoses)
             caused(t, diagnosis, describe(diagnosis));
         for (const NamedMistake& mistake : result.mistakes)
-            finding(t, mistake.words);
+            finding(t, mistake.words());
         if (result.reportError != 0)
             finding(t, reportNotWritten(result.reportError));
     }
