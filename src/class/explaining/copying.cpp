@@ -71,11 +71,34 @@ CopyThreshold thresholdFor(double pairs, double rate, double tolerated)
     return threshold;
 }
 
-CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest, std::uint64_t students)
-    : places_(places), students_(students)
+CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest, std::uint64_t students,
+                       std::vector<std::uint64_t> prints)
+    : places_(places), students_(students), prints_(std::move(prints))
 {
     for (std::uint64_t graded : gradedPerTest)
         mostSharers_.push_back(std::clamp<std::uint64_t>(graded / rareShareDivisor, leastRareSharers, mostRareSharers));
+    std::size_t tests = mostSharers_.size();
+    lineCoincidences_.assign(tests, 0);
+    lineOwned_.assign(tests, 0);
+    double pairs = static_cast<double>(students_) * static_cast<double>(students_ > 0 ? students_ - 1 : 0) / 2;
+    alikePairs_.assign(tests, pairs);
+    if (prints_.empty())
+        return;
+    std::vector<std::uint64_t> keys;
+    for (std::size_t t = 0; t < tests; ++t) {
+        keys.clear();
+        for (std::size_t at = t; at < prints_.size(); at += tests)
+            if (prints_[at] != unprinted)
+                keys.push_back(prints_[at]);
+        std::sort(keys.begin(), keys.end());
+        alikePairs_[t] = 0;
+        for (std::size_t from = 0, to = 0; from < keys.size(); from = to) {
+            while (to < keys.size() && keys[to] == keys[from])
+                ++to;
+            auto alike = static_cast<double>(to - from);
+            alikePairs_[t] += alike * (alike - 1) / 2;
+        }
+    }
 }
 
 void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> students)
@@ -96,6 +119,8 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
     SharedKind kind = answerOf(groups_.back()).kind;
     bool uniqueMistakes = sharers == 2 && kind == SharedKind::mistakes;
     forEachPair(groups_.back(), [&](std::uint64_t key) {
+        if (kind == SharedKind::line && !printAlike(key, place.test))
+            return;
         PairCount& count = counts_[key];
         if (!countsOnce(kind, count.kinds))
             return;
@@ -103,8 +128,9 @@ void CopyFinder::shared(const Mark& mark, std::span<const std::uint32_t> student
         count.own += sharers == 2 ? 1 : 0;
         count.rarity += 1.0 / static_cast<double>(sharers - 1);
         count.uniqueMistakes = count.uniqueMistakes || uniqueMistakes;
-        ++coincidences_;
-        owned_ += sharers == 2 ? 1 : 0;
+        bool line = kind == SharedKind::line;
+        ++(line ? lineCoincidences_[place.test] : coincidences_);
+        (line ? lineOwned_[place.test] : owned_) += sharers == 2 ? 1 : 0;
     });
 }
 
@@ -124,6 +150,15 @@ void CopyFinder::forEachPair(const RareGroup& group, Pair&& pair) const
     for (std::uint32_t i = 0; i < group.sharers; ++i)
         for (std::uint32_t j = i + 1; j < group.sharers; ++j)
             pair(std::uint64_t{students[i]} << 32 | students[j]);
+}
+
+// Whether the pair `key`'s files of `test` print alike.
+bool CopyFinder::printAlike(std::uint64_t key, std::uint32_t test) const
+{
+    std::size_t tests = mostSharers_.size();
+    std::size_t first = (key >> 32) * tests + test;
+    std::size_t second = (key & UINT32_MAX) * tests + test;
+    return first >= prints_.size() || second >= prints_.size() || prints_[first] == prints_[second];
 }
 
 // A set of mistakes, or an order, counts once for a pair, however many
@@ -450,10 +485,17 @@ void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
 std::vector<SuspectedPair> CopyFinder::suspects()
 {
     double pairs = static_cast<double>(students_) * static_cast<double>(students_ > 0 ? students_ - 1 : 0) / 2;
-    threshold = thresholdFor(pairs, pairs > 0 ? coincidences_ / pairs : 0, toleratedHonestPairs);
+    double rate = pairs > 0 ? coincidences_ / pairs : 0;
+    double ownRate = pairs > 0 ? owned_ / pairs : 0;
+    for (std::size_t t = 0; t < alikePairs_.size(); ++t)
+        if (alikePairs_[t] > 0) {
+            rate += lineCoincidences_[t] / alikePairs_[t];
+            ownRate += lineOwned_[t] / alikePairs_[t];
+        }
+    threshold = thresholdFor(pairs, rate, toleratedHonestPairs);
     // Pieces that no one else holds are rarer by chance than those a few
     // hold: a pair may be listed for fewer of them, by their own rate.
-    CopyThreshold own = thresholdFor(pairs, pairs > 0 ? owned_ / pairs : 0, toleratedHonestPairs);
+    CopyThreshold own = thresholdFor(pairs, ownRate, toleratedHonestPairs);
     threshold.ownPieces = std::min(own.pieces, threshold.pieces);
     threshold.expectedHonest += threshold.ownPieces < threshold.pieces ? own.expectedHonest : 0;
     auto [wholeLimit, wholeExpected] =
@@ -487,7 +529,7 @@ std::vector<SuspectedPair> CopyFinder::suspects()
         SharedAnswer answer = answerOf(group);
         forEachPair(group, [&](std::uint64_t key) {
             auto found = at.find(key);
-            if (found == at.end())
+            if (found == at.end() || (answer.kind == SharedKind::line && !printAlike(key, answer.place.test)))
                 return;
             if (answer.kind == SharedKind::line)
                 ++linesShared[found->second * tests + answer.place.test];

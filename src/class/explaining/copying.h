@@ -14,6 +14,12 @@
 //   undone (a label the causes do not give, an address's distance from
 //   where they put it), at the reference line it holds, whatever its
 //   blanks, tabs or line ends: a hand edit, a typo.
+// A hand edit is evidence only between two files that print alike (their
+// addresses' form, their labels' case and cut, their columns' order): who
+// copies a file keeps how it prints, and two files printed apart that hold
+// one typo made it apart.  How a file was saved (its line ends, blanks, a
+// byte-order mark) is not how it prints.  The rate at which a pair shares
+// a hand edit by chance is then read from the pairs that print alike.
 // Empty and missing files are no evidence.  What many students share is a
 // common bug, not evidence: a piece counts only when at most a few students
 // hold it (a fortieth of a test's graded students, never fewer than 3, so
@@ -52,6 +58,9 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+// A file not graded, which prints nothing.
+constexpr std::uint64_t unprinted = UINT64_MAX;
 
 enum class SharedKind : std::uint8_t { line, mistakes, order };
 
@@ -99,8 +108,11 @@ struct CopyThreshold {
 CopyThreshold thresholdFor(double pairs, double rate, double tolerated);
 
 struct CopyFinder {
-    // The graded students of each test, and the students graded at all.
-    CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest, std::uint64_t students);
+    // The graded students of each test, and the students graded at all;
+    // `prints`, by student then test, how each file prints, as a key, or
+    // `unprinted` for a file not graded (none: every file alike).
+    CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest, std::uint64_t students,
+               std::vector<std::uint64_t> prints = {});
 
     // Told each group of students that share a mark.
     void shared(const Mark& mark, std::span<const std::uint32_t> students);
@@ -141,6 +153,7 @@ private:
     template <typename Pair>
     void forEachPair(const RareGroup& group, Pair&& pair) const;
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
+    bool printAlike(std::uint64_t key, std::uint32_t test) const;
     void hold(std::span<const std::uint32_t> students, std::uint32_t test);
     std::pair<double, double> wholeChanceFor(double tolerated, bool ring) const;
     std::uint32_t wholeOf(std::uint32_t first, std::uint32_t second, const std::vector<std::uint32_t>& linesShared,
@@ -154,12 +167,19 @@ private:
     const MarkPlaces& places_;
     std::vector<std::uint64_t> mostSharers_;
     std::uint64_t students_ = 0;
-    double coincidences_ = 0;  // pairs sharing a rare piece, summed over pieces
-    double owned_ = 0;         // of them, pieces that no one else holds
+    // Pairs sharing a rare set of mistakes or order, summed over pieces, and
+    // of them, pieces that no one else holds; by test, the same for hand
+    // edits, which only pairs that print alike share.
+    double coincidences_ = 0;
+    double owned_ = 0;
+    std::vector<double> lineCoincidences_;
+    std::vector<double> lineOwned_;
+    std::vector<double> alikePairs_;  // by test: the pairs whose files print alike
     std::vector<RareGroup> groups_;
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
     std::vector<Held> held_;  // by student, then test
+    std::vector<std::uint64_t> prints_;  // by student, then test
 };
 
 #endif

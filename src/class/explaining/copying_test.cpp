@@ -15,7 +15,11 @@ namespace {
 struct OneTest {
     MarkPlaces places{{20}};
     CopyFinder copies;
-    explicit OneTest(std::uint64_t graded) : copies(places, {graded}, graded) {}
+    // `prints`: how each student's file prints, by student (none: alike).
+    explicit OneTest(std::uint64_t graded, std::vector<std::uint64_t> prints = {})
+        : copies(places, {graded}, graded, std::move(prints))
+    {
+    }
 
     void share(std::uint32_t line, std::vector<std::uint32_t> students)
     {
@@ -45,6 +49,42 @@ TEST(CopyFinder, ListsAPairThatSharesTwoLinesNoOneElseHasInASmallClass)
     EXPECT_EQ(pairs[0].pieces, 2u);
     EXPECT_EQ(pairs[0].shared[1].place.line, 5u);
     EXPECT_EQ(again.copies.threshold.pieces, 2u);
+}
+
+// Two files that print apart (one's addresses padded, the other's not)
+// and hold the same typos made them apart: a copy keeps how its source
+// prints.  What their assemblers share is evidence however they print.
+TEST(CopyFinder, CountsHandEditsOnlyBetweenFilesThatPrintAlike)
+{
+    std::vector<std::uint64_t> prints(100, 0);
+    prints[8] = 77;
+    OneTest apart(100, prints);
+    apart.share(1, {3, 8});
+    apart.share(5, {3, 8});
+    EXPECT_TRUE(apart.copies.suspects().empty());
+    EXPECT_EQ(apart.copies.threshold.rate, 0.0);
+    prints[3] = 77;
+    OneTest alike(100, prints);
+    alike.share(1, {3, 8});
+    alike.share(5, {3, 8});
+    EXPECT_EQ(alike.copies.suspects().size(), 1u);
+    // Of three who share edits, the two that print alike are the pair.
+    OneTest three(100, prints);
+    three.share(1, {3, 8, 9});
+    three.share(5, {3, 8, 9});
+    std::vector<SuspectedPair> listed = three.copies.suspects();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(std::pair(listed[0].first, listed[0].second), std::pair(3u, 8u));
+    EXPECT_TRUE(listed[0].members.empty());
+    prints[3] = 0;
+    OneTest assembler(100, prints);
+    assembler.shareFact(0x1234, {3, 8});
+    assembler.share(1, {3, 8});
+    assembler.share(5, {3, 8});
+    listed = assembler.copies.suspects();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].pieces, 1u);
+    EXPECT_TRUE(listed[0].apart);
 }
 
 TEST(CopyFinder, TellsAGroupOfThreeAsOneGroup)

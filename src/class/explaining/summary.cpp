@@ -1,5 +1,6 @@
 #include "class/explaining/summary.h"
 
+#include "class/model/hashing.h"
 #include "grading/line_walk.h"
 
 #include <algorithm>
@@ -107,6 +108,49 @@ void countMarks(std::vector<Tally>& tallies, const std::vector<Student>& student
                 evidence.push_back(student);
         copies.shared(mark, evidence);
     });
+}
+
+// Whether a told cause says how a whole file prints, as its assembler's
+// way of printing does: a form most of its lines show, or labels cut to
+// one length (only the longer are cut); a form on a few lines is theirs.
+bool printsWhole(const Diagnosis& diagnosis, std::uint64_t lines)
+{
+    switch (diagnosis.cause) {
+    case Cause::cutLabels:
+        return true;
+    case Cause::addressForm:
+    case Cause::labelCase:
+    case Cause::decimalAddresses:
+    case Cause::swappedColumns:
+        return diagnosis.amount > 0 && 2 * static_cast<std::uint64_t>(diagnosis.amount) >= lines;
+    default:
+        return false;
+    }
+}
+
+// How each student's file of each test prints, by student then test: the
+// told causes that say so, each with what it holds (which forms, what
+// length labels are cut to); 0 for a file printed as the reference is.
+std::vector<std::uint64_t> printsOf(const std::vector<Test>& tests, const std::vector<Student>& students)
+{
+    std::vector<std::uint64_t> prints(students.size() * tests.size(), unprinted);
+    for (std::size_t s = 0; s < students.size(); ++s)
+        for (std::size_t t = 0; t < tests.size() && t < students[s].results.size(); ++t) {
+            if (students[s].results[t].state != FileState::graded)
+                continue;
+            prints[s * tests.size() + t] = 0;
+            for (const Diagnosis& diagnosis : students[s].results[t].diagnoses) {
+                Cause cause = diagnosis.cause;
+                if (!printsWhole(diagnosis, tests[t].lineCount))
+                    continue;
+                std::uint64_t holds = cause == Cause::addressForm ? diagnosis.forms
+                                      : cause == Cause::cutLabels  ? diagnosis.value
+                                                                   : 0;
+                std::uint64_t& print = prints[s * tests.size() + t];
+                print = mixWord(print, mixWord(static_cast<std::uint64_t>(cause) + 1, holds));
+            }
+        }
+    return prints;
 }
 
 // Each kind of cause, and of file not graded, with the students and files
@@ -230,7 +274,7 @@ ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<St
     std::vector<std::uint64_t> gradedPerTest;
     for (const TestSummary& test : summary.tests)
         gradedPerTest.push_back(test.stats.graded);
-    CopyFinder copies(places, gradedPerTest, summary.studentsGraded);
+    CopyFinder copies(places, gradedPerTest, summary.studentsGraded, printsOf(tests, students));
     countMarks(tallies, students, places, summary, copies);
     summary.pairs = copies.suspects();
     summary.copyThreshold = copies.threshold;

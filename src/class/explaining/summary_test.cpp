@@ -24,7 +24,7 @@ Diagnosis offsetFrom(std::uint32_t from, std::uint64_t by, bool below = false)
     return offset;
 }
 
-ClassSummary summaryOf(const std::vector<Student>& students)
+ClassSummary summaryOf(const std::vector<Student>& students, std::vector<Tally> tallies = {})
 {
     std::vector<Test> tests(students.front().results.size());
     std::vector<std::uint64_t> lines;
@@ -35,7 +35,6 @@ ClassSummary summaryOf(const std::vector<Student>& students)
         lines.push_back(test.lineCount);
     }
     MarkPlaces places(lines);
-    std::vector<Tally> tallies;
     return summarizeClass(tests, students, places, tallies);
 }
 
@@ -109,3 +108,32 @@ TEST(SpreadOf, HasOneBinPerScoreWhenFew)
     Spread empty = spreadOf({5}, 0);
     EXPECT_EQ(empty.bins, std::vector<std::uint64_t>{1});
 }
+
+// Two students who hold the same two typos are a pair where their files
+// print alike, however they were saved, and where a form that only a few
+// lines show is theirs; not where one's addresses, or its labels' cut,
+// are its own.
+TEST(SummarizeClass, WeighsHandEditsOnlyBetweenFilesThatPrintAlike)
+{
+    auto listedWith = [](const std::vector<Diagnosis>& secondPrints) {
+        std::vector<Student> students(12, graded({{}}));
+        students[1] = graded({secondPrints});
+        std::vector<Tally> tallies(1);
+        MarkPlaces places({4});
+        for (std::uint32_t line : {1u, 3u})
+            for (std::uint32_t student : {0u, 1u})
+                tallies[0].marks.push_back(Mark{0xbeef + line, student, places.lineOf(0, line)});
+        return summaryOf(students, std::move(tallies)).pairs.size();
+    };
+    Diagnosis wholeForm{Cause::addressForm, 0, false, 4, 0};
+    wholeForm.forms = otherWidth;
+    Diagnosis fewLinesForm = wholeForm;
+    fewLinesForm.amount = 1;
+    EXPECT_EQ(listedWith({}), 1u);
+    EXPECT_EQ(listedWith({Diagnosis{Cause::crlfLineEnds, 0, false, 4, 4}}), 1u);
+    EXPECT_EQ(listedWith({fewLinesForm}), 1u);
+    EXPECT_EQ(listedWith({wholeForm}), 0u);
+    EXPECT_EQ(listedWith({Diagnosis{Cause::cutLabels, 0, false, 1, 6}}), 0u);
+    EXPECT_EQ(listedWith({Diagnosis{Cause::labelCase, 0, false, 3, 0}}), 0u);
+}
+
