@@ -140,6 +140,9 @@ TEST(WriteJsonRun, KeepsTheDocumentWholeAcrossManyStudents)
         students[s].results[0].state = FileState::graded;
         students[s].results[0].diagnoses.push_back(offset(1, false, 1, 0, 0));
     }
+    // A name longer than the output's buffer, escaped whole across it.
+    std::string longName(outputBufferSize + 100, 'x');
+    students[1500].name = longName + "\"\xff";
     ClassSummary summary;
     summary.tests.resize(1);
     summary.pairs.push_back(SuspectedPair{0, 2, 2, 1.0, {SharedAnswer{Place{0, 0, true}, 2, 0, SharedKind::mistakes}}});
@@ -152,6 +155,7 @@ TEST(WriteJsonRun, KeepsTheDocumentWholeAcrossManyStudents)
     ASSERT_GT(text.size(), outputBufferSize);
     EXPECT_EQ(text.rfind("{\"labelgradeClassJson\":1,\"tests\":[{\"name\":\"t1.sym\",\"number\":1,\"maximum\":1}]", 0), 0u);
     EXPECT_NE(text.find("{\"name\":\"student \\\"2999\\\"\""), text.npos);
+    EXPECT_NE(text.find("{\"name\":\"" + longName + "\\\"\\ufffd\","), text.npos);
     // A pair, and a group with all its students.
     EXPECT_NE(text.find("\"suspectedPairs\":[{\"students\":[0,2],\"shape\":\"pair\",\"pieces\":2,\"rarity\":1,"
                         "\"shared\":[{\"what\":\"mistakes\",\"sharers\":2,\"within\":2}]},{\"students\":[0,1,2],"
