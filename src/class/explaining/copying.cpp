@@ -71,8 +71,8 @@ CopyThreshold thresholdFor(double pairs, double rate, double tolerated)
     return threshold;
 }
 
-CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest, std::uint64_t students,
-                       std::vector<std::uint64_t> prints)
+CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest,
+                       std::uint64_t students, std::vector<std::uint64_t> prints)
     : places_(places), students_(students), prints_(std::move(prints))
 {
     for (std::uint64_t graded : gradedPerTest)

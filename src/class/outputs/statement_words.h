@@ -31,8 +31,8 @@ struct WordedMistakes {
 
 // mistakeWords, for the test numbered `test` (from 0) whose program is
 // `program`, made once and shared.
-std::shared_ptr<const std::string> mistakeWordsOnce(WordedMistakes& worded, std::uint32_t test, const FoundMistake& found,
-                             const TestProgram& program);
+std::shared_ptr<const std::string> mistakeWordsOnce(WordedMistakes& worded, std::uint32_t test,
+                                                    const FoundMistake& found, const TestProgram& program);
 
 // A kind of mistake as the summary counts students by it, whatever its
 // test: "`RESW n` counted as n bytes".
