@@ -72,8 +72,8 @@ CopyThreshold thresholdFor(double pairs, double rate, double tolerated)
 }
 
 CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest,
-                       std::uint64_t students, std::vector<std::uint64_t> prints)
-    : places_(places), students_(students), prints_(std::move(prints))
+                       std::uint64_t students, std::vector<std::uint64_t> prints, std::vector<std::uint64_t> mistakes)
+    : places_(places), students_(students), prints_(std::move(prints)), mistakes_(std::move(mistakes))
 {
     for (std::uint64_t graded : gradedPerTest)
         mostSharers_.push_back(std::clamp<std::uint64_t>(graded / rareShareDivisor, leastRareSharers, mostRareSharers));
@@ -159,6 +159,25 @@ bool CopyFinder::printAlike(std::uint64_t key, std::uint32_t test) const
     std::size_t first = (key >> 32) * tests + test;
     std::size_t second = (key & UINT32_MAX) * tests + test;
     return first >= prints_.size() || second >= prints_.size() || prints_[first] == prints_[second];
+}
+
+// Whether the students' files make the same mistakes on each test where
+// `linesShared` counts a hand edit they share.
+bool CopyFinder::sameMistakes(const std::vector<std::uint32_t>& students,
+                              const std::vector<std::uint32_t>& linesShared) const
+{
+    std::size_t tests = mostSharers_.size();
+    for (std::size_t t = 0; t < tests && t < linesShared.size(); ++t) {
+        if (linesShared[t] == 0)
+            continue;
+        for (std::uint32_t student : students) {
+            std::size_t at = std::size_t{student} * tests + t;
+            std::size_t first = std::size_t{students.front()} * tests + t;
+            if (at >= mistakes_.size() || first >= mistakes_.size() || mistakes_[at] != mistakes_[first])
+                return false;
+        }
+    }
+    return true;
 }
 
 // A set of mistakes, or an order, counts once for a pair, however many
@@ -405,6 +424,8 @@ bool stronger(const SuspectedPair& a, const SuspectedPair& b)
         return a.wholeChance < b.wholeChance;
     if (std::abs(a.rarity - b.rarity) > rarityMargin)
         return a.rarity > b.rarity;
+    if (a.sameMistakes != b.sameMistakes)
+        return a.sameMistakes;
     return std::tie(a.first, a.second) < std::tie(b.first, b.second);
 }
 
@@ -465,6 +486,7 @@ void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
         if (auto found = wholes.find(root); found != wholes.end())
             std::tie(group.whole, group.wholeChance) = found->second;
         std::uint8_t kindsTold = 0;
+        std::vector<std::uint32_t> linesShared(mostSharers_.size(), 0);
         for (const RareGroup& rare : groups_) {
             std::uint32_t within = 0;
             const std::uint32_t* holders = groupStudents_.data() + rare.first;
@@ -474,10 +496,13 @@ void CopyFinder::joinGroups(std::vector<SuspectedPair>& listed) const
             if (within < 2 || !countsOnce(answer.kind, kindsTold))
                 continue;
             answer.within = within;
+            if (answer.kind == SharedKind::line && answer.place.test < linesShared.size())
+                ++linesShared[answer.place.test];
             group.shared.push_back(answer);
             ++group.pieces;
             group.rarity += 1.0 / static_cast<double>(rare.sharers - 1);
         }
+        group.sameMistakes = sameMistakes(students, linesShared);
         listed.push_back(std::move(group));
     }
 }
@@ -541,6 +566,7 @@ std::vector<SuspectedPair> CopyFinder::suspects()
         SuspectedPair& pair = listed[i];
         std::vector<std::uint32_t> lines(linesShared.begin() + static_cast<std::ptrdiff_t>(i * tests),
                                          linesShared.begin() + static_cast<std::ptrdiff_t>((i + 1) * tests));
+        pair.sameMistakes = sameMistakes({pair.first, pair.second}, lines);
         if (!reached[i] && threshold.wholeListed && std::accumulate(lines.begin(), lines.end(), 0u) >= 2) {
             pair.wholeChance = wholeLimit;
             pair.whole = wholeOf(pair.first, pair.second, lines, pair.wholeChance);

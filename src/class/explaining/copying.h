@@ -44,8 +44,9 @@
 // student's: an edit held by just a ring of three is as rare as evidence
 // gets for that ring, though each of its pairs sees it held by three.
 // The pairs listed are ranked by the pieces they
-// share, then by how rare they are; students every two of whom are listed
-// are told as one group.  A pair whose set of mistakes no other student has, and
+// share, then by how rare they are, then those whose files make the same
+// mistakes on the tests they share edits on; students every two of whom
+// are listed are told as one group.  A pair whose set of mistakes no other student has, and
 // that shares too little else, is listed apart: no reading of outputs
 // tells two honest students with one rare assembler from a copy.
 #ifndef LABELGRADE_COPYING_H
@@ -90,6 +91,10 @@ struct SuspectedPair {
     // The chance that a given other student (for a ring, two) holds all of
     // `whole`'s.
     double wholeChance = 0;
+    // Whether their files make the same mistakes on every test they share
+    // a hand edit on, as a copy's make its source's: of pairs that share as
+    // much, those first.
+    bool sameMistakes = false;
 };
 
 // Chance's part in a class: how many pieces a pair must share.
@@ -109,10 +114,11 @@ CopyThreshold thresholdFor(double pairs, double rate, double tolerated);
 
 struct CopyFinder {
     // The graded students of each test, and the students graded at all;
-    // `prints`, by student then test, how each file prints, as a key, or
-    // `unprinted` for a file not graded (none: every file alike).
+    // by student then test, how each file prints and the mistakes it makes,
+    // each as a key, or `unprinted` for a file not graded (none: every file
+    // alike).
     CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest, std::uint64_t students,
-               std::vector<std::uint64_t> prints = {});
+               std::vector<std::uint64_t> prints = {}, std::vector<std::uint64_t> mistakes = {});
 
     // Told each group of students that share a mark.
     void shared(const Mark& mark, std::span<const std::uint32_t> students);
@@ -154,6 +160,7 @@ private:
     void forEachPair(const RareGroup& group, Pair&& pair) const;
     static bool countsOnce(SharedKind kind, std::uint8_t& seen);
     bool printAlike(std::uint64_t key, std::uint32_t test) const;
+    bool sameMistakes(const std::vector<std::uint32_t>& students, const std::vector<std::uint32_t>& linesShared) const;
     void hold(std::span<const std::uint32_t> students, std::uint32_t test);
     std::pair<double, double> wholeChanceFor(double tolerated, bool ring) const;
     std::uint32_t wholeOf(std::uint32_t first, std::uint32_t second, const std::vector<std::uint32_t>& linesShared,
@@ -179,7 +186,8 @@ private:
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
     std::vector<Held> held_;  // by student, then test
-    std::vector<std::uint64_t> prints_;  // by student, then test
+    std::vector<std::uint64_t> prints_;    // by student, then test
+    std::vector<std::uint64_t> mistakes_;  // by student, then test
 };
 
 #endif

@@ -15,9 +15,11 @@ namespace {
 struct OneTest {
     MarkPlaces places{{20}};
     CopyFinder copies;
-    // `prints`: how each student's file prints, by student (none: alike).
-    explicit OneTest(std::uint64_t graded, std::vector<std::uint64_t> prints = {})
-        : copies(places, {graded}, graded, std::move(prints))
+    // `prints`, `mistakes`: how each student's file prints and the
+    // mistakes it makes, by student (none: alike).
+    explicit OneTest(std::uint64_t graded, std::vector<std::uint64_t> prints = {},
+                     std::vector<std::uint64_t> mistakes = {})
+        : copies(places, {graded}, graded, std::move(prints), std::move(mistakes))
     {
     }
 
@@ -85,6 +87,25 @@ TEST(CopyFinder, CountsHandEditsOnlyBetweenFilesThatPrintAlike)
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].pieces, 1u);
     EXPECT_TRUE(listed[0].apart);
+}
+
+// Of two pairs that share as much, as rare, the one whose files make the
+// same mistakes ranks first, as a copy's make its source's, whatever the
+// students' order.
+TEST(CopyFinder, RanksAPairWhoseFilesMakeTheSameMistakesFirstAmongEquals)
+{
+    std::vector<std::uint64_t> mistakes(100, 0);
+    mistakes[3] = 5;
+    OneTest test(100, {}, mistakes);
+    for (std::uint32_t line : {1u, 5u}) {
+        test.share(line, {3, 8});
+        test.share(line + 10, {40, 50});
+    }
+    std::vector<SuspectedPair> listed = test.copies.suspects();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(std::pair(listed[0].first, listed[0].second), std::pair(40u, 50u));
+    EXPECT_TRUE(listed[0].sameMistakes);
+    EXPECT_FALSE(listed[1].sameMistakes);
 }
 
 TEST(CopyFinder, TellsAGroupOfThreeAsOneGroup)

@@ -1,5 +1,6 @@
 #include "class/explaining/summary.h"
 
+#include "class/explaining/findings.h"
 #include "class/model/hashing.h"
 #include "grading/line_walk.h"
 
@@ -153,6 +154,25 @@ std::vector<std::uint64_t> printsOf(const std::vector<Test>& tests, const std::v
     return prints;
 }
 
+// The mistakes each student's file of each test makes, by student then
+// test, as the key that a set of mistakes is shared by.
+std::vector<std::uint64_t> mistakesOf(const std::vector<Test>& tests, const std::vector<Student>& students)
+{
+    std::vector<std::uint64_t> keys(students.size() * tests.size(), unprinted);
+    std::vector<FoundMistake> found;
+    for (std::size_t s = 0; s < students.size(); ++s)
+        for (std::size_t t = 0; t < tests.size() && t < students[s].results.size(); ++t) {
+            const TestResult& result = students[s].results[t];
+            if (result.state != FileState::graded)
+                continue;
+            found.clear();
+            for (const NamedMistake& mistake : result.mistakes)
+                found.push_back(mistake.found);
+            keys[s * tests.size() + t] = mistakesKey(result.diagnoses, found);
+        }
+    return keys;
+}
+
 // Each kind of cause, and of file not graded, with the students and files
 // it hits, the most students first, then in the class's order.
 std::vector<FindingCount> countKinds(const std::vector<Student>& students)
@@ -274,7 +294,8 @@ ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<St
     std::vector<std::uint64_t> gradedPerTest;
     for (const TestSummary& test : summary.tests)
         gradedPerTest.push_back(test.stats.graded);
-    CopyFinder copies(places, gradedPerTest, summary.studentsGraded, printsOf(tests, students));
+    CopyFinder copies(places, gradedPerTest, summary.studentsGraded, printsOf(tests, students),
+                      mistakesOf(tests, students));
     countMarks(tallies, students, places, summary, copies);
     summary.pairs = copies.suspects();
     summary.copyThreshold = copies.threshold;
