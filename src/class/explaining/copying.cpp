@@ -72,7 +72,7 @@ CopyThreshold thresholdFor(double pairs, double rate, double tolerated)
 }
 
 CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest,
-                       std::uint64_t students, std::vector<std::uint64_t> prints, std::vector<std::uint64_t> mistakes)
+                       std::uint64_t students, std::vector<std::uint32_t> prints, std::vector<std::uint32_t> mistakes)
     : places_(places), students_(students), prints_(std::move(prints)), mistakes_(std::move(mistakes))
 {
     for (std::uint64_t graded : gradedPerTest)
@@ -84,7 +84,7 @@ CopyFinder::CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t
     alikePairs_.assign(tests, pairs);
     if (prints_.empty())
         return;
-    std::vector<std::uint64_t> keys;
+    std::vector<std::uint32_t> keys;
     for (std::size_t t = 0; t < tests; ++t) {
         keys.clear();
         for (std::size_t at = t; at < prints_.size(); at += tests)

@@ -61,7 +61,7 @@
 #include <vector>
 
 // A file not graded, which prints nothing.
-constexpr std::uint64_t unprinted = UINT64_MAX;
+constexpr std::uint32_t unprinted = UINT32_MAX;
 
 enum class SharedKind : std::uint8_t { line, mistakes, order };
 
@@ -115,10 +115,11 @@ CopyThreshold thresholdFor(double pairs, double rate, double tolerated);
 struct CopyFinder {
     // The graded students of each test, and the students graded at all;
     // by student then test, how each file prints and the mistakes it makes,
-    // each as a key, or `unprinted` for a file not graded (none: every file
-    // alike).
+    // each as a key of 32 bits (a class's files hold a few thousand of
+    // each, and 20,000 students' keys are held while their marks are), or
+    // `unprinted` for a file not graded (none: every file alike).
     CopyFinder(const MarkPlaces& places, const std::vector<std::uint64_t>& gradedPerTest, std::uint64_t students,
-               std::vector<std::uint64_t> prints = {}, std::vector<std::uint64_t> mistakes = {});
+               std::vector<std::uint32_t> prints = {}, std::vector<std::uint32_t> mistakes = {});
 
     // Told each group of students that share a mark.
     void shared(const Mark& mark, std::span<const std::uint32_t> students);
@@ -186,8 +187,8 @@ private:
     std::vector<std::uint32_t> groupStudents_;
     std::unordered_map<std::uint64_t, PairCount> counts_;
     std::vector<Held> held_;  // by student, then test
-    std::vector<std::uint64_t> prints_;    // by student, then test
-    std::vector<std::uint64_t> mistakes_;  // by student, then test
+    std::vector<std::uint32_t> prints_;    // by student, then test
+    std::vector<std::uint32_t> mistakes_;  // by student, then test
 };
 
 #endif

@@ -17,8 +17,8 @@ struct OneTest {
     CopyFinder copies;
     // `prints`, `mistakes`: how each student's file prints and the
     // mistakes it makes, by student (none: alike).
-    explicit OneTest(std::uint64_t graded, std::vector<std::uint64_t> prints = {},
-                     std::vector<std::uint64_t> mistakes = {})
+    explicit OneTest(std::uint64_t graded, std::vector<std::uint32_t> prints = {},
+                     std::vector<std::uint32_t> mistakes = {})
         : copies(places, {graded}, graded, std::move(prints), std::move(mistakes))
     {
     }
@@ -58,7 +58,7 @@ TEST(CopyFinder, ListsAPairThatSharesTwoLinesNoOneElseHasInASmallClass)
 // prints.  What their assemblers share is evidence however they print.
 TEST(CopyFinder, CountsHandEditsOnlyBetweenFilesThatPrintAlike)
 {
-    std::vector<std::uint64_t> prints(100, 0);
+    std::vector<std::uint32_t> prints(100, 0);
     prints[8] = 77;
     OneTest apart(100, prints);
     apart.share(1, {3, 8});
@@ -94,7 +94,7 @@ TEST(CopyFinder, CountsHandEditsOnlyBetweenFilesThatPrintAlike)
 // students' order.
 TEST(CopyFinder, RanksAPairWhoseFilesMakeTheSameMistakesFirstAmongEquals)
 {
-    std::vector<std::uint64_t> mistakes(100, 0);
+    std::vector<std::uint32_t> mistakes(100, 0);
     mistakes[3] = 5;
     OneTest test(100, {}, mistakes);
     for (std::uint32_t line : {1u, 5u}) {

@@ -129,17 +129,24 @@ bool printsWhole(const Diagnosis& diagnosis, std::uint64_t lines)
     }
 }
 
+// A key of 64 bits in the 32 that the copy finder holds for each file.
+std::uint32_t foldedKey(std::uint64_t key)
+{
+    auto folded = static_cast<std::uint32_t>(key ^ (key >> 32));
+    return folded == unprinted ? 0 : folded;
+}
+
 // How each student's file of each test prints, by student then test: the
 // told causes that say so, each with what it holds (which forms, what
 // length labels are cut to); 0 for a file printed as the reference is.
-std::vector<std::uint64_t> printsOf(const std::vector<Test>& tests, const std::vector<Student>& students)
+std::vector<std::uint32_t> printsOf(const std::vector<Test>& tests, const std::vector<Student>& students)
 {
-    std::vector<std::uint64_t> prints(students.size() * tests.size(), unprinted);
+    std::vector<std::uint32_t> prints(students.size() * tests.size(), unprinted);
     for (std::size_t s = 0; s < students.size(); ++s)
         for (std::size_t t = 0; t < tests.size() && t < students[s].results.size(); ++t) {
             if (students[s].results[t].state != FileState::graded)
                 continue;
-            prints[s * tests.size() + t] = 0;
+            std::uint64_t print = 0;
             for (const Diagnosis& diagnosis : students[s].results[t].diagnoses) {
                 Cause cause = diagnosis.cause;
                 if (!printsWhole(diagnosis, tests[t].lineCount))
@@ -147,18 +154,18 @@ std::vector<std::uint64_t> printsOf(const std::vector<Test>& tests, const std::v
                 std::uint64_t holds = cause == Cause::addressForm ? diagnosis.forms
                                       : cause == Cause::cutLabels  ? diagnosis.value
                                                                    : 0;
-                std::uint64_t& print = prints[s * tests.size() + t];
                 print = mixWord(print, mixWord(static_cast<std::uint64_t>(cause) + 1, holds));
             }
+            prints[s * tests.size() + t] = foldedKey(print);
         }
     return prints;
 }
 
 // The mistakes each student's file of each test makes, by student then
 // test, as the key that a set of mistakes is shared by.
-std::vector<std::uint64_t> mistakesOf(const std::vector<Test>& tests, const std::vector<Student>& students)
+std::vector<std::uint32_t> mistakesOf(const std::vector<Test>& tests, const std::vector<Student>& students)
 {
-    std::vector<std::uint64_t> keys(students.size() * tests.size(), unprinted);
+    std::vector<std::uint32_t> keys(students.size() * tests.size(), unprinted);
     std::vector<FoundMistake> found;
     for (std::size_t s = 0; s < students.size(); ++s)
         for (std::size_t t = 0; t < tests.size() && t < students[s].results.size(); ++t) {
@@ -168,7 +175,7 @@ std::vector<std::uint64_t> mistakesOf(const std::vector<Test>& tests, const std:
             found.clear();
             for (const NamedMistake& mistake : result.mistakes)
                 found.push_back(mistake.found);
-            keys[s * tests.size() + t] = mistakesKey(result.diagnoses, found);
+            keys[s * tests.size() + t] = foldedKey(mistakesKey(result.diagnoses, found));
         }
     return keys;
 }
