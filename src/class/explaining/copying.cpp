@@ -167,6 +167,8 @@ bool CopyFinder::sameMistakes(const std::vector<std::uint32_t>& students,
                               const std::vector<std::uint32_t>& linesShared) const
 {
     std::size_t tests = mostSharers_.size();
+    if (mistakes_.empty())
+        return true;
     for (std::size_t t = 0; t < tests && t < linesShared.size(); ++t) {
         if (linesShared[t] == 0)
             continue;
