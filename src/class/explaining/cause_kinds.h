@@ -33,43 +33,60 @@ enum class Keeps : std::uint8_t {
     order,      // the order a reordered file's lines are in
 };
 
+// Whether a kind says how a whole file prints (as an assembler's way of
+// printing does, which a copy of the file keeps), and where.
+enum class Prints : std::uint8_t {
+    no,
+    onMostLines,  // where it holds on at least half of the test's lines
+    anywhere,     // labels cut to one length: only the longer are cut
+};
+
 struct CauseKindRow {
     Cause cause;
     Found found;
     Keeps keeps;
+    Prints prints;
     // For a pattern: whether a wrong line needs it.
     bool (*needed)(const LineNeeds& line) = nullptr;
 };
 
 inline constexpr CauseKindRow causeKindRows[] = {
-    {Cause::crlfLineEnds, Found::inBytes, Keeps::nothing},
-    {Cause::byteOrderMark, Found::inBytes, Keeps::nothing},
-    {Cause::zeroBytes, Found::inBytes, Keeps::nothing},
-    {Cause::emptyFile, Found::inBytes, Keeps::nothing},
-    {Cause::trailingEmptyLine, Found::inBytes, Keeps::nothing},
-    {Cause::shiftedLines, Found::inOrder, Keeps::direction},
-    {Cause::movedLine, Found::inOrder, Keeps::order},
-    {Cause::lastLinesLeftOut, Found::inOrder, Keeps::single},
-    {Cause::addressForm, Found::inLines, Keeps::forms, [](const LineNeeds& line) { return line.forms != 0; }},
-    {Cause::decimalAddresses, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.decimal; }},
-    {Cause::addressOffset, Found::inLines, Keeps::offset, [](const LineNeeds& line) { return line.range != noLine; }},
-    {Cause::neighbourAddress, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.neighbour; }},
-    {Cause::labelCase, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.labelCase; }},
-    {Cause::cutLabels, Found::inLines, Keeps::value, [](const LineNeeds& line) { return line.cut; }},
-    {Cause::swappedColumns, Found::inLines, Keeps::nothing, [](const LineNeeds& line) { return line.swapped; }},
+    {Cause::crlfLineEnds, Found::inBytes, Keeps::nothing, Prints::no},
+    {Cause::byteOrderMark, Found::inBytes, Keeps::nothing, Prints::no},
+    {Cause::zeroBytes, Found::inBytes, Keeps::nothing, Prints::no},
+    {Cause::emptyFile, Found::inBytes, Keeps::nothing, Prints::no},
+    {Cause::trailingEmptyLine, Found::inBytes, Keeps::nothing, Prints::no},
+    {Cause::shiftedLines, Found::inOrder, Keeps::direction, Prints::no},
+    {Cause::movedLine, Found::inOrder, Keeps::order, Prints::no},
+    {Cause::lastLinesLeftOut, Found::inOrder, Keeps::single, Prints::no},
+    {Cause::addressForm, Found::inLines, Keeps::forms, Prints::onMostLines,
+     [](const LineNeeds& line) { return line.forms != 0; }},
+    {Cause::decimalAddresses, Found::inLines, Keeps::nothing, Prints::onMostLines,
+     [](const LineNeeds& line) { return line.decimal; }},
+    {Cause::addressOffset, Found::inLines, Keeps::offset, Prints::no,
+     [](const LineNeeds& line) { return line.range != noLine; }},
+    {Cause::neighbourAddress, Found::inLines, Keeps::nothing, Prints::no,
+     [](const LineNeeds& line) { return line.neighbour; }},
+    {Cause::labelCase, Found::inLines, Keeps::nothing, Prints::onMostLines,
+     [](const LineNeeds& line) { return line.labelCase; }},
+    {Cause::cutLabels, Found::inLines, Keeps::value, Prints::anywhere, [](const LineNeeds& line) { return line.cut; }},
+    {Cause::swappedColumns, Found::inLines, Keeps::nothing, Prints::onMostLines,
+     [](const LineNeeds& line) { return line.swapped; }},
 };
 
 constexpr bool rowsInCauseOrder()
 {
     for (std::size_t i = 0; i < std::size(causeKindRows); ++i) {
         const CauseKindRow& row = causeKindRows[i];
-        if (static_cast<std::size_t>(row.cause) != i || (row.found == Found::inLines) != (row.needed != nullptr))
+        if (static_cast<std::size_t>(row.cause) != i || (row.found == Found::inLines) != (row.needed != nullptr) ||
+            (row.prints != Prints::no && row.found != Found::inLines))
             return false;
     }
     return true;
 }
 static_assert(std::size(causeKindRows) == causeCount, "a row for every kind of cause");
-static_assert(rowsInCauseOrder(), "rows in Cause's order, a pattern's with what a line needs of it");
+static_assert(rowsInCauseOrder(),
+              "rows in Cause's order, a pattern's with what a line needs of it; only a pattern says how a file prints");
 
 constexpr const CauseKindRow& rowOf(Cause cause)
 {

@@ -172,9 +172,9 @@ bool CopyFinder::sameMistakes(const std::vector<std::uint32_t>& students,
     for (std::size_t t = 0; t < tests && t < linesShared.size(); ++t) {
         if (linesShared[t] == 0)
             continue;
+        std::size_t first = std::size_t{students.front()} * tests + t;
         for (std::uint32_t student : students) {
             std::size_t at = std::size_t{student} * tests + t;
-            std::size_t first = std::size_t{students.front()} * tests + t;
             if (at >= mistakes_.size() || first >= mistakes_.size() || mistakes_[at] != mistakes_[first])
                 return false;
         }

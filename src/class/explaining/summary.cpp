@@ -111,22 +111,14 @@ void countMarks(std::vector<Tally>& tallies, const std::vector<Student>& student
     });
 }
 
-// Whether a told cause says how a whole file prints, as its assembler's
-// way of printing does: a form most of its lines show, or labels cut to
-// one length (only the longer are cut); a form on a few lines is theirs.
+// Whether a told cause says how a whole file prints, as its row has it: a
+// form on a few lines is theirs, not the file's.
 bool printsWhole(const Diagnosis& diagnosis, std::uint64_t lines)
 {
-    switch (diagnosis.cause) {
-    case Cause::cutLabels:
-        return true;
-    case Cause::addressForm:
-    case Cause::labelCase:
-    case Cause::decimalAddresses:
-    case Cause::swappedColumns:
-        return diagnosis.amount > 0 && 2 * static_cast<std::uint64_t>(diagnosis.amount) >= lines;
-    default:
-        return false;
-    }
+    Prints prints = rowOf(diagnosis.cause).prints;
+    return prints == Prints::anywhere ||
+           (prints == Prints::onMostLines && diagnosis.amount > 0 &&
+            2 * static_cast<std::uint64_t>(diagnosis.amount) >= lines);
 }
 
 // A key of 64 bits in the 32 that the copy finder holds for each file.
@@ -137,7 +129,7 @@ std::uint32_t foldedKey(std::uint64_t key)
 }
 
 // How each student's file of each test prints, by student then test: the
-// told causes that say so, each with what it holds (which forms, what
+// told causes that say so, each with what its row keeps (which forms, what
 // length labels are cut to); 0 for a file printed as the reference is.
 std::vector<std::uint32_t> printsOf(const std::vector<Test>& tests, const std::vector<Student>& students)
 {
@@ -148,13 +140,13 @@ std::vector<std::uint32_t> printsOf(const std::vector<Test>& tests, const std::v
                 continue;
             std::uint64_t print = 0;
             for (const Diagnosis& diagnosis : students[s].results[t].diagnoses) {
-                Cause cause = diagnosis.cause;
                 if (!printsWhole(diagnosis, tests[t].lineCount))
                     continue;
-                std::uint64_t holds = cause == Cause::addressForm ? diagnosis.forms
-                                      : cause == Cause::cutLabels  ? diagnosis.value
-                                                                   : 0;
-                print = mixWord(print, mixWord(static_cast<std::uint64_t>(cause) + 1, holds));
+                Keeps keeps = rowOf(diagnosis.cause).keeps;
+                std::uint64_t holds = keeps == Keeps::forms ? diagnosis.forms
+                                      : keeps == Keeps::value ? diagnosis.value
+                                                              : 0;
+                print = mixWord(print, mixWord(static_cast<std::uint64_t>(diagnosis.cause) + 1, holds));
             }
             prints[s * tests.size() + t] = foldedKey(print);
         }
