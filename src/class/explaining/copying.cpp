@@ -1,8 +1,10 @@
 #include "class/explaining/copying.h"
 
+#include "class/explaining/chances.h"
 #include "class/explaining/findings.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -235,6 +237,10 @@ std::pair<double, double> CopyFinder::wholeChanceFor(double tolerated, bool ring
         others *= static_cast<double>(students_ > 1 ? students_ - 2 : 0) / 2;
     std::vector<double> chances;
     std::vector<std::pair<double, std::uint32_t>> sharedAll;  // the chance, the pieces
+    // Each set's chance and pieces come from the set without its highest
+    // test: one step for each set, not one for each of its tests, and the
+    // chance multiplied out in the order of its tests all the same.
+    std::vector<std::pair<double, std::uint32_t>> ofSet;
     for (std::size_t at = 0; tests > 0 && at + tests <= held_.size(); at += tests) {
         sharedAll.clear();
         for (std::size_t t = 0; t < tests; ++t) {
@@ -247,19 +253,18 @@ std::pair<double, double> CopyFinder::wholeChanceFor(double tolerated, bool ring
         }
         if (sharedAll.size() > mostTestsCounted)
             sharedAll.resize(mostTestsCounted);
-        for (std::uint32_t set = 1; set < (1u << sharedAll.size()); ++set) {
-            double chance = 1;
-            std::uint32_t pieces = 0;
-            for (std::size_t k = 0; k < sharedAll.size(); ++k)
-                if ((set >> k & 1u) != 0) {
-                    chance *= sharedAll[k].first;
-                    pieces += sharedAll[k].second;
-                }
-            if (pieces >= 2)
-                chances.push_back(chance);
+        ofSet.assign(std::size_t{1} << sharedAll.size(), {1.0, 0});
+        for (std::uint32_t set = 1; set < ofSet.size(); ++set) {
+            auto highest = static_cast<std::size_t>(std::bit_width(set) - 1);
+            const auto& [before, piecesBefore] = ofSet[set ^ (1u << highest)];
+            ofSet[set] = {before * sharedAll[highest].first, piecesBefore + sharedAll[highest].second};
+            // A chance that alone would bring the class past its tolerance
+            // is never taken, however few come before it.
+            if (ofSet[set].second >= 2 && ofSet[set].first * others < tolerated)
+                chances.push_back(ofSet[set].first);
         }
     }
-    std::sort(chances.begin(), chances.end());
+    sortChances(chances);
     double limit = 0;
     double expected = 0;
     for (double chance : chances) {
