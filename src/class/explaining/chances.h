@@ -1,7 +1,7 @@
 // Sorting the chances that the copy finder weighs: a class of hundreds of
 // students on ten tests makes hundreds of thousands of them, one for each
-// student and set of tests, and their sort was most of what summarizing
-// such a class cost.
+// student and set of tests, and sorting them by comparison was half of what
+// summarizing such a class cost.
 #ifndef LABELGRADE_CHANCES_H
 #define LABELGRADE_CHANCES_H
 
