@@ -461,32 +461,35 @@ def share_sets(files, copy_records, names, planted_groups):
 
 def share_edits(files, copy_records, names, planted_groups):
     """Counts in each copy record the kept typos that no student outside
-    the copy's pair or ring writes: the same reference line with the same
-    address (as a number) and label (in any case), as the tool reads a
-    line once cosmetic causes are undone."""
-    def fact(file, row):
+    the copy's pair or ring writes. A typo is what it changed in the line
+    its student's assembler printed, as the tool reads it once that
+    assembler's causes are undone: a label mistyped the same way (in any
+    case), or an address moved by the same amount, at the same reference
+    line. Two students whose assemblers put that line apart (one of them
+    off by some offset) still wrote the same typo."""
+    def value(file, address):
         decimal = file["base"]["digits"] == string.digits
-        return row[2], int(row[0].removeprefix("0x"), 10 if decimal else 16), row[1].casefold()
+        return int(address.removeprefix("0x"), 10 if decimal else 16)
+
+    def typo(file, k, row):
+        printed = file["base"]["rows"][k]
+        if row[1].casefold() != printed[1].casefold():
+            return row[2], "label", row[1].casefold()
+        return row[2], "address", value(file, row[0]) - value(file, printed[0])
+
+    def typos(file):
+        return [typo(file, k, row) for k, row in file["changes"].items()]
 
     kept = {}
     for record in copy_records:
         if record["edits"]:
-            source = record["source"]
-            kept[id(record)] = [(t, fact(files[source, t], row)) for t in record["tests"]
-                                for row in files[source, t]["changes"].values()]
-    wanted = {key for keys in kept.values() for key in keys}
-    lines = {(t, line) for t, (line, _, _) in wanted}
-    holders = {key: set() for key in wanted}
+            kept[id(record)] = [(t, key) for t in record["tests"] for key in typos(files[record["source"], t])]
+    holders = {key: set() for keys in kept.values() for key in keys}
     for s in names:
         for t in TESTS:
-            file = files[s, t]
-            rows = file["base"]["rows"]
-            for k, row in enumerate(rows):
-                row = file["changes"].get(k, row)
-                if isinstance(row, tuple) and (t, row[2]) in lines:
-                    key = (t, fact(file, row))
-                    if key in holders:
-                        holders[key].add(s)
+            for key in typos(files[s, t]):
+                if (t, key) in holders:
+                    holders[t, key].add(s)
     ring = {s: set(g) for g in planted_groups for s in g}
     for record in copy_records:
         together = ring.get(record["source"], {record["source"], record["copier"]})

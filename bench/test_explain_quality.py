@@ -192,6 +192,14 @@ class MixedClass(unittest.TestCase):
         record = {"source": "a", "copier": "b", "tests": [t1, t2], "edits": 2}
         classgen.share_edits(files, [record], ["a", "b", "c"], [])
         self.assertEqual(record["rare_edits"], 1)
+        # d's assembler puts every line one further on, and d mistypes the
+        # first label as a did: the same typo, at another address.
+        files["d", t1] = file([("1001", "FIRST", 1), ("1004", "NEXT", 2)], {0: ("1001", "FIRTS", 1)})
+        for t in classgen.TESTS[1:]:
+            files["d", t] = file(rows)
+        record = {"source": "a", "copier": "b", "tests": [t1, t2], "edits": 2}
+        classgen.share_edits(files, [record], ["a", "b", "d"], [])
+        self.assertEqual(record["rare_edits"], 1)
         # In a ring, what its members share is still its own.
         record = {"source": "a", "copier": "b", "tests": [t1, t2], "edits": 2}
         classgen.share_edits(files, [record], ["a", "b", "c"], [["a", "b", "c"]])
