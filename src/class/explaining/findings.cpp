@@ -476,10 +476,10 @@ const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
 // stands, a wrong one wherever its label is the line's.  The same reading
 // tells, for the names of statements left out or printed, which reference
 // lines' labels the file prints and which lines are literals.
-void FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
+std::size_t FindingsWatcher::observedAddresses(const WrittenAs& as)
 {
     const ReferenceIndex& reference = *reference_;
-    WrittenAs as(found);
+    std::size_t unread = 0;
     observed_.resize(kept_.lines.size());
     std::size_t observedCount = 0;
     // Where labels are cut, two may be alike: no label is told printed.
@@ -499,6 +499,7 @@ void FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
             std::optional<std::int64_t> address = !as.decimal || p >= reference.symbols.size()
                                                       ? std::nullopt
                                                       : decimalAddress(reference.symbols[p].address);
+            unread += p < reference.symbols.size() && as.decimal && !address ? 1 : 0;
             if (p < reference.symbols.size() && (!as.decimal || address))
                 observed_[observedCount++] = ObservedAddress{
                     static_cast<std::uint32_t>(p),
@@ -513,8 +514,10 @@ void FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
         literalLines_ += literal ? 1 : 0;
         std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
         std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
-        if (!address)
+        if (!address) {
+            ++unread;
             continue;
+        }
         auto keys = [&]() -> const LineKeys& { return labelsWritten(as.cut); };
         std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, keys, as, label, p);
         if (at != UINT32_MAX && reference.hasValue[at])
@@ -527,6 +530,7 @@ void FindingsWatcher::observedAddresses(const std::vector<Diagnosis>& found)
             strays_.push_back(label);
     }
     observed_.resize(observedCount);
+    return unread;
 }
 
 // Where the test's program names the mistakes behind every address the
@@ -535,8 +539,11 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
 {
     if (!reference_->statements.usable())
         return;
-    observedAddresses(found);
-    fitStatements(observed_);
+    WrittenAs as(found);
+    observedAddresses(as);
+    bool slipped = fitStatements(observed_);
+    if ((mistakes_.empty() || slipped) && !as.decimal && mayBeDecimal(as))
+        readInDecimal(found, as);
     // EQU labels given the location counter, named, are what the addresses
     // equal to a neighbour's showed.
     bool equNamed = std::any_of(mistakes_.begin(), mistakes_.end(), [](const FoundMistake& mistake) {
@@ -550,28 +557,96 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     nameLiteralLines(found);
 }
 
-void FindingsWatcher::fitStatements(const std::vector<ObservedAddress>& observed)
+bool FindingsWatcher::fitStatements(const std::vector<ObservedAddress>& observed, bool typos)
 {
     // A file whose every address is right has nothing to fit, in either way
     // of sizing literals.
     mistakes_.clear();
     if (std::none_of(observed.begin(), observed.end(), [](const ObservedAddress& at) { return at.offset != 0; }))
-        return;
+        return false;
     bool slipped = false;
-    mistakes_ = fitMistakes(reference_->statements, observed, &slipped);
+    mistakes_ = fitMistakes(reference_->statements, observed, &slipped, typos);
     // Literals sized apart first, so that a file that way explains is told
     // as before; alike where apart explains nothing, or leaves a typo.  Of
     // the two, the set that leaves no typo, then the smaller, is told, and
     // where each explains the file as well but not alike, neither is.
     if (reference_->literalsAlike.usable() && (mistakes_.empty() || slipped)) {
         bool alikeSlipped = false;
-        std::vector<FoundMistake> alike = fitMistakes(reference_->literalsAlike, observed, &alikeSlipped);
+        std::vector<FoundMistake> alike = fitMistakes(reference_->literalsAlike, observed, &alikeSlipped, typos);
         auto rank = [](const std::vector<FoundMistake>& set, bool slips) { return std::pair(slips, set.size()); };
-        if (mistakes_.empty() || (!alike.empty() && rank(alike, alikeSlipped) < rank(mistakes_, slipped)))
+        if (mistakes_.empty() || (!alike.empty() && rank(alike, alikeSlipped) < rank(mistakes_, slipped))) {
             mistakes_ = std::move(alike);
-        else if (!alike.empty() && rank(alike, alikeSlipped) == rank(mistakes_, slipped) && alike != mistakes_)
+            slipped = alikeSlipped;
+        } else if (!alike.empty() && rank(alike, alikeSlipped) == rank(mistakes_, slipped) && alike != mistakes_) {
             mistakes_.clear();
+        }
     }
+    return !mistakes_.empty() && slipped;
+}
+
+// A file whose addresses the grade read in the reference's base, where no
+// mistake gives them so, or only with a typo, may be written in decimal:
+// an address of two decimal digits reads as another value in hexadecimal
+// all the same, and a file of small addresses and a small offset holds
+// as many lines either way (0021 for 0016 is 11 off, or 22 written one
+// short).  Where every address reads as decimal and the mistakes give them
+// all, with no typo, read so, the file is told in decimal.
+void FindingsWatcher::readInDecimal(std::vector<Diagnosis>& found, const WrittenAs& as)
+{
+    // What the reference's base gave, kept in case decimal gives nothing.
+    std::vector<FoundMistake> inBase = std::move(mistakes_);
+    mistakes_.clear();
+    std::vector<ObservedAddress> observedInBase = observed_;
+    std::vector<std::uint8_t> printedInBase = printed_;
+    std::vector<std::string_view> straysInBase = strays_;
+    WrittenAs decimal = as;
+    decimal.decimal = true;
+    if (observedAddresses(decimal) == 0)
+        fitStatements(observed_, false);
+    if (!mistakes_.empty()) {
+        Diagnosis told{Cause::decimalAddresses, 0, false, static_cast<std::int32_t>(linesInDecimal(as))};
+        // What the other base made of the addresses no longer stands.
+        std::erase_if(found, [](const Diagnosis& d) { return d.cause == Cause::neighbourAddress; });
+        auto at = std::upper_bound(found.begin(), found.end(), told,
+                                   [](const Diagnosis& a, const Diagnosis& b) { return a.cause < b.cause; });
+        found.insert(at, told);
+        return;
+    }
+    mistakes_ = std::move(inBase);
+    observed_ = std::move(observedInBase);
+    printed_ = std::move(printedInBase);
+    strays_ = std::move(straysInBase);
+}
+
+// Whether the file may be written in decimal where the reference's base
+// found it wrong: some address is off, and every address, the right
+// lines' included, reads as decimal.
+bool FindingsWatcher::mayBeDecimal(const WrittenAs& as) const
+{
+    if (std::none_of(observed_.begin(), observed_.end(), [](const ObservedAddress& at) { return at.offset != 0; }))
+        return false;
+    const std::vector<Symbol>& symbols = reference_->symbols;
+    for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
+        const KeptLine& line = kept_.lines[p];
+        if (line.right ? p < symbols.size() && !decimalAddress(symbols[p].address)
+                       : line.complete() && !decimalAddress(as.swapped ? kept_.second(line) : kept_.first(line)))
+            return false;
+    }
+    return true;
+}
+
+// The wrong lines whose address, read as decimal, has two digits or more:
+// those a file in decimal writes otherwise than the reference, as a told
+// pattern counts them.
+std::size_t FindingsWatcher::linesInDecimal(const WrittenAs& as) const
+{
+    constexpr std::int64_t leastTwoDigits = 10;
+    return static_cast<std::size_t>(std::count_if(kept_.lines.begin(), kept_.lines.end(), [&](const KeptLine& line) {
+        if (line.right || !line.complete())
+            return false;
+        std::optional<std::int64_t> address = decimalAddress(as.swapped ? kept_.second(line) : kept_.first(line));
+        return address && *address >= leastTwoDigits;
+    }));
 }
 
 namespace {

@@ -41,11 +41,14 @@ private:
     void countWrongLine(const Verdict& verdict);
     void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
     void explainByStatements(std::vector<Diagnosis>& found);
-    void fitStatements(const std::vector<ObservedAddress>& observed);
+    bool fitStatements(const std::vector<ObservedAddress>& observed, bool typos = true);
+    void readInDecimal(std::vector<Diagnosis>& found, const WrittenAs& as);
+    bool mayBeDecimal(const WrittenAs& as) const;
+    std::size_t linesInDecimal(const WrittenAs& as) const;
     std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found, const WrittenAs& as) const;
     std::uint64_t untoldCut(const std::vector<UnexplainedLine>& lines, const WrittenAs& as) const;
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
-    void observedAddresses(const std::vector<Diagnosis>& found);
+    std::size_t observedAddresses(const WrittenAs& as);
     void namePrintedLines(std::vector<Diagnosis>& found);
     bool nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const;
     void nameLiteralLines(std::vector<Diagnosis>& found);

@@ -948,7 +948,7 @@ private:
 }  // namespace
 
 std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines,
-                                      bool* slipped)
+                                      bool* slipped, bool typos)
 {
     std::vector<Observed> observed;
     observed.reserve(observedLines.size());
@@ -977,7 +977,7 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     int mostSlips = static_cast<int>(
         std::min({mostSlipsInAFile, observed.size() / linesForEachSlip, slipsWrongAllows}));
     int slips = 0;
-    while (search.fitting() == 0 && slips < mostSlips)
+    while (typos && search.fitting() == 0 && slips < mostSlips)
         search.search(++slips, mostWithASlip);
     std::vector<FoundMistake> told;
     if (search.fitting() != 1)

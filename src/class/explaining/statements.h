@@ -83,9 +83,9 @@ struct ObservedAddress {
 // The one smallest set of mistakes that gives every observed offset
 // exactly, or all but a few of many, each a digit's typo away from what
 // the set gives, which `slipped` then says; none where no set does, or two
-// as small do.
+// as small do.  With `typos` false, only a set that gives every offset.
 std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observed,
-                                      bool* slipped = nullptr);
+                                      bool* slipped = nullptr, bool typos = true);
 
 // How far the mistakes found put a reference line's address (from 0) from
 // the reference's; none where no statement labels the line, or the
