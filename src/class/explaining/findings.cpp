@@ -557,6 +557,8 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
     nameLiteralLines(found);
 }
 
+// The mistakes that give the observed addresses, kept; whether they leave
+// a line to a typo.  With `typos` false, only a set that gives every one.
 bool FindingsWatcher::fitStatements(const std::vector<ObservedAddress>& observed, bool typos)
 {
     // A file whose every address is right has nothing to fit, in either way
