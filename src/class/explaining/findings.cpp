@@ -476,10 +476,9 @@ const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
 // stands, a wrong one wherever its label is the line's.  The same reading
 // tells, for the names of statements left out or printed, which reference
 // lines' labels the file prints and which lines are literals.
-std::size_t FindingsWatcher::observedAddresses(const WrittenAs& as)
+void FindingsWatcher::observedAddresses(const WrittenAs& as)
 {
     const ReferenceIndex& reference = *reference_;
-    std::size_t unread = 0;
     observed_.resize(kept_.lines.size());
     std::size_t observedCount = 0;
     // Where labels are cut, two may be alike: no label is told printed.
@@ -499,7 +498,6 @@ std::size_t FindingsWatcher::observedAddresses(const WrittenAs& as)
             std::optional<std::int64_t> address = !as.decimal || p >= reference.symbols.size()
                                                       ? std::nullopt
                                                       : decimalAddress(reference.symbols[p].address);
-            unread += p < reference.symbols.size() && as.decimal && !address ? 1 : 0;
             if (p < reference.symbols.size() && (!as.decimal || address))
                 observed_[observedCount++] = ObservedAddress{
                     static_cast<std::uint32_t>(p),
@@ -514,10 +512,8 @@ std::size_t FindingsWatcher::observedAddresses(const WrittenAs& as)
         literalLines_ += literal ? 1 : 0;
         std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
         std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
-        if (!address) {
-            ++unread;
+        if (!address)
             continue;
-        }
         auto keys = [&]() -> const LineKeys& { return labelsWritten(as.cut); };
         std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, keys, as, label, p);
         if (at != UINT32_MAX && reference.hasValue[at])
@@ -530,7 +526,6 @@ std::size_t FindingsWatcher::observedAddresses(const WrittenAs& as)
             strays_.push_back(label);
     }
     observed_.resize(observedCount);
-    return unread;
 }
 
 // Where the test's program names the mistakes behind every address the
@@ -603,8 +598,9 @@ void FindingsWatcher::readInDecimal(std::vector<Diagnosis>& found, const Written
     std::vector<std::string_view> straysInBase = strays_;
     WrittenAs decimal = as;
     decimal.decimal = true;
-    if (observedAddresses(decimal) == 0)
-        fitStatements(observed_, false);
+    // Every address reads as decimal (mayBeDecimal): none is left out.
+    observedAddresses(decimal);
+    fitStatements(observed_, false);
     if (!mistakes_.empty()) {
         Diagnosis told{Cause::decimalAddresses, 0, false, static_cast<std::int32_t>(linesInDecimal(as))};
         // What the other base made of the addresses no longer stands.
