@@ -1,6 +1,7 @@
 // The ground every cause is checked on: which reference line each of a
 // student's lines holds, and the slips the order of those lines shows.
 #include "class/explaining/alignment.h"
+#include "class/explaining/explanation.h"
 #include "class/explaining/kept_lines.h"
 #include "class/explaining/structure.h"
 
@@ -123,4 +124,29 @@ TEST(StructureOf, TellsNoEventWhereTooFewLinesAlign)
     KeptLines kept = keep({"X Y", "0010 LOOP", "Z W", "V U", "T S", "R Q"});
     Structure structure = structureOf(alignLines(index, kept), kept, 6, 6);
     EXPECT_TRUE(structure.events.empty());
+}
+
+// What the explaining reads of each wrong line's address is what the
+// statements' fit then takes: only lines that print their own line's
+// label, wherever the alignment found them, and only when asked for.
+TEST(Explanation, ReadTheAddressesOfLinesThatPrintTheirLinesLabel)
+{
+    ReferenceIndex index = indexReference(reference);
+    KeptLines kept;
+    kept.addRight();
+    for (std::string_view line : {"0013 LOOP", "0015 NEXT", "0016 DONX", "HALT 0023", "0029 BUF"})
+        kept.addWrong(line, false);
+    kept.joinTail();
+    LineCounts counts{6, 6, 5};
+    Explanation read = explainLines(index, kept, counts, BytesTold{}, Keep::readings);
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> readings;
+    for (const LineReading& reading : read.readings) {
+        EXPECT_EQ(reading.line, reading.position);
+        readings.emplace_back(reading.line, reading.offset);
+    }
+    // DONX's typo leaves its address unread; HALT, label first, is read.
+    using Readings = decltype(readings);
+    EXPECT_EQ(readings, (Readings{{1, 3}, {2, 3}, {4, 3}, {5, 3}}));
+    EXPECT_EQ(read.base, 16u);
+    EXPECT_TRUE(explainLines(index, kept, counts, BytesTold{}).readings.empty());
 }

@@ -568,9 +568,10 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
 }  // namespace
 
 Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts,
-                         BytesTold bytesTold)
+                         BytesTold bytesTold, Keep keep)
 {
     Explanation explanation;
+    bool keepReadings = keep == Keep::readings;
     if (!kept.usable())
         return explanation;
     Alignment alignment = alignLines(reference, kept);
@@ -580,6 +581,14 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
     });
     fillBetween(alignment, reference, kept, true);
     Structure structure = structureOf(alignment, kept, counts.reference, counts.student);
+    explanation.base = model.base;
+    auto keepReading = [&](std::size_t p, std::uint32_t r, const LineNeeds& l) {
+        // A line whose label is not its line's (a typo the alignment saw
+        // past) says less of its address than of its label.
+        if (keepReadings && l.labelRight && (l.readable || l.shows != noLine))
+            explanation.readings.push_back(
+                LineReading{static_cast<std::uint32_t>(p), r, l.readable ? l.offset : 0});
+    };
 
     std::vector<std::uint32_t> wrong;
     std::vector<PositionNeeds> needs;
@@ -639,6 +648,10 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
             else if (l.readable)
                 otherOffsets.push_back(LineOffset{r, l.offset});
             need.patterned = patterned || !l.explained;
+            keepReading(p, r, l);
+        } else if (keepReadings && r != noLine) {
+            // A line added beside its own still gives its address.
+            keepReading(p, r, needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p)));
         }
         need.patterned = need.patterned || need.event != noLine || !need.aligned;
         wrong.push_back(static_cast<std::uint32_t>(p));
@@ -653,6 +666,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         if (r == noLine || reference.hasValue[r] == 0 || !kept.lines[p].complete())
             continue;
         LineNeeds l = needsOf(reference, model, alignment, r, readFields(reference, kept, alignment, p));
+        keepReading(p, r, l);
         if (l.readable && l.offset != 0)
             support.read.push_back(LineOffset{r, l.offset, false});
         if (l.shows != noLine)

@@ -25,9 +25,23 @@ struct UnexplainedLine {
     std::uint32_t position = 0;  // in the kept lines
 };
 
+// A wrong line aligned to a reference line whose label it prints (in the
+// case and cut the file writes labels) and whose address reads as a
+// number: how far that address lies from the line's, in the base the
+// file's addresses are read in.
+struct LineReading {
+    std::uint32_t position = 0;  // in the kept lines
+    std::uint32_t line = 0;
+    std::uint64_t offset = 0;  // modulo 2^64
+};
+
 struct Explanation {
     std::vector<Diagnosis> causes;  // in Cause order; what the bytes alone show is not among them
     std::vector<UnexplainedLine> unexplained;
+    // Kept only when asked for, by position: the alignment's reading of
+    // each wrong line, so that what the file's addresses are is read once.
+    std::vector<LineReading> readings;
+    unsigned base = 16;  // the base the addresses are read in
     bool crCosts = false;   // a carriage return sat in a field of some line
     bool bomCosts = false;  // the byte-order mark did
 };
@@ -39,7 +53,10 @@ struct BytesTold {
     bool bom = false;
 };
 
+// What an explanation keeps besides its causes.
+enum class Keep { causes, readings };
+
 Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts,
-                         BytesTold told);
+                         BytesTold told, Keep keep = Keep::causes);
 
 #endif

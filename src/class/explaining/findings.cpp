@@ -335,12 +335,13 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
     if (!tailLine_.empty())
         kept_.addTail(tailLine_);
     kept_.joinTail();
-    Explanation explanation = explainLines(*reference_, kept_, counts, BytesTold{bytes_.crlf(), bytes_.byteOrderMark()});
+    Explanation explanation = explainLines(*reference_, kept_, counts, BytesTold{bytes_.crlf(), bytes_.byteOrderMark()},
+                                           reference_->statements.usable() ? Keep::readings : Keep::causes);
     bool whole = kept_.usable();
     bytes_.diagnose(found, counts, !whole || explanation.crCosts, !whole || explanation.bomCosts);
     found.insert(found.end(), explanation.causes.begin(), explanation.causes.end());
     if (whole)
-        explainByStatements(found);
+        explainByStatements(found, explanation);
     if (!places_->marked(test_))
         return found;
     // Labels cut on too few lines for the cut to be told are still one
@@ -476,7 +477,7 @@ const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
 // stands, a wrong one wherever its label is the line's.  The same reading
 // tells, for the names of statements left out or printed, which reference
 // lines' labels the file prints and which lines are literals.
-void FindingsWatcher::observedAddresses(const WrittenAs& as)
+void FindingsWatcher::observedAddresses(const WrittenAs& as, const Explanation* explanation)
 {
     const ReferenceIndex& reference = *reference_;
     observed_.resize(kept_.lines.size());
@@ -488,6 +489,11 @@ void FindingsWatcher::observedAddresses(const WrittenAs& as)
     constexpr std::uint8_t decimalBase = 10;
     constexpr std::uint8_t hexBase = 16;
     std::uint8_t base = as.decimal ? decimalBase : hexBase;
+    // The alignment has read each wrong line's address already, where it
+    // read them in the base the causes tell.
+    if (explanation != nullptr && explanation->base != base)
+        explanation = nullptr;
+    auto reading = explanation != nullptr ? explanation->readings.begin() : std::vector<LineReading>::const_iterator();
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
@@ -510,16 +516,38 @@ void FindingsWatcher::observedAddresses(const WrittenAs& as)
         std::string_view label = as.swapped ? kept_.first(line) : kept_.second(line);
         bool literal = label.starts_with('=');
         literalLines_ += literal ? 1 : 0;
-        std::string_view written = as.swapped ? kept_.second(line) : kept_.first(line);
-        std::optional<std::int64_t> address = as.decimal ? decimalAddress(written) : hexAddress(written);
-        if (!address)
-            continue;
+        std::string_view address = as.swapped ? kept_.second(line) : kept_.first(line);
         auto keys = [&]() -> const LineKeys& { return labelsWritten(as.cut); };
-        std::uint32_t at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, keys, as, label, p);
-        if (at != UINT32_MAX && reference.hasValue[at])
-            observed_[observedCount++] = ObservedAddress{at, *address - static_cast<std::int64_t>(reference.values[at]), *address, base};
-        if (as.cut > 0 || literal)
-            continue;
+        std::uint32_t at = UINT32_MAX;
+        if (explanation != nullptr) {
+            while (reading != explanation->readings.end() && reading->position < p)
+                ++reading;
+            bool read = reading != explanation->readings.end() && reading->position == p;
+            if (read) {
+                auto offset = static_cast<std::int64_t>(reading->offset);
+                observed_[observedCount++] = ObservedAddress{
+                    reading->line, offset, static_cast<std::int64_t>(reference.values[reading->line]) + offset, base};
+            }
+            if (as.cut > 0 || literal)
+                continue;
+            // The label printed is the line's the alignment found, mostly;
+            // looked up only where it is not.
+            if (!read && !(as.decimal ? decimalAddress(address) : hexAddress(address)))
+                continue;
+            at = read && as.sameLabel(reference.symbols[reading->line].label, label) ? reading->line
+                 : as.plain() ? linePlainlyWritten(reference, label, p)
+                              : lineWritten(reference, keys, as, label, p);
+        } else {
+            std::optional<std::int64_t> value = as.decimal ? decimalAddress(address) : hexAddress(address);
+            if (!value)
+                continue;
+            at = as.plain() ? linePlainlyWritten(reference, label, p) : lineWritten(reference, keys, as, label, p);
+            if (at != UINT32_MAX && reference.hasValue[at])
+                observed_[observedCount++] =
+                    ObservedAddress{at, *value - static_cast<std::int64_t>(reference.values[at]), *value, base};
+            if (as.cut > 0 || literal)
+                continue;
+        }
         if (at < printed_.size())
             printed_[at] = 1;
         else
@@ -530,12 +558,12 @@ void FindingsWatcher::observedAddresses(const WrittenAs& as)
 
 // Where the test's program names the mistakes behind every address the
 // file gives, they are told in place of the offsets they make.
-void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found)
+void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found, const Explanation& explanation)
 {
     if (!reference_->statements.usable())
         return;
     WrittenAs as(found);
-    observedAddresses(as);
+    observedAddresses(as, &explanation);
     bool slipped = fitStatements(observed_);
     if ((mistakes_.empty() || slipped) && !as.decimal && mayBeDecimal(as))
         readInDecimal(found, as);
@@ -599,7 +627,7 @@ void FindingsWatcher::readInDecimal(std::vector<Diagnosis>& found, const Written
     WrittenAs decimal = as;
     decimal.decimal = true;
     // Every address reads as decimal (mayBeDecimal): none is left out.
-    observedAddresses(decimal);
+    observedAddresses(decimal, nullptr);
     fitStatements(observed_, false);
     if (!mistakes_.empty()) {
         Diagnosis told{Cause::decimalAddresses, 0, false, static_cast<std::int32_t>(linesInDecimal(as))};

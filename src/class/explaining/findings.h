@@ -40,7 +40,7 @@ struct FindingsWatcher final : GradingWatcher {
 private:
     void countWrongLine(const Verdict& verdict);
     void keepTail(std::string_view bytes, std::uint64_t newlinesBefore);
-    void explainByStatements(std::vector<Diagnosis>& found);
+    void explainByStatements(std::vector<Diagnosis>& found, const Explanation& explanation);
     bool fitStatements(const std::vector<ObservedAddress>& observed, bool typos = true);
     void readInDecimal(std::vector<Diagnosis>& found, const WrittenAs& as);
     bool mayBeDecimal(const WrittenAs& as) const;
@@ -48,7 +48,7 @@ private:
     std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found, const WrittenAs& as) const;
     std::uint64_t untoldCut(const std::vector<UnexplainedLine>& lines, const WrittenAs& as) const;
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
-    void observedAddresses(const WrittenAs& as);
+    void observedAddresses(const WrittenAs& as, const Explanation* explanation);
     void namePrintedLines(std::vector<Diagnosis>& found);
     bool nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const;
     void nameLiteralLines(std::vector<Diagnosis>& found);
