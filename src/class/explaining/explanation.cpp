@@ -568,10 +568,12 @@ void tellPatterns(const Support& support, const Told& told, const AddressModel& 
 }  // namespace
 
 Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts,
-                         BytesTold bytesTold, Keep keep)
+                         BytesTold bytesTold, std::vector<LineReading>* readings)
 {
     Explanation explanation;
-    bool keepReadings = keep == Keep::readings;
+    if (readings != nullptr)
+        readings->clear();
+    bool keepReadings = readings != nullptr;
     if (!kept.usable())
         return explanation;
     Alignment alignment = alignLines(reference, kept);
@@ -586,7 +588,7 @@ Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept,
         // A line whose label is not its line's (a typo the alignment saw
         // past) says less of its address than of its label.
         if (keepReadings && l.labelRight && (l.readable || l.shows != noLine))
-            explanation.readings.push_back(
+            readings->push_back(
                 LineReading{static_cast<std::uint32_t>(p), r, l.readable ? l.offset : 0});
     };
 

@@ -38,9 +38,6 @@ struct LineReading {
 struct Explanation {
     std::vector<Diagnosis> causes;  // in Cause order; what the bytes alone show is not among them
     std::vector<UnexplainedLine> unexplained;
-    // Kept only when asked for, by position: the alignment's reading of
-    // each wrong line, so that what the file's addresses are is read once.
-    std::vector<LineReading> readings;
     unsigned base = 16;  // the base the addresses are read in
     bool crCosts = false;   // a carriage return sat in a field of some line
     bool bomCosts = false;  // the byte-order mark did
@@ -53,10 +50,10 @@ struct BytesTold {
     bool bom = false;
 };
 
-// What an explanation keeps besides its causes.
-enum class Keep { causes, readings };
-
+// With `readings`, fills them, by position, with the alignment's reading
+// of each wrong line's address, so that what a file's addresses are is read
+// once; the caller keeps them from file to file.
 Explanation explainLines(const ReferenceIndex& reference, const KeptLines& kept, const LineCounts& counts,
-                         BytesTold told, Keep keep = Keep::causes);
+                         BytesTold told, std::vector<LineReading>* readings = nullptr);
 
 #endif

@@ -336,7 +336,7 @@ std::vector<Diagnosis> FindingsWatcher::finish(const LineCounts& counts)
         kept_.addTail(tailLine_);
     kept_.joinTail();
     Explanation explanation = explainLines(*reference_, kept_, counts, BytesTold{bytes_.crlf(), bytes_.byteOrderMark()},
-                                           reference_->statements.usable() ? Keep::readings : Keep::causes);
+                                           reference_->statements.usable() ? &readings_ : nullptr);
     bool whole = kept_.usable();
     bytes_.diagnose(found, counts, !whole || explanation.crCosts, !whole || explanation.bomCosts);
     found.insert(found.end(), explanation.causes.begin(), explanation.causes.end());
@@ -493,7 +493,7 @@ void FindingsWatcher::observedAddresses(const WrittenAs& as, const Explanation* 
     // read them in the base the causes tell.
     if (explanation != nullptr && explanation->base != base)
         explanation = nullptr;
-    auto reading = explanation != nullptr ? explanation->readings.begin() : std::vector<LineReading>::const_iterator();
+    auto reading = readings_.cbegin();
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
@@ -520,9 +520,9 @@ void FindingsWatcher::observedAddresses(const WrittenAs& as, const Explanation* 
         auto keys = [&]() -> const LineKeys& { return labelsWritten(as.cut); };
         std::uint32_t at = UINT32_MAX;
         if (explanation != nullptr) {
-            while (reading != explanation->readings.end() && reading->position < p)
+            while (reading != readings_.cend() && reading->position < p)
                 ++reading;
-            bool read = reading != explanation->readings.end() && reading->position == p;
+            bool read = reading != readings_.cend() && reading->position == p;
             if (read) {
                 auto offset = static_cast<std::int64_t>(reading->offset);
                 observed_[observedCount++] = ObservedAddress{

@@ -67,12 +67,14 @@ private:
     std::vector<std::uint32_t> wrongLines_;
     std::vector<FoundMistake> mistakes_;
     // What a file's lines give, read once for the fit and the statements
-    // named: each reference line's address observed; per reference line,
+    // named: each wrong line's address as the alignment read it; each
+    // reference line's address observed; per reference line,
     // whether the file prints its label where it gives an address, as it
     // writes labels (nothing where labels are cut, which may make two
     // alike); the labels printed with an address that are no reference
     // line's nor a literal's; and the lines whose label is a literal.
     // Kept from file to file, as what they hold is not given back.
+    std::vector<LineReading> readings_;
     std::vector<ObservedAddress> observed_;
     std::vector<std::uint8_t> printed_;
     std::vector<std::string_view> strays_;
