@@ -13,6 +13,7 @@
 #include <iterator>
 #include <memory>
 #include <span>
+#include <unordered_map>
 
 namespace {
 
@@ -363,6 +364,31 @@ void mistakeInto(Output& out, const NamedMistake& mistake, const TestProgram& pr
     put(out, "}}");
 }
 
+// Each mistake's JSON, made once and copied after: a class's files name
+// the same few mistakes of a test thousands of times, each with the words
+// its worker made once for it, which stand for the mistake and its test.
+struct MistakesMade {
+    std::unordered_map<const std::string*, std::string> made;
+    std::unique_ptr<Output> scratch = std::make_unique<Output>();
+
+    void into(Output& out, const NamedMistake& mistake, const TestProgram& program)
+    {
+        const std::string* words = mistake.told.get();
+        if (words == nullptr) {
+            mistakeInto(out, mistake, program);
+            return;
+        }
+        auto [at, added] = made.try_emplace(words);
+        if (added) {
+            scratch->kept = &at->second;
+            restartOutput(*scratch, -1);
+            mistakeInto(*scratch, mistake, program);
+            flushOutput(*scratch);
+        }
+        put(out, at->second);
+    }
+};
+
 // A student's notes, test by test in order, each where it lies in one
 // text that the writer keeps from student to student: a class's notes are
 // hundreds of thousands of short strings, each otherwise allocated and
@@ -389,7 +415,7 @@ struct StudentNotes {
 };
 
 void resultInto(Output& out, const Test& test, const TestResult& result, const StudentNotes& kept,
-                std::span<const StudentNotes::Note> notes)
+                std::span<const StudentNotes::Note> notes, MistakesMade& made)
 {
     Fields fields(out, '{');
     fields.text("test", test.name);
@@ -415,12 +441,13 @@ void resultInto(Output& out, const Test& test, const TestResult& result, const S
     Fields mistakes(out, '[');
     for (const NamedMistake& mistake : result.mistakes) {
         mistakes.next();
-        mistakeInto(out, mistake, test.program);
+        made.into(out, mistake, test.program);
     }
     put(out, "]}");
 }
 
-void studentInto(Output& out, const std::vector<Test>& tests, const Student& student, StudentNotes& kept)
+void studentInto(Output& out, const std::vector<Test>& tests, const Student& student, StudentNotes& kept,
+                 MistakesMade& made)
 {
     kept.text.clear();
     kept.notes.clear();
@@ -448,7 +475,7 @@ void studentInto(Output& out, const std::vector<Test>& tests, const Student& stu
         std::size_t to = from;
         while (to < notes.size() && notes[to].test == t)
             ++to;
-        resultInto(out, tests[t], student.results[t], kept, notes.subspan(from, to - from));
+        resultInto(out, tests[t], student.results[t], kept, notes.subspan(from, to - from), made);
         notes = notes.subspan(to);
     }
     put(out, "]}");
@@ -736,7 +763,9 @@ void writeJsonStudents(Output& out, const std::vector<Test>& tests, const std::v
     putNumber(out, jsonSchemaVersion);
     putList(out, "tests", tests.size(), [&](std::size_t t) { testInto(out, tests[t]); });
     StudentNotes notes;
-    putList(out, "students", students.size(), [&](std::size_t s) { studentInto(out, tests, students[s], notes); });
+    MistakesMade made;
+    putList(out, "students", students.size(),
+            [&](std::size_t s) { studentInto(out, tests, students[s], notes, made); });
 }
 
 void writeJsonSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)

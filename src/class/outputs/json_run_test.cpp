@@ -180,3 +180,48 @@ TEST(WriteJsonRun, KeepsTheDocumentWholeAcrossManyStudents)
     }
     EXPECT_EQ(depth, 0);
 }
+
+// A mistake's JSON is made once for the words that name it: each file that
+// shares those words gives the same object, and another test's or another
+// count's mistake of the same kind its own.
+TEST(WriteJsonRun, GivesEachMistakeItsOwnStatementWhereMistakesRepeat)
+{
+    TestProgram first{SourceStatement{3, "FIRST", "+JSUB", "RDREC"}};
+    TestProgram second{SourceStatement{9, "SECOND", "+LDA", "#0"}};
+    std::vector<::Test> tests{::Test{"t1.sym", 1, "0000 A\n", 1, {}, first}, ::Test{"t2.sym", 2, "0000 A\n", 1, {}, second}};
+    auto named = [](std::int64_t bytes, std::string words) {
+        return NamedMistake{FoundMistake{StatementMistake::plusSize, bytes, 0, 2, 4},
+                            std::make_shared<const std::string>(std::move(words))};
+    };
+    NamedMistake one = named(-1, "one short");
+    NamedMistake other = named(-1, "one short in t2");
+    NamedMistake two = named(-2, "two short");
+    std::vector<Student> students(3);
+    for (Student& student : students) {
+        student.results.resize(2);
+        for (TestResult& result : student.results)
+            result.state = FileState::graded;
+    }
+    students[0].results[0].mistakes.push_back(one);
+    students[0].results[1].mistakes.push_back(other);
+    students[1].results[0].mistakes.push_back(two);
+    students[2].results[0].mistakes.push_back(one);
+    std::string text;
+    auto out = std::make_unique<Output>();
+    out->kept = &text;
+    writeJsonRun(*out, ClassSummary{}, tests, students);
+    ASSERT_TRUE(flushOutput(*out));
+    auto count = [&](std::string_view part) {
+        std::size_t found = 0;
+        for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
+            ++found;
+        return found;
+    };
+    EXPECT_EQ(count("{\"kind\":\"plusSize\",\"text\":\"one short\",\"parameters\":{\"bytesOff\":-1,\"size\":4},"
+                    "\"statements\":2,\"firstStatement\":{\"sourceLine\":3,\"label\":\"FIRST\""),
+              2u);
+    EXPECT_EQ(count("\"text\":\"one short in t2\",\"parameters\":{\"bytesOff\":-1,\"size\":4},\"statements\":2,"
+                    "\"firstStatement\":{\"sourceLine\":9,\"label\":\"SECOND\""),
+              1u);
+    EXPECT_EQ(count("\"text\":\"two short\",\"parameters\":{\"bytesOff\":-2,"), 1u);
+}
