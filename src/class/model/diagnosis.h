@@ -63,6 +63,7 @@ constexpr std::size_t causeCount = static_cast<std::size_t>(Cause::count);
 struct OffsetStep {
     std::uint32_t line = 0;    // the reference line, from 1
     std::uint64_t offset = 0;  // the student's address less the reference's, modulo 2^64
+    bool operator==(const OffsetStep&) const = default;
 };
 
 // The order a file's lines are in: the reference's, with slips told one by
@@ -83,6 +84,7 @@ struct Diagnosis {
     LineOrder order = LineOrder::reference;
     RareVector<OffsetStep> steps = {};  // an offset that grows; empty for one that holds
     RareVector<std::uint32_t> besides = {};  // an offset that holds: the lines in its range it does not hold on
+    bool operator==(const Diagnosis&) const = default;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #ifndef LABELGRADE_RARE_VECTOR_H
 #define LABELGRADE_RARE_VECTOR_H
 
+#include <algorithm>
 #include <cstddef>
 #include <initializer_list>
 #include <memory>
@@ -37,6 +38,11 @@ public:
     const T& back() const { return held_->back(); }
     const T* begin() const { return held_ ? held_->data() : nullptr; }
     const T* end() const { return held_ ? held_->data() + held_->size() : nullptr; }
+
+    friend bool operator==(const RareVector& a, const RareVector& b)
+    {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
 
     void push_back(T item)
     {

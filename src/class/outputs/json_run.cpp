@@ -1,6 +1,7 @@
 #include "class/outputs/json_run.h"
 
 #include "class/explaining/findings.h"
+#include "class/model/hashing.h"
 #include "class/outputs/statement_words.h"
 #include "class/outputs/wording.h"
 #include "io/visible_text.h"
@@ -393,24 +394,79 @@ struct MistakesMade {
 // text that the writer keeps from student to student: a class's notes are
 // hundreds of thousands of short strings, each otherwise allocated and
 // freed.  `cause` marks the note that words a cause, in the causes' order.
+struct CausesMade;
+
 struct StudentNotes {
+    // A cause's note and object, made once for every file that tells it.
+    struct Made {
+        std::string note;   // as a JSON string
+        std::string cause;  // the whole object
+    };
     struct Note {
         std::size_t test = 0;
         std::size_t begin = 0;
         std::size_t end = 0;
-        bool cause = false;
+        const Made* cause = nullptr;  // where the note words a cause
     };
     std::string text;
     std::vector<Note> notes;
 
-    void add(std::size_t test, std::string_view words, bool cause)
+    void add(std::size_t test, std::string_view words)
     {
-        notes.push_back(Note{test, text.size(), text.size() + words.size(), cause});
+        notes.push_back(Note{test, text.size(), text.size() + words.size(), nullptr});
         text.append(words);
     }
+    void addCause(std::size_t test, const Made& made) { notes.push_back(Note{test, 0, 0, &made}); }
     std::string_view words(const Note& note) const
     {
         return std::string_view(text).substr(note.begin, note.end - note.begin);
+    }
+};
+
+// Each cause's note and object for each test, made once: a class's files
+// tell a few hundred distinct causes tens of thousands of times, each
+// otherwise worded and written anew.
+struct CausesMade {
+    struct Key {
+        std::size_t test = 0;
+        Diagnosis diagnosis;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const
+        {
+            const Diagnosis& d = key.diagnosis;
+            std::uint64_t h = mixWord(key.test, static_cast<std::uint64_t>(d.cause) << 40 | std::uint64_t{d.forms} << 32 |
+                                                    static_cast<std::uint32_t>(d.amount));
+            h = mixWord(mixWord(h, d.value), std::uint64_t{d.from} << 32 | d.to);
+            h = mixWord(h, std::uint64_t{d.since} << 8 | static_cast<std::uint64_t>(d.order) << 1 | (d.negative ? 1 : 0));
+            for (const OffsetStep& step : d.steps)
+                h = mixWord(mixWord(h, step.line), step.offset);
+            for (std::uint32_t line : d.besides)
+                h = mixWord(h, line);
+            return static_cast<std::size_t>(h);
+        }
+    };
+    // Past this many, a class's causes start over, between two students.
+    static constexpr std::size_t mostKept = std::size_t{1} << 14;
+    std::unordered_map<Key, StudentNotes::Made, KeyHash> made;
+    std::unique_ptr<Output> scratch = std::make_unique<Output>();
+
+    const StudentNotes::Made& of(std::size_t test, const Diagnosis& diagnosis, std::uint64_t lineCount)
+    {
+        auto [at, added] = made.try_emplace(Key{test, diagnosis});
+        if (added) {
+            std::string words = describe(diagnosis);
+            auto into = [&](std::string& text, auto&& write) {
+                scratch->kept = &text;
+                restartOutput(*scratch, -1);
+                write(*scratch);
+                flushOutput(*scratch);
+            };
+            into(at->second.note, [&](Output& out) { putJsonText(out, words); });
+            into(at->second.cause, [&](Output& out) { putJsonCause(out, diagnosis, lineCount, words); });
+        }
+        return at->second;
     }
 };
 
@@ -425,17 +481,19 @@ void resultInto(Output& out, const Test& test, const TestResult& result, const S
     Fields noteList(out, '[');
     for (const StudentNotes::Note& note : notes) {
         noteList.next();
-        putJsonText(out, kept.words(note));
+        if (note.cause != nullptr)
+            put(out, note.cause->note);
+        else
+            putJsonText(out, kept.words(note));
     }
     put(out, ']');
     fields.key("causes");
     Fields causes(out, '[');
-    auto words = notes.begin();
-    for (const Diagnosis& diagnosis : result.diagnoses) {
-        causes.next();
-        words = std::find_if(words, notes.end(), [](const StudentNotes::Note& note) { return note.cause; });
-        putJsonCause(out, diagnosis, test.lineCount, words != notes.end() ? kept.words(*words++) : std::string_view());
-    }
+    for (const StudentNotes::Note& note : notes)
+        if (note.cause != nullptr) {
+            causes.next();
+            put(out, note.cause->cause);
+        }
     put(out, ']');
     fields.key("mistakes");
     Fields mistakes(out, '[');
@@ -447,13 +505,18 @@ void resultInto(Output& out, const Test& test, const TestResult& result, const S
 }
 
 void studentInto(Output& out, const std::vector<Test>& tests, const Student& student, StudentNotes& kept,
-                 MistakesMade& made)
+                 MistakesMade& made, CausesMade& causes)
 {
     kept.text.clear();
     kept.notes.clear();
+    if (causes.made.size() >= CausesMade::mostKept)
+        causes.made.clear();
     forEachFindingOf(
-        student, [&](std::size_t test, std::string_view text) { kept.add(test, text, false); },
-        [&](std::size_t test, const Diagnosis&, std::string_view text) { kept.add(test, text, true); });
+        student, [&](std::size_t test, std::string_view text) { kept.add(test, text); },
+        [&](std::size_t test, const Diagnosis& diagnosis) {
+            std::uint64_t lineCount = test < tests.size() ? tests[test].lineCount : 0;
+            kept.addCause(test, causes.of(test, diagnosis, lineCount));
+        });
     Fields fields(out, '{');
     fields.text("name", student.name);
     fields.text("siteName", siteName(student));
@@ -764,8 +827,9 @@ void writeJsonStudents(Output& out, const std::vector<Test>& tests, const std::v
     putList(out, "tests", tests.size(), [&](std::size_t t) { testInto(out, tests[t]); });
     StudentNotes notes;
     MistakesMade made;
+    CausesMade causes;
     putList(out, "students", students.size(),
-            [&](std::size_t s) { studentInto(out, tests, students[s], notes, made); });
+            [&](std::size_t s) { studentInto(out, tests, students[s], notes, made, causes); });
 }
 
 void writeJsonSummary(Output& out, const ClassSummary& summary, const std::vector<Test>& tests)

@@ -3,6 +3,7 @@
 // reference lines as its note tells them, and a document that stays whole
 // when students go out one at a time.
 #include "class/outputs/json_run.h"
+#include "class/outputs/wording.h"
 
 #include <gtest/gtest.h>
 
@@ -224,4 +225,43 @@ TEST(WriteJsonRun, GivesEachMistakeItsOwnStatementWhereMistakesRepeat)
                     "\"firstStatement\":{\"sourceLine\":9,\"label\":\"SECOND\""),
               1u);
     EXPECT_EQ(count("\"text\":\"two short\",\"parameters\":{\"bytesOff\":-2,"), 1u);
+}
+
+// A cause's note and object are made once for each test and what the cause
+// holds: two causes that differ in any part, or the same cause in a test of
+// another length, are each written as they are.
+TEST(WriteJsonRun, WritesEachCauseAsItIsWhereCausesRepeat)
+{
+    std::vector<::Test> tests{::Test{"t1.sym", 1, "", 20, {}, {}}, ::Test{"t2.sym", 2, "", 30, {}, {}}};
+    Diagnosis lastLines{Cause::lastLinesLeftOut, 0, false, 2};
+    Diagnosis held = offset(3, false, 4, 9, 4);
+    Diagnosis besides = held;
+    besides.besides.push_back(6);
+    std::vector<Student> students(3);
+    for (Student& student : students) {
+        student.results.resize(2);
+        for (TestResult& result : student.results) {
+            result.state = FileState::graded;
+            result.diagnoses.push_back(lastLines);
+        }
+    }
+    students[0].results[0].diagnoses.push_back(held);
+    students[1].results[0].diagnoses.push_back(besides);
+    students[2].results[0].diagnoses.push_back(held);
+    std::string text;
+    auto out = std::make_unique<Output>();
+    out->kept = &text;
+    writeJsonRun(*out, ClassSummary{}, tests, students);
+    ASSERT_TRUE(flushOutput(*out));
+    auto count = [&](const std::string& part) {
+        std::size_t found = 0;
+        for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
+            ++found;
+        return found;
+    };
+    EXPECT_EQ(count(jsonCause(lastLines, 20)), 3u);
+    EXPECT_EQ(count(jsonCause(lastLines, 30)), 3u);
+    EXPECT_EQ(count(jsonCause(held, 20)), 2u);
+    EXPECT_EQ(count(jsonCause(besides, 20)), 1u);
+    EXPECT_EQ(count(jsonText(describe(besides))), 2u);
 }

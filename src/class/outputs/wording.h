@@ -30,9 +30,9 @@ std::string kindOf(const Diagnosis& diagnosis);
 // file (one file with another student's, graded under another name), for
 // why each file that was not graded was not, for each cause found in those
 // that were, and for a report that could not be written.
-// `caused(test, diagnosis, text)` is called in place of `finding` for
-// each cause's note, so that what writes a cause and its note words it
-// once.
+// `caused(test, diagnosis)` is called in place of `finding` for each
+// cause, so that what writes a cause and its note words it once, or not
+// at all where it has met the same cause before.
 template <typename Finding, typename Caused>
 void forEachFindingOf(const Student& student, Finding&& finding, Caused&& caused)
 {
@@ -58,7 +58,7 @@ void forEachFindingOf(const Student& student, Finding&& finding, Caused&& caused
         else if (!graded)
             finding(t, std::string(reasonOf(result.state)) + (chosen != nullptr ? " (" + chosen->text + ")" : ""));
         for (const Diagnosis& diagnosis : result.diagnoses)
-            caused(t, diagnosis, describe(diagnosis));
+            caused(t, diagnosis);
         for (const NamedMistake& mistake : result.mistakes)
             finding(t, mistake.words());
         if (result.reportError != 0)
@@ -70,7 +70,7 @@ template <typename Finding>
 void forEachFindingOf(const Student& student, Finding&& finding)
 {
     forEachFindingOf(student, finding,
-                     [&](std::size_t test, const Diagnosis&, const std::string& text) { finding(test, text); });
+                     [&](std::size_t test, const Diagnosis& diagnosis) { finding(test, describe(diagnosis)); });
 }
 
 #endif
