@@ -179,6 +179,7 @@ std::vector<FindingCount> countKinds(const std::vector<Student>& students)
     struct Count {
         FindingCount found;
         std::size_t lastStudent = SIZE_MAX;
+        std::vector<bool> tested;  // by test: whether `found.tests` holds it
     };
     std::map<FindingKind, Count> kinds;
     for (std::size_t s = 0; s < students.size(); ++s)
@@ -194,13 +195,18 @@ std::vector<FindingCount> countKinds(const std::vector<Student>& students)
             if (count.lastStudent != s)
                 ++count.found.students;
             count.lastStudent = s;
-            if (count.found.tests.empty() || count.found.tests.back() != test)
+            // Each test once: a kind's files come test after test, student
+            // after student, and would list the tests once for each file.
+            if (test >= count.tested.size())
+                count.tested.resize(test + 1);
+            if (!count.tested[test]) {
+                count.tested[test] = true;
                 count.found.tests.push_back(static_cast<std::uint32_t>(test));
+            }
         });
     std::vector<FindingCount> counted;
     for (auto& [kind, count] : kinds) {
         std::sort(count.found.tests.begin(), count.found.tests.end());
-        count.found.tests.erase(std::unique(count.found.tests.begin(), count.found.tests.end()), count.found.tests.end());
         counted.push_back(std::move(count.found));
     }
     std::sort(counted.begin(), counted.end(), [](const FindingCount& a, const FindingCount& b) {
