@@ -128,7 +128,7 @@ TEST(StructureOf, TellsNoEventWhereTooFewLinesAlign)
 
 // What the explaining reads of each wrong line's address is what the
 // statements' fit then takes: only lines that print their own line's
-// label, wherever the alignment found them, and only when asked for.
+// label, wherever the alignment found them.
 TEST(Explanation, ReadTheAddressesOfLinesThatPrintTheirLinesLabel)
 {
     ReferenceIndex index = indexReference(reference);

@@ -474,7 +474,9 @@ const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
 }
 
 // Each reference line the file gives an address for: a right line where it
-// stands, a wrong one wherever its label is the line's.  The same reading
+// stands, a wrong one where the alignment found it printing the line's
+// label (or, where the file is read in another base than the alignment
+// read it, wherever its label is the line's).  The same reading
 // tells, for the names of statements left out or printed, which reference
 // lines' labels the file prints and which lines are literals.
 void FindingsWatcher::observedAddresses(const WrittenAs& as, const Explanation* explanation)

@@ -369,6 +369,9 @@ void mistakeInto(Output& out, const NamedMistake& mistake, const TestProgram& pr
 // the same few mistakes of a test thousands of times, each with the words
 // its worker made once for it, which stand for the mistake and its test.
 struct MistakesMade {
+    // Past this many (a class whose files each make a mistake of their
+    // own), they start over: a few hundred kilobytes.
+    static constexpr std::size_t mostKept = std::size_t{1} << 11;
     std::unordered_map<const std::string*, std::string> made;
     std::unique_ptr<Output> scratch = std::make_unique<Output>();
 
@@ -379,6 +382,8 @@ struct MistakesMade {
             mistakeInto(out, mistake, program);
             return;
         }
+        if (made.size() >= mostKept && !made.contains(words))
+            made.clear();
         auto [at, added] = made.try_emplace(words);
         if (added) {
             scratch->kept = &at->second;
@@ -393,9 +398,8 @@ struct MistakesMade {
 // A student's notes, test by test in order, each where it lies in one
 // text that the writer keeps from student to student: a class's notes are
 // hundreds of thousands of short strings, each otherwise allocated and
-// freed.  `cause` marks the note that words a cause, in the causes' order.
-struct CausesMade;
-
+// freed.  `cause` holds, for a note that words a cause, the note and the
+// cause as made once for every file that tells it, in the causes' order.
 struct StudentNotes {
     // A cause's note and object, made once for every file that tells it.
     struct Made {
@@ -447,8 +451,9 @@ struct CausesMade {
             return static_cast<std::size_t>(h);
         }
     };
-    // Past this many, a class's causes start over, between two students.
-    static constexpr std::size_t mostKept = std::size_t{1} << 14;
+    // Past this many (a class whose files each tell causes of their own),
+    // they start over, between two students: a megabyte or two.
+    static constexpr std::size_t mostKept = std::size_t{1} << 12;
     std::unordered_map<Key, StudentNotes::Made, KeyHash> made;
     std::unique_ptr<Output> scratch = std::make_unique<Output>();
 
