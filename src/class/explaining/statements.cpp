@@ -797,7 +797,7 @@ bool oneDigitApart(const Observed& at, std::int64_t offset)
 // set that leaves a line to a typo must give wrong addresses of its own
 // that the file shows, or it explains nothing but fits by leaving out
 // the one wrong line (a typo on an EQU's line fitted the EQU's mistake).
-bool fits(const StatementModel& model, const std::vector<Observed>& observed, std::uint32_t set, std::int64_t plus,
+bool fits(const StatementModel& model, std::span<const Observed> observed, std::uint32_t set, std::int64_t plus,
           int slips)
 {
     bool slipped = false;
@@ -841,7 +841,7 @@ bool countedShorter(const StatementModel& model, std::uint32_t set, std::int64_t
 // `+`.
 class SetSearch {
 public:
-    SetSearch(const StatementModel& model, const std::vector<Observed>& lines, std::uint32_t candidates)
+    SetSearch(const StatementModel& model, std::span<const Observed> lines, std::uint32_t candidates)
         : model_(model), lines_(lines)
     {
         std::uint32_t left = candidates;
@@ -932,7 +932,7 @@ private:
     }
 
     const StatementModel& model_;
-    const std::vector<Observed>& lines_;
+    std::span<const Observed> lines_;
     // The candidates, in the order they are taken or not, each with the
     // first line it may move.
     std::array<std::pair<std::size_t, std::size_t>, statementMistakeCount> order_{};
@@ -950,18 +950,24 @@ private:
 std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<const ObservedAddress> observedLines,
                                       bool* slipped, bool typos)
 {
-    std::vector<Observed> observed;
-    observed.reserve(observedLines.size());
+    // A file's lines fit on the stack, but for a long file's: most files
+    // are fitted with no memory of their own.
+    constexpr std::size_t linesOnStack = 64;
+    std::array<Observed, linesOnStack> onStack;
+    std::vector<Observed> onHeap(observedLines.size() > linesOnStack ? observedLines.size() : 0);
+    std::span<Observed> room = onHeap.empty() ? std::span<Observed>(onStack) : std::span<Observed>(onHeap);
+    std::size_t count = 0;
     std::size_t wrong = 0;
     for (const ObservedAddress& at : observedLines) {
         if (at.line >= model.slotOfLine.size() || model.slotOfLine[at.line] == noSlot || at.offset > largestOffset ||
             at.offset < -largestOffset)
             continue;
-        observed.push_back(Observed{model.slotOfLine[at.line], at.offset, at.written, at.base});
+        room[count++] = Observed{model.slotOfLine[at.line], at.offset, at.written, at.base};
         wrong += at.offset != 0 ? 1 : 0;
     }
     if (wrong == 0)
         return {};
+    std::span<const Observed> observed = room.first(count);
     std::uint32_t candidates = 0;
     for (const Observed& at : observed)
         candidates |= model.shownAt[at.slot];
