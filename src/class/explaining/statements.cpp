@@ -740,11 +740,12 @@ constexpr std::size_t leastLinesForAnySlip = 8;
 constexpr std::size_t mostWithASlip = 3;
 constexpr std::size_t leastWrongBesideASlip = 1;
 
+// Left uninitialized where made in bulk: each is written before it is read.
 struct Observed {
-    std::size_t slot = 0;
-    std::int64_t offset = 0;
-    std::int64_t written = 0;
-    std::uint8_t base = 0;
+    std::size_t slot;
+    std::int64_t offset;
+    std::int64_t written;
+    std::uint8_t base;
 };
 
 // What the mistakes in `set` give a slot's address: what all but `+` add,
