@@ -172,8 +172,9 @@ std::vector<std::uint32_t> mistakesOf(const std::vector<Test>& tests, const std:
     return keys;
 }
 
-// Each kind of cause, and of file not graded, with the students and files
-// it hits, the most students first, then in the class's order.
+
+}  // namespace
+
 std::vector<FindingCount> countKinds(const std::vector<Student>& students)
 {
     struct Count {
@@ -215,8 +216,6 @@ std::vector<FindingCount> countKinds(const std::vector<Student>& students)
     });
     return counted;
 }
-
-}  // namespace
 
 std::string_view referenceLine(const Test& test, std::uint64_t position)
 {
@@ -263,6 +262,14 @@ Spread spreadOf(const std::vector<std::uint64_t>& scores, std::uint64_t outOf)
 ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<Student>& students,
                             const MarkPlaces& places, std::vector<Tally>& tallies)
 {
+    ClassSummary summary = summarizeClassButKinds(tests, students, places, tallies);
+    summary.kinds = countKinds(students);
+    return summary;
+}
+
+ClassSummary summarizeClassButKinds(const std::vector<Test>& tests, const std::vector<Student>& students,
+                                    const MarkPlaces& places, std::vector<Tally>& tallies)
+{
     ClassSummary summary;
     std::vector<std::uint64_t> totals;
     for (const Test& test : tests)
@@ -294,7 +301,6 @@ ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<St
         summary.studentsGraded += graded ? 1 : 0;
         totals.push_back(totalOf(student));
     }
-    summary.kinds = countKinds(students);
     summary.totals = spreadOf(totals, summary.possible);
     std::vector<std::uint64_t> gradedPerTest;
     for (const TestSummary& test : summary.tests)

@@ -106,6 +106,15 @@ TestStats statsOf(std::vector<std::uint64_t> scores, std::uint64_t outOf, std::u
 ClassSummary summarizeClass(const std::vector<Test>& tests, const std::vector<Student>& students,
                             const MarkPlaces& places, std::vector<Tally>& tallies);
 
+// The summary but its `kinds`, which countKinds gives from the students
+// alone, so that a run can count them beside the rest.
+ClassSummary summarizeClassButKinds(const std::vector<Test>& tests, const std::vector<Student>& students,
+                                    const MarkPlaces& places, std::vector<Tally>& tallies);
+
+// Each kind of cause, and of file not graded, with the students and files
+// it hits, the most students first, then in the class's order.
+std::vector<FindingCount> countKinds(const std::vector<Student>& students);
+
 // The reference's line at `position`, from 0.
 std::string_view referenceLine(const Test& test, std::uint64_t position);
 

@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <memory>
 #include <thread>
@@ -434,39 +435,15 @@ bool openJson(const ClassOptions& options, Descriptor& json, std::string& error)
     return false;
 }
 
-// The JSON's tests and students need no summary: they are written on a
-// thread of their own while the class is summarized, which a large class's
-// run would otherwise wait for at its end.
-struct JsonWriting {
-    std::unique_ptr<Output> out;
-    StopSignal stop;
-    std::jthread thread;
-};
-
-void startJson(int json, const std::vector<Test>& tests, const std::vector<Student>& students, JsonWriting& writing)
+// The JSON's tests and students, which need no summary, are written first;
+// the summary after, once the class is summarized.
+bool writeJson(const ClassOptions& options, Output& json, const ClassSummary& summary, const std::vector<Test>& tests,
+               std::string& error)
 {
-    writing.out = std::make_unique<Output>();
-    writing.out->fd = json;
-    auto write = [&writing, &tests, &students] { writeJsonStudents(*writing.out, tests, students); };
-    std::string why;
-    // Where no thread can start, the students are written here, first.
-    if (!startThread(writing.thread, writing.stop, write, why))
-        runStopping(writing.stop, write);
-}
-
-bool finishJson(const ClassOptions& options, JsonWriting& writing, const ClassSummary& summary,
-                const std::vector<Test>& tests, std::string& error)
-{
-    if (writing.thread.joinable())
-        writing.thread.join();
-    if (writing.stop.stopped) {
-        error = writing.stop.reason();
-        return false;
-    }
-    writeJsonSummary(*writing.out, summary, tests);
-    if (flushOutput(*writing.out))
+    writeJsonSummary(json, summary, tests);
+    if (flushOutput(json))
         return true;
-    error = "could not write " + options.json + ": " + std::strerror(writing.out->error);
+    error = "could not write " + options.json + ": " + std::strerror(json.error);
     return false;
 }
 
@@ -487,21 +464,27 @@ bool writePage(const ClassOptions& options, int page, const ClassSummary& summar
     return false;
 }
 
-// The page, written, and the summary, kept in `summaryText` (it is short:
-// it names at most a hundred findings) to be told once the gradebook is
-// out; `error` says what could not be written.
+// The page and the JSON, written, and the summary, kept in `summaryText`
+// (it is short: it names at most a hundred findings) to be told once the
+// gradebook is out; `error` says what could not be written.  `kinds`
+// gives the summary's kinds, counted beside this, or false where they
+// could not be, which is told for itself.
 void explainClass(const ClassOptions& options, int page, int json, const std::vector<Test>& tests,
                   const std::vector<Student>& students, const SummaryNotes& notes, const MarkPlaces& places,
-                  std::vector<Tally>& tallies, std::string& summaryText, std::string& error)
+                  std::vector<Tally>& tallies, const std::function<bool(std::vector<FindingCount>&)>& kinds,
+                  std::string& summaryText, std::string& error)
 {
-    JsonWriting jsonWriting;
+    auto jsonOut = std::make_unique<Output>();
+    jsonOut->fd = json;
     if (json >= 0)
-        startJson(json, tests, students, jsonWriting);
-    ClassSummary summary = summarizeClass(tests, students, places, tallies);
+        writeJsonStudents(*jsonOut, tests, students);
+    ClassSummary summary = summarizeClassButKinds(tests, students, places, tallies);
     tallies.clear();
+    if (!kinds(summary.kinds))
+        return;
     if (page >= 0 && !writePage(options, page, summary, tests, students, error))
         return;
-    if (json >= 0 && !finishJson(options, jsonWriting, summary, tests, error))
+    if (json >= 0 && !writeJson(options, *jsonOut, summary, tests, error))
         return;
     if (!options.quiet) {
         auto text = std::make_unique<Output>();
@@ -722,40 +705,60 @@ int runClass(const ClassOptions& options)
     warnTestsNoOneHandedIn(options, tests, students);
 
     // The gradebook and the explaining read the same results and write to
-    // different places: they are written side by side.
-    std::string summaryText;
-    std::string explainError;
-    StopSignal explainStop;
-    auto explain = [&] {
-        explainClass(options, page.fd, json.fd, tests, students, SummaryNotes{about, notices, options.htmlPage}, places, tallies, summaryText,
-                     explainError);
-    };
-    std::jthread explaining;
-    std::string why;
-    // Where no thread can start, the explaining is done here, first.
-    if ((!options.quiet || page.fd >= 0 || json.fd >= 0) && !startThread(explaining, explainStop, explain, why))
-        runStopping(explainStop, explain);
+    // different places: they are written side by side.  The explaining, the
+    // longer, is done here; the gradebook, and then the count of findings by
+    // kind that the summary names, on a thread of its own, which starts a
+    // moment late, and so is given the shorter share.
     auto gradebook = std::make_unique<Output>();
     gradebook->fd = STDOUT_FILENO;
     if (options.outputClosed) {
         gradebook->failed = true;
         gradebook->error = EBADF;
     }
-    if (into.site != nullptr) {
-        Filled filled;
-        into.site->gradebook.fill(fillRequest(options, into, tests, students, into.site == submissions.site), filled);
-        for (const std::string& warning : filled.warnings)
-            warn(warning);
-        put(*gradebook, into.utf16 ? utf8ToUtf16le(filled.text) : filled.text);
-    } else {
-        GradebookShape shape{options.gradebook == submissions.site, options.assignment, runTime(),
-                             isatty(STDOUT_FILENO) != 0, options.utf8};
-        options.gradebook->gradebook.write(*gradebook, tests, students, shape);
-    }
-    bool written = flushOutput(*gradebook);
+    bool explaining = !options.quiet || page.fd >= 0 || json.fd >= 0;
+    std::vector<FindingCount> kinds;
+    auto writeGradebook = [&] {
+        if (into.site != nullptr) {
+            Filled filled;
+            into.site->gradebook.fill(fillRequest(options, into, tests, students, into.site == submissions.site), filled);
+            for (const std::string& warning : filled.warnings)
+                warn(warning);
+            put(*gradebook, into.utf16 ? utf8ToUtf16le(filled.text) : filled.text);
+        } else {
+            GradebookShape shape{options.gradebook == submissions.site, options.assignment, runTime(),
+                                 isatty(STDOUT_FILENO) != 0, options.utf8};
+            options.gradebook->gradebook.write(*gradebook, tests, students, shape);
+        }
+        flushOutput(*gradebook);
+        if (explaining)
+            kinds = countKinds(students);
+    };
+    StopSignal gradebookStop;
+    std::jthread writing;
+    std::string why;
+    // Where no thread can start, the gradebook is written here, first.
+    if (!explaining || !startThread(writing, gradebookStop, writeGradebook, why))
+        runStopping(gradebookStop, writeGradebook);
+    std::string summaryText;
+    std::string explainError;
+    StopSignal explainStop;
+    auto kindsCounted = [&](std::vector<FindingCount>& counted) {
+        if (writing.joinable())
+            writing.join();
+        counted = std::move(kinds);
+        return !gradebookStop.stopped;
+    };
+    if (explaining)
+        runStopping(explainStop, [&] {
+            explainClass(options, page.fd, json.fd, tests, students, SummaryNotes{about, notices, options.htmlPage},
+                         places, tallies, kindsCounted, summaryText, explainError);
+        });
+    if (writing.joinable())
+        writing.join();
+    if (gradebookStop.stopped)
+        return trouble(gradebookStop.reason());
+    bool written = !gradebook->failed;
     int writeError = gradebook->error;
-    if (explaining.joinable())
-        explaining.join();
     if (!written)
         return trouble(std::string("could not write the gradebook to standard output: ") + std::strerror(writeError));
     if (explainStop.stopped)
