@@ -172,7 +172,6 @@ std::vector<std::uint32_t> mistakesOf(const std::vector<Test>& tests, const std:
     return keys;
 }
 
-
 }  // namespace
 
 std::vector<FindingCount> countKinds(const std::vector<Student>& students)
