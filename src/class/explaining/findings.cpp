@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -216,16 +217,23 @@ std::uint32_t linePlainlyWritten(const ReferenceIndex& reference, std::string_vi
 
 std::uint64_t mistakesKey(const std::vector<Diagnosis>& found, const std::vector<FoundMistake>& mistakes)
 {
-    std::vector<std::uint64_t> keys;
+    // A file's causes and mistakes are a few: their keys are sorted on the
+    // stack, as it is called for every file, twice.
+    constexpr std::size_t keysOnStack = 16;
+    std::array<std::uint64_t, keysOnStack> onStack;
+    std::vector<std::uint64_t> onHeap(found.size() + mistakes.size() > keysOnStack ? found.size() + mistakes.size() : 0);
+    std::span<std::uint64_t> room = onHeap.empty() ? std::span<std::uint64_t>(onStack) : std::span<std::uint64_t>(onHeap);
+    std::size_t count = 0;
     for (const Diagnosis& diagnosis : found)
         if (!cosmetic(diagnosis.cause))
-            keys.push_back(mixWord(causeKey(diagnosis), static_cast<std::uint64_t>(diagnosis.order)));
+            room[count++] = mixWord(causeKey(diagnosis), static_cast<std::uint64_t>(diagnosis.order));
     for (const FoundMistake& m : mistakes)
-        keys.push_back(mixWord(mixWord(mixWord(static_cast<std::uint64_t>(m.mistake) + 1, static_cast<std::uint64_t>(m.amount)),
-                                       m.first),
-                               m.statements));
-    if (keys.empty())
+        room[count++] = mixWord(mixWord(mixWord(static_cast<std::uint64_t>(m.mistake) + 1, static_cast<std::uint64_t>(m.amount)),
+                                        m.first),
+                                m.statements);
+    if (count == 0)
         return 0;
+    std::span<std::uint64_t> keys = room.first(count);
     std::sort(keys.begin(), keys.end());
     std::uint64_t key = 0;
     for (std::uint64_t part : keys)

@@ -565,3 +565,28 @@ TEST(Findings, TellAHeaderOrAnEmptyLastLineBesideATypoAsNoShift)
     EXPECT_EQ(causesOf("0000 START\n0010 LOOP\n0012 =C'EOF'\n0015 =X'05'\n0016 =X'06'\n0017 DONE\n0024 HALT\n002A BUF\n"),
               (Causes{"3 lines added before line 4 (what follows is 3 lines late)"}));
 }
+
+// A file's set of mistakes is one mark whatever the order its causes and
+// mistakes come in, and however many they are; a cosmetic cause is no part
+// of it, and any other cause or mistake more or less is another mark.
+TEST(MistakesKey, IsTheSetOfCausesAndMistakesInAnyOrder)
+{
+    std::vector<Diagnosis> found;
+    for (std::uint32_t line = 1; line <= 20; ++line)
+        found.push_back(Diagnosis{Cause::movedLine, 0, false, 1, line});
+    std::vector<FoundMistake> mistakes{FoundMistake{StatementMistake::plusSize, -1, 3, 4, 4},
+                                       FoundMistake{StatementMistake::reswAsBytes, 0, 7, 2, 0}};
+    std::uint64_t key = mistakesKey(found, mistakes);
+    EXPECT_NE(key, 0u);
+    std::vector<Diagnosis> reversed(found.rbegin(), found.rend());
+    std::vector<FoundMistake> swapped(mistakes.rbegin(), mistakes.rend());
+    EXPECT_EQ(mistakesKey(reversed, swapped), key);
+    std::vector<Diagnosis> withCosmetic = found;
+    withCosmetic.push_back(Diagnosis{Cause::crlfLineEnds, 0, false, 3});
+    EXPECT_EQ(mistakesKey(withCosmetic, mistakes), key);
+    std::vector<Diagnosis> fewer(found.begin(), found.end() - 1);
+    EXPECT_NE(mistakesKey(fewer, mistakes), key);
+    EXPECT_NE(mistakesKey(found, {mistakes.front()}), key);
+    EXPECT_EQ(mistakesKey({}, {}), 0u);
+    EXPECT_EQ(mistakesKey({Diagnosis{Cause::crlfLineEnds, 0, false, 3}}, {}), 0u);
+}
