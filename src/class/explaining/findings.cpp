@@ -1,6 +1,7 @@
 #include "class/explaining/findings.h"
 
 #include "class/explaining/explanation.h"
+#include "class/explaining/stack_room.h"
 #include "class/model/addresses.h"
 #include "class/model/ascii_case.h"
 #include "class/model/hashing.h"
@@ -134,6 +135,12 @@ struct WrittenAs {
     }
 
     bool plain() const { return !anyCase && cut == 0; }
+    std::uint8_t base() const
+    {
+        constexpr std::uint8_t decimalBase = 10;
+        constexpr std::uint8_t hexBase = 16;
+        return decimal ? decimalBase : hexBase;
+    }
 
     bool sameLabel(std::string_view reference, std::string_view student) const
     {
@@ -220,9 +227,8 @@ std::uint64_t mistakesKey(const std::vector<Diagnosis>& found, const std::vector
     // A file's causes and mistakes are a few: their keys are sorted on the
     // stack, as it is called for every file, twice.
     constexpr std::size_t keysOnStack = 16;
-    std::array<std::uint64_t, keysOnStack> onStack;
-    std::vector<std::uint64_t> onHeap(found.size() + mistakes.size() > keysOnStack ? found.size() + mistakes.size() : 0);
-    std::span<std::uint64_t> room = onHeap.empty() ? std::span<std::uint64_t>(onStack) : std::span<std::uint64_t>(onHeap);
+    StackRoom<std::uint64_t, keysOnStack> kept(found.size() + mistakes.size());
+    std::span<std::uint64_t> room = kept.room();
     std::size_t count = 0;
     for (const Diagnosis& diagnosis : found)
         if (!cosmetic(diagnosis.cause))
@@ -482,12 +488,12 @@ const LineKeys& FindingsWatcher::labelsWritten(std::uint64_t cut)
 }
 
 // Each reference line the file gives an address for: a right line where it
-// stands, a wrong one where the alignment found it printing the line's
-// label (or, where the file is read in another base than the alignment
-// read it, wherever its label is the line's).  The same reading
-// tells, for the names of statements left out or printed, which reference
-// lines' labels the file prints and which lines are literals.
-void FindingsWatcher::observedAddresses(const WrittenAs& as, const Explanation* explanation)
+// stands, a wrong one where the alignment's `readings` found it printing
+// the line's label (or, with none, wherever its label is the line's).  The
+// same reading tells, for the names of statements left out or printed,
+// which reference lines' labels the file prints and which lines are
+// literals.
+void FindingsWatcher::observedAddresses(const WrittenAs& as, const std::vector<LineReading>* readings)
 {
     const ReferenceIndex& reference = *reference_;
     observed_.resize(kept_.lines.size());
@@ -496,14 +502,8 @@ void FindingsWatcher::observedAddresses(const WrittenAs& as, const Explanation* 
     printed_.assign(as.cut > 0 ? 0 : reference.symbols.size(), 0);
     strays_.clear();
     literalLines_ = 0;
-    constexpr std::uint8_t decimalBase = 10;
-    constexpr std::uint8_t hexBase = 16;
-    std::uint8_t base = as.decimal ? decimalBase : hexBase;
-    // The alignment has read each wrong line's address already, where it
-    // read them in the base the causes tell.
-    if (explanation != nullptr && explanation->base != base)
-        explanation = nullptr;
-    auto reading = readings_.cbegin();
+    std::uint8_t base = as.base();
+    auto reading = readings != nullptr ? readings->cbegin() : std::vector<LineReading>::const_iterator();
     for (std::size_t p = 0; p < kept_.lines.size(); ++p) {
         const KeptLine& line = kept_.lines[p];
         if (line.right) {
@@ -529,10 +529,10 @@ void FindingsWatcher::observedAddresses(const WrittenAs& as, const Explanation* 
         std::string_view address = as.swapped ? kept_.second(line) : kept_.first(line);
         auto keys = [&]() -> const LineKeys& { return labelsWritten(as.cut); };
         std::uint32_t at = UINT32_MAX;
-        if (explanation != nullptr) {
-            while (reading != readings_.cend() && reading->position < p)
+        if (readings != nullptr) {
+            while (reading != readings->cend() && reading->position < p)
                 ++reading;
-            bool read = reading != readings_.cend() && reading->position == p;
+            bool read = reading != readings->cend() && reading->position == p;
             if (read) {
                 auto offset = static_cast<std::int64_t>(reading->offset);
                 observed_[observedCount++] = ObservedAddress{
@@ -573,7 +573,9 @@ void FindingsWatcher::explainByStatements(std::vector<Diagnosis>& found, const E
     if (!reference_->statements.usable())
         return;
     WrittenAs as(found);
-    observedAddresses(as, &explanation);
+    // The alignment has read each wrong line's address already, where it
+    // read them in the base the causes tell.
+    observedAddresses(as, explanation.base == as.base() ? &readings_ : nullptr);
     bool slipped = fitStatements(observed_);
     if ((mistakes_.empty() || slipped) && !as.decimal && mayBeDecimal(as))
         readInDecimal(found, as);

@@ -48,7 +48,7 @@ private:
     std::uint64_t leftOver(const UnexplainedLine& line, const std::vector<Diagnosis>& found, const WrittenAs& as) const;
     std::uint64_t untoldCut(const std::vector<UnexplainedLine>& lines, const WrittenAs& as) const;
     std::uint64_t orderKey(const std::vector<Diagnosis>& found) const;
-    void observedAddresses(const WrittenAs& as, const Explanation* explanation);
+    void observedAddresses(const WrittenAs& as, const std::vector<LineReading>* readings);
     void namePrintedLines(std::vector<Diagnosis>& found);
     bool nameDoubled(const Diagnosis& diagnosis, const std::vector<Diagnosis>& found) const;
     void nameLiteralLines(std::vector<Diagnosis>& found);

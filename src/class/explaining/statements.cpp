@@ -1,5 +1,6 @@
 #include "class/explaining/statements.h"
 
+#include "class/explaining/stack_room.h"
 #include "class/model/addresses.h"
 
 #include <algorithm>
@@ -740,7 +741,7 @@ constexpr std::size_t leastLinesForAnySlip = 8;
 constexpr std::size_t mostWithASlip = 3;
 constexpr std::size_t leastWrongBesideASlip = 1;
 
-// Left uninitialized where made in bulk: each is written before it is read.
+// Not set where made in bulk (StackRoom): each is written before it is read.
 struct Observed {
     std::size_t slot;
     std::int64_t offset;
@@ -954,9 +955,8 @@ std::vector<FoundMistake> fitMistakes(const StatementModel& model, std::span<con
     // A file's lines fit on the stack, but for a long file's: most files
     // are fitted with no memory of their own.
     constexpr std::size_t linesOnStack = 64;
-    std::array<Observed, linesOnStack> onStack;
-    std::vector<Observed> onHeap(observedLines.size() > linesOnStack ? observedLines.size() : 0);
-    std::span<Observed> room = onHeap.empty() ? std::span<Observed>(onStack) : std::span<Observed>(onHeap);
+    StackRoom<Observed, linesOnStack> kept(observedLines.size());
+    std::span<Observed> room = kept.room();
     std::size_t count = 0;
     std::size_t wrong = 0;
     for (const ObservedAddress& at : observedLines) {

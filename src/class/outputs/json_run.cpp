@@ -365,6 +365,23 @@ void mistakeInto(Output& out, const NamedMistake& mistake, const TestProgram& pr
     put(out, "}}");
 }
 
+// What writes JSON to an output, adding it to a string instead, through
+// `scratch`, an output kept for it: a new one is 64 KiB to make.
+template <typename Write>
+void intoString(std::string& text, Output& scratch, Write&& write)
+{
+    scratch.kept = &text;
+    write(scratch);
+    flushOutput(scratch);
+}
+
+template <typename Write>
+void intoString(std::string& text, Write&& write)
+{
+    auto out = std::make_unique<Output>();
+    intoString(text, *out, write);
+}
+
 // Each mistake's JSON, made once and copied after: a class's files name
 // the same few mistakes of a test thousands of times, each with the words
 // its worker made once for it, which stand for the mistake and its test.
@@ -372,8 +389,8 @@ struct MistakesMade {
     // Past this many (a class whose files each make a mistake of their
     // own), they start over: a few hundred kilobytes.
     static constexpr std::size_t mostKept = std::size_t{1} << 11;
+    Output& scratch;
     std::unordered_map<const std::string*, std::string> made;
-    std::unique_ptr<Output> scratch = std::make_unique<Output>();
 
     void into(Output& out, const NamedMistake& mistake, const TestProgram& program)
     {
@@ -385,12 +402,8 @@ struct MistakesMade {
         if (made.size() >= mostKept && !made.contains(words))
             made.clear();
         auto [at, added] = made.try_emplace(words);
-        if (added) {
-            scratch->kept = &at->second;
-            restartOutput(*scratch, -1);
-            mistakeInto(*scratch, mistake, program);
-            flushOutput(*scratch);
-        }
+        if (added)
+            intoString(at->second, scratch, [&](Output& into) { mistakeInto(into, mistake, program); });
         put(out, at->second);
     }
 };
@@ -454,22 +467,16 @@ struct CausesMade {
     // Past this many (a class whose files each tell causes of their own),
     // they start over, between two students: a megabyte or two.
     static constexpr std::size_t mostKept = std::size_t{1} << 12;
+    Output& scratch;
     std::unordered_map<Key, StudentNotes::Made, KeyHash> made;
-    std::unique_ptr<Output> scratch = std::make_unique<Output>();
 
     const StudentNotes::Made& of(std::size_t test, const Diagnosis& diagnosis, std::uint64_t lineCount)
     {
         auto [at, added] = made.try_emplace(Key{test, diagnosis});
         if (added) {
             std::string words = describe(diagnosis);
-            auto into = [&](std::string& text, auto&& write) {
-                scratch->kept = &text;
-                restartOutput(*scratch, -1);
-                write(*scratch);
-                flushOutput(*scratch);
-            };
-            into(at->second.note, [&](Output& out) { putJsonText(out, words); });
-            into(at->second.cause, [&](Output& out) { putJsonCause(out, diagnosis, lineCount, words); });
+            intoString(at->second.note, scratch, [&](Output& into) { putJsonText(into, words); });
+            intoString(at->second.cause, scratch, [&](Output& into) { putJsonCause(into, diagnosis, lineCount, words); });
         }
         return at->second;
     }
@@ -703,16 +710,6 @@ void putList(Output& out, std::string_view name, std::size_t count, Each&& each)
     put(out, "]");
 }
 
-// What writes JSON to an output, adding it to a string instead.
-template <typename Write>
-void intoString(std::string& text, Write&& write)
-{
-    auto out = std::make_unique<Output>();
-    out->kept = &text;
-    write(*out);
-    flushOutput(*out);
-}
-
 }  // namespace
 
 namespace {
@@ -831,8 +828,10 @@ void writeJsonStudents(Output& out, const std::vector<Test>& tests, const std::v
     putNumber(out, jsonSchemaVersion);
     putList(out, "tests", tests.size(), [&](std::size_t t) { testInto(out, tests[t]); });
     StudentNotes notes;
-    MistakesMade made;
-    CausesMade causes;
+    // Each mistake and cause is made once, through one output kept for it.
+    auto scratch = std::make_unique<Output>();
+    MistakesMade made{*scratch, {}};
+    CausesMade causes{*scratch, {}};
     putList(out, "students", students.size(),
             [&](std::size_t s) { studentInto(out, tests, students[s], notes, made, causes); });
 }

@@ -27,6 +27,37 @@ std::string dataOf(const Diagnosis& diagnosis, std::uint64_t lineCount = 20)
     return json.substr(json.find(",\"parameters\""));
 }
 
+// Three students, each with a graded file for each of two tests.
+std::vector<Student> gradedStudents()
+{
+    std::vector<Student> students(3);
+    for (Student& student : students) {
+        student.results.resize(2);
+        for (TestResult& result : student.results)
+            result.state = FileState::graded;
+    }
+    return students;
+}
+
+// The run's JSON, with no summary to speak of.
+std::string jsonOf(const std::vector<::Test>& tests, const std::vector<Student>& students)
+{
+    std::string text;
+    auto out = std::make_unique<Output>();
+    out->kept = &text;
+    writeJsonRun(*out, ClassSummary{}, tests, students);
+    EXPECT_TRUE(flushOutput(*out));
+    return text;
+}
+
+std::size_t timesIn(const std::string& text, std::string_view part)
+{
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
+        ++found;
+    return found;
+}
+
 }  // namespace
 
 TEST(JsonText, EscapesWhatJsonNeedsAndKeepsTheRest)
@@ -197,27 +228,13 @@ TEST(WriteJsonRun, GivesEachMistakeItsOwnStatementWhereMistakesRepeat)
     NamedMistake one = named(-1, "one short");
     NamedMistake other = named(-1, "one short in t2");
     NamedMistake two = named(-2, "two short");
-    std::vector<Student> students(3);
-    for (Student& student : students) {
-        student.results.resize(2);
-        for (TestResult& result : student.results)
-            result.state = FileState::graded;
-    }
+    std::vector<Student> students = gradedStudents();
     students[0].results[0].mistakes.push_back(one);
     students[0].results[1].mistakes.push_back(other);
     students[1].results[0].mistakes.push_back(two);
     students[2].results[0].mistakes.push_back(one);
-    std::string text;
-    auto out = std::make_unique<Output>();
-    out->kept = &text;
-    writeJsonRun(*out, ClassSummary{}, tests, students);
-    ASSERT_TRUE(flushOutput(*out));
-    auto count = [&](std::string_view part) {
-        std::size_t found = 0;
-        for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
-            ++found;
-        return found;
-    };
+    std::string text = jsonOf(tests, students);
+    auto count = [&](std::string_view part) { return timesIn(text, part); };
     EXPECT_EQ(count("{\"kind\":\"plusSize\",\"text\":\"one short\",\"parameters\":{\"bytesOff\":-1,\"size\":4},"
                     "\"statements\":2,\"firstStatement\":{\"sourceLine\":3,\"label\":\"FIRST\""),
               2u);
@@ -237,28 +254,15 @@ TEST(WriteJsonRun, WritesEachCauseAsItIsWhereCausesRepeat)
     Diagnosis held = offset(3, false, 4, 9, 4);
     Diagnosis besides = held;
     besides.besides.push_back(6);
-    std::vector<Student> students(3);
-    for (Student& student : students) {
-        student.results.resize(2);
-        for (TestResult& result : student.results) {
-            result.state = FileState::graded;
+    std::vector<Student> students = gradedStudents();
+    for (Student& student : students)
+        for (TestResult& result : student.results)
             result.diagnoses.push_back(lastLines);
-        }
-    }
     students[0].results[0].diagnoses.push_back(held);
     students[1].results[0].diagnoses.push_back(besides);
     students[2].results[0].diagnoses.push_back(held);
-    std::string text;
-    auto out = std::make_unique<Output>();
-    out->kept = &text;
-    writeJsonRun(*out, ClassSummary{}, tests, students);
-    ASSERT_TRUE(flushOutput(*out));
-    auto count = [&](const std::string& part) {
-        std::size_t found = 0;
-        for (std::size_t at = text.find(part); at != text.npos; at = text.find(part, at + 1))
-            ++found;
-        return found;
-    };
+    std::string text = jsonOf(tests, students);
+    auto count = [&](const std::string& part) { return timesIn(text, part); };
     EXPECT_EQ(count(jsonCause(lastLines, 20)), 3u);
     EXPECT_EQ(count(jsonCause(lastLines, 30)), 3u);
     EXPECT_EQ(count(jsonCause(held, 20)), 2u);

@@ -437,7 +437,7 @@ bool openJson(const ClassOptions& options, Descriptor& json, std::string& error)
 
 // The JSON's tests and students, which need no summary, are written first;
 // the summary after, once the class is summarized.
-bool writeJson(const ClassOptions& options, Output& json, const ClassSummary& summary, const std::vector<Test>& tests,
+bool finishJson(const ClassOptions& options, Output& json, const ClassSummary& summary, const std::vector<Test>& tests,
                std::string& error)
 {
     writeJsonSummary(json, summary, tests);
@@ -484,7 +484,7 @@ void explainClass(const ClassOptions& options, int page, int json, const std::ve
         return;
     if (page >= 0 && !writePage(options, page, summary, tests, students, error))
         return;
-    if (json >= 0 && !writeJson(options, *jsonOut, summary, tests, error))
+    if (json >= 0 && !finishJson(options, *jsonOut, summary, tests, error))
         return;
     if (!options.quiet) {
         auto text = std::make_unique<Output>();
